@@ -1,0 +1,254 @@
+// The transcoding engine: one conversion job.
+//
+// Threads: everything but Stop, Run and the hooks is called on the thread that
+// owns the engine (the component's UI thread) before Start. Run executes on
+// the worker thread (or on the caller when not threaded). Stop may be called
+// from any thread; it only sets the stop flag that the transcode loop reads.
+// The codec lock is lent by the owner and shared by all engines of one owner.
+//
+// End of a job: EndRun clears WorkerThread and calls the terminate hook on the
+// worker; the destructor joins the worker, so the engine is never freed while
+// its worker is still inside Run or the hook.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libswscale/swscale.h>
+}
+
+#include "engine/EngineHooks.h"
+#include "engine/FFMpegException.h"
+
+class TFFmpegThread;
+struct TranscodeTables;
+
+constexpr int MaxFiles = 20;
+constexpr int MaxStreamsPerFile = 20;
+
+// Names of the bitstream filters applied to one stream, in order.
+using BitstreamFilterChain = std::vector<std::string>;
+
+class TCustomFFmpegHlpr {
+ public:
+  explicit TCustomFFmpegHlpr(std::mutex& codecLock);
+  virtual ~TCustomFFmpegHlpr();
+  TCustomFFmpegHlpr(const TCustomFFmpegHlpr&) = delete;
+  TCustomFFmpegHlpr& operator=(const TCustomFFmpegHlpr&) = delete;
+
+  // ---- Lifecycle ---------------------------------------------------------
+  // Frees everything and makes fresh option contexts; nothing while the
+  // media libraries are not loaded.
+  void Reset();
+  void SetDefaults();
+  // Releases option contexts, files (deleting outputs that stayed empty) and
+  // option buffers; nothing while the media libraries are not loaded.
+  void Cleanup();
+  // Starts the job once per Reset. Returns the running thread's identifier,
+  // or 0 when the engine is not idle. Raises FFMpegException (after the
+  // terminate hook) when there is no output or no input file.
+  uint32_t Start(bool threaded, TConvertPriority priority);
+  // Asks the run to stop; does not wait. Any thread.
+  void Stop();
+  // Stop, then wait until a worker has left Run (terminate hook included).
+  // Subclasses call it first in their destructors so that a late hook never
+  // sees their members gone. Not from the worker itself.
+  void StopAndWait();
+  // Transcodes, then always closes codecs, cleans up and ends the run. An
+  // error of the transcode is logged and then propagates.
+  void Run();
+  void EndRun();
+
+  // ---- Option setters (unset or meaningless values are ignored; wrong values
+  // raise FFMpegException and leave the field as it was) -------------------
+  void SetInputFormat(const std::string& name);
+  void SetOutputFormat(const std::string& name);
+  void SetFrameRate(const std::string& text);
+  void SetFrameSize(const std::string& text);
+  void SetAspectRatio(const std::string& text);
+  void SetPixelFormat(const std::string& name);
+  void SetCropTop(int n);
+  void SetCropBottom(int n);
+  void SetCropLeft(int n);
+  void SetCropRight(int n);
+  void SetPadTop(int n);
+  void SetPadBottom(int n);
+  void SetPadLeft(int n);
+  void SetPadRight(int n);
+  // colour: red in the low byte, green in the next, blue in the third.
+  void SetPadColor(uint32_t colour);
+  void SetAudioCodec(const std::string& name);
+  void SetVideoCodec(const std::string& name);
+  void SetAudioSampleRate(int rate);
+  void SetAudioChannels(int channels);
+  void SetAudioVolume(int volume);
+  void SetMuxPreload(float seconds);
+  void SetMuxMaxDelay(float seconds);
+  void SetYear(int year);
+  void SetTrack(int track);
+  void SetTitle(const std::string& text);
+  void SetAuthor(const std::string& text);
+  void SetCopyright(const std::string& text);
+  void SetComment(const std::string& text);
+  void SetAlbum(const std::string& text);
+  void SetGenre(const std::string& text);
+  void SetDuration(int ms);
+  void SetStartTime(int ms);
+  void SetRecTimestamp(int64_t seconds);
+  void SetVerbose(int level);
+  // Process-wide: true shows the library's own RealVideo 3.0/4.0 decoders.
+  static void SetRealVideoDecoders(bool useLibraryDecoders);
+  bool SetLibraryOption(const std::string& name, const std::string& value);
+  bool SetLibraryOptionInt(const std::string& name, int64_t value);
+  void SetTarget(const std::string& target);
+
+  // ---- Files ---------------------------------------------------------------
+  // Both return false with LastError set on an ordinary failure.
+  bool OpenInputFile(const std::string& fileName);
+  bool OpenOutputFile(const std::string& fileName);
+
+  // ---- Fields ----------------------------------------------------------------
+  // Written by the owner's thread before Start; read by the worker during the
+  // run; released by Cleanup at the end of the run.
+
+  // File tables.
+  AVFormatContext* InputFiles[MaxFiles] = {};
+  int64_t InputTsOffset[MaxFiles] = {};
+  int InputFileCount = 0;
+  AVFormatContext* OutputFiles[MaxFiles] = {};
+  int OutputFileCount = 0;
+  BitstreamFilterChain BitstreamFilters[MaxFiles][MaxStreamsPerFile];
+
+  // Formats.
+  const AVInputFormat* ForcedInputFormat = nullptr;
+  const AVOutputFormat* ForcedOutputFormat = nullptr;
+  int PgmYuvCompatibility = 0;
+
+  // Picture.
+  int FrameWidth = 0;
+  int FrameHeight = 0;
+  float FrameAspectRatio = 0;
+  int FramePixFmt = -1;
+  AVRational FrameRate = {0, 0};
+  int FramePadTop = 0, FramePadBottom = 0, FramePadLeft = 0, FramePadRight = 0;
+  int PadColor[3] = {16, 128, 128};
+  int FrameTopBand = 0, FrameBottomBand = 0, FrameLeftBand = 0, FrameRightBand = 0;
+
+  // Video coding. Empty names mean "none".
+  std::string VideoCodecName;
+  int VideoStreamCopy = 0;
+  int VideoDisable = 0;
+  int VideoDiscard = 0;
+  int VideoCodecTag = 0;
+  float VideoQScale = 0;
+  int VideoQDiff = 3;
+  std::vector<uint16_t> IntraMatrix, InterMatrix;
+  std::string VideoRcOverride;
+  int SameQuality = 0;
+  int StrictStd = 0;
+  int MeThreshold = 0;
+  int IntraDcPrecision = 8;
+  int IntraOnly = 0;
+  int VideoGlobalHeader = 0;
+
+  // Audio and subtitles.
+  int AudioSampleRate = 44100;
+  int AudioChannels = 2;
+  std::string AudioCodecName;
+  int AudioStreamCopy = 0;
+  int AudioDisable = 0;
+  int AudioCodecTag = 0;
+  float AudioQScale = -99999;
+  std::string AudioLanguage;
+  int AudioVolume = 256;
+  std::string SubtitleCodecName;
+  int SubtitleStreamCopy = 0;
+  int SubtitleDisable = 0;
+  std::string SubtitleLanguage;
+
+  // Timing and muxing (microseconds unless noted).
+  int64_t StartTime = 0;
+  int64_t RecordingTime = 0;
+  int64_t RecTimestamp = 0;  // seconds since 1970-01-01 00:00 UTC
+  int64_t InputTimeOffset = 0;
+  uint8_t CopyTimestamps = 0;
+  float MuxPreload = 0.5f;   // seconds
+  float MuxMaxDelay = 0.7f;  // seconds
+  int LoopInput = 0;
+  int LoopOutput = -1;
+  float DtsDeltaThreshold = 10.0f;  // seconds
+  int RateEmu = 0;
+  int VideoChannel = 0;
+  std::string VideoStandard;
+  int ProgramId = 0;
+  int ThreadCount = 1;
+
+  // Output description, copied into each output.
+  std::string Title, Author, Copyright, Comment, Album, Genre;
+  int Year = 0;
+  int Track = 0;
+
+  // Diagnostics, passes and library options.
+  int Verbose = 1;
+  int ComputePsnr = 0;
+  int PassNumber = 0;
+  std::string PassLogFileName;
+  int SwsFlags = SWS_BICUBIC;
+  AVCodecContext* CodecOptions[AVMEDIA_TYPE_NB] = {};
+  AVFormatContext* FormatOptions = nullptr;
+  SwsContext* ScalerOptions = nullptr;
+  // Library names of the options recorded by SetLibraryOption, repeats kept.
+  std::vector<std::string> OptionNames;
+
+  // Pending bitstream filter chains; nothing fills them yet.
+  BitstreamFilterChain VideoBitstreamFilters, AudioBitstreamFilters, SubtitleBitstreamFilters;
+
+  // Run statistics, written by the worker.
+  int64_t VideoBytes = 0, AudioBytes = 0, ExtraBytes = 0;
+  int DupFrames = 0, DropFrames = 0;
+  int64_t TimerStart = 0;
+
+  // One buffer that every encoder of the job writes into.
+  uint8_t* BitBuffer = nullptr;
+  int BitBufferSize = 262144;
+
+  // Lifecycle and control.
+  std::mutex* CodecLock;
+  std::list<AVCodecContext*> OpenEncoders;  // newest first
+  std::list<AVCodecContext*> OpenDecoders;  // newest first
+  std::atomic<TFFmpegThread*> WorkerThread{nullptr};
+  std::atomic<bool> Running{false};
+  std::atomic<bool> Finished{false};
+  // Written by any thread; read by the worker before every loop pass and by
+  // the input's interrupt callback, so that a blocked read stops too.
+  std::atomic<bool> StopRequested{false};
+  std::atomic<int> TotalDuration{-1};  // ms; -1 when no input reports one
+  std::string LastError;
+  TEngineHook<TEngineLogProc> LogHook;
+  TEngineHook<TEngineProgressProc> ProgressHook;
+  TEngineHook<TEngineTerminateProc> TerminateHook;
+  int64_t ReportInterval = 500000;
+
+ protected:
+  // Sends one engine log line to LogHook when it is set.
+  void Log(int level, const std::string& text);
+  void LogF(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+  // The job itself; called only by Run, on the thread that runs the job.
+  void Transcode();
+  void CloseOpenEncoders();
+  void CloseOpenDecoders();
+
+ private:
+  // Joins a worker that has ended its run; detaches when called from it.
+  void ReleaseWorker();
+  std::unique_ptr<TFFmpegThread> Worker;
+};

@@ -1,0 +1,115 @@
+// Names of the entry points each media library must export, in binding order.
+// Kept free of any library header so that test stand-in libraries can be built
+// from the same lists. A library binds only when every name is found.
+#pragma once
+
+#define MELVARO_AVCODEC_ENTRY_POINTS(X) \
+  X(avcodec_version)                    \
+  X(avcodec_alloc_context3)             \
+  X(avcodec_free_context)               \
+  X(avcodec_find_encoder)               \
+  X(avcodec_find_decoder)               \
+  X(avcodec_find_encoder_by_name)       \
+  X(avcodec_find_decoder_by_name)       \
+  X(av_codec_iterate)                   \
+  X(avcodec_get_class)                  \
+  X(avcodec_open2)                      \
+  X(avcodec_close)                      \
+  X(avcodec_send_packet)                \
+  X(avcodec_receive_frame)              \
+  X(avcodec_send_frame)                 \
+  X(avcodec_receive_packet)             \
+  X(avcodec_flush_buffers)              \
+  X(avcodec_parameters_alloc)           \
+  X(avcodec_parameters_free)            \
+  X(avcodec_parameters_copy)            \
+  X(avcodec_parameters_to_context)      \
+  X(avcodec_parameters_from_context)    \
+  X(av_packet_alloc)                    \
+  X(av_packet_free)                     \
+  X(av_packet_unref)                    \
+  X(av_packet_ref)                      \
+  X(av_new_packet)
+
+#define MELVARO_AVFORMAT_ENTRY_POINTS(X) \
+  X(avformat_version)                    \
+  X(avformat_alloc_context)              \
+  X(avformat_free_context)               \
+  X(avformat_get_class)                  \
+  X(avformat_open_input)                 \
+  X(avformat_close_input)                \
+  X(avformat_find_stream_info)           \
+  X(av_find_input_format)                \
+  X(av_guess_format)                     \
+  X(av_guess_codec)                      \
+  X(avformat_new_stream)                 \
+  X(avformat_write_header)               \
+  X(av_write_trailer)                    \
+  X(av_interleaved_write_frame)          \
+  X(av_read_frame)                       \
+  X(av_seek_frame)                       \
+  X(av_dump_format)                      \
+  X(avio_open2)                          \
+  X(avio_closep)                         \
+  X(avio_size)
+
+#define MELVARO_AVUTIL_ENTRY_POINTS(X) \
+  X(avutil_version)                    \
+  X(av_log_set_callback)               \
+  X(av_log_default_callback)           \
+  X(av_log_get_level)                  \
+  X(av_log_set_level)                  \
+  X(av_log)                            \
+  X(av_default_item_name)              \
+  X(av_strerror)                       \
+  X(av_malloc)                         \
+  X(av_mallocz)                        \
+  X(av_realloc)                        \
+  X(av_fast_realloc)                   \
+  X(av_free)                           \
+  X(av_freep)                          \
+  X(av_strdup)                         \
+  X(av_strlcpy)                        \
+  X(av_rescale)                        \
+  X(av_rescale_q)                      \
+  X(av_reduce)                         \
+  X(av_gettime)                        \
+  X(av_opt_find)                       \
+  X(av_opt_set)                        \
+  X(av_opt_get)                        \
+  X(av_opt_get_int)                    \
+  X(av_opt_set_int)                    \
+  X(av_dict_set)                       \
+  X(av_dict_get)                       \
+  X(av_dict_copy)                      \
+  X(av_dict_free)                      \
+  X(av_frame_alloc)                    \
+  X(av_frame_free)                     \
+  X(av_frame_unref)                    \
+  X(av_frame_get_buffer)               \
+  X(av_frame_make_writable)            \
+  X(av_channel_layout_default)         \
+  X(av_channel_layout_uninit)          \
+  X(av_get_bytes_per_sample)           \
+  X(av_get_sample_fmt_name)            \
+  X(av_get_pix_fmt)                    \
+  X(av_get_pix_fmt_name)               \
+  X(av_pix_fmt_desc_get)               \
+  X(av_parse_video_rate)               \
+  X(av_parse_video_size)               \
+  X(av_samples_get_buffer_size)
+
+#define MELVARO_SWSCALE_ENTRY_POINTS(X) \
+  X(swscale_version)                    \
+  X(sws_get_class)                      \
+  X(sws_getContext)                     \
+  X(sws_freeContext)                    \
+  X(sws_scale)
+
+#define MELVARO_SWRESAMPLE_ENTRY_POINTS(X) \
+  X(swresample_version)                    \
+  X(swr_alloc_set_opts2)                   \
+  X(swr_init)                              \
+  X(swr_convert)                           \
+  X(swr_get_delay)                         \
+  X(swr_free)
