@@ -37,6 +37,15 @@ constexpr int MaxStreamsPerFile = 20;
 // Names of the bitstream filters applied to one stream, in order.
 using BitstreamFilterChain = std::vector<std::string>;
 
+// The codec context that holds one stream's parameters and options from the
+// moment its file is opened or created; the run opens it as the stream's
+// decoder (inputs) or encoder (outputs). Cleanup frees it.
+struct StreamCodec {
+  AVCodecContext* Context = nullptr;
+  bool StreamCopy = false;  // outputs: packets are copied, not encoded
+  float Quality = 0;        // fixed quality asked for, in lambda units
+};
+
 class TCustomFFmpegHlpr {
  public:
   explicit TCustomFFmpegHlpr(std::mutex& codecLock);
@@ -126,6 +135,9 @@ class TCustomFFmpegHlpr {
   AVFormatContext* OutputFiles[MaxFiles] = {};
   int OutputFileCount = 0;
   BitstreamFilterChain BitstreamFilters[MaxFiles][MaxStreamsPerFile];
+  // Per input file, one entry per stream of the file.
+  std::vector<StreamCodec> InputCodecs[MaxFiles];
+  StreamCodec OutputCodecs[MaxFiles][MaxStreamsPerFile];
 
   // Formats.
   const AVInputFormat* ForcedInputFormat = nullptr;

@@ -167,10 +167,18 @@ void TCustomFFmpegHlpr::Cleanup() {
     if (output->url && FileSize(output->url) == 0) unlink(output->url);
     AVF.avformat_free_context(output);
     OutputFiles[i] = nullptr;
+    for (StreamCodec& codec : OutputCodecs[i]) {
+      AVC.avcodec_free_context(&codec.Context);
+      codec = StreamCodec{};
+    }
   }
   OutputFileCount = 0;
 
-  for (int i = 0; i < InputFileCount; ++i) AVF.avformat_close_input(&InputFiles[i]);
+  for (int i = 0; i < InputFileCount; ++i) {
+    AVF.avformat_close_input(&InputFiles[i]);
+    for (StreamCodec& codec : InputCodecs[i]) AVC.avcodec_free_context(&codec.Context);
+    InputCodecs[i].clear();
+  }
   InputFileCount = 0;
 
   IntraMatrix.clear();
