@@ -117,7 +117,12 @@ class TCustomFFmpegHlpr {
   static void SetRealVideoDecoders(bool useLibraryDecoders);
   bool SetLibraryOption(const std::string& name, const std::string& value);
   bool SetLibraryOptionInt(const std::string& name, int64_t value);
-  void SetTarget(const std::string& target);
+  void SetTarget(const std::string& target, const std::string& norm,
+                 const std::string& fallbackNorm);
+  // Sets every option recorded by SetLibraryOption whose flags include all of
+  // requiredFlags (AV_OPT_FLAG_*) from optionContext onto target. Both are
+  // AVClass-based library objects (codec, format or scaler contexts).
+  void ApplyRecordedOptions(void* optionContext, void* target, int requiredFlags);
 
   // ---- Files ---------------------------------------------------------------
   // Both return false with LastError set on an ordinary failure.
