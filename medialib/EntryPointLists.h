@@ -29,7 +29,9 @@
   X(av_packet_free)                     \
   X(av_packet_unref)                    \
   X(av_packet_ref)                      \
-  X(av_new_packet)
+  X(av_new_packet)                      \
+  X(avcodec_get_name)                   \
+  X(av_packet_rescale_ts)
 
 #define MELVARO_AVFORMAT_ENTRY_POINTS(X) \
   X(avformat_version)                    \
@@ -51,7 +53,9 @@
   X(av_dump_format)                      \
   X(avio_open2)                          \
   X(avio_closep)                         \
-  X(avio_size)
+  X(avio_size)                           \
+  X(avformat_alloc_output_context2)      \
+  X(av_filename_number_test)
 
 #define MELVARO_AVUTIL_ENTRY_POINTS(X) \
   X(avutil_version)                    \
@@ -90,6 +94,9 @@
   X(av_frame_make_writable)            \
   X(av_channel_layout_default)         \
   X(av_channel_layout_uninit)          \
+  X(av_channel_layout_copy)            \
+  X(av_channel_layout_describe)        \
+  X(av_d2q)                            \
   X(av_get_bytes_per_sample)           \
   X(av_get_sample_fmt_name)            \
   X(av_get_pix_fmt)                    \
