@@ -31,7 +31,14 @@
   X(av_packet_ref)                      \
   X(av_new_packet)                      \
   X(avcodec_get_name)                   \
-  X(av_packet_rescale_ts)
+  X(av_packet_rescale_ts)               \
+  X(av_packet_move_ref)                 \
+  X(av_bsf_get_by_name)                 \
+  X(av_bsf_alloc)                       \
+  X(av_bsf_init)                        \
+  X(av_bsf_send_packet)                 \
+  X(av_bsf_receive_packet)              \
+  X(av_bsf_free)
 
 #define MELVARO_AVFORMAT_ENTRY_POINTS(X) \
   X(avformat_version)                    \
@@ -54,6 +61,10 @@
   X(avio_open2)                          \
   X(avio_closep)                         \
   X(avio_size)                           \
+  X(avio_seek)                           \
+  X(av_codec_get_id)                     \
+  X(av_codec_get_tag)                    \
+  X(av_sdp_create)                       \
   X(avformat_alloc_output_context2)      \
   X(av_filename_number_test)
 
@@ -104,7 +115,15 @@
   X(av_pix_fmt_desc_get)               \
   X(av_parse_video_rate)               \
   X(av_parse_video_size)               \
-  X(av_samples_get_buffer_size)
+  X(av_samples_get_buffer_size)        \
+  X(av_fifo_alloc2)                    \
+  X(av_fifo_write)                     \
+  X(av_fifo_read)                      \
+  X(av_fifo_can_read)                  \
+  X(av_fifo_grow2)                     \
+  X(av_fifo_freep2)                    \
+  X(av_channel_layout_copy)            \
+  X(av_channel_layout_compare)
 
 #define MELVARO_SWSCALE_ENTRY_POINTS(X) \
   X(swscale_version)                    \
