@@ -122,7 +122,6 @@
   X(av_fifo_can_read)                  \
   X(av_fifo_grow2)                     \
   X(av_fifo_freep2)                    \
-  X(av_channel_layout_copy)            \
   X(av_channel_layout_compare)
 
 #define MELVARO_SWSCALE_ENTRY_POINTS(X) \
