@@ -30,6 +30,8 @@ extern "C" {
 
 class TFFmpegThread;
 struct TranscodeTables;
+struct InputStream;
+struct OutputStream;
 
 constexpr int MaxFiles = 20;
 constexpr int MaxStreamsPerFile = 20;
@@ -263,6 +265,42 @@ class TCustomFFmpegHlpr {
   void Transcode();
   void CloseOpenEncoders();
   void CloseOpenDecoders();
+
+  // ---- Transcode stages, all on the thread that runs the job ---------------
+  // Set-up: tables, source mapping, stream parameters, codecs, headers.
+  // Raises FFMpegException; codecs already opened stay registered.
+  void SetUpTranscode(TranscodeTables& tables);
+  // Codec registries; called with CodecLock held.
+  void RegisterOpenEncoder(AVCodecContext* context);
+  void RegisterOpenDecoder(AVCodecContext* context);
+  void UnregisterOpenEncoder(AVCodecContext* context);
+  void UnregisterOpenDecoder(AVCodecContext* context);
+  // Reads, decodes and writes until the inputs end, RecordingTime is reached
+  // or a stop is asked for; then drains, writes trailers and reports.
+  void RunTranscodeLoop(TranscodeTables& tables);
+  // Frees the tables and BitBuffer; safe on partly built tables.
+  void FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables);
+  // One packet of one input stream, or the end-of-input pass when packet is
+  // null. Returns -1 when the packet could not be decoded, else 0.
+  int ProcessInputPacket(TranscodeTables& tables, InputStream& ist, int istIndex,
+                         AVPacket* packet);
+  // The only way a packet reaches an output file. Takes the packet's data
+  // (the packet is blank afterwards); raises when the muxer refuses it.
+  void WritePacket(AVFormatContext* os, AVPacket* packet, OutputStream& ost);
+  // Decoded 16-bit interleaved audio of ist for one output stream.
+  void EncodeAudio(AVFormatContext* os, OutputStream& ost, InputStream& ist,
+                   const uint8_t* data, int size);
+  // End of input for one audio output: the short last frame, then the
+  // encoder's delayed packets.
+  void FlushAudioEncoder(AVFormatContext* os, OutputStream& ost);
+  // Time of the stream's sync input, in seconds.
+  double SyncInputTime(const OutputStream& ost) const;
+  void ReportProgress(TranscodeTables& tables, bool last);
+
+  // Scratch buffers of the audio path; grown on demand, never shrunk, kept
+  // for the engine's life so that no block allocates.
+  std::vector<uint8_t> SampleBuffer;      // decoded audio, 16-bit interleaved
+  std::vector<uint8_t> AudioFrameBuffer;  // resampled audio, then one encoder frame
 
  private:
   // Joins a worker that has ended its run; detaches when called from it.

@@ -1,0 +1,112 @@
+// The per-run tables of one transcode: one record per input file, per input
+// stream and per output stream. Built by the set-up, used by the loop and
+// the output paths on the worker thread, freed by FreeTranscodeTables (the
+// destructor releases every library object a record owns, so a table that
+// was only partly built is freed just as well).
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavcodec/bsf.h>
+#include <libavformat/avformat.h>
+#include <libavutil/fifo.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+struct InputFileState {
+  int EofReached = 0;   // reading returned an error or the end of the file
+  int FirstStream = 0;  // index of the file's first stream in the input-stream table
+  int StreamCount = 0;  // streams the file had at set-up
+};
+
+struct InputStream {
+  ~InputStream();
+
+  int FileIndex = 0;
+  int Index = 0;
+  AVStream* Stream = nullptr;
+  // The stream's codec context from the engine's InputCodecs; owned there.
+  AVCodecContext* Decoder = nullptr;
+  int Discard = 1;  // cleared when an output stream takes this stream as source
+  int DecodingNeeded = 0;
+  int64_t NextPts = AV_NOPTS_VALUE;  // microseconds
+  int64_t Pts = 0;                   // microseconds
+
+  // Shape of the decoded audio as last delivered (16-bit interleaved).
+  int DecodedRate = 0;
+  int DecodedChannels = 0;
+  // Converts decoder output to 16-bit interleaved when the decoder delivers
+  // another sample format; rebuilt when the decoder's output shape changes.
+  SwrContext* ToSamples = nullptr;
+  int ToSamplesFormat = -1;
+  int ToSamplesRate = 0;
+  AVChannelLayout ToSamplesLayout = {};
+};
+
+struct OutputStream {
+  ~OutputStream();
+
+  int FileIndex = 0;
+  int Index = 0;
+  int SourceIndex = 0;
+  AVStream* Stream = nullptr;
+  // The stream's codec context from the engine's OutputCodecs; owned there.
+  AVCodecContext* Encoder = nullptr;
+  int EncodingNeeded = 0;
+  int FrameNumber = 0;
+  InputStream* SyncInput = nullptr;
+  int64_t SyncOpts = 0;  // samples (audio) or frames (video) handed to the encoder
+
+  // Where the written packets have reached, in the stream's time base: the
+  // end (pts + duration) of the furthest packet. The muxer keeps no such
+  // counter any more, so the writer does.
+  int64_t Position = 0;
+  int64_t LastDts = AV_NOPTS_VALUE;  // of the last packet handed to the muxer
+
+  // Video (filled by the picture path).
+  int VideoResample = 0;
+  AVFrame* PictTmp = nullptr;
+  SwsContext* ImgResampleCtx = nullptr;
+  int ResampleHeight = 0;
+  int VideoCrop = 0, TopBand = 0, LeftBand = 0;
+  int VideoPad = 0, PadTop = 0, PadBottom = 0, PadLeft = 0, PadRight = 0;
+  float Quality = -1;  // lambda of the last coded picture; -1 when none is known
+
+  // Audio.
+  int AudioResample = 0;
+  SwrContext* Resample = nullptr;  // rate or channel-count conversion, 16-bit to 16-bit
+  int ResampleInRate = 0;
+  int ResampleInChannels = 0;
+  AVFifo* Fifo = nullptr;  // 16-bit interleaved samples short of a whole encoder frame
+  // 16-bit interleaved to the encoder's sample format; none when they agree.
+  SwrContext* ToEncoderFormat = nullptr;
+  AVFrame* EncoderFrame = nullptr;  // reused for every frame sent to the encoder
+  int EncoderFrameCapacity = 0;     // samples per channel EncoderFrame can hold
+  AVPacket* EncodedPacket = nullptr;
+  bool EncoderDrained = false;
+
+  FILE* LogFile = nullptr;  // pass-1 statistics
+  // Bitstream filters in chain order; a filter that could not be set up is
+  // left out (and reported) at set-up.
+  std::vector<AVBSFContext*> Filters;
+  std::vector<std::string> FilterNames;
+};
+
+struct TranscodeTables {
+  ~TranscodeTables();
+
+  std::vector<InputFileState> Files;
+  std::vector<std::unique_ptr<InputStream>> InputStreams;
+  std::vector<std::unique_ptr<OutputStream>> OutputStreams;
+
+  // Reused for every packet read, every decoded frame and every copy.
+  AVPacket* ReadPacket = nullptr;
+  AVPacket* CopyPacket = nullptr;
+  AVPacket* FilterPacket = nullptr;
+  AVFrame* DecodedFrame = nullptr;
+};
