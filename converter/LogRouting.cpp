@@ -1,0 +1,158 @@
+#include "converter/LogRouting.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+#include <libavutil/log.h>
+}
+
+#include "converter/FFmpegTask.h"
+#include "converter/VeltoConverter.h"
+#include "engine/FFmpegThread.h"
+#include "medialib/AVUtilHlpr.h"
+#include "medialib/MediaLibraries.h"
+
+// The component's side of a dispatch: its task on the logging thread, and its
+// DoLog. A friend of the component.
+class TLogDispatcher {
+ public:
+  static void Dispatch(TCustomAVConverter& component, uint32_t threadId, int level,
+                       const std::string& line) {
+    component.DoLog(component.FindTaskByThread(threadId), level, line);
+  }
+};
+
+namespace {
+
+struct Registry {
+  std::recursive_mutex Lock;  // the registry lock
+  std::vector<TCustomAVConverter*> Components;
+  std::mutex PendingLock;  // leaf lock of the pending-line store
+  TLogList Pending;
+};
+
+// Never destroyed: the library may call the callback from a thread that
+// outlives the static destructors, and must then still find a lock.
+Registry& TheRegistry() {
+  static Registry* const registry = new Registry;
+  return *registry;
+}
+
+}  // namespace
+
+TLogItem& TLogList::Find(uint32_t threadId) {
+  if (Inline.ThreadID == 0 || Inline.ThreadID == threadId) {
+    Inline.ThreadID = threadId;
+    return Inline;
+  }
+  for (TLogItem* item = Inline.Next.get(); item; item = item->Next.get())
+    if (item->ThreadID == threadId) return *item;
+  auto item = std::make_unique<TLogItem>();
+  item->ThreadID = threadId;
+  item->Next = std::move(Inline.Next);
+  Inline.Next = std::move(item);
+  return *Inline.Next;
+}
+
+void TLogList::Clear() {
+  // Iteratively, so that a long chain cannot exhaust the stack.
+  std::unique_ptr<TLogItem> chain = std::move(Inline.Next);
+  while (chain) chain = std::move(chain->Next);
+  Inline.ThreadID = 0;
+  Inline.Text.clear();
+}
+
+std::string LogContextPrefix(void* context) {
+  if (!context) return {};
+  const AVClass* descriptor = *static_cast<const AVClass* const*>(context);
+  if (!descriptor) return {};
+  const char* name = descriptor->item_name ? descriptor->item_name(context) : descriptor->class_name;
+  char prefix[LogBufferSize];
+  std::snprintf(prefix, sizeof prefix, "[%s @ %08X]", name ? name : "",
+                static_cast<unsigned>(reinterpret_cast<uintptr_t>(context)));
+  return prefix;
+}
+
+std::string AssembleLogText(const std::string& pending, void* context, const char* format,
+                            va_list args, std::vector<std::string>& lines) {
+  char buffer[LogBufferSize] = {};
+  const std::string& head = pending.empty() ? LogContextPrefix(context) : pending;
+  const std::size_t used = std::min(head.size(), LogBufferSize - 1);
+  std::memcpy(buffer, head.data(), used);
+  // vsnprintf stops at the buffer's end and always leaves the final zero.
+  if (used < LogBufferSize - 1) std::vsnprintf(buffer + used, LogBufferSize - used, format, args);
+
+  std::string text(buffer);  // up to the first zero byte
+  const bool full = text.size() == LogBufferSize - 1;
+  std::size_t start = 0;
+  for (std::size_t feed; (feed = text.find('\n', start)) != std::string::npos; start = feed + 1)
+    lines.push_back(text.substr(start, feed - start));
+  std::string rest = text.substr(start);
+  // A full buffer cannot take more: what it holds is delivered as a line of
+  // its own instead of blocking every later call of the thread.
+  if (full && !rest.empty()) {
+    lines.push_back(std::move(rest));
+    rest.clear();
+  }
+  return rest;
+}
+
+namespace LogRouting {
+
+void Register(TCustomAVConverter* component) {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::recursive_mutex> lock(registry.Lock);
+  registry.Components.push_back(component);
+}
+
+void Unregister(TCustomAVConverter* component) {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::recursive_mutex> lock(registry.Lock);
+  std::erase(registry.Components, component);
+}
+
+std::unique_lock<std::recursive_mutex> LockRegistry() {
+  return std::unique_lock<std::recursive_mutex>(TheRegistry().Lock);
+}
+
+void ClearPendingLines() {
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::mutex> lock(registry.PendingLock);
+  registry.Pending.Clear();
+}
+
+void InstallCallback() { AVU.av_log_set_callback(&LibraryLogCallback); }
+
+void LibraryLogCallback(void* context, int level, const char* format, va_list args) {
+  // The high bits of a level may carry a colour hint.
+  const int engineLevel = EngineLevelFromLibrary(level >= 0 ? (level & 0xFF) : level);
+  if (LibraryLogLevel < engineLevel) return;
+
+  Registry& registry = TheRegistry();
+  std::lock_guard<std::recursive_mutex> lock(registry.Lock);
+  const uint32_t threadId = CurrentThreadID();
+  std::string pending;
+  {
+    std::lock_guard<std::mutex> pendingLock(registry.PendingLock);
+    pending = registry.Pending.Find(threadId).Text;
+  }
+  std::vector<std::string> lines;
+  std::string rest = AssembleLogText(pending, context, format, args, lines);
+  {
+    std::lock_guard<std::mutex> pendingLock(registry.PendingLock);
+    registry.Pending.Find(threadId).Text = std::move(rest);
+  }
+  // A handler may create or free components: dispatch over a snapshot and
+  // skip those that have gone meanwhile.
+  const std::vector<TCustomAVConverter*> components = registry.Components;
+  for (const std::string& line : lines)
+    for (TCustomAVConverter* component : components)
+      if (std::find(registry.Components.begin(), registry.Components.end(), component) !=
+          registry.Components.end())
+        TLogDispatcher::Dispatch(*component, threadId, engineLevel, line);
+}
+
+}  // namespace LogRouting

@@ -1,0 +1,220 @@
+// The converter component: a list of conversion tasks (one engine each), run
+// one after another or several at once, reported through three events.
+//
+// Threads and locks:
+// - The owner's thread (the one that created the component and runs its Qt
+//   event loop) makes every configuration call: LoadLibraries, AddInput,
+//   AddOutput, Start, Stop, ClearTasks, the property setters and destruction.
+// - With Start(n > 0) each task runs on its own worker thread and an ending
+//   task starts the next waiting one from that thread. With Start(n <= 0) the
+//   tasks run one at a time on the owner's thread, each started by a one-shot
+//   timer of the owner's event loop 100 ms after the previous one ended.
+// - OnLog, OnProgress and OnTerminate run on the thread that runs the task
+//   (library lines: on whatever thread the library logs), one at a time: the
+//   event lock (recursive) serialises them and the end-of-task bookkeeping,
+//   including the start of the next task. Handlers must not block on the
+//   owner's thread (use queued calls to reach widgets).
+// - The codec lock is lent to every task of the component.
+// - Lock order: registry lock (library log callback) -> event lock -> task
+//   list lock -> pending-line lock. None is held while waiting for a task.
+//
+// End of a batch: when every task of the batch has ended, OnTerminate(-1, true)
+// follows the last task's OnTerminate. After Stop, tasks that never started
+// stay unstarted and the end-of-batch call comes only if every task had
+// already been started.
+//
+// Destruction stops every task, waits for each run to end (terminate hooks
+// included) and frees the tasks before the locks and the event handlers go;
+// the handlers are detached first, so no event reaches a dying owner.
+#pragma once
+
+#include <QObject>
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "converter/OptionRecords.h"
+#include "engine/EngineHooks.h"  // TConvertPriority: tpIdle, tpLowest, tpLower, tpNormal
+
+struct AVFormatContext;
+class TCustomFFmpegHlpr;
+class TFFmpegHlpr;
+class TFFmpegList;
+class TLogDispatcher;
+
+// Verbosity; the engine's numeric level is the value minus one.
+enum TLogLevel : int32_t { llQuiet = 0, llError = 1, llInfo = 2, llDebug = 3, llAll = 4 };
+// Which decoder handles RealVideo 3.0/4.0: the library's own or the bridge.
+enum TRV34Codec : int32_t { rvFFmpeg = 0, rvRVDLL = 1 };
+
+// AIndex: task index, or -1 when the line belongs to no task of this component.
+// ALogLevel: the message's engine level + 1. AMsg: one line without its line feed.
+using TLogEvent = std::function<void(int AIndex, TLogLevel ALogLevel, const std::string& AMsg)>;
+// ADurationTime: output time reached (ms); ATotalDuration: expected length (ms,
+// -1 unknown); ACurrentSize: bytes so far; ABitRate: kbit/s; AFrameNumber,
+// AFPS, AQuality describe the first video output (-1, -1, -1.0 without video).
+using TProgressEvent =
+    std::function<void(int AIndex, int AFrameNumber, int AFPS, int ADurationTime, float AQuality,
+                       float ABitRate, int64_t ACurrentSize, int ATotalDuration)>;
+// AIndex -1 is the single end-of-batch call (AFinished then true).
+using TTerminateEvent = std::function<void(int AIndex, bool AFinished)>;
+
+class TCustomAVConverter : public QObject {
+ public:
+  // Creates the locks, registers the component for library log lines, sets
+  // the defaults and an empty task list. The owner, when given, frees the
+  // component with itself.
+  explicit TCustomAVConverter(QObject* owner = nullptr);
+  ~TCustomAVConverter() override;
+  TCustomAVConverter(const TCustomAVConverter&) = delete;
+  TCustomAVConverter& operator=(const TCustomAVConverter&) = delete;
+
+  // Text of the last failure of LoadLibraries, AddInput or AddOutput.
+  const std::string& LastError() const { return FLastError; }
+
+  // Loads the media libraries once for the process (folder first, versioned
+  // names when asked) and routes the libraries' log output through the
+  // components. False with LastError = the loader's message on failure.
+  bool LoadLibraries(const std::string& folder, bool versioned);
+
+  // Creates a task for one input file: resets the engine, sets the log level
+  // and the RealVideo decoder choice, applies the record (ExtraOptions, then
+  // ForceFormat) and opens the file. Returns the task index, or -1 with
+  // LastError set; the task is freed then.
+  int AddInput(const std::string& fileName, const TInputOptions* options = nullptr);
+  int AddInput(const std::string& fileName, const TInputOptions& options) {
+    return AddInput(fileName, &options);
+  }
+
+  // Adds one output file to the task at index: ExtraOptions, then the fields,
+  // then the target preset, then the file is created. False with LastError set
+  // on failure (the task stays). An index outside the list throws
+  // std::out_of_range.
+  bool AddOutput(int index, const std::string& fileName, const TOutputOptions* options = nullptr);
+  bool AddOutput(int index, const std::string& fileName, const TOutputOptions& options) {
+    return AddOutput(index, fileName, &options);
+  }
+
+  int TaskCount() const;
+  // The task's first input as the container library opened it (file name in
+  // url, duration in microseconds; size through its I/O context). Valid until
+  // the task runs (a run releases its files) or is freed; nullptr when the
+  // task has no open input. An index outside the list throws std::out_of_range.
+  AVFormatContext* TaskInput(int index) const;
+
+  // Starts the batch: concurrency n > 0 runs at most n tasks at once on
+  // worker threads; n <= 0 runs one at a time on this thread through the
+  // event loop. With no task nothing starts and no event is raised.
+  // An error raised while starting a task (such as "Must supply at least one
+  // output file") has already been reported through OnTerminate(index, false)
+  // and OnLog; the first such error of this call is rethrown after the other
+  // slots have been filled. Errors of tasks started later (from an ending task
+  // or from the timer) are only reported, never thrown.
+  void Start(int concurrency);
+  // Keeps waiting tasks from starting and asks running ones to stop; does not
+  // wait. Any thread.
+  void Stop();
+  // Stops every task, waits for each run to end and frees all tasks; cancels
+  // starts still pending on the timer. LastError := empty; concurrency := 0.
+  void ClearTasks();
+
+  // Clears the three event handlers under the event lock; safe while tasks
+  // run (assigning the members directly is only safe while none does).
+  void DetachEvents();
+
+ protected:
+  // ---- Properties (published by TVeltoConverter) ----------------------------
+  TLogLevel LogLevel() const { return FLogLevel; }
+  void SetLogLevel(TLogLevel level) { FLogLevel = level; }
+  int ProgressInterval() const { return FProgressInterval; }
+  // Milliseconds between two progress reports of a task; 100 or less stores 100.
+  void SetProgressInterval(int milliseconds);
+  TRV34Codec RealVideo34Codec() const { return FRealVideo34Codec; }
+  void SetRealVideo34Codec(TRV34Codec codec) { FRealVideo34Codec = codec; }
+  TConvertPriority ThreadPriority() const { return FThreadPriority; }
+  void SetThreadPriority(TConvertPriority priority) { FThreadPriority = priority; }
+
+  // Assign before Start (or use DetachEvents while tasks run).
+  TLogEvent OnLog;
+  TProgressEvent OnProgress;
+  TTerminateEvent OnTerminate;
+
+  // ---- Event raisers, called with the task as sender -------------------------
+  // Raises OnLog(sender's index or -1, level + 1, message) under the event lock.
+  virtual void DoLog(TFFmpegHlpr* sender, int level, const std::string& message);
+  virtual void DoProgress(TFFmpegHlpr* sender, int frameNumber, int fps, int durationTime,
+                          float quality, float bitRate, int64_t currentSize, int totalDuration);
+  // Under the event lock: OnTerminate(index, finished); counts the task as
+  // ended; starts the next waiting task, or ends the batch with
+  // OnTerminate(-1, true) once every task has ended.
+  virtual void DoTerminate(TFFmpegHlpr* sender);
+
+ private:
+  friend class TLogDispatcher;
+
+  void StartNext();
+  void StartTask(int index);
+  // Logs why a task could not be started (OnTerminate has already told that
+  // it ended).
+  void ReportStartFailure(TFFmpegHlpr* task, const std::string& message);
+  TFFmpegHlpr* TaskAt(int index) const;
+  TFFmpegHlpr* FindTaskByThread(uint32_t threadId) const;
+  void ClearTaskList();
+
+  static void LogHookProc(void* data, TCustomFFmpegHlpr* engine, int level,
+                          const std::string& text);
+  static void ProgressHookProc(void* data, TCustomFFmpegHlpr* engine, int frameNumber, int fps,
+                               int durationTime, float quality, float bitRate,
+                               int64_t currentSize, int totalDuration);
+  static void TerminateHookProc(void* data, TCustomFFmpegHlpr* engine);
+
+  // ---- Written by the owner's thread; the atomics are also read by the
+  // thread that starts the next task -------------------------------------------
+  std::string FLastError;
+  std::atomic<TLogLevel> FLogLevel{llInfo};
+  std::atomic<int> FProgressInterval{500};
+  TRV34Codec FRealVideo34Codec = rvFFmpeg;
+  std::atomic<TConvertPriority> FThreadPriority{tpNormal};
+
+  // ---- Batch bookkeeping: written by Start on the owner's thread and by
+  // DoTerminate under the event lock on the task's thread; Stop zeroes the
+  // waiting count from any thread. -----------------------------------------
+  std::atomic<int> FNextIndex{-1};
+  std::atomic<int> FConcurrency{0};
+  std::atomic<int> FFinishedCount{0};
+  std::atomic<int> FWaitingCount{0};
+  // Timer starts remember the batch they belong to; ClearTasks moves on to a
+  // new one so that a pending start never reaches a freed task.
+  std::atomic<unsigned> FBatch{0};
+
+  // ---- Locks -------------------------------------------------------------
+  std::mutex FCodecLock;                // lent to every task
+  std::recursive_mutex FEventLock;      // events and end-of-task bookkeeping
+  mutable std::mutex FTaskListLock;     // the list's shape (add, clear, look-ups)
+  std::unique_ptr<TFFmpegList> FTasks;  // owned tasks
+};
+
+// The component as applications use it: every property and event public.
+class TVeltoConverter : public TCustomAVConverter {
+ public:
+  using TCustomAVConverter::TCustomAVConverter;
+
+  // LogLevel: llInfo by default. ProgressInterval: 500 ms by default, values
+  // of 100 or less store 100. RealVideo34Codec: rvFFmpeg by default.
+  // ThreadPriority: tpNormal by default.
+  using TCustomAVConverter::LogLevel;
+  using TCustomAVConverter::SetLogLevel;
+  using TCustomAVConverter::ProgressInterval;
+  using TCustomAVConverter::SetProgressInterval;
+  using TCustomAVConverter::RealVideo34Codec;
+  using TCustomAVConverter::SetRealVideo34Codec;
+  using TCustomAVConverter::ThreadPriority;
+  using TCustomAVConverter::SetThreadPriority;
+  using TCustomAVConverter::OnLog;
+  using TCustomAVConverter::OnProgress;
+  using TCustomAVConverter::OnTerminate;
+};
