@@ -1,0 +1,85 @@
+#include "app/SettingsDialog.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTabWidget>
+
+#include "app/IniFile.h"
+#include "app/MainWindow.h"
+#include "app/Shell.h"
+#include "app/StartupFolders.h"
+
+TFset::TFset(TForm1& form1, TShell& shell)
+    : QDialog(&form1, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint |
+                          Qt::CustomizeWindowHint),
+      Form1(form1),
+      Shell(shell) {
+  setWindowTitle(QStringLiteral(" Settings"));
+  setFixedSize(321, 247);
+  setModal(true);
+
+  PageControl = new QTabWidget(this);
+  PageControl->setGeometry(16, 16, 289, 177);
+  auto* page = new QWidget;
+  PageControl->addTab(page, QStringLiteral("Output Path"));
+
+  auto* label = new QLabel(QStringLiteral("Please click button to change path"), page);
+  label->move(16, 24);
+  label->adjustSize();
+  BrowseButton = new QPushButton(QStringLiteral("Browse"), page);
+  BrowseButton->setGeometry(208, 24, 59, 21);
+  FolderEdit = new QLineEdit(page);
+  FolderEdit->setGeometry(16, 56, 257, 20);
+  SaveButton = new QPushButton(QStringLiteral("Save as default"), page);
+  SaveButton->setGeometry(16, 112, 113, 25);
+
+  OkButton = new QPushButton(QStringLiteral("OK"), this);
+  OkButton->setGeometry(144, 208, 75, 25);
+  OkButton->setDefault(true);
+  CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+  CancelButton->setGeometry(232, 208, 75, 25);
+
+  connect(BrowseButton, &QPushButton::clicked, this, &TFset::Browse);
+  connect(SaveButton, &QPushButton::clicked, this, &TFset::Save);
+  connect(OkButton, &QPushButton::clicked, this, &TFset::Ok);
+  connect(CancelButton, &QPushButton::clicked, this, &TFset::Cancel);
+
+  if (const QScreen* screen = QGuiApplication::primaryScreen())
+    move(screen->availableGeometry().center() - rect().center());
+
+  FormCreate();
+}
+
+void TFset::FormCreate() {
+  SettingsFolder = Form1.SettingsFolder;
+  const QString saved = ReadSavedOutputFolder(SettingsFolder);
+  FolderEdit->setText(saved != NoFolderSaved ? saved : Form1.OutputFolder);
+}
+
+void TFset::Browse() {
+  const QString folder = Shell.PickFolder(this);
+  if (!folder.isEmpty()) FolderEdit->setText(folder);
+}
+
+void TFset::Save() {
+  if (FolderEdit->text().isEmpty()) return;
+  try {
+    WriteIniString(SettingsFolder + SettingsFileName, SettingsSection, SettingsKey,
+                   FolderEdit->text());
+  } catch (const TIniFileError& error) {
+    Shell.ShowError(this, QString::fromStdString(error.what()));
+  }
+}
+
+void TFset::Ok() {
+  Form1.OutputFolder = FolderEdit->text();
+  accept();
+}
+
+void TFset::Cancel() {
+  reject();
+}

@@ -1,0 +1,49 @@
+// Everything the windows ask of the desktop: the shell's open action, the file
+// and folder pickers, the user's folders and the error display. The windows
+// reach the desktop only through this seam so that tests can record instead.
+// All calls are made on the UI thread.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+class TShell {
+ public:
+  virtual ~TShell() = default;
+
+  // Opens a folder in the file browser or a document in its viewer.
+  virtual void Open(const QString& path) = 0;
+  // Multi-selection file-open dialog. filter uses the "Name|*.a;*.b|..." form;
+  // the first entry is selected. Returns the chosen files in the dialog's
+  // order, or nothing when cancelled.
+  virtual QStringList PickFiles(QWidget* parent, const QString& initialFolder,
+                                const QString& filter) = 0;
+  // Folder picker without title or preselection; the chosen folder's path
+  // without a trailing "/" (except for the root), or empty when cancelled.
+  virtual QString PickFolder(QWidget* parent) = 0;
+  // The user's configuration folder and documents folder.
+  virtual QString ConfigFolder() = 0;
+  virtual QString DocumentsFolder() = 0;
+  // The application's error display.
+  virtual void ShowError(QWidget* parent, const QString& text) = 0;
+};
+
+// The real desktop: QDesktopServices, QFileDialog, QStandardPaths, QMessageBox.
+class TDesktopShell : public TShell {
+ public:
+  void Open(const QString& path) override;
+  QStringList PickFiles(QWidget* parent, const QString& initialFolder,
+                        const QString& filter) override;
+  QString PickFolder(QWidget* parent) override;
+  QString ConfigFolder() override;
+  QString DocumentsFolder() override;
+  void ShowError(QWidget* parent, const QString& text) override;
+};
+
+// "Audio Files|*.wav;*.mp3|All Files(*.*)|*.*" in the file dialog's own form:
+// "Audio Files (*.wav *.mp3);;All Files (*)". A pattern list already in the
+// name is dropped from it, and "*.*" matches every file as it does for users
+// of the pipe form.
+QString DialogFilter(const QString& pipeFilter);

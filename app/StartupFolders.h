@@ -1,0 +1,27 @@
+// Where the program keeps its settings and writes its MP3 files, as decided
+// once at start-up.
+#pragma once
+
+#include <QString>
+
+class TShell;
+
+inline const QString AppTitle = QStringLiteral("Melvaro");
+inline const QString SettingsFileName = QStringLiteral("Path.INI");
+inline const QString SettingsSection = QStringLiteral("Output");
+inline const QString SettingsKey = QStringLiteral("Path");
+// The value that stands for "no folder saved".
+inline const QString NoFolderSaved = QStringLiteral("NoCode");
+
+struct TStartupFolders {
+  QString SettingsFolder;  // <config>/tarvik/Melvaro/
+  QString OutputFolder;    // saved folder, else <documents>/Temp/
+};
+
+// Computes both folders, reading the saved output folder from the settings
+// file, and creates both when missing (a folder that cannot be created is
+// left for Convert to try again).
+TStartupFolders LoadStartupFolders(TShell& shell);
+
+// The saved output folder, or NoFolderSaved when the settings file has none.
+QString ReadSavedOutputFolder(const QString& settingsFolder);
