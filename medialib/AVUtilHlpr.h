@@ -5,6 +5,7 @@ extern "C" {
 #include <libavutil/avutil.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
+#include <libavutil/fifo.h>
 #include <libavutil/frame.h>
 #include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
