@@ -293,6 +293,9 @@ class TCustomFFmpegHlpr {
   // End of input for one audio output: the short last frame, then the
   // encoder's delayed packets.
   void FlushAudioEncoder(AVFormatContext* os, OutputStream& ost);
+  // Encodes `samples` 16-bit interleaved samples as one frame, or with data
+  // null starts the encoder's drain, and writes every packet it returns.
+  void EncodeAudioFrame(AVFormatContext* os, OutputStream& ost, const uint8_t* data, int samples);
   // Time of the stream's sync input, in seconds.
   double SyncInputTime(const OutputStream& ost) const;
   void ReportProgress(TranscodeTables& tables, bool last);

@@ -120,6 +120,7 @@
   X(av_fifo_write)                     \
   X(av_fifo_read)                      \
   X(av_fifo_can_read)                  \
+  X(av_fifo_can_write)                 \
   X(av_fifo_grow2)                     \
   X(av_fifo_freep2)                    \
   X(av_channel_layout_compare)
