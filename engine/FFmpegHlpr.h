@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <list>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -226,6 +227,10 @@ class TCustomFFmpegHlpr {
   SwsContext* ScalerOptions = nullptr;
   // Library names of the options recorded by SetLibraryOption, repeats kept.
   std::vector<std::string> OptionNames;
+  // Values of recorded options that are private options of particular muxers
+  // (format) or encoders (codec); ApplyRecordedOptions passes them on to the
+  // targets that have them.
+  std::map<std::string, std::string> PrivateFormatOptions, PrivateCodecOptions;
 
   // Pending bitstream filter chains; nothing fills them yet.
   BitstreamFilterChain VideoBitstreamFilters, AudioBitstreamFilters, SubtitleBitstreamFilters;

@@ -115,6 +115,8 @@ void TCustomFFmpegHlpr::SetDefaults() {
   PassLogFileName.clear();
   SwsFlags = SWS_BICUBIC;
   OptionNames.clear();
+  PrivateFormatOptions.clear();
+  PrivateCodecOptions.clear();
 
   VideoBitstreamFilters.clear();
   AudioBitstreamFilters.clear();
@@ -184,6 +186,8 @@ void TCustomFFmpegHlpr::Cleanup() {
   IntraMatrix.clear();
   InterMatrix.clear();
   OptionNames.clear();
+  PrivateFormatOptions.clear();
+  PrivateCodecOptions.clear();
   VideoCodecName.clear();
   AudioCodecName.clear();
   SubtitleCodecName.clear();
