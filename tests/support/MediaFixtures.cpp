@@ -1,0 +1,605 @@
+#include "tests/support/MediaFixtures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+
+#include "medialib/AVCodecHlpr.h"
+#include "medialib/AVFormatHlpr.h"
+#include "medialib/AVUtilHlpr.h"
+#include "medialib/MediaLibraries.h"
+#include "medialib/SwResampleHlpr.h"
+
+namespace MediaFixtures {
+namespace {
+
+constexpr double Amplitude = 0.5;
+
+std::string ErrorText(int code) {
+  char text[AV_ERROR_MAX_STRING_SIZE] = {};
+  AVU.av_strerror(code, text, sizeof text);
+  return text;
+}
+
+[[noreturn]] void Fail(const std::string& what, const std::string& path, int code = 0) {
+  std::string message = what + " (" + path + ")";
+  if (code < 0) message += ": " + ErrorText(code);
+  throw std::runtime_error(message);
+}
+
+void Check(int code, const std::string& what, const std::string& path) {
+  if (code < 0) Fail(what, path, code);
+}
+
+// Making and checking fixtures is not what a test looks at: keep the
+// library's chatter down meanwhile, and give the level back afterwards.
+class QuietLibraries {
+ public:
+  QuietLibraries() : Saved(AVU.av_log_get_level()) { AVU.av_log_set_level(AV_LOG_ERROR); }
+  ~QuietLibraries() { AVU.av_log_set_level(Saved); }
+  QuietLibraries(const QuietLibraries&) = delete;
+  QuietLibraries& operator=(const QuietLibraries&) = delete;
+
+ private:
+  int Saved;
+};
+
+// Owners of the library objects used here.
+struct CodecContextFree {
+  void operator()(AVCodecContext* c) const { AVC.avcodec_free_context(&c); }
+};
+struct FrameFree {
+  void operator()(AVFrame* f) const { AVU.av_frame_free(&f); }
+};
+struct PacketFree {
+  void operator()(AVPacket* p) const { AVC.av_packet_free(&p); }
+};
+struct InputClose {
+  void operator()(AVFormatContext* c) const { AVF.avformat_close_input(&c); }
+};
+struct ResamplerFree {
+  void operator()(SwrContext* s) const { SWR.swr_free(&s); }
+};
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFree>;
+
+// An output file being written; closes and frees whatever was made.
+class Output {
+ public:
+  Output(const std::string& path, const char* formatName) : Path(path) {
+    Check(AVF.avformat_alloc_output_context2(&Context, nullptr, formatName, path.c_str()),
+          "no output format", path);
+  }
+  ~Output() {
+    if (Context && !(Context->oformat->flags & AVFMT_NOFILE)) AVF.avio_closep(&Context->pb);
+    AVF.avformat_free_context(Context);
+  }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  AVFormatContext* Context = nullptr;
+  std::string Path;
+};
+
+const AVCodec* FirstEncoder(std::initializer_list<const char*> names, const std::string& path) {
+  for (const char* name : names)
+    if (const AVCodec* codec = AVC.avcodec_find_encoder_by_name(name)) return codec;
+  Fail(std::string("no encoder such as ") + *names.begin(), path);
+}
+
+// One stream being encoded into an Output.
+struct Encoder {
+  CodecContextPtr Context;
+  AVStream* Stream = nullptr;
+  int64_t NextPts = 0;  // in the encoder's time base
+};
+
+Encoder AddEncoder(Output& output, const AVCodec* codec,
+                   const std::function<void(AVCodecContext*)>& configure) {
+  Encoder encoder;
+  encoder.Context.reset(AVC.avcodec_alloc_context3(codec));
+  if (!encoder.Context) Fail("cannot allocate an encoder", output.Path);
+  AVCodecContext* context = encoder.Context.get();
+  configure(context);
+  if (output.Context->oformat->flags & AVFMT_GLOBALHEADER)
+    context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  // The library's own Vorbis encoder is marked experimental.
+  context->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
+  Check(AVC.avcodec_open2(context, codec, nullptr), std::string("cannot open ") + codec->name,
+        output.Path);
+  encoder.Stream = AVF.avformat_new_stream(output.Context, nullptr);
+  if (!encoder.Stream) Fail("cannot add a stream", output.Path);
+  Check(AVC.avcodec_parameters_from_context(encoder.Stream->codecpar, context),
+        "cannot copy stream parameters", output.Path);
+  encoder.Stream->time_base = context->time_base;
+  return encoder;
+}
+
+void OpenForWriting(Output& output) {
+  if (!(output.Context->oformat->flags & AVFMT_NOFILE))
+    Check(AVF.avio_open2(&output.Context->pb, output.Path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr),
+          "cannot create", output.Path);
+  Check(AVF.avformat_write_header(output.Context, nullptr), "cannot write the header", output.Path);
+}
+
+// Sends one frame (nullptr drains) and writes every packet that comes out.
+void EncodeAndWrite(Output& output, Encoder& encoder, AVFrame* frame) {
+  Check(AVC.avcodec_send_frame(encoder.Context.get(), frame), "cannot encode", output.Path);
+  PacketPtr packet(AVC.av_packet_alloc());
+  for (;;) {
+    const int result = AVC.avcodec_receive_packet(encoder.Context.get(), packet.get());
+    if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
+    Check(result, "cannot encode", output.Path);
+    AVC.av_packet_rescale_ts(packet.get(), encoder.Context->time_base, encoder.Stream->time_base);
+    packet->stream_index = encoder.Stream->index;
+    Check(AVF.av_interleaved_write_frame(output.Context, packet.get()), "cannot write a packet",
+          output.Path);
+  }
+}
+
+double ToneValue(int64_t index, int rate, double frequencyHz) {
+  if (frequencyHz <= 0) return 0;
+  return Amplitude * std::sin(2 * M_PI * frequencyHz * static_cast<double>(index) / rate);
+}
+
+// Fills an audio frame of the encoder's sample format with the tone, starting
+// at sample `first`; samples at or past `total` are silence.
+void FillTone(AVFrame* frame, int64_t first, int64_t total, int rate, double frequencyHz) {
+  const auto format = static_cast<AVSampleFormat>(frame->format);
+  const int channels = frame->ch_layout.nb_channels;
+  const bool planar = format == AV_SAMPLE_FMT_S16P || format == AV_SAMPLE_FMT_S32P ||
+                      format == AV_SAMPLE_FMT_FLTP || format == AV_SAMPLE_FMT_DBLP;
+  for (int i = 0; i < frame->nb_samples; ++i) {
+    const int64_t index = first + i;
+    const double value = index < total ? ToneValue(index, rate, frequencyHz) : 0;
+    for (int c = 0; c < channels; ++c) {
+      const int slot = planar ? i : i * channels + c;
+      uint8_t* plane = frame->extended_data[planar ? c : 0];
+      switch (format) {
+        case AV_SAMPLE_FMT_S16:
+        case AV_SAMPLE_FMT_S16P:
+          reinterpret_cast<int16_t*>(plane)[slot] = static_cast<int16_t>(std::lrint(value * 32767));
+          break;
+        case AV_SAMPLE_FMT_S32:
+        case AV_SAMPLE_FMT_S32P:
+          reinterpret_cast<int32_t*>(plane)[slot] =
+              static_cast<int32_t>(std::lrint(value * 2147483647.0));
+          break;
+        case AV_SAMPLE_FMT_FLT:
+        case AV_SAMPLE_FMT_FLTP:
+          reinterpret_cast<float*>(plane)[slot] = static_cast<float>(value);
+          break;
+        case AV_SAMPLE_FMT_DBL:
+        case AV_SAMPLE_FMT_DBLP:
+          reinterpret_cast<double*>(plane)[slot] = value;
+          break;
+        default:
+          throw std::runtime_error("tone: unhandled sample format");
+      }
+    }
+  }
+}
+
+// Audio track state while writing.
+struct ToneTrack {
+  Encoder Enc;
+  FramePtr Frame{AVU.av_frame_alloc()};
+  int64_t Total = 0;  // samples of tone to write
+  double FrequencyHz = 0;
+  bool Done = false;
+};
+
+ToneTrack AddToneTrack(Output& output, const AVCodec* codec, int rate, int channels,
+                       double seconds, double frequencyHz) {
+  ToneTrack track;
+  track.Enc = AddEncoder(output, codec, [&](AVCodecContext* c) {
+    c->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+    c->sample_rate = rate;
+    AVU.av_channel_layout_default(&c->ch_layout, channels);
+    c->time_base = {1, rate};
+    if (codec->id != AV_CODEC_ID_FLAC) c->bit_rate = channels > 1 ? 128000 : 64000;
+  });
+  track.Total = std::llround(seconds * rate);
+  track.FrequencyHz = frequencyHz;
+  if (!track.Frame) Fail("cannot allocate a frame", output.Path);
+  return track;
+}
+
+// Encodes the next frame of the tone, or drains the encoder after the last.
+void WriteNextToneFrame(Output& output, ToneTrack& track) {
+  AVCodecContext* context = track.Enc.Context.get();
+  const int64_t left = track.Total - track.Enc.NextPts;
+  if (left <= 0) {
+    EncodeAndWrite(output, track.Enc, nullptr);
+    track.Done = true;
+    return;
+  }
+  int size = context->frame_size > 0 ? context->frame_size : 1024;
+  const bool shortLast = (context->codec->capabilities &
+                          (AV_CODEC_CAP_VARIABLE_FRAME_SIZE | AV_CODEC_CAP_SMALL_LAST_FRAME)) != 0;
+  if (shortLast) size = static_cast<int>(std::min<int64_t>(size, left));
+  AVFrame* frame = track.Frame.get();
+  AVU.av_frame_unref(frame);
+  frame->format = context->sample_fmt;
+  frame->nb_samples = size;
+  frame->sample_rate = context->sample_rate;
+  Check(AVU.av_channel_layout_copy(&frame->ch_layout, &context->ch_layout), "channel layout",
+        output.Path);
+  Check(AVU.av_frame_get_buffer(frame, 0), "cannot allocate samples", output.Path);
+  FillTone(frame, track.Enc.NextPts, track.Total, context->sample_rate, track.FrequencyHz);
+  frame->pts = track.Enc.NextPts;
+  track.Enc.NextPts += size;
+  EncodeAndWrite(output, track.Enc, frame);
+}
+
+struct VideoTrack {
+  Encoder Enc;
+  FramePtr Frame{AVU.av_frame_alloc()};
+  int64_t Total = 0;  // frames
+  bool Done = false;
+};
+
+void WriteNextPicture(Output& output, VideoTrack& track) {
+  AVCodecContext* context = track.Enc.Context.get();
+  if (track.Enc.NextPts >= track.Total) {
+    EncodeAndWrite(output, track.Enc, nullptr);
+    track.Done = true;
+    return;
+  }
+  AVFrame* frame = track.Frame.get();
+  AVU.av_frame_unref(frame);
+  frame->format = context->pix_fmt;
+  frame->width = context->width;
+  frame->height = context->height;
+  Check(AVU.av_frame_get_buffer(frame, 0), "cannot allocate a picture", output.Path);
+  const int n = static_cast<int>(track.Enc.NextPts);
+  // A diagonal gradient that moves, and flat chroma: cheap to make, not trivial to code.
+  for (int y = 0; y < frame->height; ++y)
+    for (int x = 0; x < frame->width; ++x)
+      frame->data[0][y * frame->linesize[0] + x] = static_cast<uint8_t>(x + y + n * 3);
+  for (int plane = 1; plane <= 2; ++plane)
+    for (int y = 0; y < frame->height / 2; ++y)
+      std::fill_n(frame->data[plane] + y * frame->linesize[plane], frame->width / 2,
+                  static_cast<uint8_t>(plane == 1 ? 128 + (n % 32) : 128));
+  frame->pts = track.Enc.NextPts++;
+  EncodeAndWrite(output, track.Enc, frame);
+}
+
+void Finish(Output& output) {
+  Check(AVF.av_write_trailer(output.Context), "cannot write the trailer", output.Path);
+}
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::map<std::string, std::string> Tags(const AVDictionary* dictionary) {
+  std::map<std::string, std::string> tags;
+  const AVDictionaryEntry* entry = nullptr;
+  while ((entry = AVU.av_dict_get(dictionary, "", entry, AV_DICT_IGNORE_SUFFIX)))
+    tags[entry->key] = entry->value;
+  return tags;
+}
+
+InputPtr OpenInput(const std::string& path) {
+  AVFormatContext* raw = nullptr;
+  Check(AVF.avformat_open_input(&raw, path.c_str(), nullptr, nullptr), "cannot open", path);
+  InputPtr input(raw);
+  Check(AVF.avformat_find_stream_info(raw, nullptr), "cannot find stream parameters", path);
+  return input;
+}
+
+void WriteLittleEndian(std::ofstream& out, uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+}  // namespace
+
+const std::vector<AudioFormat>& AllAudioFormats() {
+  static const std::vector<AudioFormat> formats = {
+      AudioFormat::Wav,    AudioFormat::Mp3, AudioFormat::Mp2, AudioFormat::Flac, AudioFormat::Vorbis,
+      AudioFormat::AacM4a, AudioFormat::Wma, AudioFormat::Ac3, AudioFormat::Mka};
+  return formats;
+}
+
+const char* FormatName(AudioFormat format) {
+  switch (format) {
+    case AudioFormat::Wav: return "wav";
+    case AudioFormat::Mp3: return "mp3";
+    case AudioFormat::Mp2: return "mp2";
+    case AudioFormat::Flac: return "flac";
+    case AudioFormat::Vorbis: return "ogg-vorbis";
+    case AudioFormat::AacM4a: return "aac-m4a";
+    case AudioFormat::Wma: return "wma";
+    case AudioFormat::Ac3: return "ac3";
+    case AudioFormat::Mka: return "mka";
+  }
+  return "?";
+}
+
+const char* FormatExtension(AudioFormat format) {
+  switch (format) {
+    case AudioFormat::Wav: return ".wav";
+    case AudioFormat::Mp3: return ".mp3";
+    case AudioFormat::Mp2: return ".mp2";
+    case AudioFormat::Flac: return ".flac";
+    case AudioFormat::Vorbis: return ".ogg";
+    case AudioFormat::AacM4a: return ".m4a";
+    case AudioFormat::Wma: return ".wma";
+    case AudioFormat::Ac3: return ".ac3";
+    case AudioFormat::Mka: return ".mka";
+  }
+  return "";
+}
+
+void EnsureLibraries() {
+  if (!LoadMediaLibraries("", true)) throw std::runtime_error("media libraries: " + MediaLibraryError);
+}
+
+std::vector<int16_t> ToneSamples(int rate, int channels, double seconds, double frequencyHz) {
+  const int64_t frames = std::llround(seconds * rate);
+  std::vector<int16_t> samples(static_cast<size_t>(frames * channels));
+  for (int64_t i = 0; i < frames; ++i) {
+    const auto value = static_cast<int16_t>(std::lrint(ToneValue(i, rate, frequencyHz) * 32767));
+    std::fill_n(samples.begin() + i * channels, channels, value);
+  }
+  return samples;
+}
+
+void MakeWav(const std::string& path, int rate, int channels, double seconds, double frequencyHz) {
+  const std::vector<int16_t> samples = ToneSamples(rate, channels, seconds, frequencyHz);
+  const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) Fail("cannot create", path);
+  out.write("RIFF", 4);
+  WriteLittleEndian(out, 36 + dataBytes, 4);
+  out.write("WAVEfmt ", 8);
+  WriteLittleEndian(out, 16, 4);  // size of the format chunk
+  WriteLittleEndian(out, 1, 2);   // PCM
+  WriteLittleEndian(out, static_cast<uint32_t>(channels), 2);
+  WriteLittleEndian(out, static_cast<uint32_t>(rate), 4);
+  WriteLittleEndian(out, static_cast<uint32_t>(rate * channels * 2), 4);  // bytes per second
+  WriteLittleEndian(out, static_cast<uint32_t>(channels * 2), 2);         // block align
+  WriteLittleEndian(out, 16, 2);                                          // bits per sample
+  out.write("data", 4);
+  WriteLittleEndian(out, dataBytes, 4);
+  for (int16_t sample : samples) WriteLittleEndian(out, static_cast<uint16_t>(sample), 2);
+  if (!out.flush()) Fail("cannot write", path);
+}
+
+void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels,
+               double seconds, double frequencyHz) {
+  if (format == AudioFormat::Wav) return MakeWav(path, rate, channels, seconds, frequencyHz);
+  EnsureLibraries();
+  QuietLibraries quiet;
+  const char* container = nullptr;
+  const AVCodec* codec = nullptr;
+  switch (format) {
+    case AudioFormat::Mp3: container = "mp3"; codec = FirstEncoder({"libmp3lame"}, path); break;
+    case AudioFormat::Mp2: container = "mp2"; codec = FirstEncoder({"mp2", "mp2fixed"}, path); break;
+    case AudioFormat::Flac: container = "flac"; codec = FirstEncoder({"flac"}, path); break;
+    case AudioFormat::Vorbis: container = "ogg"; codec = FirstEncoder({"libvorbis", "vorbis"}, path); break;
+    case AudioFormat::AacM4a: container = "ipod"; codec = FirstEncoder({"aac"}, path); break;
+    case AudioFormat::Wma: container = "asf"; codec = FirstEncoder({"wmav2", "wmav1"}, path); break;
+    case AudioFormat::Ac3: container = "ac3"; codec = FirstEncoder({"ac3", "ac3_fixed"}, path); break;
+    case AudioFormat::Mka: container = "matroska"; codec = FirstEncoder({"libvorbis", "vorbis"}, path); break;
+    case AudioFormat::Wav: break;
+  }
+  Output output(path, container);
+  ToneTrack track = AddToneTrack(output, codec, rate, channels, seconds, frequencyHz);
+  OpenForWriting(output);
+  while (!track.Done) WriteNextToneFrame(output, track);
+  Finish(output);
+}
+
+void MakeVideo(const std::string& path, const VideoSpec& spec) {
+  EnsureLibraries();
+  QuietLibraries quiet;
+  const std::string name = Lower(path);
+  const auto endsWith = [&](const char* ext) {
+    const std::string e = ext;
+    return name.size() >= e.size() && name.compare(name.size() - e.size(), e.size(), e) == 0;
+  };
+  const char* container;
+  const AVCodec* videoCodec;
+  const AVCodec* audioCodec;
+  if (endsWith(".avi")) {
+    container = "avi";
+    videoCodec = FirstEncoder({"mpeg4"}, path);
+    audioCodec = FirstEncoder({"libmp3lame"}, path);
+  } else if (endsWith(".mpg") || endsWith(".mpeg")) {
+    container = "mpeg";
+    videoCodec = FirstEncoder({"mpeg1video"}, path);
+    audioCodec = FirstEncoder({"mp2", "mp2fixed"}, path);
+  } else if (endsWith(".mkv")) {
+    container = "matroska";
+    videoCodec = FirstEncoder({"mpeg4"}, path);
+    audioCodec = FirstEncoder({"libvorbis", "vorbis"}, path);
+  } else {
+    Fail("no video container for this extension", path);
+  }
+
+  Output output(path, container);
+  VideoTrack video;
+  if (!video.Frame) Fail("cannot allocate a frame", path);
+  video.Enc = AddEncoder(output, videoCodec, [&](AVCodecContext* c) {
+    c->width = spec.width;
+    c->height = spec.height;
+    c->pix_fmt = AV_PIX_FMT_YUV420P;
+    c->framerate = spec.frameRate;
+    c->time_base = av_inv_q(spec.frameRate);
+    c->gop_size = 12;
+    c->bit_rate = 400000;
+  });
+  video.Total = std::llround(spec.seconds * av_q2d(spec.frameRate));
+  video.Enc.Stream->avg_frame_rate = spec.frameRate;
+
+  ToneTrack audio;
+  audio.Done = !spec.withAudio;
+  if (spec.withAudio)
+    audio = AddToneTrack(output, audioCodec, spec.sampleRate, spec.channels, spec.seconds,
+                         spec.frequencyHz);
+  OpenForWriting(output);
+  // Feed whichever track is behind so the muxer sees them interleaved.
+  while (!video.Done || !audio.Done) {
+    const bool audioNext =
+        !audio.Done && (video.Done || audio.Enc.NextPts * av_q2d(audio.Enc.Context->time_base) <
+                                          video.Enc.NextPts * av_q2d(video.Enc.Context->time_base));
+    if (audioNext)
+      WriteNextToneFrame(output, audio);
+    else
+      WriteNextPicture(output, video);
+  }
+  Finish(output);
+}
+
+const StreamInfo* FileInfo::First(int type) const {
+  for (const StreamInfo& stream : streams)
+    if (stream.type == type) return &stream;
+  return nullptr;
+}
+
+int FileInfo::Count(int type) const {
+  return static_cast<int>(std::count_if(streams.begin(), streams.end(),
+                                        [&](const StreamInfo& s) { return s.type == type; }));
+}
+
+FileInfo Probe(const std::string& path) {
+  EnsureLibraries();
+  QuietLibraries quiet;
+  InputPtr input = OpenInput(path);
+  FileInfo info;
+  info.formatName = input->iformat->name;
+  if (input->duration != AV_NOPTS_VALUE) info.duration = input->duration / double(AV_TIME_BASE);
+  info.bitRate = input->bit_rate;
+  info.tags = Tags(input->metadata);
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    const AVStream* stream = input->streams[i];
+    const AVCodecParameters* par = stream->codecpar;
+    StreamInfo s;
+    s.type = par->codec_type;
+    s.codecId = par->codec_id;
+    s.codecName = AVC.avcodec_get_name(par->codec_id);
+    s.sampleRate = par->sample_rate;
+    s.channels = par->ch_layout.nb_channels;
+    s.bitRate = par->bit_rate;
+    if (stream->duration != AV_NOPTS_VALUE) s.duration = stream->duration * av_q2d(stream->time_base);
+    s.width = par->width;
+    s.height = par->height;
+    s.frameRate = stream->avg_frame_rate;
+    if (par->codec_type == AVMEDIA_TYPE_VIDEO && par->format >= 0)
+      if (const char* pix = AVU.av_get_pix_fmt_name(static_cast<AVPixelFormat>(par->format)))
+        s.pixelFormat = pix;
+    s.tags = Tags(stream->metadata);
+    info.streams.push_back(std::move(s));
+  }
+  return info;
+}
+
+double DecodedAudio::Seconds() const { return rate > 0 ? double(Frames()) / rate : 0; }
+
+size_t DecodedAudio::Frames() const { return channels > 0 ? samples.size() / channels : 0; }
+
+DecodedAudio DecodeAudio(const std::string& path) {
+  EnsureLibraries();
+  QuietLibraries quiet;
+  InputPtr input = OpenInput(path);
+  int index = -1;
+  for (unsigned i = 0; i < input->nb_streams && index < 0; ++i)
+    if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) index = static_cast<int>(i);
+  if (index < 0) Fail("no audio stream", path);
+  const AVCodecParameters* par = input->streams[index]->codecpar;
+  const AVCodec* codec = AVC.avcodec_find_decoder(par->codec_id);
+  if (!codec) Fail("no decoder", path);
+  CodecContextPtr decoder(AVC.avcodec_alloc_context3(codec));
+  if (!decoder) Fail("cannot allocate a decoder", path);
+  Check(AVC.avcodec_parameters_to_context(decoder.get(), par), "decoder parameters", path);
+  Check(AVC.avcodec_open2(decoder.get(), codec, nullptr), "cannot open the decoder", path);
+
+  DecodedAudio audio;
+  audio.rate = decoder->sample_rate;
+  audio.channels = decoder->ch_layout.nb_channels;
+  AVChannelLayout layout{};
+  if (decoder->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+    AVU.av_channel_layout_default(&layout, audio.channels);
+  else
+    Check(AVU.av_channel_layout_copy(&layout, &decoder->ch_layout), "channel layout", path);
+  SwrContext* rawResampler = nullptr;
+  const int made = SWR.swr_alloc_set_opts2(&rawResampler, &layout, AV_SAMPLE_FMT_S16, audio.rate,
+                                           &layout, decoder->sample_fmt, audio.rate, 0, nullptr);
+  ResamplerPtr resampler(rawResampler);
+  AVU.av_channel_layout_uninit(&layout);
+  Check(made, "cannot make a converter", path);
+  Check(SWR.swr_init(resampler.get()), "cannot start the converter", path);
+
+  PacketPtr packet(AVC.av_packet_alloc());
+  FramePtr frame(AVU.av_frame_alloc());
+  const auto drain = [&] {
+    for (;;) {
+      const int result = AVC.avcodec_receive_frame(decoder.get(), frame.get());
+      if (result == AVERROR(EAGAIN) || result == AVERROR_EOF) return;
+      Check(result, "cannot decode", path);
+      const size_t start = audio.samples.size();
+      audio.samples.resize(start + size_t(frame->nb_samples) * audio.channels);
+      uint8_t* out = reinterpret_cast<uint8_t*>(audio.samples.data() + start);
+      const int converted = SWR.swr_convert(resampler.get(), &out, frame->nb_samples,
+                                            const_cast<const uint8_t**>(frame->extended_data),
+                                            frame->nb_samples);
+      Check(converted, "cannot convert samples", path);
+      audio.samples.resize(start + size_t(converted) * audio.channels);
+      AVU.av_frame_unref(frame.get());
+    }
+  };
+  while (AVF.av_read_frame(input.get(), packet.get()) >= 0) {
+    if (packet->stream_index == index) {
+      // A damaged packet is skipped, as a player would.
+      if (AVC.avcodec_send_packet(decoder.get(), packet.get()) >= 0) drain();
+    }
+    AVC.av_packet_unref(packet.get());
+  }
+  AVC.avcodec_send_packet(decoder.get(), nullptr);
+  drain();
+  return audio;
+}
+
+double DominantFrequency(const DecodedAudio& audio, int channel) {
+  const size_t frames = audio.Frames();
+  if (frames < 16 || channel >= audio.channels) return 0;
+  const size_t begin = frames / 10, end = frames - frames / 10;
+  int peak = 0;
+  for (size_t i = begin; i < end; ++i)
+    peak = std::max(peak, std::abs(int(audio.samples[i * audio.channels + channel])));
+  if (peak < 64) return 0;  // silence or noise
+  const int threshold = peak / 4;
+  bool below = false;
+  int64_t firstRise = -1, lastRise = -1, rises = 0;
+  for (size_t i = begin; i < end; ++i) {
+    const int value = audio.samples[i * audio.channels + channel];
+    if (value < -threshold) below = true;
+    if (below && value > threshold) {
+      below = false;
+      if (firstRise < 0) firstRise = static_cast<int64_t>(i);
+      lastRise = static_cast<int64_t>(i);
+      ++rises;
+    }
+  }
+  if (rises < 2) return 0;
+  return double(rises - 1) * audio.rate / double(lastRise - firstRise);
+}
+
+double Rms(const DecodedAudio& audio) {
+  if (audio.samples.empty()) return 0;
+  double sum = 0;
+  for (int16_t s : audio.samples) sum += double(s) * s;
+  return std::sqrt(sum / audio.samples.size()) / 32768.0;
+}
+
+}  // namespace MediaFixtures
