@@ -4,6 +4,7 @@
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/LibrarySearch.h"
+#include "medialib/RealVideoHlpr.h"
 #include "medialib/SwResampleHlpr.h"
 #include "medialib/SwScaleHlpr.h"
 
@@ -39,7 +40,11 @@ bool LoadMediaLibraries(const std::string& folder, bool versionedNames) {
     UnloadMediaLibraries();
     return false;
   }
+  // The RealVideo decoder library is optional: its failure stays silent and
+  // only leaves the bridge decoders unregistered.
+  LoadRealVideoLibrary();
   LibraryLogLevel = EngineLevelFromLibrary(AVU.av_log_get_level());
+  RegisterRealVideoDecoders();
   MediaLibrariesLoaded = true;
   return true;
 }
@@ -47,6 +52,7 @@ bool LoadMediaLibraries(const std::string& folder, bool versionedNames) {
 void UnloadMediaLibraries() {
   MediaLibrariesLoaded = false;
   for (LibraryBinding* library : RequiredLibraries) library->Release();
+  UnloadRealVideoLibrary();
 }
 
 int LibraryLevelFromEngine(int engineLevel) {

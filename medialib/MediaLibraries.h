@@ -19,9 +19,12 @@ extern std::atomic<int> LibraryLogLevel;
 // `folder` first (see LibrarySearch) and binds their tables. versionedNames
 // chooses "libX.so.N" over "libX.so". Once loaded, further calls return true at
 // once whatever they pass. On failure every library is released again and
-// MediaLibraryError names the first library or entry point that failed.
+// MediaLibraryError names the first library or entry point that failed. After
+// the required libraries the optional RealVideo decoder library is loaded and
+// the bridge decoders registered (RealVideoHlpr); its failure is silent.
 bool LoadMediaLibraries(const std::string& folder, bool versionedNames);
-// Releases every library in loading order; used after a failed load.
+// Releases every library in loading order, the RealVideo decoder library
+// last; used after a failed load.
 void UnloadMediaLibraries();
 
 // The engine's log scale and the libraries' AV_LOG_* levels. Warnings count
