@@ -66,7 +66,8 @@
   X(av_codec_get_tag)                    \
   X(av_sdp_create)                       \
   X(avformat_alloc_output_context2)      \
-  X(av_filename_number_test)
+  X(av_filename_number_test)             \
+  X(av_probe_input_format2)
 
 #define MELVARO_AVUTIL_ENTRY_POINTS(X) \
   X(avutil_version)                    \
