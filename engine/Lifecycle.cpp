@@ -260,6 +260,7 @@ void TCustomFFmpegHlpr::CloseOpenEncoders() {
   while (!OpenEncoders.empty()) {
     AVCodecContext* context = OpenEncoders.front();
     OpenEncoders.pop_front();
+    AVU.av_freep(&context->stats_in);  // a pass-2 statistics text belongs to the run
     std::lock_guard<std::mutex> lock(*CodecLock);
     AVC.avcodec_close(context);
   }
