@@ -32,12 +32,12 @@ bool LibraryBinding::Open() {
     // if it fails to load, silently taking the system's copy would hide it.
     const std::string path = folder + "/" + name;
     if (access(path.c_str(), F_OK) == 0 || LibrarySearch::FolderOnly()) {
-      Handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+      Handle = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
       if (!Handle) failure = dlerror();
     }
   }
   if (!Handle && !failure && !LibrarySearch::FolderOnly()) {
-    Handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+    Handle = dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
     if (!Handle) failure = dlerror();
   }
   if (!Handle) {
@@ -77,6 +77,9 @@ bool LibraryBinding::OpenAndReport(std::string& errorOut) {
 
 void LibraryBinding::Release() {
   if (!Handle) return;
+  // Opened with RTLD_NODELETE: the media libraries and what they pull in keep
+  // process-wide state that is never meant to be unmapped, so releasing drops
+  // our reference and slots while the code itself stays mapped.
   dlclose(Handle);
   Handle = nullptr;
   Bound = false;
