@@ -43,10 +43,32 @@ using BitstreamFilterChain = std::vector<std::string>;
 // The codec context that holds one stream's parameters and options from the
 // moment its file is opened or created; the run opens it as the stream's
 // decoder (inputs) or encoder (outputs). Cleanup frees it.
+//
+// After OpenInputFile, an input stream's Context is allocated without a codec
+// (the run chooses the decoder) and holds the stream's codecpar (codec id and
+// tag, sample rate, ch_layout, sample format, width, height, pix_fmt,
+// extradata...), pkt_timebase = the stream's time base, thread_count, and the
+// recorded decoding options of its type; RateEmu is copied from the option.
+//
+// After OpenOutputFile, an output stream's Context is allocated for its
+// encoder (so that the encoder's private options exist; without a codec when
+// the id is none or the stream is copied) and holds codec_type, codec_id
+// (AV_CODEC_ID_NONE when copied), strict_std_compliance, codec_tag when one
+// was asked for, AV_CODEC_FLAG_GLOBAL_HEADER when the muxer wants it, and the
+// recorded encoding options. Audio: sample_rate and time_base 1/rate,
+// ch_layout = the default layout of AudioChannels, bit_rate from the "ab"
+// option or the encoder's default; sample_fmt stays AV_SAMPLE_FMT_NONE for
+// the run to choose among the encoder's formats. Video: width and height
+// (padding included), time_base 1/frame rate (a rate the encoder supports),
+// framerate, sample_aspect_ratio, pix_fmt (one the encoder supports), and
+// gop, quality, rc_override, flags as asked. The output AVStream's codecpar
+// carries codec_type and codec_id only; the run fills it from the opened
+// encoder (or, for a copy, from the input stream).
 struct StreamCodec {
   AVCodecContext* Context = nullptr;
   bool StreamCopy = false;  // outputs: packets are copied, not encoded
   float Quality = 0;        // fixed quality asked for, in lambda units
+  bool RateEmu = false;     // inputs: read no faster than the stream plays
 };
 
 class TCustomFFmpegHlpr {
@@ -128,9 +150,31 @@ class TCustomFFmpegHlpr {
   void ApplyRecordedOptions(void* optionContext, void* target, int requiredFlags);
 
   // ---- Files ---------------------------------------------------------------
-  // Both return false with LastError set on an ordinary failure.
+  // Both return false with LastError set on an ordinary failure; the tables,
+  // the counts and the file system stay as they were. At most MaxFiles each.
+  // Inputs are read through the local file protocol only.
   bool OpenInputFile(const std::string& fileName);
   bool OpenOutputFile(const std::string& fileName);
+  // The sentence for a failed open: the library's error code picks the text,
+  // the file name fills it.
+  static std::string OpenErrorMessage(const std::string& fileName, int code);
+  // Looks a codec up by name; an empty name gives AV_CODEC_ID_NONE. An
+  // unknown name or one of another stream type gives false and LastError.
+  bool FindCodecByName(const std::string& name, AVMediaType type, bool encoder, AVCodecID& id);
+  // Which stream types the opened inputs hold. Raises FFMpegException on a
+  // stream type it does not know.
+  void check_audio_video_sub_inputs(bool& hasVideo, bool& hasAudio, bool& hasSubtitle);
+  // Each adds one stream to `output`, the output being created (it becomes
+  // OutputFiles[OutputFileCount]); the stream's encoder context goes to
+  // OutputCodecs[OutputFileCount][stream index]. They consume the stream
+  // type's per-stream options and raise FFMpegException on failure, leaving
+  // the stream in `output` for the caller to release.
+  void new_audio_stream(AVFormatContext* output);
+  void new_video_stream(AVFormatContext* output);
+  void new_subtitle_stream(AVFormatContext* output);
+  // Copies the streams of a feed into `output`; a negative library status on
+  // failure.
+  int ReadFeedStreams(AVFormatContext* output, const std::string& url);
 
   // ---- Fields ----------------------------------------------------------------
   // Written by the owner's thread before Start; read by the worker during the

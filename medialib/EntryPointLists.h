@@ -102,6 +102,7 @@
   X(av_frame_alloc)                    \
   X(av_frame_free)                     \
   X(av_frame_unref)                    \
+  X(av_frame_move_ref)                 \
   X(av_frame_get_buffer)               \
   X(av_frame_make_writable)            \
   X(av_channel_layout_default)         \

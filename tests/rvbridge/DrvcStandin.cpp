@@ -4,6 +4,7 @@
 // leave out the "RV40toYUV420Transform" name (DRVC_STANDIN_RV40_NO_TRANSFORM).
 #include <algorithm>
 #include <cstring>
+#include <stdexcept>
 
 #include "tests/rvbridge/DrvcStandin.h"
 
@@ -62,6 +63,7 @@ int32_t Transform(const uint8_t* data, uint8_t* picture, RVTransformIn* in, RVTr
   std::memcpy(State.Segments, in->Segments, 8);
   State.FirstDataByte = in->DataLength ? data[0] : 0;
   State.Picture = picture;
+  if (State.TransformThrows) throw std::runtime_error(State.TransformThrows);
   const uint32_t w = State.DeliverWidth < 0 ? State.Init.Width : uint32_t(State.DeliverWidth);
   const uint32_t h = State.DeliverHeight < 0 ? State.Init.Height : uint32_t(State.DeliverHeight);
   if (State.TransformStatus >= 0 && w <= State.Init.Width && h <= State.Init.Height)

@@ -12,6 +12,7 @@ struct DrvcStandinState {
   int32_t InitStatus = 5;
   int32_t MessageStatus = 7;
   int32_t TransformStatus = 0;
+  const char* TransformThrows = nullptr;  // Transform throws a runtime_error with this text
   // Size reported for each delivered picture; -1 means the size given to
   // Init. The picture: Y(x, y) = 10 + 10x, U(x, y) = 10 + 10y, V = 70. It is
   // written only when it fits the size given to Init.

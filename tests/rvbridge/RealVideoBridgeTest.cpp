@@ -3,6 +3,8 @@
 #include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
+#include "rvbridge/BridgeSessions.h"
 #include "rvbridge/RealVideoBridge.h"
 #include "tests/rvbridge/DrvcStandin.h"
 #include "tests/support/TempFolder.h"
@@ -256,6 +259,31 @@ TEST_F(RealVideoBridge, HandsThePacketToTheLibrary) {
 
 namespace {
 
+std::string LoggedLines;
+
+void RecordLogLine(void*, int level, const char* format, va_list arguments) {
+  if (level > AV_LOG_ERROR) return;
+  char line[256];
+  std::vsnprintf(line, sizeof line, format, arguments);
+  LoggedLines += line;
+}
+
+}  // namespace
+
+TEST_F(RealVideoBridge, LogsAFaultInTheLibrary) {
+  Describe(AV_CODEC_ID_RV40, 8, 8, TagRV40, ExtraDataThreeSizes);
+  ASSERT_GE(rv_bridge_init(Context, *Codec), 0);
+  AVU.av_log_set_callback(RecordLogLine);
+  Library->TransformThrows = ": access violation";
+  MakePacket(1, 4);
+  EXPECT_EQ(Decode(), -1);
+  EXPECT_EQ(GotPicture, 0);
+  AVU.av_log_set_callback(AVU.av_log_default_callback);
+  EXPECT_EQ(LoggedLines, "RVTransform() Exception: access violation\n");
+}
+
+namespace {
+
 struct PictureCase {
   const char* name;
   uint32_t width, height;  // delivered; the stream is 8 x 8
@@ -324,3 +352,38 @@ INSTANTIATE_TEST_SUITE_P(
                       PictureCase{"NarrowerButHigher", 4, 16, 0, {}, {}},
                       PictureCase{"Empty", 0, 0, 0, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RealVideoBridge, IsDrivenLikeALibraryDecoder) {
+  Describe(AV_CODEC_ID_RV40, 8, 8, TagRV40, ExtraDataThreeSizes);
+  const BridgeDecoder* decoder = FindBridgeDecoder(AV_CODEC_ID_RV40);
+  ASSERT_NE(decoder, nullptr);
+  EXPECT_EQ(SendToBridge(*Codec, Packet), AVERROR(EINVAL));
+  ASSERT_EQ(OpenBridgeDecoder(*decoder, *Codec), 0);
+  EXPECT_TRUE(BridgeDecoderOpen(*Codec));
+  EXPECT_EQ(OpenBridgeDecoder(*decoder, *Codec), AVERROR(EINVAL));
+
+  MakePacket(1, 4);
+  EXPECT_EQ(ReceiveFromBridge(*Codec, *Frame), AVERROR(EAGAIN));
+  EXPECT_EQ(SendToBridge(*Codec, Packet), 0);
+  EXPECT_EQ(SendToBridge(*Codec, Packet), AVERROR(EAGAIN));
+  ASSERT_EQ(ReceiveFromBridge(*Codec, *Frame), 0);
+  EXPECT_EQ(Frame->width, 8);
+  EXPECT_EQ(Frame->data[0], Library->Picture);
+  EXPECT_EQ(Frame->data[0][7], 80);
+  EXPECT_EQ(ReceiveFromBridge(*Codec, *Frame), AVERROR(EAGAIN));
+
+  Library->TransformStatus = -1;
+  EXPECT_EQ(SendToBridge(*Codec, Packet), AVERROR_INVALIDDATA);
+  EXPECT_EQ(SendToBridge(*Codec, nullptr), 0);
+  EXPECT_EQ(ReceiveFromBridge(*Codec, *Frame), AVERROR_EOF);
+  EXPECT_EQ(SendToBridge(*Codec, Packet), AVERROR_EOF);
+
+  CloseBridgeDecoder(*Codec);
+  EXPECT_FALSE(BridgeDecoderOpen(*Codec));
+  EXPECT_STREQ(Library->Calls, "Init Transform Transform Free ");
+
+  // A refused stream leaves nothing open.
+  Library->InitStatus = -1;
+  EXPECT_LT(OpenBridgeDecoder(*decoder, *Codec), 0);
+  EXPECT_FALSE(BridgeDecoderOpen(*Codec));
+}
