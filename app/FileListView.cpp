@@ -35,9 +35,14 @@ TFileListView::TFileListView(QWidget* parent) : QTreeWidget(parent) {
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setSelectionMode(QAbstractItemView::ExtendedSelection);
-  setAcceptDrops(true);
   setDropIndicatorShown(false);
   setDragDropMode(QAbstractItemView::DropOnly);
+  SetTakesDrops(true);
+}
+
+void TFileListView::SetTakesDrops(bool takes) {
+  setAcceptDrops(takes);
+  viewport()->setAcceptDrops(takes);
 }
 
 QTreeWidgetItem* TFileListView::AppendRow(const QString& caption, const QString& size,

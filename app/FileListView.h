@@ -18,6 +18,8 @@ class TFileListView : public QTreeWidget {
                              const QString& path);
   QTreeWidgetItem* Row(int index) const;
   int RowCount() const;
+  // Drops land on the viewport; both must take them.
+  void SetTakesDrops(bool takes);
 
  signals:
   // Local paths of the files and folders dropped, in the drop's order.

@@ -157,7 +157,7 @@ void TForm1::SetConverting(bool converting) {
     button->setEnabled(!converting);
   StopButton->setEnabled(converting);
   // Rows must stay in step with the tasks while a batch runs.
-  lvFiles->setAcceptDrops(!converting);
+  lvFiles->SetTakesDrops(!converting);
 }
 
 // ---- List ------------------------------------------------------------------

@@ -1,0 +1,196 @@
+// The main window's text rules and its settings file, without any window.
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+
+#include "app/AudioFiles.h"
+#include "app/IniFile.h"
+#include "app/OutputNames.h"
+#include "app/PathRules.h"
+#include "app/Shell.h"
+#include "app/StatusTexts.h"
+#include "tests/support/TempFolder.h"
+
+namespace {
+
+QString Q(const std::string& text) { return QString::fromStdString(text); }
+
+void WriteFile(const QString& path, const QByteArray& data) {
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(data);
+}
+
+QByteArray ReadFile(const QString& path) {
+  QFile file(path);
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+}  // namespace
+
+TEST(SizeText, FollowsTheKilobyteAndMegabyteSteps) {
+  const struct {
+    qint64 bytes;
+    const char* text;
+  } cases[] = {
+      {0, "0KB"},          {1, "1KB"},          {1023, "1KB"},         {-1, "1KB"},
+      {1024, "1KB"},       {2047, "1KB"},       {2048, "2KB"},         {1048575, "1023KB"},
+      {1048576, "2MB"},    {2097151, "2MB"},    {2097152, "3MB"},      {5368709120LL, "5121MB"},
+      {INT64_MIN, "1KB"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(SizeText(c.bytes), QString(c.text)) << c.bytes;
+}
+
+TEST(PathRules, SeparatorRuleLeavesShortTextsAlone) {
+  const struct {
+    const char* in;
+    const char* out;
+  } cases[] = {
+      {"/home/u/Music", "/home/u/Music/"}, {"/home/u/Music/", "/home/u/Music/"},
+      {"/mnt", "/mnt/"},                   {"/", "/"},
+      {"", ""},                            {"D:", "D:"},
+      {"/ab", "/ab"},                      {"abcd", "abcd/"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(WithSeparator(c.in), QString(c.out)) << c.in;
+}
+
+TEST(PathRules, OutputNameReplacesTheExtensionOfTheLastElement) {
+  const struct {
+    const char* folder;
+    const char* input;
+    const char* output;
+  } cases[] = {
+      {"/out/", "/in/song.wav", "/out/song.mp3"},
+      {"/out/", "/in/a.b.ogg", "/out/a.b.mp3"},
+      {"/out/", "/in/noext", "/out/noext.mp3"},
+      {"/out/", "/in.d/noext", "/out/noext.mp3"},
+      {"/out.d/", "/in/noext", "/out.d/noext.mp3"},
+      {"/out/", "/in/.hidden", "/out/.mp3"},
+      {"/out/", "/in/SONG.MP3", "/out/SONG.mp3"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(OutputFileName(c.folder, c.input, ".mp3"), QString(c.output)) << c.input;
+  EXPECT_EQ(FileNamePart("/in/song.wav"), "song.wav");
+  EXPECT_EQ(FolderPart("/in/song.wav"), "/in/");
+}
+
+TEST(StatusTexts, ProgressLineAndPercentages) {
+  EXPECT_EQ(ProgressLine(0, 3, ProgressStatus(5000, 10000), "song.wav"),
+            "    File: 1 of 3        Completed: 50%            song.wav");
+  EXPECT_EQ(ProgressStatus(999, 1000), "99%");
+  EXPECT_EQ(ProgressStatus(1000, 1000), "100%");
+  // Ten hours: the product would not fit in 32 bits.
+  EXPECT_EQ(ProgressStatus(36000000, 36000000), "100%");
+  EXPECT_EQ(ProgressStatus(18000000, 36000000), "50%");
+}
+
+TEST(StatusTexts, UnknownLengthShowsTheTimeReached) {
+  EXPECT_EQ(ProgressStatus(187000, -1), "3:07");
+  EXPECT_EQ(ProgressStatus(187999, 0), "3:07");
+  EXPECT_EQ(ProgressStatus(0, -1), "0:00");
+  EXPECT_EQ(ProgressStatus(-40, -1), "0:00");
+  EXPECT_EQ(ProgressStatus(3600000 * 2, -1), "120:00");
+}
+
+TEST(OutputNames, NeverHitAnInputNorAnEarlierOutput) {
+  TempFolder temp;
+  const QString out = Q(temp.path().string()) + "/out/";
+  QDir().mkpath(out);
+  WriteFile(out + "song.mp3", "input");
+  QFile::link(out + "song.mp3", out + "alias.mp3");
+
+  TOutputNames names;
+  names.Begin({out + "song.mp3", "/a/tune.wav", "/b/tune.flac", out + "alias.ogg",
+               out + "sub/../other.mp3"});
+  // An MP3 already in the output folder would be its own output.
+  EXPECT_EQ(names.Claim(out + "song.mp3"), out + "song (2).mp3");
+  // Two inputs of the same name.
+  EXPECT_EQ(names.Claim(out + "tune.mp3"), out + "tune.mp3");
+  EXPECT_EQ(names.Claim(out + "tune.mp3"), out + "tune (2).mp3");
+  EXPECT_EQ(names.Claim(out + "tune.mp3"), out + "tune (3).mp3");
+  // A link to an input is that input.
+  EXPECT_EQ(names.Claim(out + "alias.mp3"), out + "alias (2).mp3");
+  // A path written another way is the same path.
+  EXPECT_EQ(names.Claim(out + "./other.mp3"), out + "./other (2).mp3");
+  EXPECT_EQ(names.Claim(out + "noext"), out + "noext");
+  EXPECT_EQ(names.Claim(out + "noext"), out + "noext (2)");
+
+  names.Begin({});  // a new batch forgets the old claims
+  EXPECT_EQ(names.Claim(out + "tune.mp3"), out + "tune.mp3");
+}
+
+TEST(IniFile, ReadsTheValueOrTheDefault) {
+  TempFolder temp;
+  const QString file = Q(temp / "Path.INI");
+  EXPECT_EQ(ReadIniString(file, "Output", "Path", "NoCode"), "NoCode");  // no file
+
+  WriteFile(file, "; comment\r\n[Other]\r\nPath=/wrong\r\n[ output ]\r\n  PATH = \"/home/u/My Music\" \r\n");
+  EXPECT_EQ(ReadIniString(file, "Output", "Path", "NoCode"), "/home/u/My Music");
+  EXPECT_EQ(ReadIniString(file, "Output", "Missing", "NoCode"), "NoCode");
+  EXPECT_EQ(ReadIniString(file, "Missing", "Path", "NoCode"), "NoCode");
+}
+
+TEST(IniFile, WriteKeepsTheRestOfTheFile) {
+  TempFolder temp;
+  const QString file = Q(temp / "Path.INI");
+  WriteIniString(file, "Output", "Path", "/music");  // creates the file
+  EXPECT_EQ(ReadFile(file), "[Output]\nPath=/music\n");
+
+  WriteFile(file, "[Other]\nKey=1\n\n[Output]\nName=x\n\n[Last]\nPath=keep\n");
+  WriteIniString(file, "Output", "Path", "/a");
+  EXPECT_EQ(ReadFile(file), "[Other]\nKey=1\n\n[Output]\nName=x\nPath=/a\n\n[Last]\nPath=keep\n");
+  WriteIniString(file, "output", "PATH", "/b");
+  EXPECT_EQ(ReadIniString(file, "Output", "Path", "NoCode"), "/b");
+  EXPECT_EQ(ReadIniString(file, "Last", "Path", "NoCode"), "keep");
+  EXPECT_EQ(ReadIniString(file, "Other", "Key", ""), "1");
+}
+
+TEST(IniFile, FailedWriteRaisesAndNamesTheFile) {
+  TempFolder temp;
+  const QString file = Q(temp / "Path.INI");
+  QDir().mkpath(file);  // a folder where the file should be
+  try {
+    WriteIniString(file, "Output", "Path", "/a");
+    FAIL() << "no error raised";
+  } catch (const TIniFileError& error) {
+    EXPECT_EQ(std::string(error.what()), "Unable to write to " + file.toStdString());
+  }
+  EXPECT_THROW(WriteIniString(Q(temp / "missing/Path.INI"), "Output", "Path", "/a"), TIniFileError);
+}
+
+TEST(AudioFiles, DialogFilterAndDroppedFolders) {
+  EXPECT_TRUE(OpenDialogFilterText.startsWith("Audio Files|*.wav;*.au;*.aiff;*.mp3;"));
+  EXPECT_TRUE(OpenDialogFilterText.endsWith(";*.ac3;*.dts|All Files(*.*)|*.*"));
+  EXPECT_EQ(DialogFilter("Audio Files|*.wav;*.mp3|All Files(*.*)|*.*"),
+            "Audio Files (*.wav *.mp3);;All Files (*)");
+
+  for (const char* name : {"a.wav", "B.FLAC", "x.y.mp3", "/d.ogg/t.Dts"})
+    EXPECT_TRUE(IsAudioFileName(name)) << name;
+  for (const char* name : {"a.txt", "wav", "/d.wav/readme", "a.wav.bak", "a."})
+    EXPECT_FALSE(IsAudioFileName(name)) << name;
+
+  TempFolder temp;
+  const QString root = Q(temp.path().string());
+  QDir().mkpath(root + "/drop/sub");
+  for (const char* name : {"/drop/b.wav", "/drop/a.MP3", "/drop/notes.txt", "/drop/sub/c.flac",
+                           "/single.txt"})
+    WriteFile(root + name, "x");
+  QFile::link(root + "/drop", root + "/drop/sub/loop");  // must not be followed
+  EXPECT_EQ(ExpandDroppedPaths({root + "/single.txt", root + "/drop"}),
+            QStringList({root + "/single.txt", root + "/drop/a.MP3", root + "/drop/b.wav",
+                         root + "/drop/sub/c.flac"}));
+}
+
+TEST(DesktopShell, UserFoldersFollowTheXdgSettings) {
+  TempFolder temp;
+  const QString config = Q(temp / "config");
+  QDir().mkpath(config);
+  WriteFile(config + "/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + (Q(temp / "Papers")).toUtf8() + "\"\n");
+  QDir().mkpath(Q(temp / "Papers"));
+  qputenv("XDG_CONFIG_HOME", config.toUtf8());
+  TDesktopShell shell;
+  EXPECT_EQ(shell.ConfigFolder(), config);
+  EXPECT_EQ(shell.DocumentsFolder(), Q(temp / "Papers"));
+}

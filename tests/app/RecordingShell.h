@@ -1,0 +1,35 @@
+// The desktop seam for window tests: records what the windows ask of the
+// desktop and answers from queues the test fills.
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include "app/Shell.h"
+
+class TRecordingShell : public TShell {
+ public:
+  QString Config;     // the user's configuration folder
+  QString Documents;  // the user's documents folder
+
+  QStringList Opened;                // every path handed to the open action
+  QList<QStringList> FileAnswers;    // next answers of the file dialog (empty = cancel)
+  QStringList FileDialogFolders;     // initial folder of each file dialog
+  QStringList FileDialogFilters;     // filter of each file dialog
+  QStringList FolderAnswers;         // next answers of the folder picker ("" = cancel)
+  QStringList Errors;                // texts shown by the error display
+
+  void Open(const QString& path) override { Opened.append(path); }
+  QStringList PickFiles(QWidget*, const QString& initialFolder, const QString& filter) override {
+    FileDialogFolders.append(initialFolder);
+    FileDialogFilters.append(filter);
+    return FileAnswers.isEmpty() ? QStringList() : FileAnswers.takeFirst();
+  }
+  QString PickFolder(QWidget*) override {
+    return FolderAnswers.isEmpty() ? QString() : FolderAnswers.takeFirst();
+  }
+  QString ConfigFolder() override { return Config; }
+  QString DocumentsFolder() override { return Documents; }
+  void ShowError(QWidget*, const QString& text) override { Errors.append(text); }
+};

@@ -1,0 +1,297 @@
+// The main window and the settings dialog without conversions: start-up
+// folders, the settings file, the list operations and the event handlers.
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QDropEvent>
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <memory>
+
+#include "app/FileListView.h"
+#include "app/IniFile.h"
+#include "app/MainWindow.h"
+#include "app/SettingsDialog.h"
+#include "tests/app/RecordingShell.h"
+#include "tests/support/TempFolder.h"
+
+class WindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  std::unique_ptr<TempFolder> Temp;
+  TRecordingShell Shell;
+
+  QString Root() const { return QString::fromStdString(Temp->path().string()); }
+  QString IniFile() const { return Root() + "/config/tarvik/Melvaro/Path.INI"; }
+  static QStringList Column(const TForm1& form, int column) {
+    QStringList texts;
+    for (int row = 0; row < form.lvFiles->RowCount(); ++row)
+      texts.append(form.lvFiles->Row(row)->text(column));
+    return texts;
+  }
+  QString MakeFile(const QString& name, qint64 size) {
+    const QString path = Root() + "/in/" + name;
+    QDir().mkpath(Root() + "/in");
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size)) qFatal("cannot make %s", qPrintable(path));
+    return path;
+  }
+
+ private slots:
+  void init() {
+    Temp = std::make_unique<TempFolder>();
+    Shell = TRecordingShell();
+    Shell.Config = Root() + "/config";
+    Shell.Documents = Root() + "/docs";
+  }
+  void cleanup() { Temp.reset(); }
+
+  void startupWithoutSettingsFile() {
+    TForm1 form(Shell);
+    QCOMPARE(form.OutputFolder, Root() + "/docs/Temp/");
+    QCOMPARE(form.SettingsFolder, Root() + "/config/tarvik/Melvaro/");
+    QVERIFY(QFileInfo(form.OutputFolder).isDir());
+    QVERIFY(QFileInfo(form.SettingsFolder).isDir());
+    QVERIFY(!QFile::exists(IniFile()));
+    QCOMPARE(form.Fset->FolderEdit->text(), form.OutputFolder);
+
+    QCOMPARE(form.windowTitle(), QString("  Melvaro V3.3"));
+    QCOMPARE(QCoreApplication::applicationName(), QString("Melvaro"));
+    QCOMPARE(form.FormatBox->count(), 1);
+    QCOMPARE(form.FormatBox->currentText(), QString("  MP3  (*.mp3)"));
+    QVERIFY(!form.StopButton->isEnabled());
+    QVERIFY(form.ConvertButton->isEnabled());
+    QCOMPARE(form.ProgressBar1->value(), 100);
+    QCOMPARE(form.BTips->text(), QString());
+    QCOMPARE(form.Fset->windowTitle(), QString(" Settings"));
+    QCOMPARE(form.Fset->PageControl->tabText(0), QString("Output Path"));
+  }
+
+  void savedFolderIsUsedFromTheNextStart_data() {
+    QTest::addColumn<QString>("saved");      // relative to the temporary folder
+    QTest::addColumn<QString>("expected");   // "" = the default folder
+    QTest::newRow("folder") << "/music/new" << "/music/new/";
+    QTest::newRow("with separator") << "/music/" << "/music/";
+    QTest::newRow("NoCode") << "NoCode" << "";
+  }
+  void savedFolderIsUsedFromTheNextStart() {
+    QFETCH(QString, saved);
+    QFETCH(QString, expected);
+    const QString text = saved == "NoCode" ? saved : Root() + saved;
+    {
+      TForm1 first(Shell);
+      first.Fset->FolderEdit->setText(text);
+      first.Fset->Save();
+      QCOMPARE(first.OutputFolder, Root() + "/docs/Temp/");  // saving alone changes nothing
+    }
+    QCOMPARE(ReadIniString(IniFile(), "Output", "Path", "?"), text);
+
+    TForm1 next(Shell);
+    const QString folder = expected.isEmpty() ? Root() + "/docs/Temp/" : Root() + expected;
+    QCOMPARE(next.OutputFolder, folder);
+    QVERIFY(QFileInfo(folder).isDir());
+    // The dialog shows the text as saved, without the separator added.
+    QCOMPARE(next.Fset->FolderEdit->text(), saved == "NoCode" ? folder : text);
+    QVERIFY(Shell.Errors.isEmpty());
+  }
+
+  void okCancelAndSaveOfTheDialog() {
+    TForm1 form(Shell);
+    TFset& fset = *form.Fset;
+
+    fset.FolderEdit->setText(Root() + "/typed");
+    QTimer::singleShot(0, &fset, [&] { fset.CancelButton->click(); });
+    form.SettingsButton->click();  // modal; Cancel ends it
+    QCOMPARE(form.OutputFolder, Root() + "/docs/Temp/");
+    QCOMPARE(fset.FolderEdit->text(), Root() + "/typed");  // kept for the next showing
+    QVERIFY(fset.isHidden());
+
+    QTimer::singleShot(0, &fset, [&] { fset.OkButton->click(); });
+    form.SettingsButton->click();
+    QCOMPARE(form.OutputFolder, Root() + "/typed");  // unchanged and unchecked
+    QVERIFY(fset.isHidden());
+
+    fset.FolderEdit->clear();
+    fset.Save();
+    QVERIFY(!QFile::exists(IniFile()));  // an empty field writes nothing
+    fset.Ok();
+    QCOMPARE(form.OutputFolder, QString());
+
+    // No output folder: Convert does nothing.
+    form.AddFiles({MakeFile("a.wav", 10)});
+    form.Convert();
+    QVERIFY(!form.StopButton->isEnabled());
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({""}));
+  }
+
+  void browseFillsTheField() {
+    TForm1 form(Shell);
+    Shell.FolderAnswers = {"/picked/folder", ""};
+    form.Fset->BrowseButton->click();
+    QCOMPARE(form.Fset->FolderEdit->text(), QString("/picked/folder"));
+    form.Fset->BrowseButton->click();  // cancelled
+    QCOMPARE(form.Fset->FolderEdit->text(), QString("/picked/folder"));
+    QCOMPARE(form.OutputFolder, Root() + "/docs/Temp/");
+  }
+
+  void failedSaveReachesTheErrorDisplay() {
+    TForm1 form(Shell);
+    QDir().mkpath(IniFile());  // a folder where the file belongs
+    form.Fset->FolderEdit->setText("/x");
+    form.Fset->SaveButton->click();
+    QCOMPARE(Shell.Errors, QStringList({"Unable to write to " + IniFile()}));
+  }
+
+  void addRemoveAndClear() {
+    TForm1 form(Shell);
+    const QStringList files = {MakeFile("empty.wav", 0),   MakeFile("small.wav", 1023),
+                               MakeFile("k.flac", 1024),   MakeFile("big.mp3", 1048576),
+                               Root() + "/in/gone.ogg"};
+    Shell.FileAnswers = {files, {}, {files[1]}};
+
+    form.AddButton->click();
+    QCOMPARE(Shell.FileDialogFolders, QStringList({""}));
+    QCOMPARE(Shell.FileDialogFilters.first(), form.OpenDialogFilter);
+    QVERIFY(form.OpenDialogFilter.startsWith("Audio Files|*.wav;*.au;*.aiff;"));
+    QCOMPARE(Column(form, TFileListView::ColName),
+             QStringList({"empty.wav", "small.wav", "k.flac", "big.mp3", "gone.ogg"}));
+    QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"0KB", "1KB", "1KB", "2MB", "1KB"}));
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({"", "", "", "", ""}));
+    QCOMPARE(Column(form, TFileListView::ColPath), files);
+    QCOMPARE(form.BTips->text(), QString("    Done"));
+    QCOMPARE(form.LastAddFolder, Root() + "/in/");
+
+    form.AddButton->click();  // cancelled: nothing changes
+    QCOMPARE(form.lvFiles->RowCount(), 5);
+    form.AddButton->click();  // the same file again is allowed
+    QCOMPARE(form.lvFiles->RowCount(), 6);
+    QCOMPARE(Shell.FileDialogFolders, QStringList({"", Root() + "/in/", Root() + "/in/"}));
+
+    form.RemoveButton->click();  // nothing selected
+    QCOMPARE(form.lvFiles->RowCount(), 6);
+    form.lvFiles->Row(1)->setSelected(true);
+    form.lvFiles->Row(3)->setSelected(true);
+    form.RemoveButton->click();
+    QCOMPARE(Column(form, TFileListView::ColName),
+             QStringList({"empty.wav", "k.flac", "gone.ogg", "small.wav"}));
+    form.ClearButton->click();
+    QCOMPARE(form.lvFiles->RowCount(), 0);
+  }
+
+  void droppedFilesAndFoldersAreAdded() {
+    TForm1 form(Shell);
+    const QString single = MakeFile("single.txt", 3);
+    QDir().mkpath(Root() + "/in/album/cd2");
+    const QString a = MakeFile("album/01.flac", 2048);
+    const QString b = MakeFile("album/cd2/02.mp3", 10);
+    MakeFile("album/cover.jpg", 10);
+
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(single), QUrl::fromLocalFile(Root() + "/in/album")});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.lvFiles->viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.lvFiles->viewport(), &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(Column(form, TFileListView::ColPath), QStringList({single, a, b}));
+    QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"1KB", "2KB", "1KB"}));
+    QCOMPARE(form.BTips->text(), QString("    Done"));
+  }
+
+  void helpOpensTheDocumentBesideTheProgram() {
+    TForm1 form(Shell);
+    form.HelpButton->click();
+    QCOMPARE(Shell.Opened, QStringList({QCoreApplication::applicationDirPath() + "/Help.htm"}));
+  }
+
+  void progressAndTerminateHandlers() {
+    TForm1 form(Shell);
+    form.AddFiles({MakeFile("song.wav", 10), MakeFile("two.wav", 10), MakeFile("three.wav", 10)});
+
+    form.Progress(0, 5000, 10000);
+    QCOMPARE(form.BTips->text(), QString("    File: 1 of 3        Completed: 50%            song.wav"));
+    QCOMPARE(form.lvFiles->Row(0)->text(TFileListView::ColStatus), QString("50%"));
+    QCOMPARE(form.ProgressBar1->maximum(), 10000);
+    QCOMPARE(form.ProgressBar1->value(), 5000);
+
+    form.Progress(0, 10400, 10000);  // an input longer than it said
+    QCOMPARE(form.ProgressBar1->value(), 10000);
+    form.Terminate(0, true);
+    QCOMPARE(form.lvFiles->Row(0)->text(TFileListView::ColStatus), QString("100%"));
+
+    // No length known: the time reached, and a busy gauge instead of a division by zero.
+    form.Progress(1, 65000, -1);
+    QCOMPARE(form.lvFiles->Row(1)->text(TFileListView::ColStatus), QString("1:05"));
+    QCOMPARE(form.BTips->text(), QString("    File: 2 of 3        Completed: 1:05            two.wav"));
+    QCOMPARE(form.ProgressBar1->maximum(), 0);
+    form.Progress(1, 66000, 0);
+    QCOMPARE(form.lvFiles->Row(1)->text(TFileListView::ColStatus), QString("1:06"));
+    form.Terminate(1, true);
+    QCOMPARE(form.lvFiles->Row(1)->text(TFileListView::ColStatus), QString("100%"));
+    QCOMPARE(form.ProgressBar1->value(), form.ProgressBar1->maximum());
+    QVERIFY(form.ProgressBar1->maximum() > 0);
+
+    form.Terminate(2, false);
+    QCOMPARE(form.lvFiles->Row(2)->text(TFileListView::ColStatus), QString("X"));
+    QVERIFY(Shell.Opened.isEmpty());
+    form.Terminate(-1, true);
+    QCOMPARE(form.BTips->text(), QString("    Done"));
+    QCOMPARE(Shell.Opened, QStringList({form.OutputFolder}));
+    QVERIFY(form.AddButton->isEnabled() && !form.StopButton->isEnabled());
+  }
+
+  void controlsOfTheWindows() {
+    TForm1 form(Shell);
+    QCOMPARE(form.size(), QSize(634, 443));
+    const struct {
+      QWidget* control;
+      const char* caption;
+      QRect rect;
+    } controls[] = {
+        {form.AddButton, "Add", {24, 24, 75, 25}},
+        {form.RemoveButton, "Remove", {120, 24, 75, 25}},
+        {form.ClearButton, "Clear", {216, 24, 75, 25}},
+        {form.SettingsButton, "Settings", {312, 24, 75, 25}},
+        {form.HelpButton, "Help", {536, 24, 75, 25}},
+        {form.StopButton, "Stop", {408, 392, 75, 25}},
+        {form.ConvertButton, "Convert", {504, 392, 107, 25}},
+        {form.Fset->OkButton, "OK", {144, 208, 75, 25}},
+        {form.Fset->CancelButton, "Cancel", {232, 208, 75, 25}},
+        {form.Fset->BrowseButton, "Browse", {208, 24, 59, 21}},
+        {form.Fset->SaveButton, "Save as default", {16, 112, 113, 25}},
+        {form.ListPanel, "", {24, 64, 585, 305}},
+        {form.ProgressBar1, "", {24, 368, 585, 8}},
+        {form.FormatBox, "", {24, 393, 193, 20}},
+        {form.Fset->PageControl, "", {16, 16, 289, 177}},
+        {form.Fset->FolderEdit, "", {16, 56, 257, 20}},
+    };
+    for (const auto& c : controls) {
+      QCOMPARE(c.control->geometry(), c.rect);
+      if (auto* button = qobject_cast<QPushButton*>(c.control))
+        QCOMPARE(button->text(), QString(c.caption));
+    }
+    QCOMPARE(form.Fset->size(), QSize(321, 247));
+    QCOMPARE(form.BTips->geometry(), QRect(0, 425, 634, 18));
+    const QStringList headers = {"Name", "Size", "Status", "Path"};
+    const int widths[] = {200, 90, 80, 190};
+    for (int column = 0; column < 4; ++column) {
+      QCOMPARE(form.lvFiles->headerItem()->text(column), headers[column]);
+      QCOMPARE(form.lvFiles->columnWidth(column), widths[column]);
+    }
+    QCOMPARE(form.lvFiles->selectionMode(), QAbstractItemView::ExtendedSelection);
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "WindowTest.moc"
