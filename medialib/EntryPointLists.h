@@ -38,7 +38,11 @@
   X(av_bsf_init)                        \
   X(av_bsf_send_packet)                 \
   X(av_bsf_receive_packet)              \
-  X(av_bsf_free)
+  X(av_bsf_free)                        \
+  X(av_packet_get_side_data)            \
+  X(avcodec_decode_subtitle2)           \
+  X(avcodec_encode_subtitle)            \
+  X(avsubtitle_free)
 
 #define MELVARO_AVFORMAT_ENTRY_POINTS(X) \
   X(avformat_version)                    \
@@ -125,7 +129,15 @@
   X(av_fifo_can_write)                 \
   X(av_fifo_grow2)                     \
   X(av_fifo_freep2)                    \
-  X(av_channel_layout_compare)
+  X(av_channel_layout_compare)         \
+  X(av_frame_ref)                      \
+  X(av_frame_is_writable)              \
+  X(av_buffer_unref)                   \
+  X(av_buffer_pool_init)               \
+  X(av_buffer_pool_get)                \
+  X(av_buffer_pool_uninit)             \
+  X(av_image_get_buffer_size)          \
+  X(av_image_fill_arrays)
 
 #define MELVARO_SWSCALE_ENTRY_POINTS(X) \
   X(swscale_version)                    \
