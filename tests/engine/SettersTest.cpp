@@ -201,6 +201,7 @@ TEST_F(Setters, AspectRatios) {
     const char* text;
     float expected;  // 0: raises
   };
+  setenv("LC_ALL", "C", 1);  // a point is the decimal separator, whoever runs this
   engine.FrameAspectRatio = 2;
   for (const Ratio& c : std::vector<Ratio>{{"16:9", 16.0f / 9},
                                           {"4:3", 4.0f / 3},
