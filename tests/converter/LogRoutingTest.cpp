@@ -1,0 +1,160 @@
+// The library's log output as the components receive it: lines assembled per
+// thread, the context prefix, the level filter, the buffer bound.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <mutex>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "converter/VeltoConverter.h"
+#include "medialib/AVUtilHlpr.h"
+#include "medialib/MediaLibraries.h"
+
+namespace {
+
+struct Line {
+  int index;
+  TLogLevel level;
+  std::string text;
+  bool operator==(const Line&) const = default;
+};
+
+void PrintTo(const Line& line, std::ostream* out) {
+  *out << "{" << line.index << ", " << line.level << ", \"" << line.text << "\"}";
+}
+
+class ConverterLogRouting : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(component.LoadLibraries("", true)) << component.LastError();
+    LibraryLogLevel = 1;  // as a task with LogLevel llInfo sets it
+    component.OnLog = [this](int index, TLogLevel level, const std::string& text) {
+      std::lock_guard<std::mutex> lock(mutex);
+      lines.push_back({index, level, text});
+    };
+  }
+  std::vector<Line> Lines() {
+    std::lock_guard<std::mutex> lock(mutex);
+    return lines;
+  }
+  TVeltoConverter component;
+  std::mutex mutex;
+  std::vector<Line> lines;
+};
+
+// An object the library would accept as a log context.
+struct ContextObject {
+  const AVClass* descriptor;
+};
+
+const AVClass* ProbeClass() {
+  static AVClass descriptor = [] {
+    AVClass c{};
+    c.class_name = "probe";
+    c.item_name = AVU.av_default_item_name;
+    c.version = LIBAVUTIL_VERSION_INT;
+    return c;
+  }();
+  return &descriptor;
+}
+
+std::string HexAddress(const void* object) {
+  char text[16];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(object)));
+  return text;
+}
+
+}  // namespace
+
+TEST_F(ConverterLogRouting, PendingTextJoinsTheThreadsNextCall) {
+  AVU.av_log(nullptr, AV_LOG_INFO, "abc\ndef");
+  EXPECT_EQ(Lines(), (std::vector<Line>{{-1, llInfo, "abc"}}));
+  AVU.av_log(nullptr, AV_LOG_INFO, "%s\n", "ghi");
+  EXPECT_EQ(Lines(), (std::vector<Line>{{-1, llInfo, "abc"}, {-1, llInfo, "defghi"}}));
+}
+
+TEST_F(ConverterLogRouting, ContextPrefixStartsANewLineOnly) {
+  ContextObject object{ProbeClass()};
+  AVU.av_log(&object, AV_LOG_ERROR, "bad value %d\n", 5);
+  AVU.av_log(nullptr, AV_LOG_INFO, "start, ");
+  AVU.av_log(&object, AV_LOG_INFO, "end\n");  // continues pending text: no prefix
+  ContextObject anonymous{nullptr};           // no class descriptor: no prefix
+  AVU.av_log(&anonymous, AV_LOG_INFO, "plain\n");
+  const std::vector<Line> got = Lines();
+  ASSERT_EQ(got.size(), 3u);
+  EXPECT_TRUE(std::regex_match(got[0].text, std::regex(R"(\[probe @ [0-9A-F]{8}\]bad value 5)")))
+      << got[0].text;
+  EXPECT_EQ(got[0].text, "[probe @ " + HexAddress(&object) + "]bad value 5");
+  EXPECT_EQ(got[0].level, llError);
+  EXPECT_EQ(got[1].text, "start, end");
+  EXPECT_EQ(got[2].text, "plain");
+}
+
+TEST_F(ConverterLogRouting, LevelFilterFollowsTheEngineScale) {
+  struct Case {
+    int engineLevel;  // LibraryLogLevel, as SetVerbose leaves it
+    int libraryLevel;
+    int expected;  // delivered TLogLevel, or -1 for dropped
+  } cases[] = {
+      {1, AV_LOG_PANIC, llError},  {1, AV_LOG_ERROR, llError},   {1, AV_LOG_WARNING, llInfo},
+      {1, AV_LOG_INFO, llInfo},    {1, AV_LOG_VERBOSE, -1},      {1, AV_LOG_DEBUG, -1},
+      {0, AV_LOG_ERROR, llError},  {0, AV_LOG_WARNING, -1},      {-1, AV_LOG_ERROR, -1},
+      {2, AV_LOG_VERBOSE, llDebug}, {2, AV_LOG_DEBUG, llDebug},  {2, AV_LOG_TRACE, -1},
+      {3, AV_LOG_TRACE, llAll},
+  };
+  for (const Case& c : cases) {
+    lines.clear();
+    LibraryLogLevel = c.engineLevel;
+    AVU.av_log(nullptr, c.libraryLevel, "line\n");
+    if (c.expected < 0) {
+      EXPECT_TRUE(Lines().empty()) << c.engineLevel << " " << c.libraryLevel;
+    } else {
+      EXPECT_EQ(Lines(), (std::vector<Line>{{-1, static_cast<TLogLevel>(c.expected), "line"}}))
+          << c.engineLevel << " " << c.libraryLevel;
+    }
+  }
+}
+
+TEST_F(ConverterLogRouting, LinesThatDoNotFitAreCutNotOverrun) {
+  const std::string longText(5000, 'x');
+  AVU.av_log(nullptr, AV_LOG_INFO, "%s", longText.c_str());
+  AVU.av_log(nullptr, AV_LOG_INFO, "next\n");
+  // Pending text near the bound, then more than fits.
+  AVU.av_log(nullptr, AV_LOG_INFO, "%s", std::string(2040, 'p').c_str());
+  AVU.av_log(nullptr, AV_LOG_INFO, "0123456789\n");
+  AVU.av_log(nullptr, AV_LOG_INFO, "after\n");
+  const std::vector<Line> got = Lines();
+  ASSERT_EQ(got.size(), 4u);
+  EXPECT_EQ(got[0].text, std::string(2047, 'x'));
+  EXPECT_EQ(got[1].text, "next");
+  EXPECT_EQ(got[2].text, std::string(2040, 'p') + "0123456");
+  EXPECT_EQ(got[3].text, "after");
+}
+
+TEST_F(ConverterLogRouting, EachThreadKeepsItsOwnPendingText) {
+  AVU.av_log(nullptr, AV_LOG_INFO, "main-");
+  std::thread([] { AVU.av_log(nullptr, AV_LOG_INFO, "first-"); }).join();
+  std::thread([] { AVU.av_log(nullptr, AV_LOG_INFO, "second\n"); }).join();
+  AVU.av_log(nullptr, AV_LOG_INFO, "end\n");
+  EXPECT_EQ(Lines(), (std::vector<Line>{{-1, llInfo, "second"}, {-1, llInfo, "main-end"}}));
+}
+
+TEST_F(ConverterLogRouting, EveryLiveComponentReceivesTheLinesInRegistryOrder) {
+  std::vector<std::string> order;
+  component.OnLog = [&](int, TLogLevel, const std::string& text) { order.push_back("first:" + text); };
+  {
+    TVeltoConverter second;
+    second.OnLog = [&](int, TLogLevel, const std::string& text) {
+      order.push_back("second:" + text);
+      // A handler may log again (the registry lock is re-entered).
+      if (text == "one") AVU.av_log(nullptr, AV_LOG_INFO, "nested\n");
+    };
+    AVU.av_log(nullptr, AV_LOG_INFO, "one\n");
+  }
+  AVU.av_log(nullptr, AV_LOG_INFO, "two\n");  // the second component has gone
+  EXPECT_EQ(order, (std::vector<std::string>{"first:one", "second:one", "first:nested",
+                                             "second:nested", "first:two"}));
+}
