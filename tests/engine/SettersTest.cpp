@@ -333,8 +333,9 @@ TEST_F(Setters, DurationAndRecordingTimestamp) {
   EXPECT_EQ(engine.RecTimestamp, 1234567890123LL);
   engine.SetRecTimestamp(-1);
   EXPECT_EQ(engine.RecTimestamp, 1234567890123LL);
-  // 0 stamps the current UTC time, whatever the time zone and daylight saving.
-  setenv("TZ", "Europe/Berlin", 1);
+  // 0 stamps the current UTC time, whatever the time zone; this zone keeps
+  // daylight saving all year, so a base offset alone would be an hour off.
+  setenv("TZ", "CET-1CEST,0/0,J365/25", 1);
   tzset();
   const int64_t before = static_cast<int64_t>(time(nullptr));
   engine.SetRecTimestamp(0);
