@@ -561,3 +561,25 @@ TEST_F(Setters, RealVideoDecodersAreHiddenAndShownThroughTheEngineLookUp) {
   EXPECT_STREQ(rv30->name, "rv30");
   EXPECT_NE(FindLibraryDecoderByName("rv40"), nullptr);
 }
+
+TEST_F(Setters, RecordedOptionsReachTheOpenedInputAndTheCreatedOutput) {
+  TempFolder folder;
+  const std::string input = folder / "in.mp2";
+  MediaFixtures::MakeAudio(input, MediaFixtures::AudioFormat::Mp2, 44100, 2, 0.5, 440);
+  ASSERT_TRUE(engine.SetLibraryOption("probesize", "65536"));
+  ASSERT_TRUE(engine.SetLibraryOption("request_sample_fmt", "s16"));
+  ASSERT_TRUE(engine.SetLibraryOption("ab", "96000"));
+  ASSERT_TRUE(engine.SetLibraryOption("packetsize", "4096"));
+  ASSERT_TRUE(engine.OpenInputFile(input)) << engine.LastError;
+  EXPECT_EQ(engine.InputFiles[0]->probesize, 65536);
+  ASSERT_EQ(engine.InputCodecs[0].size(), 1u);
+  EXPECT_EQ(engine.InputCodecs[0][0].Context->request_sample_fmt, AV_SAMPLE_FMT_S16);
+  EXPECT_NE(engine.InputCodecs[0][0].Context->bit_rate, 96000);  // an encoding option only
+
+  ASSERT_TRUE(engine.OpenOutputFile(folder / "out.mp3")) << engine.LastError;
+  EXPECT_EQ(engine.OutputFiles[0]->packet_size, 4096u);
+  EXPECT_NE(engine.OutputFiles[0]->probesize, 65536);  // a decoding option only
+  ASSERT_NE(engine.OutputCodecs[0][0].Context, nullptr);
+  EXPECT_EQ(engine.OutputCodecs[0][0].Context->codec_id, AV_CODEC_ID_MP3);
+  EXPECT_EQ(engine.OutputCodecs[0][0].Context->bit_rate, 96000);
+}
