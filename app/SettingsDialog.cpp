@@ -1,5 +1,6 @@
 #include "app/SettingsDialog.h"
 
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,8 +29,16 @@ TFset::TFset(TForm1& form1, TShell& shell)
   PageControl->addTab(page, QStringLiteral("Output Path"));
 
   auto* label = new QLabel(QStringLiteral("Please click button to change path"), page);
-  label->move(16, 24);
-  label->adjustSize();
+  // Desktop fonts are wider than the ones this layout was drawn for: the
+  // text gets a little smaller (down to 7 points) rather than run under the
+  // Browse button, and wraps when that is not enough.
+  const int labelWidth = 208 - 16 - 4;
+  QFont font = label->font();
+  while (QFontMetrics(font).horizontalAdvance(label->text()) > labelWidth && font.pointSizeF() > 7.0)
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  label->setFont(font);
+  label->setWordWrap(true);
+  label->setGeometry(16, 24, labelWidth, label->heightForWidth(labelWidth));
   BrowseButton = new QPushButton(QStringLiteral("Browse"), page);
   BrowseButton->setGeometry(208, 24, 59, 21);
   FolderEdit = new QLineEdit(page);
