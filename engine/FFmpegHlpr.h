@@ -336,6 +336,10 @@ class TCustomFFmpegHlpr {
   // The only way a packet reaches an output file. Takes the packet's data
   // (the packet is blank afterwards); raises when the muxer refuses it.
   void WritePacket(AVFormatContext* os, AVPacket* packet, OutputStream& ost);
+  // Runs the packet through the stream's filters from `stage` on, then muxes.
+  void WriteFiltered(AVFormatContext* os, AVPacket* packet, OutputStream& ost, size_t stage);
+  // Hands one finished packet to the muxer; raises when it is refused.
+  void Mux(AVFormatContext* os, AVPacket* packet, OutputStream& ost);
   // Decoded 16-bit interleaved audio of ist for one output stream.
   void EncodeAudio(AVFormatContext* os, OutputStream& ost, InputStream& ist,
                    const uint8_t* data, int size);
@@ -348,6 +352,36 @@ class TCustomFFmpegHlpr {
   // Time of the stream's sync input, in seconds.
   double SyncInputTime(const OutputStream& ost) const;
   void ReportProgress(TranscodeTables& tables, bool last);
+
+  // ---- Video and subtitle output, on the thread that runs the job --------
+  // Set-up of a re-encoded video stream: crop, pad, PictTmp and the scaler.
+  // Raises FFMpegException with the set-up's messages.
+  void SetUpVideoOutput(OutputStream& ost, InputStream& ist);
+  // Decides scaling for pictures of this shape and makes PictTmp and the
+  // scaler it needs; also when a decoder changes the shape mid-stream.
+  void SetUpPicturePath(OutputStream& ost, int width, int height, int format);
+  // A picture decoded from ist, handed to every video output it feeds;
+  // advances ist's NextPts by one frame. `picture` stays the caller's.
+  void OutputDecodedPicture(TranscodeTables& tables, InputStream& ist, int istIndex,
+                            AVFrame* picture);
+  // Frame-rate conversion, crop, scale, pad and encoding of one picture.
+  // Returns the bytes written for it; raises "Video encoding failed".
+  int EncodeVideo(AVFormatContext* os, OutputStream& ost, InputStream& ist, AVFrame* picture);
+  // Writes every packet the encoder has ready; returns their bytes.
+  int WriteVideoPackets(AVFormatContext* os, OutputStream& ost);
+  // End of input for one video output: the encoder's delayed packets.
+  void FlushVideoEncoder(AVFormatContext* os, OutputStream& ost);
+  void SetUpSubtitleOutput(OutputStream& ost, InputStream& ist);
+  // Decodes one subtitle packet (null: the end-of-input pass) and encodes
+  // what it gives for every output of ist. -1 when it cannot be decoded.
+  int ProcessSubtitlePacket(TranscodeTables& tables, InputStream& ist, int istIndex,
+                            AVPacket* packet);
+  // pts is the input packet's, in ist's time base; the subtitle is the
+  // caller's and comes back unchanged.
+  void EncodeSubtitle(AVFormatContext* os, OutputStream& ost, InputStream& ist,
+                      AVSubtitle* subtitle, int64_t pts);
+  // Encoded subtitles; allocated with the first one, kept for the engine's life.
+  std::vector<uint8_t> SubtitleBuffer;
 
   // Scratch buffers of the audio path; grown on demand, never shrunk, kept
   // for the engine's life so that no block allocates.

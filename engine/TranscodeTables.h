@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 #include <vector>
 
 extern "C" {
@@ -76,6 +77,12 @@ struct OutputStream {
   int VideoCrop = 0, TopBand = 0, LeftBand = 0;
   int VideoPad = 0, PadTop = 0, PadBottom = 0, PadLeft = 0, PadRight = 0;
   float Quality = -1;  // lambda of the last coded picture; -1 when none is known
+  // PictTmp's buffers: the encoder may hold one while PictTmp moves on to
+  // another, which then comes back here instead of being allocated anew.
+  AVBufferPool* PictPool = nullptr;
+  AVFrame* EncodeFrame = nullptr;  // the reference handed to the encoder, reused
+  // Decoded picture shape that crop, scaler and PictTmp were set up for.
+  int PictureWidth = 0, PictureHeight = 0, PictureFormat = -1;
 
   // Audio.
   int AudioResample = 0;
@@ -95,6 +102,7 @@ struct OutputStream {
   // left out (and reported) at set-up.
   std::vector<AVBSFContext*> Filters;
   std::vector<std::string> FilterNames;
+  std::vector<AVPacket*> FilterOutputs;  // one reusable packet per filter
 };
 
 struct TranscodeTables {
@@ -107,6 +115,5 @@ struct TranscodeTables {
   // Reused for every packet read, every decoded frame and every copy.
   AVPacket* ReadPacket = nullptr;
   AVPacket* CopyPacket = nullptr;
-  AVPacket* FilterPacket = nullptr;
   AVFrame* DecodedFrame = nullptr;
 };

@@ -1,0 +1,201 @@
+// One input packet: decoded (audio becomes 16-bit interleaved samples, the
+// engine's working format) and handed to every output stream it feeds, or
+// passed through to the outputs that copy it. Without a packet the decoder
+// is drained and the encoders of the stream's outputs are flushed.
+#include <algorithm>
+#include <cstring>
+
+#include "engine/FFmpegHlpr.h"
+#include "engine/StreamDecoder.h"
+#include "engine/TranscodeTables.h"
+#include "medialib/AVCodecHlpr.h"
+#include "medialib/AVUtilHlpr.h"
+#include "medialib/SwResampleHlpr.h"
+
+namespace {
+
+bool IsInterleaved16(const AVFrame* frame) {
+  return frame->format == AV_SAMPLE_FMT_S16 ||
+         (frame->format == AV_SAMPLE_FMT_S16P && frame->ch_layout.nb_channels == 1);
+}
+
+void ApplyVolume(uint8_t* data, int size, int volume) {
+  int16_t* samples = reinterpret_cast<int16_t*>(data);
+  for (int i = 0, n = size / 2; i < n; ++i) {
+    const int scaled = (samples[i] * volume + 128) >> 8;
+    samples[i] = static_cast<int16_t>(std::clamp(scaled, -32768, 32767));
+  }
+}
+
+// Makes ist's converter fit the frame's shape; false when it cannot.
+bool FitSampleConverter(InputStream& ist, const AVFrame* frame) {
+  if (ist.ToSamples && ist.ToSamplesFormat == frame->format &&
+      ist.ToSamplesRate == frame->sample_rate &&
+      AVU.av_channel_layout_compare(&ist.ToSamplesLayout, &frame->ch_layout) == 0)
+    return true;
+  SWR.swr_free(&ist.ToSamples);
+  AVU.av_channel_layout_uninit(&ist.ToSamplesLayout);
+  AVChannelLayout layout = {};
+  if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+    AVU.av_channel_layout_default(&layout, frame->ch_layout.nb_channels);
+  else if (AVU.av_channel_layout_copy(&layout, &frame->ch_layout) < 0)
+    return false;
+  const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
+  const bool made = SWR.swr_alloc_set_opts2(&ist.ToSamples, &layout, AV_SAMPLE_FMT_S16,
+                                            frame->sample_rate, &layout, format,
+                                            frame->sample_rate, 0, nullptr) >= 0 &&
+                    SWR.swr_init(ist.ToSamples) >= 0;
+  AVU.av_channel_layout_uninit(&layout);
+  if (!made) {
+    SWR.swr_free(&ist.ToSamples);
+    return false;
+  }
+  ist.ToSamplesFormat = frame->format;
+  ist.ToSamplesRate = frame->sample_rate;
+  AVU.av_channel_layout_copy(&ist.ToSamplesLayout, &frame->ch_layout);
+  return true;
+}
+
+}  // namespace
+
+int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, int istIndex,
+                                          AVPacket* packet) {
+  if (ist.NextPts == AV_NOPTS_VALUE) ist.NextPts = ist.Pts;
+  const AVRational base = ist.Stream->time_base;
+  if (packet) {
+    if (packet->dts != AV_NOPTS_VALUE)
+      ist.Pts = ist.NextPts = AVU.av_rescale_q(packet->dts, base, AV_TIME_BASE_Q);
+    if (packet->size <= 0) return 0;
+  }
+  const AVCodecParameters* parameters = ist.Stream->codecpar;
+
+  int result = 0;
+  if (ist.DecodingNeeded && parameters->codec_type == AVMEDIA_TYPE_SUBTITLE) {
+    // Subtitle decoders still take one packet and give one subtitle.
+    result = ProcessSubtitlePacket(t, ist, istIndex, packet);
+  } else if (ist.DecodingNeeded) {
+    AVCodecContext* dec = ist.Decoder;
+    AVFrame* frame = t.DecodedFrame;
+    int frames = 0;
+    // Decodes whatever the decoder holds; false on a decoding error.
+    auto receiveFrames = [&]() -> bool {
+      for (;;) {
+        const int received = ReceiveFromDecoder(dec, frame);
+        if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
+        if (received < 0) return false;
+        if (packet && ++frames > 1 && Verbose > 0)
+          LogF(0, "Multiple frames in a packet from stream %d", packet->stream_index);
+        ist.Pts = ist.NextPts;
+        if (parameters->codec_type == AVMEDIA_TYPE_VIDEO)
+          OutputDecodedPicture(t, ist, istIndex, frame);
+        if (parameters->codec_type != AVMEDIA_TYPE_AUDIO) {
+          AVU.av_frame_unref(frame);
+          continue;
+        }
+        const int channels = frame->ch_layout.nb_channels;
+        const int bytes = frame->nb_samples * channels * 2;
+        if (bytes <= 0 || frame->sample_rate <= 0) {
+          AVU.av_frame_unref(frame);
+          continue;
+        }
+        // The decoder's buffer serves as it is when it already holds the
+        // working format and nothing needs to change in it.
+        uint8_t* data;
+        if (IsInterleaved16(frame) && AudioVolume == 256) {
+          data = frame->data[0];
+        } else {
+          const size_t wanted = std::max<size_t>(bytes, 192000);
+          if (SampleBuffer.size() < wanted) SampleBuffer.resize(wanted);
+          data = SampleBuffer.data();
+          if (IsInterleaved16(frame)) {
+            std::memcpy(data, frame->data[0], bytes);
+          } else {
+            if (!FitSampleConverter(ist, frame)) {
+              AVU.av_frame_unref(frame);
+              return false;
+            }
+            uint8_t* out[1] = {data};
+            const int converted =
+                SWR.swr_convert(ist.ToSamples, out, frame->nb_samples,
+                                const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
+            if (converted < 0) {
+              AVU.av_frame_unref(frame);
+              return false;
+            }
+          }
+        }
+        ist.DecodedRate = frame->sample_rate;
+        ist.DecodedChannels = channels;
+        ist.NextPts += static_cast<int64_t>(bytes) * 500000 / (frame->sample_rate * channels);
+        if (AudioVolume != 256) ApplyVolume(data, bytes, AudioVolume);
+        for (const auto& ost : t.OutputStreams) {
+          if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
+          if (ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO)
+            throw FFMpegException("invalid codec_type");
+          EncodeAudio(OutputFiles[ost->FileIndex], *ost, ist, data, bytes);
+        }
+        AVU.av_frame_unref(frame);
+      }
+    };
+
+    int sent = SendToDecoder(dec, packet);
+    bool decoded = true;
+    if (sent == AVERROR(EAGAIN)) {
+      // Frames left over from an earlier error must go out first.
+      decoded = receiveFrames();
+      sent = SendToDecoder(dec, packet);
+    }
+    if (sent < 0 && sent != AVERROR_EOF) decoded = false;
+    if (!receiveFrames()) decoded = false;
+    if (!decoded && packet) result = -1;
+  } else if (packet) {
+    ist.Pts = ist.NextPts;
+    if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
+      if (parameters->sample_rate > 0)
+        ist.NextPts += 1000000LL * parameters->frame_size / parameters->sample_rate;
+    } else if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
+      const AVRational rate = ist.Stream->avg_frame_rate.num > 0 ? ist.Stream->avg_frame_rate
+                                                                  : ist.Stream->r_frame_rate;
+      if (rate.num > 0 && rate.den > 0) ist.NextPts += 1000000LL * rate.den / rate.num;
+    }
+  }
+
+  // Outputs that copy this stream, from its first key packet on.
+  if (packet) {
+    for (const auto& ostPointer : t.OutputStreams) {
+      OutputStream& ost = *ostPointer;
+      if (ost.SourceIndex != istIndex || ost.EncodingNeeded) continue;
+      if (ost.FrameNumber == 0 && !(packet->flags & AV_PKT_FLAG_KEY)) continue;
+      if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
+        AudioBytes += packet->size;
+      } else if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
+        VideoBytes += packet->size;
+        ost.SyncOpts += 1;
+      }
+      AVPacket* out = t.CopyPacket;
+      if (AVC.av_packet_ref(out, packet) < 0) throw FFMpegException("av_mallocz fail");
+      const AVRational outBase = ost.Stream->time_base;
+      out->stream_index = ost.Index;
+      out->pts = packet->pts != AV_NOPTS_VALUE ? AVU.av_rescale_q(packet->pts, base, outBase)
+                                               : AV_NOPTS_VALUE;
+      out->dts = packet->dts != AV_NOPTS_VALUE ? AVU.av_rescale_q(packet->dts, base, outBase)
+                                               : AVU.av_rescale_q(ist.Pts, AV_TIME_BASE_Q, outBase);
+      out->duration = AVU.av_rescale_q(packet->duration, base, outBase);
+      out->pos = -1;
+      WritePacket(OutputFiles[ost.FileIndex], out, ost);
+      AVC.av_packet_unref(out);
+      ost.FrameNumber += 1;
+    }
+    return result;
+  }
+
+  // End of input: what the encoders of this stream's outputs still hold.
+  for (const auto& ost : t.OutputStreams) {
+    if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
+    if (ost->Encoder->codec_type == AVMEDIA_TYPE_AUDIO)
+      FlushAudioEncoder(OutputFiles[ost->FileIndex], *ost);
+    else if (ost->Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
+      FlushVideoEncoder(OutputFiles[ost->FileIndex], *ost);
+  }
+  return 0;
+}

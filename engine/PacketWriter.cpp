@@ -1,0 +1,88 @@
+// The only way a packet reaches an output file: through the stream's
+// bitstream filters, then interleaved into the muxer.
+#include <algorithm>
+
+#include "engine/FFmpegHlpr.h"
+#include "engine/TranscodeTables.h"
+#include "medialib/AVCodecHlpr.h"
+#include "medialib/AVFormatHlpr.h"
+
+namespace {
+
+// The muxer refuses decoding times that go backwards (or repeat, for most
+// formats); a stream whose input timing wobbles by a sample would otherwise
+// end the whole run. Such a packet is moved just past its predecessor.
+void KeepDtsIncreasing(const AVFormatContext* os, AVPacket* packet, OutputStream& ost) {
+  const AVMediaType type = ost.Stream->codecpar->codec_type;
+  if (type != AVMEDIA_TYPE_AUDIO && type != AVMEDIA_TYPE_VIDEO) return;
+  if (packet->dts == AV_NOPTS_VALUE) return;
+  if (ost.LastDts != AV_NOPTS_VALUE) {
+    const int64_t least = ost.LastDts + ((os->oformat->flags & AVFMT_TS_NONSTRICT) ? 0 : 1);
+    if (packet->dts < least) {
+      if (packet->pts != AV_NOPTS_VALUE && packet->pts == packet->dts) packet->pts = least;
+      packet->dts = least;
+    }
+  }
+  if (packet->pts != AV_NOPTS_VALUE && packet->pts < packet->dts) packet->pts = packet->dts;
+  ost.LastDts = packet->dts;
+}
+
+}  // namespace
+
+void TCustomFFmpegHlpr::WritePacket(AVFormatContext* os, AVPacket* packet, OutputStream& ost) {
+  // Each filter's output feeds the next; a filter that fails lets the packet
+  // through as it was.
+  if (!ost.Filters.empty()) {
+    if (ost.FilterOutputs.size() < ost.Filters.size()) {
+      ost.FilterOutputs.resize(ost.Filters.size(), nullptr);
+      for (AVPacket*& out : ost.FilterOutputs)
+        if (!out && !(out = AVC.av_packet_alloc())) throw FFMpegException("av_mallocz fail");
+    }
+    WriteFiltered(os, packet, ost, 0);
+    return;
+  }
+  Mux(os, packet, ost);
+}
+
+void TCustomFFmpegHlpr::WriteFiltered(AVFormatContext* os, AVPacket* packet, OutputStream& ost,
+                                      size_t stage) {
+  if (stage == ost.Filters.size()) {
+    Mux(os, packet, ost);
+    return;
+  }
+  AVBSFContext* filter = ost.Filters[stage];
+  const int streamIndex = packet->stream_index;
+  auto report = [&](int error) {
+    if (!LogHook.IsSet()) return;
+    const char* codec =
+        ost.EncodingNeeded && ost.Encoder && ost.Encoder->codec ? ost.Encoder->codec->name : "copy";
+    Log(0, OpenErrorMessage(ost.FilterNames[stage] + " failed for stream " +
+                                std::to_string(streamIndex) + ", codec " + codec,
+                            error));
+  };
+  const int sent = AVC.av_bsf_send_packet(filter, packet);
+  if (sent < 0) {
+    report(sent);
+    WriteFiltered(os, packet, ost, stage + 1);
+    return;
+  }
+  AVPacket* out = ost.FilterOutputs[stage];
+  int received;
+  while ((received = AVC.av_bsf_receive_packet(filter, out)) >= 0) {
+    out->stream_index = streamIndex;
+    WriteFiltered(os, out, ost, stage + 1);
+    AVC.av_packet_unref(out);
+  }
+  if (received != AVERROR(EAGAIN) && received != AVERROR_EOF) {
+    out->stream_index = streamIndex;
+    report(received);
+  }
+}
+
+void TCustomFFmpegHlpr::Mux(AVFormatContext* os, AVPacket* packet, OutputStream& ost) {
+  KeepDtsIncreasing(os, packet, ost);
+  const int64_t start = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+  if (start != AV_NOPTS_VALUE) ost.Position = std::max(ost.Position, start + packet->duration);
+  const int result = AVF.av_interleaved_write_frame(os, packet);
+  if (result < 0) throw FFMpegException(OpenErrorMessage("av_interleaved_write_frame()", result));
+}

@@ -1,0 +1,393 @@
+// Transcode set-up: the run's tables, the source of every output stream,
+// stream-copy and encoder parameters, two-pass statistics, bitstream filters,
+// the opening of encoders and decoders (under CodecLock) and the headers.
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <string>
+
+#include "engine/FFmpegHlpr.h"
+#include "engine/StreamDecoder.h"
+#include "engine/TranscodeTables.h"
+#include "medialib/AVCodecHlpr.h"
+#include "medialib/AVFormatHlpr.h"
+#include "medialib/AVUtilHlpr.h"
+#include "medialib/SwResampleHlpr.h"
+#include "medialib/SwScaleHlpr.h"
+
+namespace {
+
+constexpr int64_t NoTimestamp = AV_NOPTS_VALUE;
+
+// Input tag kept for a copied stream when the output format's tag table has
+// no objection to it.
+bool KeepInputTag(const AVOutputFormat* format, unsigned tag, AVCodecID id) {
+  if (!format->codec_tag) return true;
+  // The tag must name this very codec: a tag the table gives to another codec
+  // would make the muxer refuse the header.
+  if (AVF.av_codec_get_id(format->codec_tag, tag) == id) return true;
+  return AVF.av_codec_get_tag(format->codec_tag, id) == 0;
+}
+
+void CopyStreamParameters(OutputStream& ost, const InputStream& ist, const AVOutputFormat* format) {
+  AVCodecParameters* out = ost.Stream->codecpar;
+  const AVCodecParameters* in = ist.Stream->codecpar;
+  const unsigned requestedTag = ost.Encoder ? ost.Encoder->codec_tag : 0;
+  if (AVC.avcodec_parameters_copy(out, in) < 0) throw FFMpegException("av_mallocz fail");
+  out->codec_tag = requestedTag;
+  if (!requestedTag && KeepInputTag(format, in->codec_tag, in->codec_id)) out->codec_tag = in->codec_tag;
+  switch (out->codec_type) {
+    case AVMEDIA_TYPE_AUDIO:
+      if (out->block_align == 1 && out->codec_id == AV_CODEC_ID_MP3) out->block_align = 0;
+      break;
+    case AVMEDIA_TYPE_VIDEO:
+    case AVMEDIA_TYPE_SUBTITLE:
+      break;
+    default:
+      throw FFMpegException("invalid codec_type of output stream");
+  }
+  // A coarse stream time base with a finer codec one (old AVI files) would
+  // lose timing; otherwise the stream's own is the right one.
+  const AVRational streamBase = ist.Stream->time_base;
+  const AVRational codecBase = ist.Decoder ? ist.Decoder->time_base : AVRational{0, 1};
+  if (codecBase.num > 0 && codecBase.den > 0 && av_q2d(codecBase) > av_q2d(streamBase) &&
+      av_q2d(streamBase) < 0.001)
+    ost.Stream->time_base = codecBase;
+  else
+    ost.Stream->time_base = streamBase;
+}
+
+// 16-bit interleaved is what the engine hands out; take the encoder's nearest
+// format so that converting each frame costs least.
+AVSampleFormat ChooseSampleFormat(const AVCodec* codec, AVSampleFormat asked) {
+  const AVSampleFormat* formats = codec->sample_fmts;
+  if (!formats) return asked == AV_SAMPLE_FMT_NONE ? AV_SAMPLE_FMT_S16 : asked;
+  for (const AVSampleFormat* f = formats; *f != AV_SAMPLE_FMT_NONE; ++f)
+    if (*f == asked) return asked;
+  for (AVSampleFormat preferred : {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P})
+    for (const AVSampleFormat* f = formats; *f != AV_SAMPLE_FMT_NONE; ++f)
+      if (*f == preferred) return preferred;
+  return formats[0];
+}
+
+std::string Trimmed(const char* text) {
+  std::string s(text);
+  size_t begin = 0, end = s.size();
+  while (begin < end && static_cast<unsigned char>(s[begin]) <= ' ') ++begin;
+  while (end > begin && static_cast<unsigned char>(s[end - 1]) <= ' ') --end;
+  return s.substr(begin, end - begin);
+}
+
+}  // namespace
+
+InputStream::~InputStream() {
+  if (ToSamples) SWR.swr_free(&ToSamples);
+  AVU.av_channel_layout_uninit(&ToSamplesLayout);
+}
+
+OutputStream::~OutputStream() {
+  if (LogFile) std::fclose(LogFile);
+  if (Fifo) AVU.av_fifo_freep2(&Fifo);
+  if (PictTmp) AVU.av_frame_free(&PictTmp);
+  if (EncodeFrame) AVU.av_frame_free(&EncodeFrame);
+  if (PictPool) AVU.av_buffer_pool_uninit(&PictPool);
+  if (ImgResampleCtx) SWS.sws_freeContext(ImgResampleCtx);
+  if (Resample) SWR.swr_free(&Resample);
+  if (ToEncoderFormat) SWR.swr_free(&ToEncoderFormat);
+  if (EncoderFrame) AVU.av_frame_free(&EncoderFrame);
+  if (EncodedPacket) AVC.av_packet_free(&EncodedPacket);
+  for (AVBSFContext*& filter : Filters) AVC.av_bsf_free(&filter);
+  for (AVPacket*& packet : FilterOutputs) AVC.av_packet_free(&packet);
+}
+
+TranscodeTables::~TranscodeTables() {
+  if (ReadPacket) AVC.av_packet_free(&ReadPacket);
+  if (CopyPacket) AVC.av_packet_free(&CopyPacket);
+  if (DecodedFrame) AVU.av_frame_free(&DecodedFrame);
+}
+
+void TCustomFFmpegHlpr::RegisterOpenEncoder(AVCodecContext* context) {
+  OpenEncoders.push_front(context);
+}
+
+void TCustomFFmpegHlpr::RegisterOpenDecoder(AVCodecContext* context) {
+  OpenDecoders.push_front(context);
+}
+
+void TCustomFFmpegHlpr::UnregisterOpenEncoder(AVCodecContext* context) {
+  OpenEncoders.remove(context);
+}
+
+void TCustomFFmpegHlpr::UnregisterOpenDecoder(AVCodecContext* context) {
+  OpenDecoders.remove(context);
+}
+
+void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
+  // 1-2. Input files and streams.
+  t.Files.resize(InputFileCount);
+  int inputStreamCount = 0;
+  for (int f = 0; f < InputFileCount; ++f) {
+    t.Files[f].FirstStream = inputStreamCount;
+    t.Files[f].StreamCount = static_cast<int>(InputFiles[f]->nb_streams);
+    inputStreamCount += t.Files[f].StreamCount;
+  }
+  t.InputStreams.reserve(inputStreamCount);
+  for (int f = 0; f < InputFileCount; ++f) {
+    for (int s = 0; s < t.Files[f].StreamCount; ++s) {
+      auto ist = std::make_unique<InputStream>();
+      ist->FileIndex = f;
+      ist->Index = s;
+      ist->Stream = InputFiles[f]->streams[s];
+      if (s < static_cast<int>(InputCodecs[f].size())) ist->Decoder = InputCodecs[f][s].Context;
+      t.InputStreams.push_back(std::move(ist));
+    }
+  }
+
+  // 3-4. Output streams.
+  int outputStreamCount = 0;
+  for (int f = 0; f < OutputFileCount; ++f) {
+    if (OutputFiles[f]->nb_streams == 0)
+      throw FFMpegException("Output file does not contain any stream");
+    outputStreamCount += static_cast<int>(OutputFiles[f]->nb_streams);
+  }
+  t.OutputStreams.reserve(outputStreamCount);
+
+  // 5. Sources: the first unused input stream of the type, else the last one
+  // of the type, shared with an earlier output.
+  for (int f = 0; f < OutputFileCount; ++f) {
+    for (int s = 0; s < static_cast<int>(OutputFiles[f]->nb_streams); ++s) {
+      auto ost = std::make_unique<OutputStream>();
+      ost->FileIndex = f;
+      ost->Index = s;
+      ost->Stream = OutputFiles[f]->streams[s];
+      ost->Encoder = s < MaxStreamsPerFile ? OutputCodecs[f][s].Context : nullptr;
+      const AVMediaType type =
+          ost->Encoder ? ost->Encoder->codec_type : ost->Stream->codecpar->codec_type;
+      int source = -1;
+      for (int i = 0; i < inputStreamCount && source < 0; ++i)
+        if (t.InputStreams[i]->Discard && t.InputStreams[i]->Stream->codecpar->codec_type == type)
+          source = i;
+      for (int i = inputStreamCount - 1; i >= 0 && source < 0; --i)
+        if (t.InputStreams[i]->Stream->codecpar->codec_type == type) source = i;
+      if (source < 0)
+        RaiseFFMpeg("Could not find input stream matching output stream #%d.%d", f, s);
+      ost->SourceIndex = source;
+      t.InputStreams[source]->Discard = 0;
+      ost->SyncInput = t.InputStreams[source].get();
+      t.OutputStreams.push_back(std::move(ost));
+    }
+  }
+
+  // 6. Per-stream parameters.
+  for (int o = 0; o < outputStreamCount; ++o) {
+    OutputStream& ost = *t.OutputStreams[o];
+    InputStream& ist = *t.InputStreams[ost.SourceIndex];
+    AVCodecContext* enc = ost.Encoder;
+    AVCodecContext* dec = ist.Decoder;
+    if (!AVU.av_dict_get(ost.Stream->metadata, "language", nullptr, 0)) {
+      if (const AVDictionaryEntry* language =
+              AVU.av_dict_get(ist.Stream->metadata, "language", nullptr, 0)) {
+        char code[4];
+        AVU.av_strlcpy(code, language->value, sizeof code);
+        AVU.av_dict_set(&ost.Stream->metadata, "language", code, 0);
+      }
+    }
+    ost.Stream->disposition = ist.Stream->disposition;
+
+    const bool copy = !enc || OutputCodecs[ost.FileIndex][ost.Index].StreamCopy;
+    if (copy) {
+      CopyStreamParameters(ost, ist, OutputFiles[ost.FileIndex]->oformat);
+    } else {
+      switch (enc->codec_type) {
+        case AVMEDIA_TYPE_AUDIO:
+          ost.Fifo = AVU.av_fifo_alloc2(1024, 1, 0);
+          if (!ost.Fifo) throw FFMpegException("av_fifo_init fail");
+          ost.AudioResample = dec && enc->sample_rate != dec->sample_rate;
+          ist.DecodingNeeded = 1;
+          ost.EncodingNeeded = 1;
+          break;
+        case AVMEDIA_TYPE_VIDEO:
+          SetUpVideoOutput(ost, ist);
+          break;
+        case AVMEDIA_TYPE_SUBTITLE:
+          SetUpSubtitleOutput(ost, ist);
+          break;
+        default:
+          throw FFMpegException("invalid codec_type of output stream");
+      }
+    }
+
+    if (ost.EncodingNeeded && (enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) {
+      char name[1024];
+      std::snprintf(name, sizeof name, "ffmpeg2pass-%d.log", o);
+      if (enc->flags & AV_CODEC_FLAG_PASS1) {
+        ost.LogFile = std::fopen(name, "w");
+        if (!ost.LogFile) throw FFMpegException(std::string("creat file fail: ") + name);
+      } else {
+        FILE* file = std::fopen(name, "r");
+        if (!file) throw FFMpegException(std::string("creat open fail: ") + name);
+        std::fseek(file, 0, SEEK_END);
+        const long size = std::max(0L, std::ftell(file));
+        std::fseek(file, 0, SEEK_SET);
+        char* text = static_cast<char*>(AVU.av_malloc(size + 1));
+        if (!text) {
+          std::fclose(file);
+          throw FFMpegException("Could not allocate log buffer");
+        }
+        const size_t read = std::fread(text, 1, size, file);
+        std::fclose(file);
+        text[read] = 0;
+        AVU.av_freep(&enc->stats_in);
+        enc->stats_in = text;
+      }
+    }
+
+    const AVCodecParameters* shape = ost.Stream->codecpar;
+    const int width = ost.EncodingNeeded ? enc->width : shape->width;
+    const int height = ost.EncodingNeeded ? enc->height : shape->height;
+    if ((ost.EncodingNeeded ? enc->codec_type : shape->codec_type) == AVMEDIA_TYPE_VIDEO &&
+        4LL * width * height > BitBufferSize)
+      BitBufferSize = 4 * width * height;
+  }
+
+  // 7. The bit buffer.
+  if (!BitBuffer) BitBuffer = static_cast<uint8_t*>(AVU.av_malloc(BitBufferSize));
+  if (!BitBuffer) throw FFMpegException("av_malloc fail");
+
+  // 8-9. Format dump and the mapping.
+  for (int f = 0; f < OutputFileCount; ++f)
+    AVF.av_dump_format(OutputFiles[f], f, OutputFiles[f]->url ? OutputFiles[f]->url : "", 1);
+  if (Verbose >= 0 && LogHook.IsSet()) {
+    Log(1, "Stream mapping:");
+    for (const auto& ost : t.OutputStreams) {
+      const InputStream& ist = *t.InputStreams[ost->SourceIndex];
+      LogF(1, "  Stream #%d.%d -> #%d.%d", ist.FileIndex, ist.Index, ost->FileIndex, ost->Index);
+    }
+  }
+
+  // 10. Encoders.
+  for (auto& ostPointer : t.OutputStreams) {
+    OutputStream& ost = *ostPointer;
+    if (!ost.EncodingNeeded) continue;
+    AVCodecContext* enc = ost.Encoder;
+    const AVCodec* codec = AVC.avcodec_find_encoder(enc->codec_id);
+    if (!codec)
+      RaiseFFMpeg("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.Index);
+    if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
+      enc->sample_fmt = ChooseSampleFormat(codec, enc->sample_fmt);
+      if (enc->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || enc->ch_layout.nb_channels <= 0) {
+        const int channels = enc->ch_layout.nb_channels > 0 ? enc->ch_layout.nb_channels : 2;
+        AVU.av_channel_layout_uninit(&enc->ch_layout);
+        AVU.av_channel_layout_default(&enc->ch_layout, channels);
+      }
+      if (enc->time_base.num <= 0 || enc->time_base.den <= 0) enc->time_base = {1, enc->sample_rate};
+    }
+    int result;
+    {
+      std::lock_guard<std::mutex> lock(*CodecLock);
+      result = AVC.avcodec_open2(enc, codec, nullptr);
+      if (result >= 0) RegisterOpenEncoder(enc);
+    }
+    if (result < 0)
+      RaiseFFMpeg(
+          "Error while opening codec for output stream #%d.%d - maybe incorrect parameters such "
+          "as bit_rate, rate, width or height",
+          ost.FileIndex, ost.Index);
+    ExtraBytes += enc->extradata_size;
+    if (AVC.avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
+      throw FFMpegException("av_mallocz fail");
+    ost.Stream->time_base = enc->time_base;
+
+    if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
+      ost.EncodedPacket = AVC.av_packet_alloc();
+      ost.EncoderFrame = AVU.av_frame_alloc();
+      if (!ost.EncodedPacket || !ost.EncoderFrame) throw FFMpegException("av_mallocz fail");
+      if (enc->sample_fmt != AV_SAMPLE_FMT_S16) {
+        if (SWR.swr_alloc_set_opts2(&ost.ToEncoderFormat, &enc->ch_layout, enc->sample_fmt,
+                                    enc->sample_rate, &enc->ch_layout, AV_SAMPLE_FMT_S16,
+                                    enc->sample_rate, 0, nullptr) < 0 ||
+            SWR.swr_init(ost.ToEncoderFormat) < 0)
+          RaiseFFMpeg("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
+                      enc->ch_layout.nb_channels, enc->sample_rate, enc->ch_layout.nb_channels,
+                      enc->sample_rate);
+      }
+    }
+  }
+
+  // Bitstream filters, now that every stream's parameters are final. A
+  // filter that cannot work on the stream is reported and left out.
+  for (auto& ostPointer : t.OutputStreams) {
+    OutputStream& ost = *ostPointer;
+    const char* codecName =
+        ost.EncodingNeeded && ost.Encoder->codec ? ost.Encoder->codec->name : "copy";
+    for (const std::string& name : BitstreamFilters[ost.FileIndex][ost.Index]) {
+      const AVBitStreamFilter* filter = AVC.av_bsf_get_by_name(name.c_str());
+      AVBSFContext* context = nullptr;
+      int result = filter ? AVC.av_bsf_alloc(filter, &context) : AVERROR_BSF_NOT_FOUND;
+      if (result >= 0) result = AVC.avcodec_parameters_copy(context->par_in, ost.Stream->codecpar);
+      if (result >= 0) {
+        context->time_base_in = ost.Stream->time_base;
+        result = AVC.av_bsf_init(context);
+      }
+      if (result < 0) {
+        AVC.av_bsf_free(&context);
+        if (LogHook.IsSet())
+          Log(0, OpenErrorMessage(name + " failed for stream " + std::to_string(ost.Index) +
+                                      ", codec " + codecName,
+                                  result));
+        continue;
+      }
+      AVC.avcodec_parameters_copy(ost.Stream->codecpar, context->par_out);
+      ost.Filters.push_back(context);
+      ost.FilterNames.push_back(name);
+    }
+  }
+
+  // 11. Decoders.
+  for (auto& istPointer : t.InputStreams) {
+    InputStream& ist = *istPointer;
+    if (!ist.DecodingNeeded) continue;
+    AVCodecContext* dec = ist.Decoder;
+    const AVCodec* codec = FindStreamDecoder(ist.Stream->codecpar);
+    if (!codec || !dec)
+      RaiseFFMpeg("Unsupported codec (id=%d) for input stream #%d.%d",
+                  static_cast<int>(ist.Stream->codecpar->codec_id), ist.FileIndex, ist.Index);
+    dec->pkt_timebase = ist.Stream->time_base;
+    int result;
+    {
+      std::lock_guard<std::mutex> lock(*CodecLock);
+      result = OpenStreamDecoder(dec, codec);
+      if (result >= 0) RegisterOpenDecoder(dec);
+    }
+    if (result < 0)
+      RaiseFFMpeg("Error while opening codec for input stream #%d.%d", ist.FileIndex, ist.Index);
+  }
+
+  // 12. Timestamps.
+  for (auto& ist : t.InputStreams) {
+    ist->Pts = 0;
+    ist->NextPts = NoTimestamp;
+  }
+
+  t.ReadPacket = AVC.av_packet_alloc();
+  t.CopyPacket = AVC.av_packet_alloc();
+  t.DecodedFrame = AVU.av_frame_alloc();
+  if (!t.ReadPacket || !t.CopyPacket || !t.DecodedFrame)
+    throw FFMpegException("av_mallocz fail");
+
+  // 13. Headers.
+  bool allRtp = true;
+  for (int f = 0; f < OutputFileCount; ++f) {
+    if (AVF.avformat_write_header(OutputFiles[f], nullptr) < 0)
+      RaiseFFMpeg("Could not write header for output file #%d (incorrect codec parameters ?)", f);
+    if (std::strcmp(OutputFiles[f]->oformat->name, "rtp") != 0) allRtp = false;
+  }
+
+  // 14. Session description for RTP outputs.
+  if (allRtp && LogHook.IsSet()) {
+    char sdp[2048] = {};
+    AVF.av_sdp_create(OutputFiles, OutputFileCount, sdp, sizeof sdp);
+    Log(1, "SDP: " + Trimmed(sdp));
+  }
+}

@@ -1,0 +1,137 @@
+// The transcode of one run: set-up, then the packet loop that always reads
+// from the input whose output lags furthest behind, then the drain, the
+// trailers, the last report and the closing of codecs. Runs on the thread
+// that runs the job; StopRequested is the only field another thread writes.
+#include <cstdlib>
+#include <mutex>
+
+#include "engine/FFmpegHlpr.h"
+#include "engine/StreamDecoder.h"
+#include "engine/TranscodeTables.h"
+#include "medialib/AVCodecHlpr.h"
+#include "medialib/AVFormatHlpr.h"
+#include "medialib/AVUtilHlpr.h"
+
+namespace {
+
+// Seconds an output stream has reached. An encoded stream counts what was
+// handed to its encoder: an MP3 encoder holds back more than 0.1 s, and a
+// limit measured by its output would overshoot by that much.
+double OutputPosition(const OutputStream& ost) {
+  if (ost.EncodingNeeded) return ost.SyncOpts * av_q2d(ost.Encoder->time_base);
+  return ost.Position * av_q2d(ost.Stream->time_base);
+}
+
+}  // namespace
+
+void TCustomFFmpegHlpr::Transcode() {
+  auto tables = std::make_unique<TranscodeTables>();
+  try {
+    SetUpTranscode(*tables);
+    RunTranscodeLoop(*tables);
+  } catch (...) {
+    FreeTranscodeTables(tables);
+    throw;
+  }
+  FreeTranscodeTables(tables);
+}
+
+void TCustomFFmpegHlpr::FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables) {
+  AVU.av_freep(&BitBuffer);
+  tables.reset();
+}
+
+void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
+  TimerStart = AVU.av_gettime();
+  int64_t lastReport = TimerStart;
+  AVPacket* packet = t.ReadPacket;
+
+  while (!StopRequested) {
+    // The input whose output lags furthest behind; ties go to the earlier
+    // output stream.
+    double smallest = 1e100;
+    int fileIndex = -1;
+    for (const auto& ost : t.OutputStreams) {
+      const int source = t.InputStreams[ost->SourceIndex]->FileIndex;
+      const double position = OutputPosition(*ost);
+      if (!t.Files[source].EofReached && position < smallest) {
+        smallest = position;
+        fileIndex = source;
+      }
+    }
+    if (fileIndex < 0) break;
+    if (RecordingTime > 0 && RecordingTime / 1000000.0 <= smallest) break;
+
+    if (AVF.av_read_frame(InputFiles[fileIndex], packet) < 0) {
+      t.Files[fileIndex].EofReached = 1;
+      continue;
+    }
+
+    const InputFileState& file = t.Files[fileIndex];
+    const int istIndex = file.FirstStream + packet->stream_index;
+    if (packet->stream_index < file.StreamCount && !t.InputStreams[istIndex]->Discard) {
+      InputStream& ist = *t.InputStreams[istIndex];
+      const AVRational base = ist.Stream->time_base;
+      if (packet->dts != AV_NOPTS_VALUE)
+        packet->dts += AVU.av_rescale_q(InputTsOffset[fileIndex], AV_TIME_BASE_Q, base);
+      if (packet->pts != AV_NOPTS_VALUE)
+        packet->pts += AVU.av_rescale_q(InputTsOffset[fileIndex], AV_TIME_BASE_Q, base);
+
+      // A jump in the input's timestamps is absorbed by its offset, so that
+      // the output's timing continues smoothly.
+      if (packet->dts != AV_NOPTS_VALUE && ist.NextPts != AV_NOPTS_VALUE) {
+        const int64_t packetDts = AVU.av_rescale_q(packet->dts, base, AV_TIME_BASE_Q);
+        const int64_t delta = packetDts - ist.NextPts;
+        if ((std::llabs(delta) > DtsDeltaThreshold * 1000000.0 || packetDts + 1 < ist.Pts) &&
+            !CopyTimestamps) {
+          InputTsOffset[fileIndex] -= delta;
+          if (Verbose > 2)
+            LogF(1, "timestamp discontinuity %lld, new offset= %lld", static_cast<long long>(delta),
+                 static_cast<long long>(InputTsOffset[fileIndex]));
+          const int64_t shift = AVU.av_rescale_q(delta, AV_TIME_BASE_Q, base);
+          packet->dts -= shift;
+          if (packet->pts != AV_NOPTS_VALUE) packet->pts -= shift;
+        }
+      }
+
+      if (ProcessInputPacket(t, ist, istIndex, packet) < 0) {
+        if (Verbose >= 0)
+          LogF(1, "Error while decoding stream #%d.%d", ist.FileIndex, ist.Index);
+        AVC.av_packet_unref(packet);
+        continue;
+      }
+    }
+    AVC.av_packet_unref(packet);
+
+    const int64_t now = AVU.av_gettime();
+    if (now - lastReport > ReportInterval) {
+      lastReport = now;
+      ReportProgress(t, false);
+    }
+  }
+
+  // Drain what the decoders and encoders still hold.
+  for (size_t i = 0; i < t.InputStreams.size(); ++i)
+    if (t.InputStreams[i]->DecodingNeeded)
+      ProcessInputPacket(t, *t.InputStreams[i], static_cast<int>(i), nullptr);
+
+  for (int f = 0; f < OutputFileCount; ++f) AVF.av_write_trailer(OutputFiles[f]);
+
+  ReportProgress(t, true);
+
+  for (const auto& ost : t.OutputStreams) {
+    if (!ost->EncodingNeeded) continue;
+    AVU.av_freep(&ost->Encoder->stats_in);
+    std::lock_guard<std::mutex> lock(*CodecLock);
+    AVC.avcodec_close(ost->Encoder);
+    UnregisterOpenEncoder(ost->Encoder);
+  }
+  for (const auto& ist : t.InputStreams) {
+    if (!ist->DecodingNeeded) continue;
+    std::lock_guard<std::mutex> lock(*CodecLock);
+    CloseStreamDecoder(ist->Decoder);
+    UnregisterOpenDecoder(ist->Decoder);
+  }
+
+  Finished = !StopRequested;
+}

@@ -1,0 +1,303 @@
+// End-to-end conversions through the engine alone: every generated format to
+// the component's MP3, stream copy, stop, recording time, start offset,
+// progress values, shared sources and refused set-ups.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include "engine/FFmpegHlpr.h"
+#include "tests/engine/EngineRun.h"
+#include "tests/support/MediaFixtures.h"
+#include "tests/support/TempFolder.h"
+
+using namespace MediaFixtures;
+
+namespace {
+
+constexpr double ToneHz = 440;
+
+void ExpectComponentMp3(const std::string& path, double seconds) {
+  const FileInfo info = Probe(path);
+  ASSERT_EQ(info.Count(AVMEDIA_TYPE_AUDIO), 1) << path;
+  EXPECT_EQ(info.Count(AVMEDIA_TYPE_VIDEO), 0);
+  const StreamInfo& audio = *info.First(AVMEDIA_TYPE_AUDIO);
+  EXPECT_EQ(audio.codecId, AV_CODEC_ID_MP3);
+  EXPECT_EQ(audio.sampleRate, 44100);
+  EXPECT_EQ(audio.channels, 2);
+  EXPECT_EQ(audio.bitRate, 128000);
+  const DecodedAudio decoded = DecodeAudio(path);
+  EXPECT_NEAR(decoded.Seconds(), seconds, 0.1);
+  EXPECT_NEAR(DominantFrequency(decoded, 0), ToneHz, ToneHz * 0.01);
+  EXPECT_NEAR(DominantFrequency(decoded, 1), ToneHz, ToneHz * 0.01);
+}
+
+class Transcode : public ::testing::Test {
+ protected:
+  void SetUp() override { EnsureLibraries(); }
+  // Runs on the calling thread; returns whether the run raised.
+  bool RunHere(TCustomFFmpegHlpr& engine, std::string* message = nullptr) {
+    try {
+      EXPECT_EQ(engine.Start(false, tpNormal), MainThreadID());
+      return true;
+    } catch (const FFMpegException& error) {
+      if (message) *message = error.what();
+      return false;
+    }
+  }
+  TempFolder folder;
+  std::mutex lock;
+  RunRecord record;
+};
+
+struct FormatCase {
+  const char* name;
+  bool video;  // the audio track of a video file, with VideoDisable set
+  AudioFormat format;
+  int rate, channels;
+};
+
+class FormatToMp3 : public Transcode, public ::testing::WithParamInterface<FormatCase> {};
+
+TEST_P(FormatToMp3, ConvertsToTheComponentsMp3) {
+  const FormatCase& c = GetParam();
+  std::string input;
+  if (c.video) {
+    input = folder / "input.avi";
+    VideoSpec spec;
+    spec.seconds = 3;
+    spec.frequencyHz = ToneHz;
+    spec.sampleRate = c.rate;
+    spec.channels = c.channels;
+    MakeVideo(input, spec);
+  } else {
+    input = folder / (std::string("input") + FormatExtension(c.format));
+    MakeAudio(input, c.format, c.rate, c.channels, 3.0, ToneHz);
+  }
+  const double inputSeconds = DecodeAudio(input).Seconds();
+  const std::string output = folder / "output.mp3";
+
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  ASSERT_TRUE(PrepareMp3Conversion(engine, input, output, c.video));
+  ASSERT_TRUE(RunHere(engine)) << record.AllLines();
+  EXPECT_TRUE(engine.Finished);
+  EXPECT_EQ(record.terminates, 1);
+  ExpectComponentMp3(output, inputSeconds);
+}
+
+std::string CaseName(const ::testing::TestParamInfo<FormatCase>& info) { return info.param.name; }
+
+INSTANTIATE_TEST_SUITE_P(
+    Formats, FormatToMp3,
+    ::testing::Values(FormatCase{"Wav44100Stereo", false, AudioFormat::Wav, 44100, 2},
+                      FormatCase{"Wav48000Stereo", false, AudioFormat::Wav, 48000, 2},
+                      FormatCase{"Wav22050Mono", false, AudioFormat::Wav, 22050, 1},
+                      FormatCase{"Mp3", false, AudioFormat::Mp3, 44100, 2},
+                      FormatCase{"Mp2", false, AudioFormat::Mp2, 48000, 2},
+                      FormatCase{"Flac", false, AudioFormat::Flac, 44100, 2},
+                      FormatCase{"OggVorbis", false, AudioFormat::Vorbis, 44100, 2},
+                      FormatCase{"AacM4a", false, AudioFormat::AacM4a, 44100, 2},
+                      FormatCase{"Wma", false, AudioFormat::Wma, 44100, 2},
+                      FormatCase{"Ac3", false, AudioFormat::Ac3, 48000, 2},
+                      FormatCase{"MatroskaAudio", false, AudioFormat::Mka, 44100, 2},
+                      FormatCase{"VideoFileAudioTrack", true, AudioFormat::Mp3, 44100, 2}),
+    CaseName);
+
+TEST_F(Transcode, Mp3StreamCopyKeepsTheFrames) {
+  const std::string input = folder / "input.mp3";
+  MakeAudio(input, AudioFormat::Mp3, 44100, 2, 3.0, ToneHz);
+  const std::string output = folder / "copy.mp3";
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  engine.Reset();
+  ASSERT_TRUE(engine.OpenInputFile(input)) << engine.LastError;
+  engine.SetAudioCodec("copy");
+  ASSERT_TRUE(engine.OpenOutputFile(output)) << engine.LastError;
+  ASSERT_TRUE(RunHere(engine)) << record.AllLines();
+  EXPECT_TRUE(engine.Finished);
+  EXPECT_GT(engine.AudioBytes, 0);
+  const FileInfo info = Probe(output);
+  ASSERT_EQ(info.Count(AVMEDIA_TYPE_AUDIO), 1);
+  EXPECT_EQ(info.First(AVMEDIA_TYPE_AUDIO)->codecId, AV_CODEC_ID_MP3);
+  const DecodedAudio in = DecodeAudio(input), out = DecodeAudio(output);
+  EXPECT_NEAR(out.Seconds(), in.Seconds(), 0.1);
+  EXPECT_NEAR(DominantFrequency(out), ToneHz, ToneHz * 0.01);
+}
+
+TEST_F(Transcode, StopMidFileEndsUnfinishedWithADecodableOutput) {
+  const std::string input = folder / "long.wav";
+  MakeWav(input, 44100, 2, 60.0, ToneHz);
+  const std::string output = folder / "stopped.mp3";
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  ASSERT_TRUE(PrepareMp3Conversion(engine, input, output));
+  engine.ReportInterval = 0;
+  ASSERT_NE(engine.Start(true, tpNormal), 0u);
+  ASSERT_TRUE(record.WaitForProgress(3));
+  engine.Stop();
+  ASSERT_TRUE(record.WaitForTerminate());
+  engine.StopAndWait();
+  EXPECT_FALSE(engine.Finished);
+  ASSERT_TRUE(std::filesystem::exists(output));  // data was written: the file stays
+  const DecodedAudio decoded = DecodeAudio(output);
+  EXPECT_GT(decoded.Seconds(), 0.0);
+  EXPECT_LT(decoded.Seconds(), 59.0);
+  EXPECT_EQ(decoded.rate, 44100);
+  // The trailer and the last report still came after the stop.
+  std::lock_guard<std::mutex> guard(record.mutex);
+  EXPECT_EQ(record.progress.back().currentSize,
+            static_cast<int64_t>(std::filesystem::file_size(output)));
+}
+
+TEST_F(Transcode, RecordingTimeLimitsTheOutput) {
+  const std::string input = folder / "ten.wav";
+  MakeWav(input, 44100, 2, 10.0, ToneHz);
+  const std::string output = folder / "five.mp3";
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  ASSERT_TRUE(PrepareMp3Conversion(engine, input, output));
+  engine.SetDuration(5000);
+  ASSERT_TRUE(RunHere(engine));
+  EXPECT_TRUE(engine.Finished);  // a limit reached is a finished run
+  EXPECT_NEAR(DecodeAudio(output).Seconds(), 5.0, 0.1);
+}
+
+// Three seconds of silence, then three of the tone: the start offset must
+// skip the silence, not the end.
+TEST_F(Transcode, StartOffsetSkipsTheBeginning) {
+  const std::string input = folder / "silence-then-tone.wav";
+  std::vector<int16_t> samples = ToneSamples(44100, 2, 3.0, 0);
+  const std::vector<int16_t> tone = ToneSamples(44100, 2, 3.0, ToneHz);
+  samples.insert(samples.end(), tone.begin(), tone.end());
+  {
+    std::ofstream file(input, std::ios::binary);
+    auto put32 = [&](uint32_t v) { file.write(reinterpret_cast<const char*>(&v), 4); };
+    auto put16 = [&](uint16_t v) { file.write(reinterpret_cast<const char*>(&v), 2); };
+    const uint32_t bytes = static_cast<uint32_t>(samples.size() * 2);
+    file.write("RIFF", 4);
+    put32(36 + bytes);
+    file.write("WAVEfmt ", 8);
+    put32(16);
+    put16(1);
+    put16(2);
+    put32(44100);
+    put32(44100 * 4);
+    put16(4);
+    put16(16);
+    file.write("data", 4);
+    put32(bytes);
+    file.write(reinterpret_cast<const char*>(samples.data()), bytes);
+  }
+  const std::string output = folder / "offset.mp3";
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  ASSERT_TRUE(PrepareMp3Conversion(engine, input, output));
+  engine.SetStartTime(3000);
+  ASSERT_TRUE(RunHere(engine));
+  const DecodedAudio decoded = DecodeAudio(output);
+  EXPECT_NEAR(decoded.Seconds(), 3.0, 0.1);
+  DecodedAudio head = decoded;
+  head.samples.resize(std::min<size_t>(head.samples.size(), 44100 / 2 * 2));
+  EXPECT_GT(Rms(head), 0.2);  // the tone, at half full scale, from the start
+}
+
+TEST_F(Transcode, AudioOnlyProgressReachesTheHook) {
+  const std::string input = folder / "progress.wav";
+  MakeWav(input, 44100, 2, 4.0, ToneHz);
+  const std::string output = folder / "progress.mp3";
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  ASSERT_TRUE(PrepareMp3Conversion(engine, input, output));
+  engine.ReportInterval = 0;
+  ASSERT_TRUE(RunHere(engine));
+  ASSERT_GE(record.progress.size(), 2u);
+  int lastDuration = -1;
+  for (const ProgressValues& p : record.progress) {
+    EXPECT_EQ(p.frameNumber, -1);
+    EXPECT_EQ(p.fps, -1);
+    EXPECT_EQ(p.quality, -1.0f);
+    EXPECT_EQ(p.totalDuration, 4000);
+    EXPECT_GE(p.durationTime, lastDuration);  // -1 only before any position
+    lastDuration = p.durationTime;
+  }
+  const ProgressValues& last = record.progress.back();
+  EXPECT_NEAR(last.durationTime, 4000, 100);
+  EXPECT_EQ(last.currentSize, static_cast<int64_t>(std::filesystem::file_size(output)));
+  EXPECT_NEAR(last.bitRate, 128.0, 8.0);
+  // The summary line closes the run.
+  bool summary = false;
+  for (const std::string& line : record.lines)
+    if (line.rfind("video:0kB audio:", 0) == 0 && line.find("muxing overhead ") != std::string::npos &&
+        line.size() > 2 && line.substr(line.size() - 2) == "\r\n")
+      summary = true;
+  EXPECT_TRUE(summary) << record.AllLines();
+}
+
+TEST_F(Transcode, TwoOutputsShareOneSourceAndTheMappingIsLogged) {
+  const std::string input = folder / "shared.wav";
+  MakeWav(input, 48000, 2, 2.0, ToneHz);
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  ASSERT_TRUE(PrepareMp3Conversion(engine, input, folder / "first.mp3"));
+  engine.SetAudioCodec("libmp3lame");
+  engine.SetLibraryOption("ab", "128000");
+  engine.SetAudioSampleRate(44100);
+  engine.SetAudioChannels(2);
+  ASSERT_TRUE(engine.OpenOutputFile(folder / "second.mp3")) << engine.LastError;
+  ASSERT_TRUE(RunHere(engine)) << record.AllLines();
+  EXPECT_TRUE(record.HasLine("Stream mapping:"));
+  EXPECT_TRUE(record.HasLine("  Stream #0.0 -> #0.0"));
+  EXPECT_TRUE(record.HasLine("  Stream #0.0 -> #1.0"));
+  ExpectComponentMp3(folder / "first.mp3", 2.0);
+  ExpectComponentMp3(folder / "second.mp3", 2.0);
+}
+
+TEST_F(Transcode, AnEncoderThatRefusesItsParametersFailsBeforeAnyByte) {
+  const std::string input = folder / "in.wav";
+  MakeWav(input, 44100, 2, 1.0, ToneHz);
+  const std::string output = folder / "refused.mp3";
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  ASSERT_TRUE(PrepareMp3Conversion(engine, input, output));
+  // OpenOutputFile took the rate; the encoder knows no such rate.
+  engine.OutputCodecs[0][0].Context->sample_rate = 12345;
+  std::string message;
+  EXPECT_FALSE(RunHere(engine, &message));
+  EXPECT_EQ(message,
+            "Error while opening codec for output stream #0.0 - maybe incorrect parameters such as "
+            "bit_rate, rate, width or height");
+  EXPECT_EQ(record.terminates, 1);
+  EXPECT_FALSE(engine.Finished);
+  EXPECT_TRUE(engine.OpenEncoders.empty());
+  EXPECT_FALSE(std::filesystem::exists(output));  // it never received a byte
+}
+
+TEST_F(Transcode, VideoStreamCopyKeepsThePictures) {
+  const std::string input = folder / "clip.avi";
+  VideoSpec spec;
+  spec.seconds = 2;
+  MakeVideo(input, spec);
+  const std::string output = folder / "copied.mkv";
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  engine.Reset();
+  ASSERT_TRUE(engine.OpenInputFile(input)) << engine.LastError;
+  engine.SetVideoCodec("copy");
+  engine.SetAudioCodec("copy");
+  ASSERT_TRUE(engine.OpenOutputFile(output)) << engine.LastError;
+  ASSERT_TRUE(RunHere(engine)) << record.AllLines();
+  EXPECT_TRUE(engine.Finished);
+  const FileInfo info = Probe(output);
+  ASSERT_EQ(info.Count(AVMEDIA_TYPE_VIDEO), 1);
+  EXPECT_EQ(info.First(AVMEDIA_TYPE_VIDEO)->codecId, AV_CODEC_ID_MPEG4);
+  EXPECT_EQ(info.First(AVMEDIA_TYPE_VIDEO)->width, 320);
+  EXPECT_NEAR(info.duration, 2.0, 0.2);
+  EXPECT_NEAR(DominantFrequency(DecodeAudio(output)), ToneHz, ToneHz * 0.01);
+  // With video output, frames are counted.
+  ASSERT_FALSE(record.progress.empty());
+  EXPECT_GE(record.progress.back().frameNumber, 45);
+}
+
+}  // namespace
