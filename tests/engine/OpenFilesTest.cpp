@@ -100,6 +100,18 @@ TEST_F(OpenFiles, TotalDurationKeepsTheLongestInput) {
   EXPECT_EQ(engine.InputFileCount, 3);
 }
 
+TEST_F(OpenFiles, StartTimeSeeksOnceAndSetsTheTimestampOffset) {
+  const std::string path = Wav("two.wav", 44100, 2, 2);
+  engine.StartTime = 500000;
+  engine.InputTimeOffset = 7;
+  ASSERT_TRUE(engine.OpenInputFile(path));
+  EXPECT_EQ(engine.StartTime, 0);
+  EXPECT_EQ(engine.InputTsOffset[0], 7 - 500000);
+  engine.CopyTimestamps = 1;
+  ASSERT_TRUE(engine.OpenInputFile(path));
+  EXPECT_EQ(engine.InputTsOffset[1], 7);
+}
+
 TEST_F(OpenFiles, HeaderlessInputTakesTheAudioFields) {
   // Two seconds of 16-bit mono at 22050 Hz without any header.
   const std::string path = folder / "raw.pcm";
