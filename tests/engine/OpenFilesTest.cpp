@@ -91,6 +91,53 @@ TEST_F(OpenFiles, VideoInputGivesItsPictureParameters) {
   EXPECT_NEAR(engine.TotalDuration, 1000, 100);
 }
 
+// An AVI whose video codec nobody knows, so that its pixel format stays unknown.
+static void WriteUnknownVideo(const std::string& path) {
+  AVFormatContext* output = nullptr;
+  ASSERT_GE(AVF.avformat_alloc_output_context2(&output, nullptr, "avi", path.c_str()), 0);
+  AVStream* stream = AVF.avformat_new_stream(output, nullptr);
+  stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+  stream->codecpar->codec_tag = MKTAG('Z', 'Z', 'Z', 'Z');
+  stream->codecpar->width = 64;
+  stream->codecpar->height = 48;
+  stream->time_base = {1, 25};
+  ASSERT_GE(AVF.avio_open2(&output->pb, path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr), 0);
+  ASSERT_GE(AVF.avformat_write_header(output, nullptr), 0);
+  AVPacket* packet = AVC.av_packet_alloc();
+  for (int i = 0; i < 5; ++i) {
+    ASSERT_GE(AVC.av_new_packet(packet, 100), 0);
+    std::fill_n(packet->data, 100, uint8_t(i));
+    packet->pts = packet->dts = i;
+    packet->flags = AV_PKT_FLAG_KEY;
+    ASSERT_GE(AVF.av_interleaved_write_frame(output, packet), 0);
+  }
+  AVC.av_packet_free(&packet);
+  AVF.av_write_trailer(output);
+  AVF.avio_closep(&output->pb);
+  AVF.avformat_free_context(output);
+}
+
+TEST_F(OpenFiles, RealMediaNamesMakeAnUnknownPixelFormatPlanarYuv) {
+  const std::string original = folder / "unknown.avi";
+  WriteUnknownVideo(original);
+  const struct {
+    const char* name;
+    int pixelFormat;
+  } cases[] = {{"clip.RMVB", AV_PIX_FMT_YUV420P}, {"clip.rm", AV_PIX_FMT_YUV420P},
+               {"clip.r", AV_PIX_FMT_YUV420P},    {"clip.", AV_PIX_FMT_YUV420P},
+               {"clip.mkv", AV_PIX_FMT_NONE},     {"clip", AV_PIX_FMT_NONE}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = folder / c.name;
+    fs::copy_file(original, path);
+    engine.Reset();
+    ASSERT_TRUE(engine.OpenInputFile(path)) << engine.LastError;
+    EXPECT_EQ(engine.FramePixFmt, c.pixelFormat);
+    EXPECT_EQ(engine.InputCodecs[0][0].Context->pix_fmt, c.pixelFormat);
+    EXPECT_EQ(engine.FrameWidth, 64);
+  }
+}
+
 TEST_F(OpenFiles, TotalDurationKeepsTheLongestInput) {
   const std::string one = Wav("one.wav", 44100, 2, 1), three = Wav("three.wav", 44100, 2, 3),
                     two = Wav("two.wav", 44100, 2, 2);
