@@ -1,5 +1,0 @@
-#include "engine/FFmpegHlpr.h"
-
-void TCustomFFmpegHlpr::Transcode() {
-  throw FFMpegException("Transcoding is not available in this build");
-}
