@@ -7,6 +7,7 @@
 
 #include "engine/FFmpegHlpr.h"
 #include "engine/FFmpegThread.h"
+#include "engine/StreamDecoder.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
@@ -271,7 +272,7 @@ void TCustomFFmpegHlpr::CloseOpenDecoders() {
     AVCodecContext* context = OpenDecoders.front();
     OpenDecoders.pop_front();
     std::lock_guard<std::mutex> lock(*CodecLock);
-    AVC.avcodec_close(context);
+    CloseStreamDecoder(context);
   }
 }
 
