@@ -1,0 +1,180 @@
+// melvaro-convert on real batches, and how it names its outputs.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "converter/cli/OutputPlan.h"
+#include "tests/support/MediaFixtures.h"
+#include "tests/support/TempFolder.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+  int status;
+  std::string output;  // stdout and stderr together
+};
+
+std::string Quoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+Result RunProgram(const std::vector<std::string>& args) {
+  std::string command = Quoted(MELVARO_CONVERT_PROGRAM);
+  for (const std::string& arg : args) command += " " + Quoted(arg);
+  command += " 2>&1";
+  Result result{-1, {}};
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return result;
+  char buffer[4096];
+  size_t got;
+  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
+  const int status = pclose(pipe);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+std::string Contents(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+void ExpectMp3(const std::string& path) {
+  ASSERT_TRUE(fs::exists(path)) << path;
+  const MediaFixtures::FileInfo info = MediaFixtures::Probe(path);
+  EXPECT_EQ(info.formatName, "mp3") << path;
+  const MediaFixtures::StreamInfo* audio = info.First(AVMEDIA_TYPE_AUDIO);
+  ASSERT_NE(audio, nullptr) << path;
+  EXPECT_EQ(audio->codecName, "mp3");
+  EXPECT_EQ(audio->sampleRate, 44100);
+  EXPECT_EQ(audio->channels, 2);
+  EXPECT_EQ(info.Count(AVMEDIA_TYPE_VIDEO), 0);
+}
+
+}  // namespace
+
+TEST(ConvertProgramNames, OutputsNeverLandOnAnInputOrOnEachOther) {
+  TempFolder folder;
+  fs::create_directories(folder.path() / "in1");
+  fs::create_directories(folder.path() / "in2");
+  fs::create_directories(folder.path() / "out");
+  const std::string out = folder / "out";
+  for (const char* name : {"in1/song.wav", "in1/a.b.ogg", "in1/noext", "in1/x.wav", "in2/x.flac",
+                           "out/inside.mp3", "in1/inside.wav"})
+    std::ofstream(folder / name) << "x";
+
+  struct Case {
+    std::string input, output;
+    bool note;
+  } cases[] = {
+      {folder / "in1/song.wav", out + "/song.mp3", false},
+      {folder / "in1/a.b.ogg", out + "/a.b.mp3", false},
+      {folder / "in1/noext", out + "/noext.mp3", false},
+      {folder / "in1/x.wav", out + "/x.mp3", false},
+      {folder / "in2/x.flac", out + "/x (2).mp3", true},        // name taken by an earlier input
+      {folder / "out/inside.mp3", out + "/inside (2).mp3", true},  // would write over itself
+      {folder / "in1/inside.wav", out + "/inside (3).mp3", true},  // the input, then (2), are taken
+  };
+  std::vector<std::string> inputs;
+  for (const Case& c : cases) inputs.push_back(c.input);
+  const std::vector<PlannedOutput> plan = PlanOutputs(inputs, out, ".mp3");
+  ASSERT_EQ(plan.size(), std::size(cases));
+  for (size_t i = 0; i < plan.size(); ++i) {
+    EXPECT_EQ(plan[i].Input, cases[i].input);
+    EXPECT_EQ(plan[i].Output, cases[i].output);
+    EXPECT_EQ(!plan[i].Note.empty(), cases[i].note) << plan[i].Note;
+  }
+  // The same file given twice, once through another spelling of its path.
+  const std::vector<PlannedOutput> twice =
+      PlanOutputs({folder / "in1/song.wav", folder / "in1/../in1/song.wav"}, out, ".mp3");
+  EXPECT_EQ(twice[0].Output, out + "/song.mp3");
+  EXPECT_EQ(twice[1].Output, out + "/song (2).mp3");
+}
+
+TEST(ConvertProgram, HelpAndWrongCommandLines) {
+  const Result help = RunProgram({"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_TRUE(Contains(help.output, "usage: melvaro-convert [-o FOLDER] [-j N] FILE..."));
+  EXPECT_TRUE(Contains(help.output, "\"Lib\""));
+  struct Case {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{}, "usage:"},
+      {{"-j"}, "-j needs a number"},
+      {{"-j", "0", "a.wav"}, "-j wants a number from 1 to 64"},
+      {{"-j", "two", "a.wav"}, "-j wants a number"},
+      {{"--frobnicate", "a.wav"}, "unknown option --frobnicate"},
+      {{"-o"}, "-o needs a folder"},
+  };
+  for (const Case& c : cases) {
+    const Result result = RunProgram(c.args);
+    EXPECT_EQ(result.status, 2) << c.message;
+    EXPECT_TRUE(Contains(result.output, c.message)) << result.output;
+  }
+}
+
+TEST(ConvertProgram, ConvertsARealBatchAndSaysWhatItDidWithEveryFile) {
+  for (const char* jobs : {"1", "2"}) {
+    SCOPED_TRACE(std::string("-j ") + jobs);
+    TempFolder folder;
+    fs::create_directories(folder.path() / "a");
+    fs::create_directories(folder.path() / "b");
+    const std::string out = folder / "out";
+    fs::create_directories(out);
+    const std::string song = folder / "a/song.wav";
+    const std::string sameNameWav = folder / "a/same.wav";
+    const std::string sameNameFlac = folder / "b/same.flac";
+    const std::string inside = out + "/inside.mp3";
+    const std::string broken = folder / "b/broken.mp3";
+    MediaFixtures::MakeWav(song, 22050, 1, 1.0, 440);
+    MediaFixtures::MakeWav(sameNameWav, 44100, 2, 1.0, 550);
+    MediaFixtures::MakeAudio(sameNameFlac, MediaFixtures::AudioFormat::Flac, 48000, 2, 1.0, 660);
+    MediaFixtures::MakeAudio(inside, MediaFixtures::AudioFormat::Mp3, 44100, 2, 1.0, 770);
+    std::ofstream(broken) << std::string(5000, '\x55');
+    const std::string insideBytes = Contents(inside);
+
+    const Result result =
+        RunProgram({"-o", out, "-j", jobs, song, sameNameWav, sameNameFlac, broken, inside});
+    EXPECT_EQ(result.status, 1) << result.output;  // one file failed
+    EXPECT_TRUE(Contains(result.output, "4 converted, 1 failed")) << result.output;
+    EXPECT_TRUE(Contains(result.output, "failed: " + broken + ": ")) << result.output;
+    EXPECT_TRUE(Contains(result.output, "note: " + out + "/same.mp3 is taken by an earlier input"))
+        << result.output;
+    EXPECT_TRUE(Contains(result.output, "note: " + inside + " is one of the inputs")) << result.output;
+    EXPECT_TRUE(Contains(result.output, "converted: " + song + " -> " + out + "/song.mp3"));
+
+    for (const std::string& mp3 : {out + "/song.mp3", out + "/same.mp3", out + "/same (2).mp3",
+                                   out + "/inside (2).mp3"})
+      ExpectMp3(mp3);
+    EXPECT_NEAR(MediaFixtures::DominantFrequency(MediaFixtures::DecodeAudio(out + "/same (2).mp3")),
+                660, 15);
+    EXPECT_EQ(Contents(inside), insideBytes);  // an input is never written
+    EXPECT_FALSE(fs::exists(out + "/broken.mp3"));
+  }
+}
+
+TEST(ConvertProgram, AllGoodFilesExitZero) {
+  TempFolder folder;
+  const std::string input = folder / "tone.wav";
+  MediaFixtures::MakeWav(input, 44100, 2, 0.5, 440);
+  const Result result = RunProgram({"-o", folder / "made/here", input});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(Contains(result.output, "1 converted, 0 failed")) << result.output;
+  ExpectMp3(folder / "made/here/tone.mp3");
+}
