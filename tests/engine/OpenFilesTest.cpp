@@ -539,3 +539,26 @@ TEST_F(OpenFiles, TheTwentyFirstFileIsRefused) {
   EXPECT_EQ(engine.OutputFileCount, MaxFiles);
   EXPECT_FALSE(fs::exists(extra));
 }
+
+TEST_F(OpenFiles, FeedStreamsAreCopiedFromALocalSourceOnly) {
+  // Today's libraries have no "ffm" feed format; the reading itself still works.
+  const std::string source = Wav("feed.wav", 22050, 1);
+  for (const std::string& url : {source, std::string("http://localhost/feed.ffm"), folder / "none.ffm"}) {
+    SCOPED_TRACE(url);
+    AVFormatContext* output = nullptr;
+    ASSERT_GE(AVF.avformat_alloc_output_context2(&output, nullptr, "wav", (folder / "out.wav").c_str()), 0);
+    const int result = engine.ReadFeedStreams(output, url);
+    if (url == source) {
+      EXPECT_EQ(result, 0);
+      ASSERT_EQ(output->nb_streams, 1u);
+      EXPECT_EQ(output->streams[0]->codecpar->sample_rate, 22050);
+      ASSERT_NE(engine.OutputCodecs[0][0].Context, nullptr);
+      EXPECT_EQ(engine.OutputCodecs[0][0].Context->ch_layout.nb_channels, 1);
+    } else {
+      EXPECT_LT(result, 0);
+      EXPECT_EQ(output->nb_streams, 0u);
+    }
+    AVF.avformat_free_context(output);
+    AVC.avcodec_free_context(&engine.OutputCodecs[0][0].Context);
+  }
+}
