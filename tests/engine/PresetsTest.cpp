@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -39,6 +41,18 @@ int64_t PrivateInt(void* object, const char* name) {
 }
 
 bool SameRate(AVRational a, AVRational b) { return av_cmp_q(a, b) == 0; }
+
+// The mux rate of the first MPEG-1 pack header, in bytes per second.
+int64_t FirstPackMuxRate(const std::string& path) {
+  std::vector<unsigned char> head(12);
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return -1;
+  const size_t got = std::fread(head.data(), 1, head.size(), file);
+  std::fclose(file);
+  if (got != head.size() || head[0] != 0 || head[1] != 0 || head[2] != 1 || head[3] != 0xBA) return -1;
+  const int64_t units = ((head[9] & 0x7F) << 15) | (head[10] << 7) | (head[11] >> 1);
+  return units * 50 * 8;  // units of 50 bytes per second, as bits per second
+}
 
 class Presets : public ::testing::Test {
  protected:
@@ -300,4 +314,31 @@ TEST_F(Presets, LaterStepsDoNotUndoWhatTheOptionsBeforeThemSet) {
   EXPECT_EQ(engine.CodecOptions[AVMEDIA_TYPE_AUDIO]->bit_rate, 224000);
   EXPECT_EQ(engine.CodecOptions[AVMEDIA_TYPE_VIDEO]->bit_rate, 1150000);
   EXPECT_EQ(engine.MuxPreload, 0.44f);
+}
+
+TEST_F(Presets, AVcdIsWrittenWithItsPacketSizeMuxRateAndBitRates) {
+  OpenVideo("in.mpg", {25, 1}, 2);
+  engine.SetTarget("vcd", "auto", "ntsc");
+  const std::string path = folder / "out.mpg";
+  OpenOutput("out.mpg");
+  engine.Start(false, tpNormal);
+  ASSERT_TRUE(engine.Finished) << engine.LastError;
+
+  const auto size = std::filesystem::file_size(path);
+  ASSERT_GT(size, 0u);
+  EXPECT_EQ(size % 2324, 0u);
+  EXPECT_EQ(FirstPackMuxRate(path), 1411200);
+  const MediaFixtures::FileInfo info = MediaFixtures::Probe(path);
+  const MediaFixtures::StreamInfo* video = info.First(AVMEDIA_TYPE_VIDEO);
+  const MediaFixtures::StreamInfo* audio = info.First(AVMEDIA_TYPE_AUDIO);
+  ASSERT_NE(video, nullptr);
+  ASSERT_NE(audio, nullptr);
+  EXPECT_EQ(video->codecName, "mpeg1video");
+  EXPECT_EQ(video->width, 352);
+  EXPECT_EQ(video->height, 288);
+  EXPECT_TRUE(SameRate(video->frameRate, {25, 1}));
+  EXPECT_EQ(audio->codecName, "mp2");
+  EXPECT_EQ(audio->sampleRate, 44100);
+  EXPECT_EQ(audio->channels, 2);
+  EXPECT_EQ(audio->bitRate, 224000);
 }
