@@ -160,17 +160,17 @@ TEST_F(OpenFiles, StartTimeSeeksOnceAndSetsTheTimestampOffset) {
 }
 
 TEST_F(OpenFiles, HeaderlessInputTakesTheAudioFields) {
-  // Two seconds of 16-bit mono at 22050 Hz without any header.
+  // Two seconds of 16-bit stereo at 22050 Hz without any header.
   const std::string path = folder / "raw.pcm";
-  const std::vector<int16_t> samples = ToneSamples(22050, 1, 2.0, 440);
+  const std::vector<int16_t> samples = ToneSamples(22050, 2, 2.0, 440);
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(samples.data()), std::streamsize(samples.size() * 2));
   engine.ForcedInputFormat = AVF.av_find_input_format("s16le");
   engine.AudioSampleRate = 22050;
-  engine.AudioChannels = 1;
+  engine.AudioChannels = 2;
   ASSERT_TRUE(engine.OpenInputFile(path)) << engine.LastError;
   EXPECT_EQ(engine.AudioSampleRate, 22050);
-  EXPECT_EQ(engine.AudioChannels, 1);
+  EXPECT_EQ(engine.AudioChannels, 2);
   EXPECT_NEAR(engine.TotalDuration, 2000, 1);
   EXPECT_EQ(engine.ForcedInputFormat, nullptr);  // for this file only
 }
