@@ -126,6 +126,41 @@ TEST_F(Transcode, Mp3StreamCopyKeepsTheFrames) {
   EXPECT_NEAR(DominantFrequency(out), ToneHz, ToneHz * 0.01);
 }
 
+// Encoders without a frame size take each decoded block whole.
+TEST_F(Transcode, RawPcmOutputTakesWholeBlocks) {
+  struct Case {
+    const char* codec;
+    AVCodecID id;
+    int inputRate, inputChannels;
+  } cases[] = {{"pcm_s24le", AV_CODEC_ID_PCM_S24LE, 44100, 2},
+               {"pcm_s16le", AV_CODEC_ID_PCM_S16LE, 22050, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.codec);
+    const std::string input = folder / "in.mp3";
+    MakeAudio(input, AudioFormat::Mp3, c.inputRate == 22050 ? 44100 : c.inputRate, 2, 2.0, ToneHz);
+    const std::string wav = folder / "in.wav";
+    MakeWav(wav, c.inputRate, c.inputChannels, 2.0, ToneHz);
+    const std::string output = folder / (std::string(c.codec) + ".wav");
+    TCustomFFmpegHlpr engine(lock);
+    record.Attach(engine);
+    engine.Reset();
+    ASSERT_TRUE(engine.OpenInputFile(c.inputRate == 22050 ? wav : input)) << engine.LastError;
+    engine.SetAudioCodec(c.codec);
+    engine.SetAudioSampleRate(44100);
+    engine.SetAudioChannels(2);
+    ASSERT_TRUE(engine.OpenOutputFile(output)) << engine.LastError;
+    ASSERT_TRUE(RunHere(engine)) << record.AllLines();
+    const FileInfo info = Probe(output);
+    ASSERT_EQ(info.Count(AVMEDIA_TYPE_AUDIO), 1);
+    EXPECT_EQ(info.First(AVMEDIA_TYPE_AUDIO)->codecId, c.id);
+    const DecodedAudio decoded = DecodeAudio(output);
+    EXPECT_EQ(decoded.rate, 44100);
+    EXPECT_EQ(decoded.channels, 2);
+    EXPECT_NEAR(decoded.Seconds(), 2.0, 0.1);
+    EXPECT_NEAR(DominantFrequency(decoded, 1), ToneHz, ToneHz * 0.01);
+  }
+}
+
 TEST_F(Transcode, StopMidFileEndsUnfinishedWithADecodableOutput) {
   const std::string input = folder / "long.wav";
   MakeWav(input, 44100, 2, 60.0, ToneHz);
