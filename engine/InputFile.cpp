@@ -67,7 +67,7 @@ int ClassifyInvalidData(const std::string& fileName, int code) {
   AVProbeData probe{noName, buffer.data(), static_cast<int>(read), nullptr};
   int score = AVPROBE_SCORE_RETRY;
   return AVF.av_probe_input_format2(&probe, 1, &score) ? AVERROR_INVALIDDATA
-                                                        : AVERROR_DEMUXER_NOT_FOUND;
+                                                       : AVERROR_DEMUXER_NOT_FOUND;
 }
 
 void FreeCodecs(std::vector<StreamCodec>& codecs) {
@@ -139,7 +139,8 @@ bool TCustomFFmpegHlpr::OpenInputFile(const std::string& fileName) {
       AVU.av_dict_set(&rawOptions, "pixel_format", pixelFormat, 0);
   if (FrameRate.num > 0 && FrameRate.den > 0)
     AVU.av_dict_set(&rawOptions, "framerate",
-                    (std::to_string(FrameRate.num) + "/" + std::to_string(FrameRate.den)).c_str(), 0);
+                    (std::to_string(FrameRate.num) + "/" + std::to_string(FrameRate.den)).c_str(),
+                    0);
   if (VideoChannel != 0)
     AVU.av_dict_set(&rawOptions, "channel", std::to_string(VideoChannel).c_str(), 0);
   if (!VideoStandard.empty()) AVU.av_dict_set(&rawOptions, "standard", VideoStandard.c_str(), 0);
@@ -155,7 +156,8 @@ bool TCustomFFmpegHlpr::OpenInputFile(const std::string& fileName) {
   const int opened = AVF.avformat_open_input(&context, url.c_str(), ForcedInputFormat, &leftOver);
   options.reset(leftOver);
   if (opened < 0) {  // the library has freed the context
-    LastError = OpenErrorMessage(fileName, ForcedInputFormat ? opened : ClassifyInvalidData(fileName, opened));
+    LastError = OpenErrorMessage(
+        fileName, ForcedInputFormat ? opened : ClassifyInvalidData(fileName, opened));
     return false;
   }
   InputPtr input(context);
@@ -207,9 +209,10 @@ bool TCustomFFmpegHlpr::OpenInputFile(const std::string& fileName) {
         FrameWidth = parameters->width;
         const AVRational aspect = stream->sample_aspect_ratio.num ? stream->sample_aspect_ratio
                                                                   : parameters->sample_aspect_ratio;
-        FrameAspectRatio = aspect.den != 0 && parameters->height != 0
-                               ? static_cast<float>(av_q2d(aspect) * parameters->width / parameters->height)
-                               : 0.0f;
+        FrameAspectRatio =
+            aspect.den != 0 && parameters->height != 0
+                ? static_cast<float>(av_q2d(aspect) * parameters->width / parameters->height)
+                : 0.0f;
         if (decoder->pix_fmt == AV_PIX_FMT_NONE && IsRealMediaName(fileName))
           decoder->pix_fmt = AV_PIX_FMT_YUV420P;
         FramePixFmt = decoder->pix_fmt;
@@ -262,13 +265,21 @@ void TCustomFFmpegHlpr::check_audio_video_sub_inputs(bool& hasVideo, bool& hasAu
     const AVFormatContext* input = InputFiles[i];
     for (unsigned j = 0; j < input->nb_streams; ++j) {
       switch (input->streams[j]->codecpar->codec_type) {
-        case AVMEDIA_TYPE_VIDEO: hasVideo = true; break;
-        case AVMEDIA_TYPE_AUDIO: hasAudio = true; break;
-        case AVMEDIA_TYPE_SUBTITLE: hasSubtitle = true; break;
+        case AVMEDIA_TYPE_VIDEO:
+          hasVideo = true;
+          break;
+        case AVMEDIA_TYPE_AUDIO:
+          hasAudio = true;
+          break;
+        case AVMEDIA_TYPE_SUBTITLE:
+          hasSubtitle = true;
+          break;
         case AVMEDIA_TYPE_UNKNOWN:
         case AVMEDIA_TYPE_DATA:
-        case AVMEDIA_TYPE_ATTACHMENT: break;
-        default: throw FFMpegException("invalid codec_type of input file");
+        case AVMEDIA_TYPE_ATTACHMENT:
+          break;
+        default:
+          throw FFMpegException("invalid codec_type of input file");
       }
     }
   }

@@ -5,8 +5,8 @@ namespace {
 // True when the library would not read `name` as a local file but through
 // the protocol that its prefix names ("http://...", "pipe:0", "subfile,...").
 bool NamesAProtocol(const std::string& name) {
-  const size_t end = name.find_first_not_of(
-      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.");
+  const size_t end =
+      name.find_first_not_of("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789+-.");
   return (end != std::string::npos && end > 0 && name[end] == ':') ||
          name.rfind("subfile,", 0) == 0;
 }

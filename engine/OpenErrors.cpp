@@ -13,7 +13,9 @@ std::string TCustomFFmpegHlpr::OpenErrorMessage(const std::string& fileName, int
       break;
     case AVERROR(EIO):
     case AVERROR_EOF:  // the data ended inside the header
-      text = ": I/O error occurred\r\nUsually that means that input file is truncated and/or corrupted.";
+      text =
+          ": I/O error occurred\r\nUsually that means that input file is truncated and/or "
+          "corrupted.";
       break;
     case AVERROR(ENOMEM):
       text = ": memory allocation error occurred";

@@ -24,12 +24,14 @@ bool SameFile(const char* a, const char* b) {
 // Audio containers name a picture codec as their "video" codec; it only
 // stores cover art, so it does not make the output a video.
 AVCodecID DefaultVideoCodec(const AVOutputFormat* format) {
-  if (format->mime_type && std::strncmp(format->mime_type, "audio/", 6) == 0) return AV_CODEC_ID_NONE;
+  if (format->mime_type && std::strncmp(format->mime_type, "audio/", 6) == 0)
+    return AV_CODEC_ID_NONE;
   return format->video_codec;
 }
 
 void SetTag(AVFormatContext* output, const char* key, const std::string& value, size_t maxLength) {
-  if (!value.empty()) AVU.av_dict_set(&output->metadata, key, value.substr(0, maxLength).c_str(), 0);
+  if (!value.empty())
+    AVU.av_dict_set(&output->metadata, key, value.substr(0, maxLength).c_str(), 0);
 }
 
 // "creation_time" as the muxers read it: ISO 8601 in UTC.
@@ -58,14 +60,16 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
     return false;
   }
   const int file = OutputFileCount;
-  const AVOutputFormat* format =
-      ForcedOutputFormat ? ForcedOutputFormat : AVF.av_guess_format(nullptr, fileName.c_str(), nullptr);
+  const AVOutputFormat* format = ForcedOutputFormat
+                                     ? ForcedOutputFormat
+                                     : AVF.av_guess_format(nullptr, fileName.c_str(), nullptr);
   if (!format) {
     LastError = "Unable to find a suitable output format for '" + fileName + "'";
     return false;
   }
   AVFormatContext* output = nullptr;
-  if (AVF.avformat_alloc_output_context2(&output, format, nullptr, fileName.c_str()) < 0 || !output) {
+  if (AVF.avformat_alloc_output_context2(&output, format, nullptr, fileName.c_str()) < 0 ||
+      !output) {
     LastError = OpenErrorMessage(fileName, AVERROR(ENOMEM));
     return false;
   }
@@ -89,10 +93,12 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
     if (ReadFeedStreams(output, fileName) < 0)
       return fail("Could not read stream parameters from '" + fileName + "'");
   } else {
-    bool useVideo = DefaultVideoCodec(format) != AV_CODEC_ID_NONE || VideoStreamCopy || !VideoCodecName.empty();
-    bool useAudio = format->audio_codec != AV_CODEC_ID_NONE || AudioStreamCopy || !AudioCodecName.empty();
-    bool useSubtitles =
-        format->subtitle_codec != AV_CODEC_ID_NONE || SubtitleStreamCopy || !SubtitleCodecName.empty();
+    bool useVideo =
+        DefaultVideoCodec(format) != AV_CODEC_ID_NONE || VideoStreamCopy || !VideoCodecName.empty();
+    bool useAudio =
+        format->audio_codec != AV_CODEC_ID_NONE || AudioStreamCopy || !AudioCodecName.empty();
+    bool useSubtitles = format->subtitle_codec != AV_CODEC_ID_NONE || SubtitleStreamCopy ||
+                        !SubtitleCodecName.empty();
     if (InputFileCount > 0) {
       bool hasVideo, hasAudio, hasSubtitles;
       try {
@@ -159,7 +165,8 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
   output->max_delay = static_cast<int>(MuxMaxDelay * 1000000);
   // The preload and the output looping are private options of the muxers
   // that know them (MPEG program streams, GIF) today.
-  AVU.av_opt_set_int(output, "preload", static_cast<int64_t>(MuxPreload * 1000000), AV_OPT_SEARCH_CHILDREN);
+  AVU.av_opt_set_int(output, "preload", static_cast<int64_t>(MuxPreload * 1000000),
+                     AV_OPT_SEARCH_CHILDREN);
   AVU.av_opt_set_int(output, "loop", LoopOutput, AV_OPT_SEARCH_CHILDREN);
   ApplyRecordedOptions(FormatOptions, output, AV_OPT_FLAG_ENCODING_PARAM);
 

@@ -9,7 +9,8 @@ AVRational ClosestFrameRate(AVRational wanted, const AVRational* supported) {
   if (!supported || supported->den == 0) return wanted;
   // Exact rational distances: |wanted - entry| = |a*d - c*b| / (b*d).
   const auto distance = [&](AVRational entry, __int128& numerator, __int128& denominator) {
-    numerator = static_cast<__int128>(wanted.num) * entry.den - static_cast<__int128>(entry.num) * wanted.den;
+    numerator = static_cast<__int128>(wanted.num) * entry.den -
+                static_cast<__int128>(entry.num) * wanted.den;
     denominator = static_cast<__int128>(wanted.den) * entry.den;
     if (denominator < 0) numerator = -numerator, denominator = -denominator;
     if (numerator < 0) numerator = -numerator;

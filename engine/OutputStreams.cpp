@@ -142,7 +142,8 @@ void TCustomFFmpegHlpr::new_video_stream(AVFormatContext* output) {
       const AVRational wanted =
           FrameRate.num != 0 && FrameRate.den != 0 ? FrameRate : AVRational{25, 1};
       ApplyRecordedOptions(options, context, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-      const AVRational rate = ClosestFrameRate(wanted, encoder ? encoder->supported_framerates : nullptr);
+      const AVRational rate =
+          ClosestFrameRate(wanted, encoder ? encoder->supported_framerates : nullptr);
       context->framerate = rate;
       context->time_base = av_inv_q(rate);
       stream->time_base = context->time_base;
@@ -150,8 +151,9 @@ void TCustomFFmpegHlpr::new_video_stream(AVFormatContext* output) {
       context->width = FrameWidth + FramePadRight + FramePadLeft;
       context->height = FrameHeight + FramePadTop + FramePadBottom;
       context->sample_aspect_ratio =
-          context->width > 0 ? AVU.av_d2q(double(context->height) * FrameAspectRatio / context->width, 255)
-                             : AVRational{0, 1};
+          context->width > 0
+              ? AVU.av_d2q(double(context->height) * FrameAspectRatio / context->width, 255)
+              : AVRational{0, 1};
       stream->sample_aspect_ratio = context->sample_aspect_ratio;
 
       context->pix_fmt = static_cast<AVPixelFormat>(FramePixFmt);
@@ -180,7 +182,8 @@ void TCustomFFmpegHlpr::new_video_stream(AVFormatContext* output) {
 
       if (!VideoRcOverride.empty()) {
         const std::vector<RcOverride> overrides = ParseRcOverride(VideoRcOverride);
-        auto* table = static_cast<RcOverride*>(AVU.av_malloc(overrides.size() * sizeof(RcOverride)));
+        auto* table =
+            static_cast<RcOverride*>(AVU.av_malloc(overrides.size() * sizeof(RcOverride)));
         if (!table) throw FFMpegException("Could not alloc stream");
         std::copy(overrides.begin(), overrides.end(), table);
         AVU.av_freep(&context->rc_override);
@@ -219,12 +222,14 @@ void TCustomFFmpegHlpr::new_subtitle_stream(AVFormatContext* output) {
       // Like its audio and video twins, a stream without a codec name takes
       // the format's default encoder; an id of none could never be opened.
       if (SubtitleCodecName.empty())
-        id = AVF.av_guess_codec(output->oformat, nullptr, output->url, nullptr, AVMEDIA_TYPE_SUBTITLE);
+        id = AVF.av_guess_codec(output->oformat, nullptr, output->url, nullptr,
+                                AVMEDIA_TYPE_SUBTITLE);
       else if (!FindCodecByName(SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, true, id))
         throw FFMpegException(LastError);
     }
-    codec.Context = NewCodecContext(SubtitleStreamCopy ? nullptr : EncoderFor(SubtitleCodecName, id),
-                                    AVMEDIA_TYPE_SUBTITLE, id);
+    codec.Context =
+        NewCodecContext(SubtitleStreamCopy ? nullptr : EncoderFor(SubtitleCodecName, id),
+                        AVMEDIA_TYPE_SUBTITLE, id);
     if (SubtitleStreamCopy)
       codec.StreamCopy = true;
     else

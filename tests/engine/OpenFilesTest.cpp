@@ -193,7 +193,8 @@ TEST_F(OpenFiles, EachOpenFailureHasItsMessage) {
   } cases[] = {
       {missing, missing + ": no such file or directory"},
       {directory, directory + ": Error while opening file"},
-      {empty, empty + ": I/O error occurred\r\nUsually that means that input file is truncated and/or corrupted."},
+      {empty, empty + ": I/O error occurred\r\nUsually that means that input file is truncated "
+                      "and/or corrupted."},
       {text, text + ": Unknown format"},
       {truncated, truncated + ": Error while parsing header"},
       {"http://localhost/song.mp3", "http://localhost/song.mp3: Error while opening file"},
@@ -246,8 +247,12 @@ TEST_F(OpenFiles, OpenErrorMessageTable) {
     std::string message;
   } cases[] = {
       {AVERROR(ENOENT), "f: no such file or directory"},
-      {AVERROR(EIO), "f: I/O error occurred\r\nUsually that means that input file is truncated and/or corrupted."},
-      {AVERROR_EOF, "f: I/O error occurred\r\nUsually that means that input file is truncated and/or corrupted."},
+      {AVERROR(EIO),
+       "f: I/O error occurred\r\nUsually that means that input file is truncated and/or "
+       "corrupted."},
+      {AVERROR_EOF,
+       "f: I/O error occurred\r\nUsually that means that input file is truncated and/or "
+       "corrupted."},
       {AVERROR(ENOMEM), "f: memory allocation error occurred"},
       {AVERROR(EINVAL), "f: Error while parsing header"},
       {AVERROR_INVALIDDATA, "f: Error while parsing header"},
@@ -274,7 +279,8 @@ TEST_F(OpenFiles, FindCodecByName) {
       {"libmp3lame", AVMEDIA_TYPE_AUDIO, true, true, AV_CODEC_ID_MP3, ""},
       {"mp3float", AVMEDIA_TYPE_AUDIO, false, true, AV_CODEC_ID_MP3, ""},
       {"mp3float", AVMEDIA_TYPE_AUDIO, true, false, AV_CODEC_ID_NONE, "Unknown encoder 'mp3float'"},
-      {"libmp3lame", AVMEDIA_TYPE_AUDIO, false, false, AV_CODEC_ID_NONE, "Unknown decoder 'libmp3lame'"},
+      {"libmp3lame", AVMEDIA_TYPE_AUDIO, false, false, AV_CODEC_ID_NONE,
+       "Unknown decoder 'libmp3lame'"},
       {"mpeg4", AVMEDIA_TYPE_AUDIO, true, false, AV_CODEC_ID_NONE, "Invalid encoder type 'mpeg4'"},
   };
   for (const auto& c : cases) {
@@ -402,11 +408,13 @@ TEST_F(OpenFiles, StreamsTakeTheirLanguagesAndSubtitlesTheFormatsEncoder) {
   ASSERT_TRUE(engine.OpenOutputFile(folder / "out.mkv")) << engine.LastError;
   const AVFormatContext* output = engine.OutputFiles[0];
   ASSERT_EQ(output->nb_streams, 3u);  // video, audio, subtitles
-  const AVDictionaryEntry* audioLanguage = AVU.av_dict_get(output->streams[1]->metadata, "language", nullptr, 0);
+  const AVDictionaryEntry* audioLanguage =
+      AVU.av_dict_get(output->streams[1]->metadata, "language", nullptr, 0);
   ASSERT_NE(audioLanguage, nullptr);
   EXPECT_STREQ(audioLanguage->value, "eng");
   EXPECT_EQ(OutputContext(engine, 0, 2)->codec_id, output->oformat->subtitle_codec);
-  const AVDictionaryEntry* subtitleLanguage = AVU.av_dict_get(output->streams[2]->metadata, "language", nullptr, 0);
+  const AVDictionaryEntry* subtitleLanguage =
+      AVU.av_dict_get(output->streams[2]->metadata, "language", nullptr, 0);
   ASSERT_NE(subtitleLanguage, nullptr);
   EXPECT_STREQ(subtitleLanguage->value, "ger");
   EXPECT_TRUE(engine.AudioLanguage.empty());
@@ -432,14 +440,16 @@ TEST_F(OpenFiles, FailedOutputsLeaveNothingBehind) {
     std::function<void(TCustomFFmpegHlpr&)> set;
     std::string message;
   } cases[] = {
-      {"out.xyz", nullptr, "Unable to find a suitable output format for '" + folder / "out.xyz" + "'"},
+      {"out.xyz", nullptr,
+       "Unable to find a suitable output format for '" + folder / "out.xyz" + "'"},
       {"out.mp3", [](TCustomFFmpegHlpr& e) { e.SetAudioCodec("mp3float"); },
        "new_audio_stream fail: Unknown encoder 'mp3float'"},
       {"out.avi", [](TCustomFFmpegHlpr& e) { e.SetVideoCodec("libmp3lame"); },
        "new_video_stream fail: Invalid encoder type 'libmp3lame'"},
       {"out.avi", [](TCustomFFmpegHlpr& e) { e.VideoRcOverride = "0,100"; },
        "new_video_stream fail: error parsing rc_override"},
-      {"missing-folder/out.mp3", nullptr, "Could not open '" + folder / "missing-folder/out.mp3" + "'"},
+      {"missing-folder/out.mp3", nullptr,
+       "Could not open '" + folder / "missing-folder/out.mp3" + "'"},
       {"clip.avi", nullptr, "'" + input + "' is an input file and cannot be overwritten"},
   };
   for (const Case& c : cases) {
@@ -532,7 +542,8 @@ TEST_F(OpenFiles, TheTwentyFirstFileIsRefused) {
   EXPECT_EQ(engine.InputFileCount, MaxFiles);
 
   for (int i = 0; i < MaxFiles; ++i)
-    ASSERT_TRUE(engine.OpenOutputFile(folder / ("out" + std::to_string(i) + ".wav"))) << engine.LastError;
+    ASSERT_TRUE(engine.OpenOutputFile(folder / ("out" + std::to_string(i) + ".wav")))
+        << engine.LastError;
   const std::string extra = folder / "out20.wav";
   EXPECT_FALSE(engine.OpenOutputFile(extra));
   EXPECT_EQ(engine.LastError, extra + ": too many output files (at most 20)");
@@ -543,10 +554,13 @@ TEST_F(OpenFiles, TheTwentyFirstFileIsRefused) {
 TEST_F(OpenFiles, FeedStreamsAreCopiedFromALocalSourceOnly) {
   // Today's libraries have no "ffm" feed format; the reading itself still works.
   const std::string source = Wav("feed.wav", 22050, 1);
-  for (const std::string& url : {source, std::string("http://localhost/feed.ffm"), folder / "none.ffm"}) {
+  for (const std::string& url :
+       {source, std::string("http://localhost/feed.ffm"), folder / "none.ffm"}) {
     SCOPED_TRACE(url);
     AVFormatContext* output = nullptr;
-    ASSERT_GE(AVF.avformat_alloc_output_context2(&output, nullptr, "wav", (folder / "out.wav").c_str()), 0);
+    ASSERT_GE(
+        AVF.avformat_alloc_output_context2(&output, nullptr, "wav", (folder / "out.wav").c_str()),
+        0);
     const int result = engine.ReadFeedStreams(output, url);
     if (url == source) {
       EXPECT_EQ(result, 0);

@@ -13,11 +13,9 @@ TEST(ClosestFrameRate, PicksTheNearestSupportedRateAndTheEarlierOnATie) {
     AVRational chosen;
   } cases[] = {
       {{29, 1}, film, {30000, 1001}},  // 971/1001 away against 1 for 30/1
-      {{25, 1}, film, {25, 1}},
-      {{1000, 1}, film, {30, 1}},
-      {{25, 1}, even, {24, 1}},        // equally far: the earlier entry
-      {{25, 1}, none, {25, 1}},
-      {{25, 1}, nullptr, {25, 1}},
+      {{25, 1}, film, {25, 1}},       {{1000, 1}, film, {30, 1}},
+      {{25, 1}, even, {24, 1}},  // equally far: the earlier entry
+      {{25, 1}, none, {25, 1}},       {{25, 1}, nullptr, {25, 1}},
   };
   for (const auto& c : cases) {
     const AVRational chosen = ClosestFrameRate(c.wanted, c.list);

@@ -124,8 +124,9 @@ Encoder AddEncoder(Output& output, const AVCodec* codec,
 
 void OpenForWriting(Output& output) {
   if (!(output.Context->oformat->flags & AVFMT_NOFILE))
-    Check(AVF.avio_open2(&output.Context->pb, output.Path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr),
-          "cannot create", output.Path);
+    Check(
+        AVF.avio_open2(&output.Context->pb, output.Path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr),
+        "cannot create", output.Path);
   Check(AVF.avformat_write_header(output.Context, nullptr), "cannot write the header", output.Path);
 }
 
@@ -196,8 +197,8 @@ struct ToneTrack {
   bool Done = false;
 };
 
-ToneTrack AddToneTrack(Output& output, const AVCodec* codec, int rate, int channels,
-                       double seconds, double frequencyHz) {
+ToneTrack AddToneTrack(Output& output, const AVCodec* codec, int rate, int channels, double seconds,
+                       double frequencyHz) {
   ToneTrack track;
   track.Enc = AddEncoder(output, codec, [&](AVCodecContext* c) {
     c->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
@@ -305,43 +306,63 @@ void WriteLittleEndian(std::ofstream& out, uint32_t value, int bytes) {
 
 const std::vector<AudioFormat>& AllAudioFormats() {
   static const std::vector<AudioFormat> formats = {
-      AudioFormat::Wav,    AudioFormat::Mp3, AudioFormat::Mp2, AudioFormat::Flac, AudioFormat::Vorbis,
-      AudioFormat::AacM4a, AudioFormat::Wma, AudioFormat::Ac3, AudioFormat::Mka};
+      AudioFormat::Wav,  AudioFormat::Mp3,    AudioFormat::Mp2,
+      AudioFormat::Flac, AudioFormat::Vorbis, AudioFormat::AacM4a,
+      AudioFormat::Wma,  AudioFormat::Ac3,    AudioFormat::Mka};
   return formats;
 }
 
 const char* FormatName(AudioFormat format) {
   switch (format) {
-    case AudioFormat::Wav: return "wav";
-    case AudioFormat::Mp3: return "mp3";
-    case AudioFormat::Mp2: return "mp2";
-    case AudioFormat::Flac: return "flac";
-    case AudioFormat::Vorbis: return "ogg-vorbis";
-    case AudioFormat::AacM4a: return "aac-m4a";
-    case AudioFormat::Wma: return "wma";
-    case AudioFormat::Ac3: return "ac3";
-    case AudioFormat::Mka: return "mka";
+    case AudioFormat::Wav:
+      return "wav";
+    case AudioFormat::Mp3:
+      return "mp3";
+    case AudioFormat::Mp2:
+      return "mp2";
+    case AudioFormat::Flac:
+      return "flac";
+    case AudioFormat::Vorbis:
+      return "ogg-vorbis";
+    case AudioFormat::AacM4a:
+      return "aac-m4a";
+    case AudioFormat::Wma:
+      return "wma";
+    case AudioFormat::Ac3:
+      return "ac3";
+    case AudioFormat::Mka:
+      return "mka";
   }
   return "?";
 }
 
 const char* FormatExtension(AudioFormat format) {
   switch (format) {
-    case AudioFormat::Wav: return ".wav";
-    case AudioFormat::Mp3: return ".mp3";
-    case AudioFormat::Mp2: return ".mp2";
-    case AudioFormat::Flac: return ".flac";
-    case AudioFormat::Vorbis: return ".ogg";
-    case AudioFormat::AacM4a: return ".m4a";
-    case AudioFormat::Wma: return ".wma";
-    case AudioFormat::Ac3: return ".ac3";
-    case AudioFormat::Mka: return ".mka";
+    case AudioFormat::Wav:
+      return ".wav";
+    case AudioFormat::Mp3:
+      return ".mp3";
+    case AudioFormat::Mp2:
+      return ".mp2";
+    case AudioFormat::Flac:
+      return ".flac";
+    case AudioFormat::Vorbis:
+      return ".ogg";
+    case AudioFormat::AacM4a:
+      return ".m4a";
+    case AudioFormat::Wma:
+      return ".wma";
+    case AudioFormat::Ac3:
+      return ".ac3";
+    case AudioFormat::Mka:
+      return ".mka";
   }
   return "";
 }
 
 void EnsureLibraries() {
-  if (!LoadMediaLibraries("", true)) throw std::runtime_error("media libraries: " + MediaLibraryError);
+  if (!LoadMediaLibraries("", true))
+    throw std::runtime_error("media libraries: " + MediaLibraryError);
 }
 
 std::vector<int16_t> ToneSamples(int rate, int channels, double seconds, double frequencyHz) {
@@ -375,23 +396,48 @@ void MakeWav(const std::string& path, int rate, int channels, double seconds, do
   if (!out.flush()) Fail("cannot write", path);
 }
 
-void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels,
-               double seconds, double frequencyHz) {
+void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
+               double frequencyHz) {
   if (format == AudioFormat::Wav) return MakeWav(path, rate, channels, seconds, frequencyHz);
   EnsureLibraries();
   QuietLibraries quiet;
   const char* container = nullptr;
   const AVCodec* codec = nullptr;
   switch (format) {
-    case AudioFormat::Mp3: container = "mp3"; codec = FirstEncoder({"libmp3lame"}, path); break;
-    case AudioFormat::Mp2: container = "mp2"; codec = FirstEncoder({"mp2", "mp2fixed"}, path); break;
-    case AudioFormat::Flac: container = "flac"; codec = FirstEncoder({"flac"}, path); break;
-    case AudioFormat::Vorbis: container = "ogg"; codec = FirstEncoder({"libvorbis", "vorbis"}, path); break;
-    case AudioFormat::AacM4a: container = "ipod"; codec = FirstEncoder({"aac"}, path); break;
-    case AudioFormat::Wma: container = "asf"; codec = FirstEncoder({"wmav2", "wmav1"}, path); break;
-    case AudioFormat::Ac3: container = "ac3"; codec = FirstEncoder({"ac3", "ac3_fixed"}, path); break;
-    case AudioFormat::Mka: container = "matroska"; codec = FirstEncoder({"libvorbis", "vorbis"}, path); break;
-    case AudioFormat::Wav: break;
+    case AudioFormat::Mp3:
+      container = "mp3";
+      codec = FirstEncoder({"libmp3lame"}, path);
+      break;
+    case AudioFormat::Mp2:
+      container = "mp2";
+      codec = FirstEncoder({"mp2", "mp2fixed"}, path);
+      break;
+    case AudioFormat::Flac:
+      container = "flac";
+      codec = FirstEncoder({"flac"}, path);
+      break;
+    case AudioFormat::Vorbis:
+      container = "ogg";
+      codec = FirstEncoder({"libvorbis", "vorbis"}, path);
+      break;
+    case AudioFormat::AacM4a:
+      container = "ipod";
+      codec = FirstEncoder({"aac"}, path);
+      break;
+    case AudioFormat::Wma:
+      container = "asf";
+      codec = FirstEncoder({"wmav2", "wmav1"}, path);
+      break;
+    case AudioFormat::Ac3:
+      container = "ac3";
+      codec = FirstEncoder({"ac3", "ac3_fixed"}, path);
+      break;
+    case AudioFormat::Mka:
+      container = "matroska";
+      codec = FirstEncoder({"libvorbis", "vorbis"}, path);
+      break;
+    case AudioFormat::Wav:
+      break;
   }
   Output output(path, container);
   ToneTrack track = AddToneTrack(output, codec, rate, channels, seconds, frequencyHz);
@@ -491,7 +537,8 @@ FileInfo Probe(const std::string& path) {
     s.sampleRate = par->sample_rate;
     s.channels = par->ch_layout.nb_channels;
     s.bitRate = par->bit_rate;
-    if (stream->duration != AV_NOPTS_VALUE) s.duration = stream->duration * av_q2d(stream->time_base);
+    if (stream->duration != AV_NOPTS_VALUE)
+      s.duration = stream->duration * av_q2d(stream->time_base);
     s.width = par->width;
     s.height = par->height;
     s.frameRate = stream->avg_frame_rate;
@@ -550,9 +597,9 @@ DecodedAudio DecodeAudio(const std::string& path) {
       const size_t start = audio.samples.size();
       audio.samples.resize(start + size_t(frame->nb_samples) * audio.channels);
       uint8_t* out = reinterpret_cast<uint8_t*>(audio.samples.data() + start);
-      const int converted = SWR.swr_convert(resampler.get(), &out, frame->nb_samples,
-                                            const_cast<const uint8_t**>(frame->extended_data),
-                                            frame->nb_samples);
+      const int converted =
+          SWR.swr_convert(resampler.get(), &out, frame->nb_samples,
+                          const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
       Check(converted, "cannot convert samples", path);
       audio.samples.resize(start + size_t(converted) * audio.channels);
       AVU.av_frame_unref(frame.get());

@@ -43,8 +43,8 @@ void MakeWav(const std::string& path, int rate, int channels, double seconds, do
 // are encoded by the libraries: MP3 (libmp3lame), MP2, FLAC, Ogg Vorbis, AAC in
 // M4A, WMA (wmav2) in ASF, raw AC-3, Vorbis in Matroska (MKA). The rate must be
 // one the encoder supports (44100 and 48000 suit them all).
-void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels,
-               double seconds, double frequencyHz);
+void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
+               double frequencyHz);
 
 struct VideoSpec {
   int width = 320;
