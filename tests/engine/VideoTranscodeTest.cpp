@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include "engine/FFmpegHlpr.h"
 #include "engine/TranscodeTables.h"
@@ -267,6 +269,31 @@ TEST_F(VideoTranscode, ProgressCarriesFrameNumberFpsAndQuantiser) {
     previous = values.frameNumber;
   }
   EXPECT_EQ(record.progress.back().frameNumber, 75);
+}
+
+// The first pass writes one statistics line per coded picture (the last ones
+// come out of the drain); the second pass reads them back.
+TEST_F(VideoTranscode, TwoPassStatisticsFollowEveryPicture) {
+  const std::string input = MakeInput("input.avi", {25, 1}, 2.0, false);
+  const std::filesystem::path previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  for (int pass : {1, 2}) {
+    const std::string output = folder / ("pass" + std::to_string(pass) + ".avi");
+    ASSERT_TRUE(Open(engine, input));
+    engine.SetVideoCodec("mpeg4");
+    engine.SetLibraryOption("bf", "2");  // B-frames: the last pictures leave at the drain
+    engine.PassNumber = pass;
+    ASSERT_TRUE(Create(engine, output));
+    ASSERT_EQ(Run(engine), "") << record.AllLines();
+    EXPECT_EQ(VideoPackets(output), 50) << "pass " << pass;
+    if (pass == 1) {
+      std::ifstream log(folder / "ffmpeg2pass-0.log");
+      int lines = 0;
+      for (std::string line; std::getline(log, line);) lines += line.rfind("in:", 0) == 0;
+      EXPECT_EQ(lines, 50);
+    }
+  }
+  std::filesystem::current_path(previous);
 }
 
 TEST_F(VideoTranscode, DvbSubtitlesShowAndClearEachSubtitle) {
