@@ -32,10 +32,10 @@ class OpenFiles : public ::testing::Test {
     return path;
   }
   std::string Video(const std::string& name, AVRational rate = {25, 1}) {
-    VideoSpec spec;
-    spec.frameRate = rate;
+    VideoSpec clip;
+    clip.frameRate = rate;
     const std::string path = folder / name;
-    MakeVideo(path, spec);
+    MakeVideo(path, clip);
     return path;
   }
   std::mutex lock;

@@ -446,7 +446,7 @@ void MakeAudio(const std::string& path, AudioFormat format, int rate, int channe
   Finish(output);
 }
 
-void MakeVideo(const std::string& path, const VideoSpec& spec) {
+void MakeVideo(const std::string& path, const VideoSpec& clip) {
   EnsureLibraries();
   QuietLibraries quiet;
   const std::string name = Lower(path);
@@ -477,22 +477,22 @@ void MakeVideo(const std::string& path, const VideoSpec& spec) {
   VideoTrack video;
   if (!video.Frame) Fail("cannot allocate a frame", path);
   video.Enc = AddEncoder(output, videoCodec, [&](AVCodecContext* c) {
-    c->width = spec.width;
-    c->height = spec.height;
+    c->width = clip.width;
+    c->height = clip.height;
     c->pix_fmt = AV_PIX_FMT_YUV420P;
-    c->framerate = spec.frameRate;
-    c->time_base = av_inv_q(spec.frameRate);
+    c->framerate = clip.frameRate;
+    c->time_base = av_inv_q(clip.frameRate);
     c->gop_size = 12;
     c->bit_rate = 400000;
   });
-  video.Total = std::llround(spec.seconds * av_q2d(spec.frameRate));
-  video.Enc.Stream->avg_frame_rate = spec.frameRate;
+  video.Total = std::llround(clip.seconds * av_q2d(clip.frameRate));
+  video.Enc.Stream->avg_frame_rate = clip.frameRate;
 
   ToneTrack audio;
-  audio.Done = !spec.withAudio;
-  if (spec.withAudio)
-    audio = AddToneTrack(output, audioCodec, spec.sampleRate, spec.channels, spec.seconds,
-                         spec.frequencyHz);
+  audio.Done = !clip.withAudio;
+  if (clip.withAudio)
+    audio = AddToneTrack(output, audioCodec, clip.sampleRate, clip.channels, clip.seconds,
+                         clip.frequencyHz);
   OpenForWriting(output);
   // Feed whichever track is behind so the muxer sees them interleaved.
   while (!video.Done || !audio.Done) {

@@ -59,11 +59,11 @@ TEST(MediaFixtures, VideosCarryTheirPicturesAndTone) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    VideoSpec spec;
-    spec.frameRate = c.rate;
-    spec.seconds = 2;
+    VideoSpec clip;
+    clip.frameRate = c.rate;
+    clip.seconds = 2;
     const std::string path = folder / c.name;
-    ASSERT_NO_THROW(MakeVideo(path, spec));
+    ASSERT_NO_THROW(MakeVideo(path, clip));
     const FileInfo info = Probe(path);
     ASSERT_EQ(info.Count(AVMEDIA_TYPE_VIDEO), 1);
     ASSERT_EQ(info.Count(AVMEDIA_TYPE_AUDIO), 1);
