@@ -161,6 +161,27 @@ TEST_F(Transcode, RawPcmOutputTakesWholeBlocks) {
   }
 }
 
+// A filter that cannot work on the stream is reported and left out; the
+// packets still pass the others and reach the file.
+TEST_F(Transcode, BitstreamFilterChainOfAStream) {
+  const std::string input = folder / "in.wav";
+  MakeWav(input, 44100, 2, 2.0, ToneHz);
+  const std::string output = folder / "filtered.mp3";
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  ASSERT_TRUE(PrepareMp3Conversion(engine, input, output));
+  engine.BitstreamFilters[0][0] = {"null", "no_such_filter", "h264_mp4toannexb", "null"};
+  ASSERT_TRUE(RunHere(engine)) << record.AllLines();
+  EXPECT_TRUE(record.HasLine("no_such_filter failed for stream 0, codec libmp3lame: Error while opening file"))
+      << record.AllLines();
+  bool refused = false;
+  for (size_t i = 0; i < record.lines.size(); ++i)
+    if (record.lines[i].rfind("h264_mp4toannexb failed for stream 0, codec libmp3lame", 0) == 0)
+      refused = record.levels[i] == 0;
+  EXPECT_TRUE(refused) << record.AllLines();
+  ExpectComponentMp3(output, 2.0);
+}
+
 TEST_F(Transcode, StopMidFileEndsUnfinishedWithADecodableOutput) {
   const std::string input = folder / "long.wav";
   MakeWav(input, 44100, 2, 60.0, ToneHz);
