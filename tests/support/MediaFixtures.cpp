@@ -8,85 +8,15 @@
 #include <memory>
 #include <stdexcept>
 
-#include "medialib/AVCodecHlpr.h"
-#include "medialib/AVFormatHlpr.h"
-#include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
-#include "medialib/SwResampleHlpr.h"
+#include "tests/support/FixtureSupport.h"
 
 namespace MediaFixtures {
 namespace {
 
+using namespace FixtureSupport;
+
 constexpr double Amplitude = 0.5;
-
-std::string ErrorText(int code) {
-  char text[AV_ERROR_MAX_STRING_SIZE] = {};
-  AVU.av_strerror(code, text, sizeof text);
-  return text;
-}
-
-[[noreturn]] void Fail(const std::string& what, const std::string& path, int code = 0) {
-  std::string message = what + " (" + path + ")";
-  if (code < 0) message += ": " + ErrorText(code);
-  throw std::runtime_error(message);
-}
-
-void Check(int code, const std::string& what, const std::string& path) {
-  if (code < 0) Fail(what, path, code);
-}
-
-// Making and checking fixtures is not what a test looks at: keep the
-// library's chatter down meanwhile, and give the level back afterwards.
-class QuietLibraries {
- public:
-  QuietLibraries() : Saved(AVU.av_log_get_level()) { AVU.av_log_set_level(AV_LOG_ERROR); }
-  ~QuietLibraries() { AVU.av_log_set_level(Saved); }
-  QuietLibraries(const QuietLibraries&) = delete;
-  QuietLibraries& operator=(const QuietLibraries&) = delete;
-
- private:
-  int Saved;
-};
-
-// Owners of the library objects used here.
-struct CodecContextFree {
-  void operator()(AVCodecContext* c) const { AVC.avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { AVU.av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { AVC.av_packet_free(&p); }
-};
-struct InputClose {
-  void operator()(AVFormatContext* c) const { AVF.avformat_close_input(&c); }
-};
-struct ResamplerFree {
-  void operator()(SwrContext* s) const { SWR.swr_free(&s); }
-};
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
-using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFree>;
-
-// An output file being written; closes and frees whatever was made.
-class Output {
- public:
-  Output(const std::string& path, const char* formatName) : Path(path) {
-    Check(AVF.avformat_alloc_output_context2(&Context, nullptr, formatName, path.c_str()),
-          "no output format", path);
-  }
-  ~Output() {
-    if (Context && !(Context->oformat->flags & AVFMT_NOFILE)) AVF.avio_closep(&Context->pb);
-    AVF.avformat_free_context(Context);
-  }
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
-
-  AVFormatContext* Context = nullptr;
-  std::string Path;
-};
 
 const AVCodec* FirstEncoder(std::initializer_list<const char*> names, const std::string& path) {
   for (const char* name : names)
@@ -120,14 +50,6 @@ Encoder AddEncoder(Output& output, const AVCodec* codec,
         "cannot copy stream parameters", output.Path);
   encoder.Stream->time_base = context->time_base;
   return encoder;
-}
-
-void OpenForWriting(Output& output) {
-  if (!(output.Context->oformat->flags & AVFMT_NOFILE))
-    Check(
-        AVF.avio_open2(&output.Context->pb, output.Path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr),
-        "cannot create", output.Path);
-  Check(AVF.avformat_write_header(output.Context, nullptr), "cannot write the header", output.Path);
 }
 
 // Sends one frame (nullptr drains) and writes every packet that comes out.
@@ -290,14 +212,6 @@ std::map<std::string, std::string> Tags(const AVDictionary* dictionary) {
   return tags;
 }
 
-InputPtr OpenInput(const std::string& path) {
-  AVFormatContext* raw = nullptr;
-  Check(AVF.avformat_open_input(&raw, path.c_str(), nullptr, nullptr), "cannot open", path);
-  InputPtr input(raw);
-  Check(AVF.avformat_find_stream_info(raw, nullptr), "cannot find stream parameters", path);
-  return input;
-}
-
 void WriteLittleEndian(std::ofstream& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.put(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
@@ -441,7 +355,7 @@ void MakeAudio(const std::string& path, AudioFormat format, int rate, int channe
   }
   Output output(path, container);
   ToneTrack track = AddToneTrack(output, codec, rate, channels, seconds, frequencyHz);
-  OpenForWriting(output);
+  output.Open();
   while (!track.Done) WriteNextToneFrame(output, track);
   Finish(output);
 }
@@ -493,7 +407,7 @@ void MakeVideo(const std::string& path, const VideoSpec& clip) {
   if (clip.withAudio)
     audio = AddToneTrack(output, audioCodec, clip.sampleRate, clip.channels, clip.seconds,
                          clip.frequencyHz);
-  OpenForWriting(output);
+  output.Open();
   // Feed whichever track is behind so the muxer sees them interleaved.
   while (!video.Done || !audio.Done) {
     const bool audioNext =

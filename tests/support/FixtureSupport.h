@@ -1,0 +1,103 @@
+// What the fixture libraries share: failure reports, owners of the library
+// objects, a quiet log while fixtures are made, an output file being written
+// and an opened input. Reached through the run-time tables only.
+#pragma once
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "medialib/AVCodecHlpr.h"
+#include "medialib/AVFormatHlpr.h"
+#include "medialib/AVUtilHlpr.h"
+#include "medialib/SwResampleHlpr.h"
+
+namespace FixtureSupport {
+
+// Throws std::runtime_error naming the step, the file and, for a negative
+// code, the library's error text.
+[[noreturn]] inline void Fail(const std::string& what, const std::string& path, int code = 0) {
+  std::string message = what + " (" + path + ")";
+  if (code < 0) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    AVU.av_strerror(code, text, sizeof text);
+    message += std::string(": ") + text;
+  }
+  throw std::runtime_error(message);
+}
+
+inline void Check(int code, const std::string& what, const std::string& path) {
+  if (code < 0) Fail(what, path, code);
+}
+
+// Making and checking fixtures is not what a test looks at: keep the
+// library's chatter down meanwhile, and give the level back afterwards.
+class QuietLibraries {
+ public:
+  QuietLibraries() : Saved(AVU.av_log_get_level()) { AVU.av_log_set_level(AV_LOG_ERROR); }
+  ~QuietLibraries() { AVU.av_log_set_level(Saved); }
+  QuietLibraries(const QuietLibraries&) = delete;
+  QuietLibraries& operator=(const QuietLibraries&) = delete;
+
+ private:
+  int Saved;
+};
+
+struct CodecContextFree {
+  void operator()(AVCodecContext* c) const { AVC.avcodec_free_context(&c); }
+};
+struct FrameFree {
+  void operator()(AVFrame* f) const { AVU.av_frame_free(&f); }
+};
+struct PacketFree {
+  void operator()(AVPacket* p) const { AVC.av_packet_free(&p); }
+};
+struct InputClose {
+  void operator()(AVFormatContext* c) const { AVF.avformat_close_input(&c); }
+};
+struct ResamplerFree {
+  void operator()(SwrContext* s) const { SWR.swr_free(&s); }
+};
+using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
+using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
+using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFree>;
+
+// An output file being written; closes and frees whatever was made.
+class Output {
+ public:
+  Output(const std::string& path, const char* formatName) : Path(path) {
+    Check(AVF.avformat_alloc_output_context2(&Context, nullptr, formatName, path.c_str()),
+          "no output format", path);
+  }
+  ~Output() {
+    if (Context && !(Context->oformat->flags & AVFMT_NOFILE)) AVF.avio_closep(&Context->pb);
+    AVF.avformat_free_context(Context);
+  }
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  // Creates the file (unless the format writes none) and writes the header,
+  // once every stream has been added.
+  void Open() {
+    if (!(Context->oformat->flags & AVFMT_NOFILE))
+      Check(AVF.avio_open2(&Context->pb, Path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr),
+            "cannot create", Path);
+    Check(AVF.avformat_write_header(Context, nullptr), "cannot write the header", Path);
+  }
+
+  AVFormatContext* Context = nullptr;
+  std::string Path;
+};
+
+// An input opened and probed.
+inline InputPtr OpenInput(const std::string& path) {
+  AVFormatContext* raw = nullptr;
+  Check(AVF.avformat_open_input(&raw, path.c_str(), nullptr, nullptr), "cannot open", path);
+  InputPtr input(raw);
+  Check(AVF.avformat_find_stream_info(raw, nullptr), "cannot find stream parameters", path);
+  return input;
+}
+
+}  // namespace FixtureSupport
