@@ -182,6 +182,64 @@ TEST_F(Transcode, BitstreamFilterChainOfAStream) {
   ExpectComponentMp3(output, 2.0);
 }
 
+// Without a progress hook the status goes to the log: every report from
+// Verbose 1 on, with the frame counters from Verbose 2 on; at Verbose 0 only
+// the last one.
+TEST_F(Transcode, StatusLinesWithoutAProgressHook) {
+  const std::string input = folder / "in.wav";
+  MakeWav(input, 44100, 2, 2.0, ToneHz);
+  for (int verbose : {0, 2}) {
+    SCOPED_TRACE(verbose);
+    RunRecord lines;
+    TCustomFFmpegHlpr engine(lock);
+    ASSERT_TRUE(PrepareMp3Conversion(engine, input, folder / "status.mp3"));
+    engine.LogHook = {RunRecord::Log, &lines};
+    engine.SetVerbose(verbose);
+    engine.ReportInterval = 0;
+    ASSERT_TRUE(RunHere(engine));
+    int status = 0;
+    std::string last;
+    for (const std::string& line : lines.lines)
+      if (line.find("size=") != std::string::npos && line.find(" time=") != std::string::npos) {
+        ++status;
+        last = line;
+      }
+    if (verbose == 0) {
+      EXPECT_EQ(status, 1);
+    } else {
+      EXPECT_GT(status, 1);
+      EXPECT_NE(last.find(" dup=0 drop=0"), std::string::npos) << last;
+    }
+    EXPECT_NE(last.find("bitrate="), std::string::npos) << last;
+  }
+}
+
+// Two inputs, each feeding its own output: the loop reads from the input
+// whose output lags, so a limit cuts both outputs at the same place.
+TEST_F(Transcode, TwoInputsAdvanceTogether) {
+  const std::string first = folder / "first.wav", second = folder / "second.flac";
+  MakeWav(first, 44100, 2, 4.0, ToneHz);
+  MakeAudio(second, AudioFormat::Flac, 48000, 2, 4.0, ToneHz);
+  TCustomFFmpegHlpr engine(lock);
+  record.Attach(engine);
+  engine.Reset();
+  ASSERT_TRUE(engine.OpenInputFile(first)) << engine.LastError;
+  ASSERT_TRUE(engine.OpenInputFile(second)) << engine.LastError;
+  for (const char* name : {"a.mp3", "b.mp3"}) {
+    engine.SetAudioCodec("libmp3lame");
+    engine.SetLibraryOption("ab", "128000");
+    engine.SetAudioSampleRate(44100);
+    engine.SetAudioChannels(2);
+    ASSERT_TRUE(engine.OpenOutputFile(folder / name)) << engine.LastError;
+  }
+  engine.SetDuration(1500);
+  ASSERT_TRUE(RunHere(engine)) << record.AllLines();
+  EXPECT_TRUE(record.HasLine("  Stream #0.0 -> #0.0"));
+  EXPECT_TRUE(record.HasLine("  Stream #1.0 -> #1.0"));
+  ExpectComponentMp3(folder / "a.mp3", 1.5);
+  ExpectComponentMp3(folder / "b.mp3", 1.5);
+}
+
 TEST_F(Transcode, StopMidFileEndsUnfinishedWithADecodableOutput) {
   const std::string input = folder / "long.wav";
   MakeWav(input, 44100, 2, 60.0, ToneHz);
@@ -269,6 +327,9 @@ TEST_F(Transcode, AudioOnlyProgressReachesTheHook) {
   engine.ReportInterval = 0;
   ASSERT_TRUE(RunHere(engine));
   ASSERT_GE(record.progress.size(), 2u);
+  // The first block fills no encoder frame yet: no position is known.
+  EXPECT_EQ(record.progress.front().durationTime, -1);
+  EXPECT_LT(record.progress.front().bitRate, 0.01f);
   int lastDuration = -1;
   for (const ProgressValues& p : record.progress) {
     EXPECT_EQ(p.frameNumber, -1);
