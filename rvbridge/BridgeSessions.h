@@ -5,9 +5,8 @@
 //
 // A context that the bridge opened is never opened by libavcodec; the open
 // sessions are kept in a registry under its own lock, each used by the one
-// thread that decodes its stream. A received picture points into the
-// session's buffers (no copy, no allocation per packet) and stays valid until
-// the next packet is sent to the same context or the context is closed.
+// thread that decodes its stream. A received picture is reference-counted
+// like a library decoder's and stays valid for as long as it is held.
 #pragma once
 
 extern "C" {

@@ -56,17 +56,29 @@ bool DeliveredSizeUsable(int width, int height, const RVBridgeContext& context) 
   return widthOk && heightOk;
 }
 
-void PointPlanes(AVFrame& picture, uint8_t* source, int width, int height) {
+// Copies the finished picture into a pool buffer and points the frame's
+// planes into it; false without memory.
+bool HandOut(RVBridgeContext& context, const uint8_t* source, AVFrame& picture) {
+  const int width = context.Width;
+  const int height = context.Height;
+  const int bytes = RVPictureBufferSize(width, height);
+  AVBufferRef* buffer = AVU.av_buffer_pool_get(context.Pictures);
+  if (!buffer) return false;
+  std::memcpy(buffer->data, source, bytes);
+  context.Source = source;
+  picture.buf[0] = buffer;
   const int luma = width * height;
+  uint8_t* planes = buffer->data;
   picture.format = AV_PIX_FMT_YUV420P;
   picture.width = width;
   picture.height = height;
-  picture.data[0] = source;
-  picture.data[1] = source + luma;
-  picture.data[2] = source + luma + luma / 4;
+  picture.data[0] = planes;
+  picture.data[1] = planes + luma;
+  picture.data[2] = planes + luma + luma / 4;
   picture.linesize[0] = width;
   picture.linesize[1] = width / 2;
   picture.linesize[2] = width / 2;
+  return true;
 }
 
 }  // namespace
@@ -126,7 +138,8 @@ int rv_bridge_init(RVBridgeContext& context, AVCodecContext& codec) {
   const int bufferSize = RVPictureBufferSize(context.Width, context.Height);
   context.Buffer1 = static_cast<uint8_t*>(AVU.av_malloc(bufferSize));
   context.Buffer2 = static_cast<uint8_t*>(AVU.av_malloc(bufferSize));
-  if (status < 0 || !context.Buffer1 || !context.Buffer2) {
+  context.Pictures = AVU.av_buffer_pool_init(bufferSize, nullptr);
+  if (status < 0 || !context.Buffer1 || !context.Buffer2 || !context.Pictures) {
     rv_bridge_close(context);
     return -1;
   }
@@ -177,7 +190,7 @@ int rv_bridge_decode(RVBridgeContext& context, AVCodecContext& codec, AVFrame& p
   }
 
   AVU.av_frame_unref(&picture);
-  PointPlanes(picture, source, context.Width, context.Height);
+  if (!HandOut(context, source, picture)) return -1;
   picture.pts = packet.pts;
   picture.pkt_dts = packet.dts;
   picture.best_effort_timestamp = packet.pts != AV_NOPTS_VALUE ? packet.pts : packet.dts;
@@ -193,5 +206,7 @@ int rv_bridge_close(RVBridgeContext& context) {
   if (context.Buffer1) AVU.av_free(context.Buffer1);
   if (context.Buffer2) AVU.av_free(context.Buffer2);
   context.Buffer1 = context.Buffer2 = nullptr;
+  context.Source = nullptr;
+  if (context.Pictures) AVU.av_buffer_pool_uninit(&context.Pictures);
   return 0;
 }

@@ -6,10 +6,11 @@
 // thread at a time; the library's entry points are copied in at init, so a
 // running instance reads no shared state.
 //
-// Pictures are not copied: the frame's planes point into the instance's own
-// picture buffers and stay valid until the next decode or close on the same
-// instance (the frame holds no buffer reference). No memory is allocated per
-// packet.
+// A finished picture is copied once from the decoding buffers into a buffer
+// of the instance's pool and handed out reference-counted, so that it outlives
+// the next packet and the instance itself (a delayed encoder may hold it).
+// Pool buffers are reused: no memory is allocated per packet once the pool
+// holds as many buffers as are in use at a time.
 #pragma once
 
 #include <cstdint>
@@ -49,6 +50,10 @@ struct RVBridgeContext {
   // buffer 1; a smaller picture is enlarged through buffer 2.
   uint8_t* Buffer1 = nullptr;
   uint8_t* Buffer2 = nullptr;
+  // The buffer the last picture was taken from: Buffer1 or Buffer2.
+  const uint8_t* Source = nullptr;
+  // Buffers of the handed-out pictures; freed once the last one comes back.
+  AVBufferPool* Pictures = nullptr;
   int Width = 0;                    // the stream's picture, from the codec context
   int Height = 0;
 };
@@ -65,10 +70,12 @@ int rv_bridge_init(RVBridgeContext& context, AVCodecContext& codec);
 // Decodes one packet into `picture` (reset first; see the file comment for its
 // lifetime). Returns the packet size with gotPicture set, 0 for an empty
 // packet (nothing to drain), or -1: for a packet shorter than its header, an
-// exception in the library (logged on `codec`), a negative library status, or
-// a delivered picture that is empty or larger than the stream's (logged).
+// exception in the library (logged on `codec`), a negative library status, a
+// delivered picture that is empty or larger than the stream's (logged), or no
+// memory for the picture.
 int rv_bridge_decode(RVBridgeContext& context, AVCodecContext& codec, AVFrame& picture,
                      int& gotPicture, const AVPacket& packet);
 
-// Frees the decoder handle and both buffers; safe to repeat. Returns 0.
+// Frees the decoder handle and both buffers and lets the pool go (pictures
+// still held elsewhere stay valid); safe to repeat. Returns 0.
 int rv_bridge_close(RVBridgeContext& context);

@@ -56,8 +56,9 @@ void Paint(uint8_t* picture, uint32_t w, uint32_t h) {
     }
 }
 
-int32_t Transform(const uint8_t* data, uint8_t* picture, RVTransformIn* in, RVTransformOut* out,
-                  RVDecoderHandle) {
+// Unused in the build that exports no Transform name.
+[[maybe_unused]] int32_t Transform(const uint8_t* data, uint8_t* picture, RVTransformIn* in,
+                                   RVTransformOut* out, RVDecoderHandle) {
   Record("Transform");
   State.TransformIn = *in;
   std::memcpy(State.Segments, in->Segments, 8);

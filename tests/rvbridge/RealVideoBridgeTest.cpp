@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/DecoderLookup.h"
+#include "engine/StreamDecoder.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
@@ -319,7 +321,9 @@ TEST_P(RealVideoBridgePicture, ComesAtTheStreamSize) {
   }
   ASSERT_EQ(Decode(), Packet->size);
   ASSERT_EQ(GotPicture, 1);
-  EXPECT_EQ(Frame->data[0], c.buffer == 1 ? Context.Buffer1 : Context.Buffer2);
+  EXPECT_EQ(Context.Source, c.buffer == 1 ? Context.Buffer1 : Context.Buffer2);
+  ASSERT_NE(Frame->buf[0], nullptr);
+  EXPECT_EQ(Frame->data[0], Frame->buf[0]->data);
   EXPECT_EQ(Frame->format, AV_PIX_FMT_YUV420P);
   EXPECT_EQ(Frame->width, 8);
   EXPECT_EQ(Frame->height, 8);
@@ -368,9 +372,10 @@ TEST_F(RealVideoBridge, IsDrivenLikeALibraryDecoder) {
   EXPECT_EQ(SendToBridge(*Codec, Packet), AVERROR(EAGAIN));
   ASSERT_EQ(ReceiveFromBridge(*Codec, *Frame), 0);
   EXPECT_EQ(Frame->width, 8);
-  EXPECT_EQ(Frame->data[0], Library->Picture);
   EXPECT_EQ(Frame->data[0][7], 80);
   EXPECT_EQ(ReceiveFromBridge(*Codec, *Frame), AVERROR(EAGAIN));
+  AVFrame* held = AVU.av_frame_alloc();
+  AVU.av_frame_move_ref(held, Frame);
 
   Library->TransformStatus = -1;
   EXPECT_EQ(SendToBridge(*Codec, Packet), AVERROR_INVALIDDATA);
@@ -381,9 +386,37 @@ TEST_F(RealVideoBridge, IsDrivenLikeALibraryDecoder) {
   CloseBridgeDecoder(*Codec);
   EXPECT_FALSE(BridgeDecoderOpen(*Codec));
   EXPECT_STREQ(Library->Calls, "Init Transform Transform Free ");
+  // A picture still held outlives the next packet and the decoder.
+  EXPECT_EQ(held->data[0][7], 80);
+  EXPECT_EQ(held->data[1][12], 40);
+  AVU.av_frame_free(&held);
 
   // A refused stream leaves nothing open.
   Library->InitStatus = -1;
   EXPECT_LT(OpenBridgeDecoder(*decoder, *Codec), 0);
   EXPECT_FALSE(BridgeDecoderOpen(*Codec));
+}
+
+TEST_F(RealVideoBridge, TheDecodingPathUsesTheBridgeWhenTheLookUpYieldsIt) {
+  Describe(AV_CODEC_ID_RV40, 8, 8, TagRV40, ExtraDataThreeSizes);
+  AVCodecParameters* parameters = AVC.avcodec_parameters_alloc();
+  ASSERT_GE(AVC.avcodec_parameters_from_context(parameters, Codec), 0);
+  ShowLibraryRealVideoDecoders(false);
+  const AVCodec* codec = FindStreamDecoder(parameters);
+  AVC.avcodec_parameters_free(&parameters);
+  ASSERT_NE(codec, nullptr);
+  EXPECT_STREQ(codec->name, "veltorv40");
+
+  ASSERT_EQ(OpenStreamDecoder(Codec, codec), 0);
+  EXPECT_EQ(Codec->pix_fmt, AV_PIX_FMT_YUV420P);
+  MakePacket(2, 6);
+  EXPECT_EQ(SendToDecoder(Codec, Packet), 0);
+  ASSERT_EQ(ReceiveFromDecoder(Codec, Frame), 0);
+  EXPECT_EQ(Frame->height, 8);
+  EXPECT_EQ(Frame->data[0][1], 20);
+  EXPECT_EQ(Library->TransformIn.SegmentCountMinusOne, 1u);
+  EXPECT_EQ(SendToDecoder(Codec, nullptr), 0);
+  EXPECT_EQ(ReceiveFromDecoder(Codec, Frame), AVERROR_EOF);
+  CloseStreamDecoder(Codec);
+  EXPECT_STREQ(Library->Calls, "Init Transform Free ");
 }
