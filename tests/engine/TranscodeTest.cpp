@@ -240,6 +240,57 @@ TEST_F(Transcode, TwoInputsAdvanceTogether) {
   ExpectComponentMp3(folder / "b.mp3", 1.5);
 }
 
+TEST_F(Transcode, VolumeScalesDecodedSamples) {
+  const std::string input = folder / "in.wav";
+  MakeWav(input, 44100, 2, 2.0, ToneHz);
+  double rms[2];
+  for (int volume : {256, 128}) {
+    const std::string output = folder / ("volume" + std::to_string(volume) + ".mp3");
+    TCustomFFmpegHlpr engine(lock);
+    ASSERT_TRUE(PrepareMp3Conversion(engine, input, output));
+    engine.AudioVolume = volume;
+    ASSERT_TRUE(RunHere(engine));
+    rms[volume == 256 ? 0 : 1] = Rms(DecodeAudio(output));
+  }
+  EXPECT_NEAR(rms[1] / rms[0], 0.5, 0.02);
+}
+
+// Statistics files live in the current folder and carry the output stream's
+// index; pass 2 needs the file of pass 1.
+TEST_F(Transcode, TwoPassStatisticsFiles) {
+  const std::string input = folder / "in.wav";
+  MakeWav(input, 44100, 2, 1.0, ToneHz);
+  const auto previous = std::filesystem::current_path();
+  std::filesystem::current_path(folder.path());
+  struct Restore {
+    std::filesystem::path path;
+    ~Restore() { std::filesystem::current_path(path); }
+  } restore{previous};
+
+  {
+    TCustomFFmpegHlpr engine(lock);
+    ASSERT_TRUE(PrepareMp3Conversion(engine, input, folder / "pass2.mp3"));
+    engine.OutputCodecs[0][0].Context->flags |= AV_CODEC_FLAG_PASS2;
+    std::string message;
+    EXPECT_FALSE(RunHere(engine, &message));
+    EXPECT_EQ(message, "creat open fail: ffmpeg2pass-0.log");
+  }
+  {
+    TCustomFFmpegHlpr engine(lock);
+    ASSERT_TRUE(PrepareMp3Conversion(engine, input, folder / "pass1.mp3"));
+    engine.OutputCodecs[0][0].Context->flags |= AV_CODEC_FLAG_PASS1;
+    ASSERT_TRUE(RunHere(engine));
+    EXPECT_TRUE(std::filesystem::exists(folder / "ffmpeg2pass-0.log"));
+  }
+  {
+    TCustomFFmpegHlpr engine(lock);
+    ASSERT_TRUE(PrepareMp3Conversion(engine, input, folder / "pass2.mp3"));
+    engine.OutputCodecs[0][0].Context->flags |= AV_CODEC_FLAG_PASS2;
+    ASSERT_TRUE(RunHere(engine));  // the statistics text is freed with the encoder
+    ExpectComponentMp3(folder / "pass2.mp3", 1.0);
+  }
+}
+
 TEST_F(Transcode, StopMidFileEndsUnfinishedWithADecodableOutput) {
   const std::string input = folder / "long.wav";
   MakeWav(input, 44100, 2, 60.0, ToneHz);
