@@ -2,7 +2,10 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <condition_variable>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <vector>
 
 extern "C" {
@@ -28,9 +31,12 @@ class TLogDispatcher {
 namespace {
 
 struct Registry {
-  std::recursive_mutex Lock;  // the registry lock
+  std::mutex Lock;  // the registry lock; also guards the pending-line store
   std::vector<TCustomAVConverter*> Components;
-  std::mutex PendingLock;  // leaf lock of the pending-line store
+  // Dispatches in progress per component: a component is not freed, and its
+  // tasks are not released, while lines are being handed to it.
+  std::map<TCustomAVConverter*, int> Pins;
+  std::condition_variable Unpinned;
   TLogList Pending;
 };
 
@@ -40,6 +46,25 @@ Registry& TheRegistry() {
   static Registry* const registry = new Registry;
   return *registry;
 }
+
+// Releases the pins of one dispatch, also when a handler throws.
+class PinRelease {
+ public:
+  PinRelease(Registry& registry, const std::vector<TCustomAVConverter*>& pinned)
+      : FRegistry(registry), FPinned(pinned) {}
+  ~PinRelease() {
+    std::lock_guard<std::mutex> lock(FRegistry.Lock);
+    for (TCustomAVConverter* component : FPinned)
+      if (--FRegistry.Pins[component] == 0) FRegistry.Pins.erase(component);
+    FRegistry.Unpinned.notify_all();
+  }
+  PinRelease(const PinRelease&) = delete;
+  PinRelease& operator=(const PinRelease&) = delete;
+
+ private:
+  Registry& FRegistry;
+  const std::vector<TCustomAVConverter*>& FPinned;
+};
 
 }  // namespace
 
@@ -104,23 +129,27 @@ namespace LogRouting {
 
 void Register(TCustomAVConverter* component) {
   Registry& registry = TheRegistry();
-  std::lock_guard<std::recursive_mutex> lock(registry.Lock);
+  std::lock_guard<std::mutex> lock(registry.Lock);
   registry.Components.push_back(component);
 }
 
 void Unregister(TCustomAVConverter* component) {
   Registry& registry = TheRegistry();
-  std::lock_guard<std::recursive_mutex> lock(registry.Lock);
+  std::unique_lock<std::mutex> lock(registry.Lock);
   std::erase(registry.Components, component);
+  registry.Unpinned.wait(lock, [&] { return registry.Pins.count(component) == 0; });
 }
 
-std::unique_lock<std::recursive_mutex> LockRegistry() {
-  return std::unique_lock<std::recursive_mutex>(TheRegistry().Lock);
+std::unique_lock<std::mutex> LockRegistryIdle(TCustomAVConverter* component) {
+  Registry& registry = TheRegistry();
+  std::unique_lock<std::mutex> lock(registry.Lock);
+  registry.Unpinned.wait(lock, [&] { return registry.Pins.count(component) == 0; });
+  return lock;
 }
 
 void ClearPendingLines() {
   Registry& registry = TheRegistry();
-  std::lock_guard<std::mutex> lock(registry.PendingLock);
+  std::lock_guard<std::mutex> lock(registry.Lock);
   registry.Pending.Clear();
 }
 
@@ -132,27 +161,23 @@ void LibraryLogCallback(void* context, int level, const char* format, va_list ar
   if (LibraryLogLevel < engineLevel) return;
 
   Registry& registry = TheRegistry();
-  std::lock_guard<std::recursive_mutex> lock(registry.Lock);
   const uint32_t threadId = CurrentThreadID();
-  std::string pending;
-  {
-    std::lock_guard<std::mutex> pendingLock(registry.PendingLock);
-    pending = registry.Pending.Find(threadId).Text;
-  }
   std::vector<std::string> lines;
-  std::string rest = AssembleLogText(pending, context, format, args, lines);
+  std::vector<TCustomAVConverter*> components;
   {
-    std::lock_guard<std::mutex> pendingLock(registry.PendingLock);
-    registry.Pending.Find(threadId).Text = std::move(rest);
+    std::lock_guard<std::mutex> lock(registry.Lock);
+    TLogItem& item = registry.Pending.Find(threadId);
+    item.Text = AssembleLogText(item.Text, context, format, args, lines);
+    if (lines.empty()) return;
+    components = registry.Components;
+    for (TCustomAVConverter* component : components) ++registry.Pins[component];
   }
-  // A handler may create or free components: dispatch over a snapshot and
-  // skip those that have gone meanwhile.
-  const std::vector<TCustomAVConverter*> components = registry.Components;
+  // Handed on without the registry lock, so that a handler holding its
+  // component's event lock may log in turn without a lock-order cycle.
+  PinRelease release(registry, components);
   for (const std::string& line : lines)
     for (TCustomAVConverter* component : components)
-      if (std::find(registry.Components.begin(), registry.Components.end(), component) !=
-          registry.Components.end())
-        TLogDispatcher::Dispatch(*component, threadId, engineLevel, line);
+      TLogDispatcher::Dispatch(*component, threadId, engineLevel, line);
 }
 
 }  // namespace LogRouting

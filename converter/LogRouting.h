@@ -6,11 +6,13 @@
 // attributed to that component's task running on the calling thread (or to
 // none). The unfinished rest stays pending for the thread's next call.
 //
-// Locks: the registry lock (recursive, so that a handler may log again) is
-// held while one call is assembled and dispatched, which serialises library
-// log output across threads and components and keeps a component from going
-// away mid-dispatch. The pending-line store has its own leaf lock, so that the
-// component may clear it while holding its event lock.
+// Locks: the registry lock guards the component list and the pending-line
+// store and is held only while one call is assembled. The lines are then
+// handed to the components without it (a handler, which runs under its
+// component's event lock, may log in turn); a component that receives lines
+// is pinned meanwhile, and Unregister and LockRegistryIdle wait for its pins.
+// Lines of one thread keep their order; lines of different threads are
+// serialised per component by its event lock.
 #pragma once
 
 #include <cstdarg>
@@ -60,10 +62,12 @@ std::string LogContextPrefix(void* context);
 
 namespace LogRouting {
 void Register(TCustomAVConverter* component);
-// Waits for a dispatch in progress to end; no line reaches the component after.
+// Waits for the dispatches in progress to the component to end; no line
+// reaches it afterwards. Not from one of the component's own handlers.
 void Unregister(TCustomAVConverter* component);
-// Holds the registry lock: no library line is dispatched meanwhile.
-std::unique_lock<std::recursive_mutex> LockRegistry();
+// The registry lock, taken once no line is being handed to the component:
+// while it is held no library line can reach the component's tasks.
+std::unique_lock<std::mutex> LockRegistryIdle(TCustomAVConverter* component);
 // Clears the pending-line store.
 void ClearPendingLines();
 // Installs the callback into the loaded libraries (av_log_set_callback).

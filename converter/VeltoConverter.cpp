@@ -41,7 +41,13 @@ TCustomAVConverter::TCustomAVConverter(QObject* owner)
   LogRouting::Register(this);
 }
 
-TCustomAVConverter::~TCustomAVConverter() {
+TCustomAVConverter::~TCustomAVConverter() { Shutdown(); }
+
+TVeltoConverter::~TVeltoConverter() { Shutdown(); }
+
+void TCustomAVConverter::Shutdown() {
+  if (FShutDown) return;
+  FShutDown = true;
   LogRouting::Unregister(this);
   DetachEvents();
   {
@@ -256,7 +262,7 @@ void TCustomAVConverter::ClearTaskList() {
   std::unique_ptr<TFFmpegList> ended;
   {
     // Under the registry lock no library line is being attributed to a task.
-    auto registry = LogRouting::LockRegistry();
+    auto registry = LogRouting::LockRegistryIdle(this);
     std::lock_guard<std::mutex> lock(FTaskListLock);
     ended = std::exchange(FTasks, std::make_unique<TFFmpegList>());
   }

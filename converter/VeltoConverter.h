@@ -15,8 +15,9 @@
 //   including the start of the next task. Handlers must not block on the
 //   owner's thread (use queued calls to reach widgets).
 // - The codec lock is lent to every task of the component.
-// - Lock order: registry lock (library log callback) -> event lock -> task
-//   list lock -> pending-line lock. None is held while waiting for a task.
+// - Lock order: event lock -> registry lock (brief; the library log callback
+//   holds it only while it assembles a line) -> task list lock. None is held
+//   while waiting for a task. Handlers may log through the media library.
 //
 // End of a batch: when every task of the batch has ended, OnTerminate(-1, true)
 // follows the last task's OnTerminate. After Stop, tasks that never started
@@ -138,6 +139,13 @@ class TCustomAVConverter : public QObject {
   TConvertPriority ThreadPriority() const { return FThreadPriority; }
   void SetThreadPriority(TConvertPriority priority) { FThreadPriority = priority; }
 
+  // Ends the component's work before anything of it goes: no more library
+  // lines, handlers detached, every task stopped, waited for and freed. A
+  // subclass that overrides DoLog, DoProgress or DoTerminate calls it first in
+  // its destructor, so that no worker calls into a half-destroyed object.
+  // Later calls do nothing. Owner's thread, outside the event handlers.
+  void Shutdown();
+
   // Assign before Start (or use DetachEvents while tasks run).
   TLogEvent OnLog;
   TProgressEvent OnProgress;
@@ -196,12 +204,14 @@ class TCustomAVConverter : public QObject {
   std::recursive_mutex FEventLock;      // events and end-of-task bookkeeping
   mutable std::mutex FTaskListLock;     // the list's shape (add, clear, look-ups)
   std::unique_ptr<TFFmpegList> FTasks;  // owned tasks
+  bool FShutDown = false;               // owner's thread only
 };
 
 // The component as applications use it: every property and event public.
 class TVeltoConverter : public TCustomAVConverter {
  public:
   using TCustomAVConverter::TCustomAVConverter;
+  ~TVeltoConverter() override;
 
   // LogLevel: llInfo by default. ProgressInterval: 500 ms by default, values
   // of 100 or less store 100. RealVideo34Codec: rvFFmpeg by default.

@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
     };
     converter.OnTerminate = [&](int index, bool finished) {
       if (index < 0) {
-        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
       } else if (!setUpFailed.count(index)) {
         ended[index] = 1;
         const PlannedOutput& entry = *entryOfTask[index];

@@ -48,7 +48,7 @@ class ConverterBatch : public ::testing::Test {
       Record({'T', index, finished, CurrentThreadID(), Clock::now(), {}});
       if (onTerminate) onTerminate(index);
       if (index < 0 || (quitAfterTerminates && Events('T').size() == quitAfterTerminates))
-        QMetaObject::invokeMethod(&app, &QCoreApplication::quit, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
     };
     converter.OnLog = [this](int index, TLogLevel level, const std::string& text) {
       if (level <= llError) Record({'L', index, false, CurrentThreadID(), Clock::now(), text});
