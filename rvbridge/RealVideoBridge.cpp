@@ -16,6 +16,9 @@ constexpr uint32_t FirstVersionWithSizes = 0x20200002;
 constexpr unsigned LastTagWithSizes = MKTAG('R', 'V', '3', '0');
 // Past a picture's last byte for readers that fetch a little ahead.
 constexpr int ReadPadding = 64;
+// Keeps every size and offset of a picture within int; far above any
+// RealVideo picture.
+constexpr int64_t MaxPictureArea = int64_t(1) << 28;
 
 uint32_t ReadBigEndian32(const uint8_t* p) {
   return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
@@ -111,7 +114,8 @@ int rv_bridge_init(RVBridgeContext& context, AVCodecContext& codec) {
   if (codec.codec_id != AV_CODEC_ID_RV30 && codec.codec_id != AV_CODEC_ID_RV40) return -1;
   if (!RealVideoHlpr::Library().IsBound()) return -1;
   context.Library = DRVC;
-  if (codec.width < 1 || codec.height < 1 || codec.width > 0xFFFF || codec.height > 0xFFFF)
+  if (codec.width < 1 || codec.height < 1 || codec.width > 0xFFFF || codec.height > 0xFFFF ||
+      int64_t(codec.width) * codec.height > MaxPictureArea)
     return -1;
 
   // The library reads the extra data only through what we hand it: check the

@@ -61,10 +61,11 @@ struct RVBridgeContext {
 // Opens the instance for the stream described by `codec` (codec identifier,
 // width, height, extra data, codec tag, packet time base). Returns the status
 // of the last library call, or -1 when the identifier is not RV30/RV40, the
-// library is not bound, the size does not fit the library's 16-bit fields, the
-// extra data is too short for what it must hold, the library refuses, or a
-// buffer cannot be allocated; on -1 nothing stays open. Sets the context's
-// pixel format (YUV 4:2:0) and its output delay of one frame.
+// library is not bound, the size does not fit the library's 16-bit fields or
+// exceeds 2^28 pixels, the extra data is too short for what it must hold, the
+// library refuses, or a buffer cannot be allocated; on -1 nothing stays open.
+// Sets the context's pixel format (YUV 4:2:0) and its output delay of one
+// frame.
 int rv_bridge_init(RVBridgeContext& context, AVCodecContext& codec);
 
 // Decodes one packet into `picture` (reset first; see the file comment for its

@@ -146,18 +146,20 @@ TEST_F(RealVideoBridge, RefusesStreamsBeforeTheLibraryReadsThem) {
     AVCodecID id;
     unsigned tag;
     size_t extraDataBytes;
-    int width;
+    int width, height;
   } cases[] = {
-      {"ExtraDataBelowEightBytes", AV_CODEC_ID_RV40, TagRV40, 7, 176},
+      {"ExtraDataBelowEightBytes", AV_CODEC_ID_RV40, TagRV40, 7, 176, 144},
       // Three sizes need 8 + 2 * 3 - 2 bytes.
-      {"ExtraDataShortOfTheSizes", AV_CODEC_ID_RV30, TagRV30, 11, 176},
-      {"NotRealVideo", AV_CODEC_ID_H264, TagRV40, 12, 176},
-      {"WiderThanTheLibraryTakes", AV_CODEC_ID_RV40, TagRV40, 12, 65536},
+      {"ExtraDataShortOfTheSizes", AV_CODEC_ID_RV30, TagRV30, 11, 176, 144},
+      {"NotRealVideo", AV_CODEC_ID_H264, TagRV40, 12, 176, 144},
+      {"WiderThanTheLibraryTakes", AV_CODEC_ID_RV40, TagRV40, 12, 65536, 144},
+      {"LargerThanAnyPicture", AV_CODEC_ID_RV40, TagRV40, 12, 65535, 65535},
+      {"Empty", AV_CODEC_ID_RV40, TagRV40, 12, 0, 144},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     AVU.av_freep(&Codec->extradata);
-    Describe(c.id, c.width, 144, c.tag,
+    Describe(c.id, c.width, c.height, c.tag,
              std::vector<uint8_t>(ExtraDataThreeSizes.begin(),
                                   ExtraDataThreeSizes.begin() + c.extraDataBytes));
     EXPECT_EQ(rv_bridge_init(Context, *Codec), -1);
