@@ -84,6 +84,9 @@ TEST_P(FormatToMp3, ConvertsToTheComponentsMp3) {
   ASSERT_TRUE(RunHere(engine)) << record.AllLines();
   EXPECT_TRUE(engine.Finished);
   EXPECT_EQ(record.terminates, 1);
+  for (size_t i = 0; i < record.lines.size(); ++i)
+    EXPECT_NE(record.levels[i], 0) << "error logged for a sound input: " << record.lines[i];
+  EXPECT_EQ(engine.BitBufferSize, 262144);  // audio only: never raised
   ExpectComponentMp3(output, inputSeconds);
 }
 
