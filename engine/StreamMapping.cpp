@@ -1,7 +1,6 @@
 // Transcode set-up: the run's tables, the source of every output stream,
 // stream-copy and encoder parameters, two-pass statistics, bitstream filters,
 // the opening of encoders and decoders (under CodecLock) and the headers.
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
