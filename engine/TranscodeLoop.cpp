@@ -4,6 +4,7 @@
 // that runs the job; StopRequested is the only field another thread writes.
 #include <cstdlib>
 #include <mutex>
+#include <new>
 
 #include "engine/FFmpegHlpr.h"
 #include "engine/StreamDecoder.h"
@@ -29,6 +30,9 @@ void TCustomFFmpegHlpr::Transcode() {
   try {
     SetUpTranscode(*tables);
     RunTranscodeLoop(*tables);
+  } catch (const std::bad_alloc&) {
+    FreeTranscodeTables(tables);
+    throw FFMpegException("av_mallocz fail");
   } catch (...) {
     FreeTranscodeTables(tables);
     throw;
