@@ -8,6 +8,10 @@
 // it has not finished with; PictTmp then moves on to another buffer of its
 // pool, and the held one returns to the pool when the encoder lets go, so
 // the path allocates no picture buffer once the encoder's queue is full.
+//
+// Muxers that took raw pictures without an encoder (output format flag 0x20)
+// no longer exist in the library: every picture is encoded, and every video
+// encoder is drained at the end of its input.
 #include <cmath>
 #include <cstdio>
 
