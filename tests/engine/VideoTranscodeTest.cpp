@@ -119,7 +119,7 @@ TEST_F(VideoTranscode, VcdPresetFindsNtscFromThe2997Input) {
   EXPECT_NEAR(VideoPackets(output), 60, 1);
 }
 
-// Lossless in and out (raw YUV in NUT), so that every pixel can be checked:
+// Lossless in and out (raw YUV, from NUT to AVI), so that every pixel can be checked:
 // the border against PadColor, the inside against the input's pattern.
 struct GeometryCase {
   const char* name;
@@ -138,7 +138,7 @@ TEST_P(Geometry, BorderHasPadColorAndTheInsideIsTheCroppedInput) {
   const GeometryCase& c = GetParam();
   const std::string input = folder / "input.nut";
   MakeRawVideo(input, 96, 72, {25, 1}, 0.4);
-  const std::string output = folder / "output.nut";
+  const std::string output = folder / "output.avi";
   ASSERT_TRUE(Open(engine, input));
   engine.SetCropTop(c.cropTop);
   engine.SetCropBottom(c.cropBottom);
