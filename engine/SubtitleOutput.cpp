@@ -93,7 +93,8 @@ void TCustomFFmpegHlpr::EncodeSubtitle(AVFormatContext* os, OutputStream& ost, I
     packet->stream_index = ost.Index;
     packet->pts = time + AVU.av_rescale_q(pass == 1 ? end : start, Milliseconds, outBase);
     packet->dts = packet->pts;
-    if (!dvb) packet->duration = AVU.av_rescale_q(end > start ? end - start : 0, Milliseconds, outBase);
+    if (!dvb)
+      packet->duration = AVU.av_rescale_q(end > start ? end - start : 0, Milliseconds, outBase);
     WritePacket(os, packet, ost);
     AVC.av_packet_unref(packet);
   }

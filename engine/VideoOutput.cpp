@@ -52,8 +52,8 @@ bool TakePictureBuffer(OutputStream& ost) {
   picture->buf[0] = buffer;
   const int rows = (picture->height + PictureRowAlign - 1) / PictureRowAlign * PictureRowAlign;
   return AVU.av_image_fill_arrays(picture->data, picture->linesize, buffer->data,
-                                  static_cast<AVPixelFormat>(picture->format), picture->width,
-                                  rows, PictureAlign) >= 0;
+                                  static_cast<AVPixelFormat>(picture->format), picture->width, rows,
+                                  PictureAlign) >= 0;
 }
 
 // PictTmp at the encoder's size and pixel format, with its buffer pool.
@@ -76,8 +76,9 @@ bool AllocatePictTmp(OutputStream& ost) {
 
 void TCustomFFmpegHlpr::SetUpVideoOutput(OutputStream& ost, InputStream& ist) {
   AVCodecContext* dec = ist.Decoder;
-  if (!dec) RaiseFFMpeg("Unsupported codec (id=%d) for input stream #%d.%d",
-                        static_cast<int>(ist.Stream->codecpar->codec_id), ist.FileIndex, ist.Index);
+  if (!dec)
+    RaiseFFMpeg("Unsupported codec (id=%d) for input stream #%d.%d",
+                static_cast<int>(ist.Stream->codecpar->codec_id), ist.FileIndex, ist.Index);
   ost.VideoCrop = FrameLeftBand + FrameRightBand + FrameTopBand + FrameBottomBand != 0;
   ost.VideoPad = FramePadLeft + FramePadRight + FramePadTop + FramePadBottom != 0;
   if (ost.VideoCrop) {
@@ -121,10 +122,10 @@ void TCustomFFmpegHlpr::SetUpPicturePath(OutputStream& ost, int width, int heigh
   int64_t flags = SwsFlags;
   if (ScalerOptions && AVU.av_opt_get_int(ScalerOptions, "sws_flags", 0, &flags) >= 0)
     SwsFlags = static_cast<int>(flags);
-  ost.ImgResampleCtx = SWS.sws_getContext(
-      width - cropWidth, height - cropHeight, static_cast<AVPixelFormat>(format),
-      enc->width - padWidth, enc->height - padHeight, enc->pix_fmt, SwsFlags, nullptr, nullptr,
-      nullptr);
+  ost.ImgResampleCtx =
+      SWS.sws_getContext(width - cropWidth, height - cropHeight, static_cast<AVPixelFormat>(format),
+                         enc->width - padWidth, enc->height - padHeight, enc->pix_fmt, SwsFlags,
+                         nullptr, nullptr, nullptr);
   if (!ost.ImgResampleCtx) throw FFMpegException("Cannot get resampling context");
   ost.ResampleHeight = height - cropHeight;
 }

@@ -103,8 +103,8 @@ TEST_F(PictureViewTest, PaddingCopiesThePictureInsideAPaintedBorder) {
   FramePtr target = MakePicture(24, 20);
   const int colour[3] = {30, 90, 200};
   const PictureView from = ViewOf(source.get());
-  ASSERT_TRUE(PadPicture(ViewOf(target.get()), &from, 20, 24, AV_PIX_FMT_YUV420P, 2, 6, 4, 4,
-                         colour));
+  ASSERT_TRUE(
+      PadPicture(ViewOf(target.get()), &from, 20, 24, AV_PIX_FMT_YUV420P, 2, 6, 4, 4, colour));
   const PictureView to = ViewOf(target.get());
   for (int y = 0; y < 20; ++y)
     for (int x = 0; x < 24; ++x) {

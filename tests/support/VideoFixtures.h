@@ -35,8 +35,8 @@ void MakeBitmapSubtitles(const std::string& path, const std::vector<SubtitleCue>
 
 struct PacketInfo {
   int streamIndex = 0;
-  int type = -1;     // AVMEDIA_TYPE_* of its stream
-  int64_t pts = 0;   // in timeBase; AV_NOPTS_VALUE when missing
+  int type = -1;    // AVMEDIA_TYPE_* of its stream
+  int64_t pts = 0;  // in timeBase; AV_NOPTS_VALUE when missing
   int64_t dts = 0;
   int64_t duration = 0;
   int size = 0;
