@@ -319,6 +319,9 @@ void TForm1::RebuildFromTasks() {
 void TForm1::Stop() {
   FConverter->Stop();
   FConverter->ClearTasks();
+  // The stopped task's last report and its end were posted while ClearTasks
+  // waited; they belong before the window goes idle, not after "Done".
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
   SetConverting(false);
   BTips->setText(DoneText);
 }
