@@ -4,12 +4,16 @@
 # and their ratio (two jobs / one job); on two free cores the aim is 0.55 or
 # less. A benchmark, not a test: it fails only when a conversion fails.
 #
-#   scripts/bench-convert.sh [BUILD_DIR]     (default: build-bench)
+#   scripts/bench-convert.sh [BUILD_DIR]
+#
+# BUILD_DIR defaults to build-bench, configured as a Release build when it does
+# not exist yet; an existing build folder is used as it is configured.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 build=${1:-build-bench}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMELVARO_TESTS=OFF >/dev/null
+[ -f "$build/CMakeCache.txt" ] ||
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMELVARO_TESTS=OFF >/dev/null
 cmake --build "$build" --target melvaro-convert -j "$(nproc)" >/dev/null
 program="$build/converter/cli/melvaro-convert"
 
@@ -18,7 +22,7 @@ trap 'rm -rf "$work"' EXIT
 
 # 16-bit stereo 44100 Hz PCM: a canonical 44-byte header, then noise, which
 # keeps the encoder as busy as dense music does.
-seconds=300
+seconds=${BENCH_SECONDS:-300}
 data_bytes=$((seconds * 44100 * 2 * 2))
 le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
 make_wav() {
@@ -35,18 +39,19 @@ for i in 1 2 3 4; do
   inputs+=("$work/track$i.wav")
 done
 
+# Prints "wall user+sys" seconds of one run.
 run() {
-  local jobs=$1 start end
-  start=$(date +%s.%N)
-  "$program" -j "$jobs" -o "$work/out-j$jobs" "${inputs[@]}" >/dev/null
-  end=$(date +%s.%N)
-  awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", b - a }'
+  local jobs=$1 TIMEFORMAT='%R %U %S' times
+  times=$( { time "$program" -j "$jobs" -o "$work/out-j$jobs" "${inputs[@]}" >/dev/null; } 2>&1)
+  awk -v t="$times" 'BEGIN { split(t, f, " "); printf "%.3f %.3f", f[1], f[2] + f[3] }'
 }
 
 echo "melvaro-convert: 4 files of ${seconds} s (16-bit stereo 44100 Hz WAV) to MP3 128 kbit/s"
 echo "cores available: $(nproc)"
-t1=$(run 1)
-t2=$(run 2)
-printf -- "-j 1: %6.2f s\n" "$t1"
-printf -- "-j 2: %6.2f s\n" "$t2"
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+read -r t1 cpu1 <<<"$(run 1)"
+read -r t2 cpu2 <<<"$(run 2)"
+printf -- "-j 1: %7.2f s wall, %7.2f s CPU (%.2f cores busy)\n" "$t1" "$cpu1" "$(awk -v c="$cpu1" -v w="$t1" 'BEGIN { print c / w }')"
+printf -- "-j 2: %7.2f s wall, %7.2f s CPU (%.2f cores busy)\n" "$t2" "$cpu2" "$(awk -v c="$cpu2" -v w="$t2" 'BEGIN { print c / w }')"
 awk -v a="$t1" -v b="$t2" 'BEGIN { printf "ratio (-j 2 / -j 1): %.3f  (aim: 0.55 or less on two free cores)\n", b / a }'
+echo "load average before the runs: $load"
