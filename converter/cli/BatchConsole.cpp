@@ -54,7 +54,8 @@ void BatchConsole::Converted(int task, const std::string& input, const std::stri
   DrawStatus();
 }
 
-void BatchConsole::Failed(int task, const std::string& input, const std::string& reason) {
+void BatchConsole::Failed(int task, const std::string& input, const std::string& reason,
+                          const std::string& leftover) {
   std::lock_guard<std::mutex> lock(FLock);
   ClearStatus();
   FRunning.erase(task);
@@ -64,6 +65,7 @@ void BatchConsole::Failed(int task, const std::string& input, const std::string&
     auto last = FLastError.find(task);
     why = last != FLastError.end() ? last->second : "stopped";
   }
+  if (!leftover.empty()) why += " (incomplete output kept: " + leftover + ")";
   std::fflush(FOut);
   std::fprintf(FErrors, "failed: %s: %s\n", input.c_str(), why.c_str());
   std::fflush(FErrors);

@@ -20,7 +20,9 @@ class BatchConsole {
   void Error(int task, const std::string& text);
   void Converted(int task, const std::string& input, const std::string& output);
   // reason empty: the task's last error line, or "stopped" without one.
-  void Failed(int task, const std::string& input, const std::string& reason = {});
+  // A leftover, when given, is named after the reason.
+  void Failed(int task, const std::string& input, const std::string& reason = {},
+              const std::string& leftover = {});
   // "N converted, M failed".
   void Summary();
 

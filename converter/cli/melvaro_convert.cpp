@@ -116,6 +116,13 @@ TOutputOptions Mp3Options(const std::string& fileName) {
   return options;
 }
 
+// A run that ends early keeps what it wrote (an empty output is removed).
+bool HasData(const std::string& path) {
+  std::error_code error;
+  const auto size = std::filesystem::file_size(path, error);
+  return !error && size > 0;
+}
+
 // Ctrl+C reaches the event loop through a pipe.
 int InterruptPipe[2] = {-1, -1};
 void OnInterrupt(int) {
@@ -190,7 +197,7 @@ int main(int argc, char** argv) {
         if (finished)
           console.Converted(index, entry.Input, entry.Output);
         else
-          console.Failed(index, entry.Input);
+          console.Failed(index, entry.Input, {}, HasData(entry.Output) ? entry.Output : "");
       }
     };
 
