@@ -55,13 +55,9 @@ QTreeWidgetItem* TFileListView::AppendRow(const QString& caption, const QString&
   return item;
 }
 
-QTreeWidgetItem* TFileListView::Row(int index) const {
-  return topLevelItem(index);
-}
+QTreeWidgetItem* TFileListView::Row(int index) const { return topLevelItem(index); }
 
-int TFileListView::RowCount() const {
-  return topLevelItemCount();
-}
+int TFileListView::RowCount() const { return topLevelItemCount(); }
 
 void TFileListView::dragEnterEvent(QDragEnterEvent* event) {
   if (LocalPaths(event->mimeData()).isEmpty()) return event->ignore();

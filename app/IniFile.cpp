@@ -21,7 +21,8 @@ QStringList ReadLines(const QString& fileName, bool* existed) {
 // The section name of a "[name]" line, or a null string for other lines.
 QString SectionOf(const QString& line) {
   const QString t = line.trimmed();
-  if (t.size() >= 2 && t.startsWith(u'[') && t.endsWith(u']')) return t.mid(1, t.size() - 2).trimmed();
+  if (t.size() >= 2 && t.startsWith(u'[') && t.endsWith(u']'))
+    return t.mid(1, t.size() - 2).trimmed();
   return {};
 }
 

@@ -31,9 +31,7 @@ const QString Blank4 = QStringLiteral("    ");
 const QString DoneText = QStringLiteral("    Done");
 const QString PleaseWaitText = QStringLiteral("    Please wait ...");
 
-std::string NativePath(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
+std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
 QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int top, int width,
                         int height) {
@@ -144,9 +142,7 @@ void TForm1::FormCreate() {
   OutputFolder = folders.OutputFolder;
 }
 
-bool TForm1::Converting() const {
-  return StopButton->isEnabled();
-}
+bool TForm1::Converting() const { return StopButton->isEnabled(); }
 
 QString TForm1::LibraryFolder() const {
   return QCoreApplication::applicationDirPath() + QStringLiteral("/Lib");
@@ -175,7 +171,8 @@ void TForm1::AddFiles(const QStringList& files) {
       lvFiles->setUpdatesEnabled(false);
       const QFileInfo info(path);
       const qint64 size = info.exists() ? info.size() : -1;
-      QTreeWidgetItem* row = lvFiles->AppendRow(FileNamePart(path), QString(), QString(), QString());
+      QTreeWidgetItem* row =
+          lvFiles->AppendRow(FileNamePart(path), QString(), QString(), QString());
       // Keeps the window painting during a long list; user input waits, so
       // no second Add or Convert can start in the middle of this one.
       QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -213,9 +210,7 @@ void TForm1::Clear() {
   lvFiles->setUpdatesEnabled(true);
 }
 
-void TForm1::Settings() {
-  Fset->exec();
-}
+void TForm1::Settings() { Fset->exec(); }
 
 void TForm1::Help() {
   Shell.Open(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.htm"));

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFileInfo>
 
-
 QString SameFileKey(const QString& path) {
   const QFileInfo info(path);
   if (const QString real = info.canonicalFilePath(); !real.isEmpty()) return real;

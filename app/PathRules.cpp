@@ -5,13 +5,9 @@ QString WithSeparator(const QString& folder) {
   return folder;
 }
 
-QString FileNamePart(const QString& path) {
-  return path.mid(path.lastIndexOf(u'/') + 1);
-}
+QString FileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/') + 1); }
 
-QString FolderPart(const QString& path) {
-  return path.left(path.lastIndexOf(u'/') + 1);
-}
+QString FolderPart(const QString& path) { return path.left(path.lastIndexOf(u'/') + 1); }
 
 QString OutputFileName(const QString& outputFolder, const QString& inputPath, const QString& ext) {
   QString t = outputFolder + FileNamePart(inputPath);

@@ -34,7 +34,8 @@ TFset::TFset(TForm1& form1, TShell& shell)
   // Browse button, and wraps when that is not enough.
   const int labelWidth = 208 - 16 - 4;
   QFont font = label->font();
-  while (QFontMetrics(font).horizontalAdvance(label->text()) > labelWidth && font.pointSizeF() > 7.0)
+  while (QFontMetrics(font).horizontalAdvance(label->text()) > labelWidth &&
+         font.pointSizeF() > 7.0)
     font.setPointSizeF(font.pointSizeF() - 0.5);
   label->setFont(font);
   label->setWordWrap(true);
@@ -89,6 +90,4 @@ void TFset::Ok() {
   accept();
 }
 
-void TFset::Cancel() {
-  reject();
-}
+void TFset::Cancel() { reject(); }

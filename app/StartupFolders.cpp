@@ -13,8 +13,8 @@ QString ReadSavedOutputFolder(const QString& settingsFolder) {
 
 TStartupFolders LoadStartupFolders(TShell& shell) {
   TStartupFolders folders;
-  folders.SettingsFolder = WithSeparator(shell.ConfigFolder()) + QStringLiteral("tarvik/") +
-                           AppTitle + u'/';
+  folders.SettingsFolder =
+      WithSeparator(shell.ConfigFolder()) + QStringLiteral("tarvik/") + AppTitle + u'/';
   folders.OutputFolder = WithSeparator(shell.DocumentsFolder()) + QStringLiteral("Temp/");
 
   const QString saved = ReadSavedOutputFolder(folders.SettingsFolder);

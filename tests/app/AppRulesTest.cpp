@@ -35,9 +35,9 @@ TEST(SizeText, FollowsTheKilobyteAndMegabyteSteps) {
     qint64 bytes;
     const char* text;
   } cases[] = {
-      {0, "0KB"},          {1, "1KB"},          {1023, "1KB"},         {-1, "1KB"},
-      {1024, "1KB"},       {2047, "1KB"},       {2048, "2KB"},         {1048575, "1023KB"},
-      {1048576, "2MB"},    {2097151, "2MB"},    {2097152, "3MB"},      {5368709120LL, "5121MB"},
+      {0, "0KB"},         {1, "1KB"},       {1023, "1KB"},    {-1, "1KB"},
+      {1024, "1KB"},      {2047, "1KB"},    {2048, "2KB"},    {1048575, "1023KB"},
+      {1048576, "2MB"},   {2097151, "2MB"}, {2097152, "3MB"}, {5368709120LL, "5121MB"},
       {INT64_MIN, "1KB"},
   };
   for (const auto& c : cases) EXPECT_EQ(SizeText(c.bytes), QString(c.text)) << c.bytes;
@@ -48,10 +48,14 @@ TEST(PathRules, SeparatorRuleLeavesShortTextsAlone) {
     const char* in;
     const char* out;
   } cases[] = {
-      {"/home/u/Music", "/home/u/Music/"}, {"/home/u/Music/", "/home/u/Music/"},
-      {"/mnt", "/mnt/"},                   {"/", "/"},
-      {"", ""},                            {"D:", "D:"},
-      {"/ab", "/ab"},                      {"abcd", "abcd/"},
+      {"/home/u/Music", "/home/u/Music/"},
+      {"/home/u/Music/", "/home/u/Music/"},
+      {"/mnt", "/mnt/"},
+      {"/", "/"},
+      {"", ""},
+      {"D:", "D:"},
+      {"/ab", "/ab"},
+      {"abcd", "abcd/"},
   };
   for (const auto& c : cases) EXPECT_EQ(WithSeparator(c.in), QString(c.out)) << c.in;
 }
@@ -62,12 +66,9 @@ TEST(PathRules, OutputNameReplacesTheExtensionOfTheLastElement) {
     const char* input;
     const char* output;
   } cases[] = {
-      {"/out/", "/in/song.wav", "/out/song.mp3"},
-      {"/out/", "/in/a.b.ogg", "/out/a.b.mp3"},
-      {"/out/", "/in/noext", "/out/noext.mp3"},
-      {"/out/", "/in.d/noext", "/out/noext.mp3"},
-      {"/out.d/", "/in/noext", "/out.d/noext.mp3"},
-      {"/out/", "/in/.hidden", "/out/.mp3"},
+      {"/out/", "/in/song.wav", "/out/song.mp3"},   {"/out/", "/in/a.b.ogg", "/out/a.b.mp3"},
+      {"/out/", "/in/noext", "/out/noext.mp3"},     {"/out/", "/in.d/noext", "/out/noext.mp3"},
+      {"/out.d/", "/in/noext", "/out.d/noext.mp3"}, {"/out/", "/in/.hidden", "/out/.mp3"},
       {"/out/", "/in/SONG.MP3", "/out/SONG.mp3"},
   };
   for (const auto& c : cases)
@@ -126,7 +127,9 @@ TEST(IniFile, ReadsTheValueOrTheDefault) {
   const QString file = Q(temp / "Path.INI");
   EXPECT_EQ(ReadIniString(file, "Output", "Path", "NoCode"), "NoCode");  // no file
 
-  WriteFile(file, "; comment\r\n[Other]\r\nPath=/wrong\r\n[ output ]\r\n  PATH = \"/home/u/My Music\" \r\n");
+  WriteFile(
+      file,
+      "; comment\r\n[Other]\r\nPath=/wrong\r\n[ output ]\r\n  PATH = \"/home/u/My Music\" \r\n");
   EXPECT_EQ(ReadIniString(file, "Output", "Path", "NoCode"), "/home/u/My Music");
   EXPECT_EQ(ReadIniString(file, "Output", "Missing", "NoCode"), "NoCode");
   EXPECT_EQ(ReadIniString(file, "Missing", "Path", "NoCode"), "NoCode");
@@ -174,8 +177,8 @@ TEST(AudioFiles, DialogFilterAndDroppedFolders) {
   TempFolder temp;
   const QString root = Q(temp.path().string());
   QDir().mkpath(root + "/drop/sub");
-  for (const char* name : {"/drop/b.wav", "/drop/a.MP3", "/drop/notes.txt", "/drop/sub/c.flac",
-                           "/single.txt"})
+  for (const char* name :
+       {"/drop/b.wav", "/drop/a.MP3", "/drop/notes.txt", "/drop/sub/c.flac", "/single.txt"})
     WriteFile(root + name, "x");
   QFile::link(root + "/drop", root + "/drop/sub/loop");  // must not be followed
   EXPECT_EQ(ExpandDroppedPaths({root + "/single.txt", root + "/drop"}),
@@ -187,7 +190,8 @@ TEST(DesktopShell, UserFoldersFollowTheXdgSettings) {
   TempFolder temp;
   const QString config = Q(temp / "config");
   QDir().mkpath(config);
-  WriteFile(config + "/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"" + (Q(temp / "Papers")).toUtf8() + "\"\n");
+  WriteFile(config + "/user-dirs.dirs",
+            "XDG_DOCUMENTS_DIR=\"" + (Q(temp / "Papers")).toUtf8() + "\"\n");
   QDir().mkpath(Q(temp / "Papers"));
   qputenv("XDG_CONFIG_HOME", config.toUtf8());
   TDesktopShell shell;

@@ -43,7 +43,8 @@ void MakeTaggedWav(const QString& path, const QList<QPair<QByteArray, QByteArray
   QByteArray body = "WAVE";
   body += "fmt " + u32(16) + u16(1) + u16(2) + u32(44100) + u32(44100 * 4) + u16(4) + u16(16);
   body += "LIST" + u32(info.size()) + info;
-  body += "data" + u32(dataSize) + QByteArray(reinterpret_cast<const char*>(samples.data()), dataSize);
+  body +=
+      "data" + u32(dataSize) + QByteArray(reinterpret_cast<const char*>(samples.data()), dataSize);
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(path));
   file.write("RIFF" + u32(body.size()) + body);
@@ -79,7 +80,8 @@ class ConvertTest : public QObject {
     QVERIFY(audio);
     QCOMPARE(audio->sampleRate, 44100);
     QCOMPARE(audio->channels, 2);
-    const double found = MediaFixtures::DominantFrequency(MediaFixtures::DecodeAudio(path.toStdString()));
+    const double found =
+        MediaFixtures::DominantFrequency(MediaFixtures::DecodeAudio(path.toStdString()));
     QVERIFY2(qAbs(found - frequency) < frequency * 0.02, qPrintable(QString::number(found)));
   }
 
@@ -106,7 +108,8 @@ class ConvertTest : public QObject {
     form.ConvertButton->click();
     QVERIFY(form.StopButton->isEnabled() && !form.ConvertButton->isEnabled());
     QCOMPARE(Column(form, TFileListView::ColName), QStringList({"first.wav", "third.flac"}));
-    QCOMPARE(Column(form, TFileListView::ColPath), QStringList({In("first.wav"), In("third.flac")}));
+    QCOMPARE(Column(form, TFileListView::ColPath),
+             QStringList({In("first.wav"), In("third.flac")}));
 
     QTRY_COMPARE_WITH_TIMEOUT(Shell.Opened.size(), 1, BatchTimeoutMs);
     QCOMPARE(Shell.Opened.first(), form.OutputFolder);

@@ -13,12 +13,12 @@ class TRecordingShell : public TShell {
   QString Config;     // the user's configuration folder
   QString Documents;  // the user's documents folder
 
-  QStringList Opened;                // every path handed to the open action
-  QList<QStringList> FileAnswers;    // next answers of the file dialog (empty = cancel)
-  QStringList FileDialogFolders;     // initial folder of each file dialog
-  QStringList FileDialogFilters;     // filter of each file dialog
-  QStringList FolderAnswers;         // next answers of the folder picker ("" = cancel)
-  QStringList Errors;                // texts shown by the error display
+  QStringList Opened;              // every path handed to the open action
+  QList<QStringList> FileAnswers;  // next answers of the file dialog (empty = cancel)
+  QStringList FileDialogFolders;   // initial folder of each file dialog
+  QStringList FileDialogFilters;   // filter of each file dialog
+  QStringList FolderAnswers;       // next answers of the folder picker ("" = cancel)
+  QStringList Errors;              // texts shown by the error display
 
   void Open(const QString& path) override { Opened.append(path); }
   QStringList PickFiles(QWidget*, const QString& initialFolder, const QString& filter) override {

@@ -43,7 +43,8 @@ class WindowTest : public QObject {
     const QString path = Root() + "/in/" + name;
     QDir().mkpath(Root() + "/in");
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || !file.resize(size)) qFatal("cannot make %s", qPrintable(path));
+    if (!file.open(QIODevice::WriteOnly) || !file.resize(size))
+      qFatal("cannot make %s", qPrintable(path));
     return path;
   }
 
@@ -78,11 +79,14 @@ class WindowTest : public QObject {
   }
 
   void savedFolderIsUsedFromTheNextStart_data() {
-    QTest::addColumn<QString>("saved");      // relative to the temporary folder
-    QTest::addColumn<QString>("expected");   // "" = the default folder
-    QTest::newRow("folder") << "/music/new" << "/music/new/";
-    QTest::newRow("with separator") << "/music/" << "/music/";
-    QTest::newRow("NoCode") << "NoCode" << "";
+    QTest::addColumn<QString>("saved");     // relative to the temporary folder
+    QTest::addColumn<QString>("expected");  // "" = the default folder
+    QTest::newRow("folder") << "/music/new"
+                            << "/music/new/";
+    QTest::newRow("with separator") << "/music/"
+                                    << "/music/";
+    QTest::newRow("NoCode") << "NoCode"
+                            << "";
   }
   void savedFolderIsUsedFromTheNextStart() {
     QFETCH(QString, saved);
@@ -154,8 +158,8 @@ class WindowTest : public QObject {
 
   void addRemoveAndClear() {
     TForm1 form(Shell);
-    const QStringList files = {MakeFile("empty.wav", 0),   MakeFile("small.wav", 1023),
-                               MakeFile("k.flac", 1024),   MakeFile("big.mp3", 1048576),
+    const QStringList files = {MakeFile("empty.wav", 0), MakeFile("small.wav", 1023),
+                               MakeFile("k.flac", 1024), MakeFile("big.mp3", 1048576),
                                Root() + "/in/gone.ogg"};
     Shell.FileAnswers = {files, {}, {files[1]}};
 
@@ -165,7 +169,8 @@ class WindowTest : public QObject {
     QVERIFY(form.OpenDialogFilter.startsWith("Audio Files|*.wav;*.au;*.aiff;"));
     QCOMPARE(Column(form, TFileListView::ColName),
              QStringList({"empty.wav", "small.wav", "k.flac", "big.mp3", "gone.ogg"}));
-    QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"0KB", "1KB", "1KB", "2MB", "1KB"}));
+    QCOMPARE(Column(form, TFileListView::ColSize),
+             QStringList({"0KB", "1KB", "1KB", "2MB", "1KB"}));
     QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({"", "", "", "", ""}));
     QCOMPARE(Column(form, TFileListView::ColPath), files);
     QCOMPARE(form.BTips->text(), QString("    Done"));
@@ -220,7 +225,8 @@ class WindowTest : public QObject {
     form.AddFiles({MakeFile("song.wav", 10), MakeFile("two.wav", 10), MakeFile("three.wav", 10)});
 
     form.Progress(0, 5000, 10000);
-    QCOMPARE(form.BTips->text(), QString("    File: 1 of 3        Completed: 50%            song.wav"));
+    QCOMPARE(form.BTips->text(),
+             QString("    File: 1 of 3        Completed: 50%            song.wav"));
     QCOMPARE(form.lvFiles->Row(0)->text(TFileListView::ColStatus), QString("50%"));
     QCOMPARE(form.ProgressBar1->maximum(), 10000);
     QCOMPARE(form.ProgressBar1->value(), 5000);
@@ -233,7 +239,8 @@ class WindowTest : public QObject {
     // No length known: the time reached, and a busy gauge instead of a division by zero.
     form.Progress(1, 65000, -1);
     QCOMPARE(form.lvFiles->Row(1)->text(TFileListView::ColStatus), QString("1:05"));
-    QCOMPARE(form.BTips->text(), QString("    File: 2 of 3        Completed: 1:05            two.wav"));
+    QCOMPARE(form.BTips->text(),
+             QString("    File: 2 of 3        Completed: 1:05            two.wav"));
     QCOMPARE(form.ProgressBar1->maximum(), 0);
     form.Progress(1, 66000, 0);
     QCOMPARE(form.lvFiles->Row(1)->text(TFileListView::ColStatus), QString("1:06"));
