@@ -2,11 +2,14 @@
 // engine run on worker threads, their events come back as queued calls.
 #include <QCryptographicHash>
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QFile>
 #include <QLabel>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QUrl>
 #include <memory>
 
 #include "app/FileListView.h"
@@ -134,6 +137,13 @@ class ConvertTest : public QObject {
     // Let the first file run a while so that its reports are under way.
     QTRY_VERIFY_WITH_TIMEOUT(form.lvFiles->Row(0)->text(TFileListView::ColStatus).endsWith("%"),
                              BatchTimeoutMs);
+    // Rows must stay in step with the tasks: nothing can be dropped now.
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(In("b.wav"))});
+    QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(form.lvFiles->viewport(), &enter);
+    QVERIFY(!enter.isAccepted());
+    QCOMPARE(form.lvFiles->RowCount(), 3);
     form.StopButton->click();
 
     // The stopped task's last report and its end come before "Done", not after.
