@@ -23,11 +23,11 @@ RealVideoLibraryBinding::RealVideoLibraryBinding() : LibraryBinding("drvc.so", "
 
 bool RealVideoLibraryBinding::LookUpSet(const char* prefix, RealVideoEntryPoints& set) {
   bool ok = true;
-#define MELVARO_REALVIDEO_LOOKUP(name, type)                              \
-  if (ok) {                                                               \
-    void* address = nullptr;                                              \
-    ok = LookUp((std::string(prefix) + #name).c_str(), address);          \
-    set.name = reinterpret_cast<type>(address);                           \
+#define MELVARO_REALVIDEO_LOOKUP(name, type)                     \
+  if (ok) {                                                      \
+    void* address = nullptr;                                     \
+    ok = LookUp((std::string(prefix) + #name).c_str(), address); \
+    set.name = reinterpret_cast<type>(address);                  \
   }
   MELVARO_REALVIDEO_ENTRY_POINTS(MELVARO_REALVIDEO_LOOKUP)
 #undef MELVARO_REALVIDEO_LOOKUP

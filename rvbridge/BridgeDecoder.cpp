@@ -13,10 +13,10 @@ AVCodec Description(const char* name, const char* longName, AVCodecID id) {
 }
 
 const BridgeDecoder Decoders[] = {
-    {Description("veltorv30", "RealVideo 3.0", AV_CODEC_ID_RV30), rv_bridge_init,
-     rv_bridge_decode, rv_bridge_close},
-    {Description("veltorv40", "RealVideo 4.0", AV_CODEC_ID_RV40), rv_bridge_init,
-     rv_bridge_decode, rv_bridge_close},
+    {Description("veltorv30", "RealVideo 3.0", AV_CODEC_ID_RV30), rv_bridge_init, rv_bridge_decode,
+     rv_bridge_close},
+    {Description("veltorv40", "RealVideo 4.0", AV_CODEC_ID_RV40), rv_bridge_init, rv_bridge_decode,
+     rv_bridge_close},
 };
 
 }  // namespace

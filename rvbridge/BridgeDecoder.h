@@ -18,8 +18,8 @@ struct BridgeDecoder {
   // sees it, since it expects its private codec record behind every AVCodec.
   AVCodec Codec;
   int (*Init)(RVBridgeContext& context, AVCodecContext& codec);
-  int (*Decode)(RVBridgeContext& context, AVCodecContext& codec, AVFrame& picture,
-                int& gotPicture, const AVPacket& packet);
+  int (*Decode)(RVBridgeContext& context, AVCodecContext& codec, AVFrame& picture, int& gotPicture,
+                const AVPacket& packet);
   int (*Close)(RVBridgeContext& context);
 };
 

@@ -59,8 +59,8 @@ int SendToBridge(AVCodecContext& context, const AVPacket* packet) {
   }
   if (session->Waiting) return AVERROR(EAGAIN);
   int gotPicture = 0;
-  if (session->Decoder.Decode(session->Context, context, *session->Picture, gotPicture,
-                              *packet) < 0)
+  if (session->Decoder.Decode(session->Context, context, *session->Picture, gotPicture, *packet) <
+      0)
     return AVERROR_INVALIDDATA;
   session->Waiting = gotPicture != 0;
   return 0;

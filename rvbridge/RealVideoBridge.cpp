@@ -101,8 +101,7 @@ bool ParseRVPacket(const uint8_t* packet, int size, RVPacketLayout& layout) {
 int RVPictureBufferSize(int width, int height) {
   const int luma = width * height;
   // Where a reader that rounds the chroma size up ends in the V plane.
-  const int chromaEnd =
-      luma + luma / 4 + ((height + 1) / 2 - 1) * (width / 2) + (width + 1) / 2;
+  const int chromaEnd = luma + luma / 4 + ((height + 1) / 2 - 1) * (width / 2) + (width + 1) / 2;
   const int planes = luma * 3 / 2;
   return (chromaEnd > planes ? chromaEnd : planes) + ReadPadding;
 }
@@ -127,8 +126,8 @@ int rv_bridge_init(RVBridgeContext& context, AVCodecContext& codec) {
   const bool sendSizes = codec.codec_tag <= LastTagWithSizes && version >= FirstVersionWithSizes;
   if (sendSizes && codec.extradata_size < int(8 + 2 * sizeCount - 2)) return -1;
 
-  RVInitParams params{RVInitKind, uint16_t(codec.width), uint16_t(codec.height), 0, 0,
-                      subFormat, 1, version};
+  RVInitParams params{RVInitKind, uint16_t(codec.width), uint16_t(codec.height), 0, 0, subFormat, 1,
+                      version};
   int status = context.Library.Init(&params, &context.Handle);
   if (status < 0) {
     // A refused Init hands out no decoder to free.
@@ -163,8 +162,8 @@ int rv_bridge_decode(RVBridgeContext& context, AVCodecContext& codec, AVFrame& p
   RVPacketLayout layout;
   if (!ParseRVPacket(packet.data, packet.size, layout)) return -1;
 
-  RVTransformIn in{uint32_t(layout.DataLength), 0, layout.SegmentCountMinusOne,
-                   layout.Segments, 0, TimestampMs(codec, packet)};
+  RVTransformIn in{uint32_t(layout.DataLength), 0, layout.SegmentCountMinusOne, layout.Segments, 0,
+                   TimestampMs(codec, packet)};
   RVTransformOut out{};
   int status;
   try {
@@ -180,16 +179,14 @@ int rv_bridge_decode(RVBridgeContext& context, AVCodecContext& codec, AVFrame& p
 
   const int width = int(out.Width);
   const int height = int(out.Height);
-  if (out.Width > 0xFFFF || out.Height > 0xFFFF ||
-      !DeliveredSizeUsable(width, height, context)) {
+  if (out.Width > 0xFFFF || out.Height > 0xFFFF || !DeliveredSizeUsable(width, height, context)) {
     AVU.av_log(&codec, AV_LOG_ERROR, "RVTransform() delivered %ux%u for a %dx%d stream\n",
                out.Width, out.Height, context.Width, context.Height);
     return -1;
   }
   uint8_t* source = context.Buffer1;
   if (width != context.Width || height != context.Height) {
-    ScaleYUV420Up(context.Buffer1, width, height, context.Buffer2, context.Width,
-                  context.Height);
+    ScaleYUV420Up(context.Buffer1, width, height, context.Buffer2, context.Width, context.Height);
     if (width == context.Width || height == context.Height) source = context.Buffer2;
   }
 

@@ -44,7 +44,7 @@ struct RVBridgeContext {
   RVBridgeContext(const RVBridgeContext&) = delete;
   RVBridgeContext& operator=(const RVBridgeContext&) = delete;
 
-  RealVideoEntryPoints Library;    // copied from the bound slots at init
+  RealVideoEntryPoints Library;  // copied from the bound slots at init
   RVDecoderHandle Handle = nullptr;
   // Each RVPictureBufferSize(Width, Height) bytes: the library decodes into
   // buffer 1; a smaller picture is enlarged through buffer 2.
@@ -54,7 +54,7 @@ struct RVBridgeContext {
   const uint8_t* Source = nullptr;
   // Buffers of the handed-out pictures; freed once the last one comes back.
   AVBufferPool* Pictures = nullptr;
-  int Width = 0;                    // the stream's picture, from the codec context
+  int Width = 0;  // the stream's picture, from the codec context
   int Height = 0;
 };
 

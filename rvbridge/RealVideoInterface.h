@@ -16,37 +16,37 @@ extern "C" {
 
 // Handed to Init.
 struct RVInitParams {
-  uint16_t Kind;          // always 11
+  uint16_t Kind;  // always 11
   uint16_t Width;
   uint16_t Height;
-  int16_t Reserved1;      // 0
-  int32_t Reserved2;      // 0
-  uint32_t SubFormat;     // first word of the stream's extra data, big-endian
-  uint32_t One;           // always 1
-  uint32_t Version;       // second word of the stream's extra data, big-endian
+  int16_t Reserved1;   // 0
+  int32_t Reserved2;   // 0
+  uint32_t SubFormat;  // first word of the stream's extra data, big-endian
+  uint32_t One;        // always 1
+  uint32_t Version;    // second word of the stream's extra data, big-endian
 };
 
 // The only custom message sent: the picture sizes a RealVideo 3.0 stream may
 // switch between, as 2 x Count values (width, height pairs).
 struct RVCustomMessage {
-  uint32_t Type;          // RVCustomMessageSizes
+  uint32_t Type;  // RVCustomMessageSizes
   uint32_t Count;
   int32_t* Values;
 };
 
 struct RVTransformIn {
-  uint32_t DataLength;    // bytes of frame data
-  uint32_t Reserved1;     // 0
+  uint32_t DataLength;  // bytes of frame data
+  uint32_t Reserved1;   // 0
   uint32_t SegmentCountMinusOne;
   const uint8_t* Segments;  // (count) entries of 8 bytes, passed unread
-  uint32_t Reserved2;     // 0
-  uint32_t Timestamp;     // milliseconds
+  uint32_t Reserved2;       // 0
+  uint32_t Timestamp;       // milliseconds
 };
 
 // Zeroed before each Transform.
 struct RVTransformOut {
   uint32_t Unused[3];
-  uint32_t Width;         // size of the picture the library delivered
+  uint32_t Width;  // size of the picture the library delivered
   uint32_t Height;
 };
 

@@ -70,7 +70,7 @@ void ScaleYUV420Up(uint8_t* source, int ws, int hs, uint8_t* destination, int wd
                  to.Width[c]);
   } else if (wd == ws && hd > hs) {
     for (int c = 0; c < 3; ++c)
-      ColumnPass(source + from.Offset[c], from.Height[c], destination + to.Offset[c],
-                 to.Height[c], to.Width[c]);
+      ColumnPass(source + from.Offset[c], from.Height[c], destination + to.Offset[c], to.Height[c],
+                 to.Width[c]);
   }
 }

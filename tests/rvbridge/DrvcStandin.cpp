@@ -2,11 +2,11 @@
 // and the records it receives and delivers a known picture. The build chooses
 // which name sets it exports (DRVC_STANDIN_RV40, DRVC_STANDIN_RV20) and may
 // leave out the "RV40toYUV420Transform" name (DRVC_STANDIN_RV40_NO_TRANSFORM).
+#include "tests/rvbridge/DrvcStandin.h"
+
 #include <algorithm>
 #include <cstring>
 #include <stdexcept>
-
-#include "tests/rvbridge/DrvcStandin.h"
 
 namespace {
 
@@ -80,20 +80,20 @@ void Paint(uint8_t* picture, uint32_t w, uint32_t h) {
 
 DRVC_EXPORT DrvcStandinState* drvc_standin_state() { return &State; }
 
-#define DRVC_EXPORT_SET(prefix)                                                               \
-  DRVC_EXPORT int32_t prefix##CustomMessage(RVCustomMessage* m, RVDecoderHandle h) {         \
-    return CustomMessage(m, h);                                                              \
-  }                                                                                          \
-  DRVC_EXPORT int32_t prefix##Free(RVDecoderHandle h) { return Free(h); }                    \
-  DRVC_EXPORT int32_t prefix##HiveMessage(void* m, RVDecoderHandle h) {                      \
-    return HiveMessage(m, h);                                                                \
-  }                                                                                          \
+#define DRVC_EXPORT_SET(prefix)                                                      \
+  DRVC_EXPORT int32_t prefix##CustomMessage(RVCustomMessage* m, RVDecoderHandle h) { \
+    return CustomMessage(m, h);                                                      \
+  }                                                                                  \
+  DRVC_EXPORT int32_t prefix##Free(RVDecoderHandle h) { return Free(h); }            \
+  DRVC_EXPORT int32_t prefix##HiveMessage(void* m, RVDecoderHandle h) {              \
+    return HiveMessage(m, h);                                                        \
+  }                                                                                  \
   DRVC_EXPORT int32_t prefix##Init(RVInitParams* p, RVDecoderHandle* h) { return Init(p, h); }
 
-#define DRVC_EXPORT_TRANSFORM(prefix)                                                         \
-  DRVC_EXPORT int32_t prefix##Transform(const uint8_t* d, uint8_t* p, RVTransformIn* i,      \
-                                        RVTransformOut* o, RVDecoderHandle h) {              \
-    return Transform(d, p, i, o, h);                                                         \
+#define DRVC_EXPORT_TRANSFORM(prefix)                                                   \
+  DRVC_EXPORT int32_t prefix##Transform(const uint8_t* d, uint8_t* p, RVTransformIn* i, \
+                                        RVTransformOut* o, RVDecoderHandle h) {         \
+    return Transform(d, p, i, o, h);                                                    \
   }
 
 #if DRVC_STANDIN_RV40

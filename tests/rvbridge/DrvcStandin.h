@@ -25,9 +25,9 @@ struct DrvcStandinState {
   RVCustomMessage Message = {};
   int32_t MessageValues[16] = {};
   RVTransformIn TransformIn = {};
-  uint8_t Segments[16] = {};    // the first bytes of the last segment table
+  uint8_t Segments[16] = {};  // the first bytes of the last segment table
   uint8_t FirstDataByte = 0;
-  uint8_t* Picture = nullptr;   // destination of the last Transform
+  uint8_t* Picture = nullptr;  // destination of the last Transform
   RVDecoderHandle GivenHandle = nullptr;
   RVDecoderHandle FreedHandle = nullptr;
 };

@@ -43,7 +43,7 @@ class RealVideoBridge : public ::testing::Test {
     ASSERT_NE(state, nullptr);
     Library = state();
     *Library = DrvcStandinState{};  // the test program may run every case in one process
-    dlclose(handle);  // the loader keeps its own reference
+    dlclose(handle);                // the loader keeps its own reference
     Codec = AVC.avcodec_alloc_context3(nullptr);
     Frame = AVU.av_frame_alloc();
     Packet = AVC.av_packet_alloc();
@@ -132,13 +132,12 @@ TEST_P(RealVideoBridgeInit, HandsOverTheStreamAndItsPictureSizes) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RealVideoBridgeInit,
-    ::testing::Values(MessageCase{"RV30NewVersion", TagRV30, 0x02, true},
-                      MessageCase{"RV20NewVersion", TagRV20, 0x02, true},
-                      MessageCase{"RV30OldVersion", TagRV30, 0x01, false},
-                      MessageCase{"RV40NewVersion", TagRV40, 0x02, false}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Cases, RealVideoBridgeInit,
+                         ::testing::Values(MessageCase{"RV30NewVersion", TagRV30, 0x02, true},
+                                           MessageCase{"RV20NewVersion", TagRV20, 0x02, true},
+                                           MessageCase{"RV30OldVersion", TagRV30, 0x01, false},
+                                           MessageCase{"RV40NewVersion", TagRV40, 0x02, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(RealVideoBridge, RefusesStreamsBeforeTheLibraryReadsThem) {
   struct Case {
@@ -205,8 +204,18 @@ TEST(RealVideoPacket, HeaderIsOneBytePlusEightPerSegment) {
     int headerBytes;
   } cases[] = {
       {std::vector<uint8_t>(20, 0), true, 9},  // c = 0
-      {[] { std::vector<uint8_t> p(25, 0); p[0] = 2; return p; }(), true, 25},
-      {[] { std::vector<uint8_t> p(24, 0); p[0] = 2; return p; }(), false, 0},
+      {[] {
+         std::vector<uint8_t> p(25, 0);
+         p[0] = 2;
+         return p;
+       }(),
+       true, 25},
+      {[] {
+         std::vector<uint8_t> p(24, 0);
+         p[0] = 2;
+         return p;
+       }(),
+       false, 0},
       {std::vector<uint8_t>(1, 0), false, 0},
       {{}, false, 0},
   };

@@ -30,7 +30,7 @@ bool StartsWith(const std::string& text, const std::string& prefix) {
 
 struct LoadCase {
   const char* name;
-  const char* standin;     // none: the folder holds no drvc.so
+  const char* standin;      // none: the folder holds no drvc.so
   const char* boundPrefix;  // the name set bound; none: not bound
   const char* errorPrefix;  // the library's error text; none: not checked
 };
@@ -64,7 +64,7 @@ TEST_P(RealVideoLoad, BindsOneNameSetOrStaysSilent) {
     ASSERT_NE(handle, nullptr);
     const std::string prefix = c.boundPrefix;
 #define EXPECT_SLOT_BOUND(name, type) \
-    EXPECT_EQ(reinterpret_cast<void*>(DRVC.name), dlsym(handle, (prefix + #name).c_str())) << #name;
+  EXPECT_EQ(reinterpret_cast<void*>(DRVC.name), dlsym(handle, (prefix + #name).c_str())) << #name;
     MELVARO_REALVIDEO_ENTRY_POINTS(EXPECT_SLOT_BOUND)
 #undef EXPECT_SLOT_BOUND
     dlclose(handle);
@@ -76,12 +76,11 @@ TEST_P(RealVideoLoad, BindsOneNameSetOrStaysSilent) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, RealVideoLoad,
-    ::testing::Values(
-        LoadCase{"NoLibrary", nullptr, nullptr, "Load libraray drvc.so error: "},
-        LoadCase{"FirstNameSet", MELVARO_DRVC_STANDIN_RV40, "RV40toYUV420", nullptr},
-        LoadCase{"SecondNameSet", MELVARO_DRVC_STANDIN_RV20, "RV20toYUV420", nullptr},
-        LoadCase{"NeitherSetComplete", MELVARO_DRVC_STANDIN_INCOMPLETE, nullptr,
-                 "Load function RV20toYUV420CustomMessage@drvc.so error: "}),
+    ::testing::Values(LoadCase{"NoLibrary", nullptr, nullptr, "Load libraray drvc.so error: "},
+                      LoadCase{"FirstNameSet", MELVARO_DRVC_STANDIN_RV40, "RV40toYUV420", nullptr},
+                      LoadCase{"SecondNameSet", MELVARO_DRVC_STANDIN_RV20, "RV20toYUV420", nullptr},
+                      LoadCase{"NeitherSetComplete", MELVARO_DRVC_STANDIN_INCOMPLETE, nullptr,
+                               "Load function RV20toYUV420CustomMessage@drvc.so error: "}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RealVideoLoad, UnloadReleasesTheLibraryAndItsDecoders) {
@@ -98,11 +97,11 @@ namespace {
 
 struct ChoiceCase {
   const char* name;
-  bool withLibrary;       // the stand-in drvc.so is in the library folder
-  bool showOwnDecoders;   // rvFFmpeg
-  const char* rv30;       // the decoder found, "" for none
+  bool withLibrary;      // the stand-in drvc.so is in the library folder
+  bool showOwnDecoders;  // rvFFmpeg
+  const char* rv30;      // the decoder found, "" for none
   const char* rv40;
-  bool bridge;            // found decoders are bridge decoders
+  bool bridge;  // found decoders are bridge decoders
 };
 
 void PrintTo(const ChoiceCase& c, std::ostream* os) { *os << c.name; }
@@ -153,8 +152,7 @@ TEST_P(RealVideoDecoderChoice, FollowsTheSetting) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, RealVideoDecoderChoice,
     ::testing::Values(ChoiceCase{"OwnWithLibrary", true, true, "rv30", "rv40", false},
-                      ChoiceCase{"BridgeWithLibrary", true, false, "veltorv30",
-                                 "veltorv40", true},
+                      ChoiceCase{"BridgeWithLibrary", true, false, "veltorv30", "veltorv40", true},
                       ChoiceCase{"OwnWithoutLibrary", false, true, "rv30", "rv40", false},
                       ChoiceCase{"BridgeWithoutLibrary", false, false, "", "", false}),
     [](const auto& info) { return std::string(info.param.name); });
