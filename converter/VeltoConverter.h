@@ -121,6 +121,8 @@ class TCustomAVConverter : public QObject {
   void Stop();
   // Stops every task, waits for each run to end and frees all tasks; cancels
   // starts still pending on the timer. LastError := empty; concurrency := 0.
+  // Owner's thread, outside the event handlers (it waits for the runs whose
+  // threads raise them).
   void ClearTasks();
 
   // Clears the three event handlers under the event lock; safe while tasks
