@@ -151,8 +151,11 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
   } else if (packet) {
     ist.Pts = ist.NextPts;
     if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {
-      if (parameters->sample_rate > 0)
+      // Codecs without a fixed frame size (PCM) state the length per packet.
+      if (parameters->sample_rate > 0 && parameters->frame_size > 0)
         ist.NextPts += 1000000LL * parameters->frame_size / parameters->sample_rate;
+      else if (packet->duration > 0)
+        ist.NextPts += AVU.av_rescale_q(packet->duration, base, AV_TIME_BASE_Q);
     } else if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
       const AVRational rate = ist.Stream->avg_frame_rate.num > 0 ? ist.Stream->avg_frame_rate
                                                                   : ist.Stream->r_frame_rate;

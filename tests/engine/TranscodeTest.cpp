@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "engine/FFmpegHlpr.h"
+#include "medialib/AVCodecHlpr.h"
+#include "medialib/AVFormatHlpr.h"
+#include "medialib/AVUtilHlpr.h"
 #include "tests/engine/EngineRun.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
@@ -31,6 +35,41 @@ void ExpectComponentMp3(const std::string& path, double seconds) {
   EXPECT_NEAR(decoded.Seconds(), seconds, 0.1);
   EXPECT_NEAR(DominantFrequency(decoded, 0), ToneHz, ToneHz * 0.01);
   EXPECT_NEAR(DominantFrequency(decoded, 1), ToneHz, ToneHz * 0.01);
+}
+
+// Two seconds of 16-bit stereo PCM in Matroska whose timestamps jump 20 s
+// forward after the first second.
+void MakeJumpingPcm(const std::string& path) {
+  AVFormatContext* output = nullptr;
+  ASSERT_GE(AVF.avformat_alloc_output_context2(&output, nullptr, "matroska", path.c_str()), 0);
+  AVStream* stream = AVF.avformat_new_stream(output, nullptr);
+  ASSERT_NE(stream, nullptr);
+  stream->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
+  stream->codecpar->codec_id = AV_CODEC_ID_PCM_S16LE;
+  stream->codecpar->sample_rate = 44100;
+  stream->codecpar->ch_layout = AV_CHANNEL_LAYOUT_STEREO;
+  stream->codecpar->bits_per_coded_sample = 16;
+  stream->codecpar->block_align = 4;
+  stream->time_base = {1, 1000};
+  ASSERT_GE(AVF.avio_open2(&output->pb, path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr), 0);
+  ASSERT_GE(AVF.avformat_write_header(output, nullptr), 0);
+  const std::vector<int16_t> tone = ToneSamples(44100, 2, 2.0, ToneHz);
+  AVPacket* packet = AVC.av_packet_alloc();
+  constexpr int Frames = 4410;  // 100 ms
+  for (int block = 0; block < 20; ++block) {
+    ASSERT_GE(AVC.av_new_packet(packet, Frames * 4), 0);
+    std::memcpy(packet->data, tone.data() + static_cast<size_t>(block) * Frames * 2, Frames * 4);
+    packet->pts = packet->dts = AVU.av_rescale_q(block * 100 + (block >= 10 ? 20000 : 0),
+                                                 AVRational{1, 1000}, stream->time_base);
+    packet->duration = AVU.av_rescale_q(100, AVRational{1, 1000}, stream->time_base);
+    packet->stream_index = 0;
+    packet->flags = AV_PKT_FLAG_KEY;
+    ASSERT_GE(AVF.av_interleaved_write_frame(output, packet), 0);
+  }
+  AVC.av_packet_free(&packet);
+  AVF.av_write_trailer(output);
+  AVF.avio_closep(&output->pb);
+  AVF.avformat_free_context(output);
 }
 
 class Transcode : public ::testing::Test {
@@ -291,6 +330,33 @@ TEST_F(Transcode, TwoPassStatisticsFiles) {
     engine.OutputCodecs[0][0].Context->flags |= AV_CODEC_FLAG_PASS2;
     ASSERT_TRUE(RunHere(engine));  // the statistics text is freed with the encoder
     ExpectComponentMp3(folder / "pass2.mp3", 1.0);
+  }
+}
+
+// A forward jump in an input's timestamps is absorbed by its offset unless
+// the timestamps are to be copied.
+TEST_F(Transcode, TimestampDiscontinuity) {
+  const std::string input = folder / "jump.mka";
+  MakeJumpingPcm(input);
+  for (bool copyTimestamps : {false, true}) {
+    SCOPED_TRACE(copyTimestamps);
+    const std::string output = folder / (copyTimestamps ? "kept.mka" : "smooth.mka");
+    RunRecord lines;
+    TCustomFFmpegHlpr engine(lock);
+    engine.Reset();
+    engine.LogHook = {RunRecord::Log, &lines};
+    engine.CopyTimestamps = copyTimestamps;
+    ASSERT_TRUE(engine.OpenInputFile(input)) << engine.LastError;
+    engine.SetAudioCodec("copy");
+    ASSERT_TRUE(engine.OpenOutputFile(output)) << engine.LastError;
+    engine.Verbose = 3;
+    ASSERT_TRUE(RunHere(engine));
+    bool logged = false;
+    for (const std::string& line : lines.lines)
+      if (line == "timestamp discontinuity 20000000, new offset= -20000000") logged = true;
+    EXPECT_EQ(logged, !copyTimestamps) << lines.AllLines();
+    EXPECT_NEAR(Probe(output).duration, copyTimestamps ? 22.0 : 2.0, 0.1);
+    EXPECT_NEAR(DecodeAudio(output).Seconds(), 2.0, 0.01);
   }
 }
 
