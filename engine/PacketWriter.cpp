@@ -2,6 +2,10 @@
 // bitstream filters, then interleaved into the muxer.
 #include <algorithm>
 
+extern "C" {
+#include <libavutil/intreadwrite.h>
+}
+
 #include "engine/FFmpegHlpr.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
@@ -30,6 +34,14 @@ void KeepDtsIncreasing(const AVFormatContext* os, AVPacket* packet, OutputStream
 }  // namespace
 
 void TCustomFFmpegHlpr::WritePacket(AVFormatContext* os, AVPacket* packet, OutputStream& ost) {
+  // The picture's error per plane, for the progress report's PSNR figures.
+  size_t statsSize = 0;
+  if (const uint8_t* stats =
+          AVC.av_packet_get_side_data(packet, AV_PKT_DATA_QUALITY_STATS, &statsSize)) {
+    const int planes = statsSize >= 6 ? std::min<int>(stats[5], 3) : 0;
+    for (int i = 0; i < planes && statsSize >= 8 + 8 * static_cast<size_t>(i + 1); ++i)
+      ost.PictureError[i] = AV_RL64(stats + 8 + 8 * i);
+  }
   // Each filter's output feeds the next; a filter that fails lets the packet
   // through as it was.
   if (!ost.Filters.empty()) {

@@ -77,6 +77,9 @@ struct OutputStream {
   int VideoCrop = 0, TopBand = 0, LeftBand = 0;
   int VideoPad = 0, PadTop = 0, PadBottom = 0, PadLeft = 0, PadRight = 0;
   float Quality = -1;  // lambda of the last coded picture; -1 when none is known
+  // Squared error per plane (Y, U, V) of the last coded picture, from its
+  // packet, when the encoder computes it.
+  uint64_t PictureError[3] = {};
   // PictTmp's buffers: the encoder may hold one while PictTmp moves on to
   // another, which then comes back here instead of being allocated anew.
   AVBufferPool* PictPool = nullptr;

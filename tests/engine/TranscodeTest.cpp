@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -358,6 +359,39 @@ TEST_F(Transcode, TimestampDiscontinuity) {
     EXPECT_NEAR(Probe(output).duration, copyTimestamps ? 22.0 : 2.0, 0.1);
     EXPECT_NEAR(DecodeAudio(output).Seconds(), 2.0, 0.01);
   }
+}
+
+// With a video output the status line counts frames, and with the encoder's
+// PSNR flag it carries the peak signal-to-noise ratio of each plane.
+TEST_F(Transcode, VideoStatusLineWithPsnr) {
+  const std::string input = folder / "clip.avi";
+  VideoSpec spec;
+  spec.seconds = 1;
+  MakeVideo(input, spec);
+  RunRecord lines;
+  TCustomFFmpegHlpr engine(lock);
+  engine.Reset();
+  engine.LogHook = {RunRecord::Log, &lines};
+  ASSERT_TRUE(engine.OpenInputFile(input)) << engine.LastError;
+  engine.SetVideoCodec("mpeg4");
+  engine.AudioDisable = 1;
+  ASSERT_TRUE(engine.OpenOutputFile(folder / "psnr.avi")) << engine.LastError;
+  engine.OutputCodecs[0][0].Context->flags |= AV_CODEC_FLAG_PSNR;
+  engine.ReportInterval = 0;
+  ASSERT_TRUE(RunHere(engine)) << lines.AllLines();
+  std::string last;
+  for (const std::string& line : lines.lines)
+    if (line.rfind("frame=", 0) == 0) last = line;
+  ASSERT_FALSE(last.empty()) << lines.AllLines();
+  double y = 0, u = 0, v = 0, all = 0;
+  const size_t at = last.find("PSNR=");
+  ASSERT_NE(at, std::string::npos) << last;
+  ASSERT_EQ(std::sscanf(last.c_str() + at, "PSNR=Y:%lf U:%lf V:%lf *:%lf", &y, &u, &v, &all), 4)
+      << last;
+  // The pictures' chroma is flat, so U and V may come out error-free (inf).
+  for (double value : {y, u, v, all}) EXPECT_GT(value, 15.0) << last;
+  EXPECT_TRUE(std::isfinite(y)) << last;
+  EXPECT_NE(last.find(" L"), std::string::npos) << last;
 }
 
 TEST_F(Transcode, StopMidFileEndsUnfinishedWithADecodableOutput) {
