@@ -1,8 +1,8 @@
 #include "converter/LogRouting.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <condition_variable>
+#include <cstdio>
 #include <cstring>
 #include <map>
 #include <mutex>
@@ -94,7 +94,8 @@ std::string LogContextPrefix(void* context) {
   if (!context) return {};
   const AVClass* descriptor = *static_cast<const AVClass* const*>(context);
   if (!descriptor) return {};
-  const char* name = descriptor->item_name ? descriptor->item_name(context) : descriptor->class_name;
+  const char* name =
+      descriptor->item_name ? descriptor->item_name(context) : descriptor->class_name;
   char prefix[LogBufferSize];
   std::snprintf(prefix, sizeof prefix, "[%s @ %08X]", name ? name : "",
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(context)));

@@ -1,5 +1,6 @@
-#include "converter/OptionApplication.h"
 #include "converter/OptionRecords.h"
+
+#include "converter/OptionApplication.h"
 
 void ResetOutputOptions(TOutputOptions& options) { options = TOutputOptions{}; }
 

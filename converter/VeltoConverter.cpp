@@ -12,7 +12,6 @@
 #include "converter/VeltoConverter.h"
 
 #include <QTimer>
-
 #include <algorithm>
 #include <filesystem>
 #include <stdexcept>
@@ -81,7 +80,8 @@ bool TCustomAVConverter::LoadLibraries(const std::string& folder, bool versioned
 int TCustomAVConverter::AddInput(const std::string& fileName, const TInputOptions* options) {
   // Without the libraries the engine could not even make its option contexts.
   if (!MediaLibrariesLoaded) {
-    FLastError = MediaLibraryError.empty() ? "The media libraries are not loaded" : MediaLibraryError;
+    FLastError =
+        MediaLibraryError.empty() ? "The media libraries are not loaded" : MediaLibraryError;
     return -1;
   }
   auto task = std::make_unique<TFFmpegHlpr>(FCodecLock);
@@ -274,9 +274,9 @@ void TCustomAVConverter::DoLog(TFFmpegHlpr* sender, int level, const std::string
   if (OnLog) OnLog(sender ? sender->TaskIndex : -1, static_cast<TLogLevel>(level + 1), message);
 }
 
-void TCustomAVConverter::DoProgress(TFFmpegHlpr* sender, int frameNumber, int fps,
-                                    int durationTime, float quality, float bitRate,
-                                    int64_t currentSize, int totalDuration) {
+void TCustomAVConverter::DoProgress(TFFmpegHlpr* sender, int frameNumber, int fps, int durationTime,
+                                    float quality, float bitRate, int64_t currentSize,
+                                    int totalDuration) {
   std::lock_guard<std::recursive_mutex> lock(FEventLock);
   if (OnProgress)
     OnProgress(sender->TaskIndex, frameNumber, fps, durationTime, quality, bitRate, currentSize,
@@ -307,9 +307,9 @@ void TCustomAVConverter::LogHookProc(void* data, TCustomFFmpegHlpr* engine, int 
 void TCustomAVConverter::ProgressHookProc(void* data, TCustomFFmpegHlpr* engine, int frameNumber,
                                           int fps, int durationTime, float quality, float bitRate,
                                           int64_t currentSize, int totalDuration) {
-  static_cast<TCustomAVConverter*>(data)->DoProgress(static_cast<TFFmpegHlpr*>(engine),
-                                                     frameNumber, fps, durationTime, quality,
-                                                     bitRate, currentSize, totalDuration);
+  static_cast<TCustomAVConverter*>(data)->DoProgress(static_cast<TFFmpegHlpr*>(engine), frameNumber,
+                                                     fps, durationTime, quality, bitRate,
+                                                     currentSize, totalDuration);
 }
 
 void TCustomAVConverter::TerminateHookProc(void* data, TCustomFFmpegHlpr* engine) {

@@ -30,7 +30,6 @@
 #pragma once
 
 #include <QObject>
-
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -178,8 +177,8 @@ class TCustomAVConverter : public QObject {
   static void LogHookProc(void* data, TCustomFFmpegHlpr* engine, int level,
                           const std::string& text);
   static void ProgressHookProc(void* data, TCustomFFmpegHlpr* engine, int frameNumber, int fps,
-                               int durationTime, float quality, float bitRate,
-                               int64_t currentSize, int totalDuration);
+                               int durationTime, float quality, float bitRate, int64_t currentSize,
+                               int totalDuration);
   static void TerminateHookProc(void* data, TCustomFFmpegHlpr* engine);
 
   // ---- Written by the owner's thread; the atomics are also read by the
@@ -219,14 +218,14 @@ class TVeltoConverter : public TCustomAVConverter {
   // of 100 or less store 100. RealVideo34Codec: rvFFmpeg by default.
   // ThreadPriority: tpNormal by default.
   using TCustomAVConverter::LogLevel;
-  using TCustomAVConverter::SetLogLevel;
-  using TCustomAVConverter::ProgressInterval;
-  using TCustomAVConverter::SetProgressInterval;
-  using TCustomAVConverter::RealVideo34Codec;
-  using TCustomAVConverter::SetRealVideo34Codec;
-  using TCustomAVConverter::ThreadPriority;
-  using TCustomAVConverter::SetThreadPriority;
   using TCustomAVConverter::OnLog;
   using TCustomAVConverter::OnProgress;
   using TCustomAVConverter::OnTerminate;
+  using TCustomAVConverter::ProgressInterval;
+  using TCustomAVConverter::RealVideo34Codec;
+  using TCustomAVConverter::SetLogLevel;
+  using TCustomAVConverter::SetProgressInterval;
+  using TCustomAVConverter::SetRealVideo34Codec;
+  using TCustomAVConverter::SetThreadPriority;
+  using TCustomAVConverter::ThreadPriority;
 };

@@ -38,7 +38,9 @@ std::vector<PlannedOutput> PlanOutputs(const std::vector<std::string>& inputs,
       const fs::path wantedPath(wanted);
       const std::string stem = wantedPath.stem().string();
       for (int n = 2; taken.count(SameFileKey(entry.Output)); ++n)
-        entry.Output = (wantedPath.parent_path() / (stem + " (" + std::to_string(n) + ")" + extension)).string();
+        entry.Output =
+            (wantedPath.parent_path() / (stem + " (" + std::to_string(n) + ")" + extension))
+                .string();
       entry.Note = wanted + (isInput ? " is one of the inputs" : " is taken by an earlier input") +
                    "; writing " + entry.Output + " instead";
     }

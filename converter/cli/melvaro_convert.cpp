@@ -1,10 +1,9 @@
 // melvaro-convert: converts files to MP3 through the converter component,
 // with the main window's settings, from the command line.
-#include <QCoreApplication>
-#include <QSocketNotifier>
-
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QSocketNotifier>
 #include <algorithm>
 #include <csignal>
 #include <cstdio>
@@ -153,7 +152,7 @@ int main(int argc, char** argv) {
   converter.SetLogLevel(llError);
   std::vector<const PlannedOutput*> entryOfTask;
   std::set<int> setUpFailed;  // tasks without an output: already counted
-  std::vector<char> ended;     // per task, written under the component's event lock
+  std::vector<char> ended;    // per task, written under the component's event lock
 
   for (const PlannedOutput& entry : plan) {
     if (!entry.Note.empty()) console.Note("note: " + entry.Note);
@@ -163,7 +162,8 @@ int main(int argc, char** argv) {
     }
     TInputOptions input;
     input.FileName = entry.Input;
-    if (Lower(std::filesystem::path(entry.Input).extension().string()) == ".dat") input.ForceFormat = "mpeg";
+    if (Lower(std::filesystem::path(entry.Input).extension().string()) == ".dat")
+      input.ForceFormat = "mpeg";
     const int index = converter.AddInput(entry.Input, input);
     if (index < 0) {
       console.Failed(-1, entry.Input, converter.LastError());

@@ -4,13 +4,12 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -235,11 +234,13 @@ TEST_F(ConverterBatch, ATaskThatCannotStartIsReportedAndTheBatchGoesOn) {
     EXPECT_EQ(got.back(), "-1:T");
     got.pop_back();
     std::sort(got.begin(), got.end());
-    for (int i = 0; i < 3; ++i) expected.push_back(std::to_string(i) + (i == c.withoutOutput ? ":F" : ":T"));
+    for (int i = 0; i < 3; ++i)
+      expected.push_back(std::to_string(i) + (i == c.withoutOutput ? ":F" : ":T"));
     EXPECT_EQ(got, expected);
     bool logged = false;
     for (const Event& line : Events('L'))
-      if (line.index == c.withoutOutput && line.text == "Must supply at least one output file") logged = true;
+      if (line.index == c.withoutOutput && line.text == "Must supply at least one output file")
+        logged = true;
     EXPECT_TRUE(logged);
   }
 }

@@ -5,7 +5,6 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -133,7 +132,8 @@ TEST_F(ConverterWithInput, AddOutputFailuresReachLastErrorAndKeepTheTask) {
        "Unknown output format: nonesuch"},
       {folder / "b.mp3", [](TOutputOptions& o) { o.FrameSize = "351x288"; },
        "Frame size must be a multiple of 2"},
-      {folder / "c.mp3", [](TOutputOptions& o) { o.PadTop = 3; }, "Top pad size must be a multiple of 2"},
+      {folder / "c.mp3", [](TOutputOptions& o) { o.PadTop = 3; },
+       "Top pad size must be a multiple of 2"},
       {wav, [](TOutputOptions& o) { o.AudioCodec = "libmp3lame"; },
        "Output file is one of the input files: " + wav},
   };

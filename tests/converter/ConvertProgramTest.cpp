@@ -86,7 +86,7 @@ TEST(ConvertProgramNames, OutputsNeverLandOnAnInputOrOnEachOther) {
       {folder / "in1/a.b.ogg", out + "/a.b.mp3", false},
       {folder / "in1/noext", out + "/noext.mp3", false},
       {folder / "in1/x.wav", out + "/x.mp3", false},
-      {folder / "in2/x.flac", out + "/x (2).mp3", true},        // name taken by an earlier input
+      {folder / "in2/x.flac", out + "/x (2).mp3", true},           // name taken by an earlier input
       {folder / "out/inside.mp3", out + "/inside (2).mp3", true},  // would write over itself
       {folder / "in1/inside.wav", out + "/inside (3).mp3", true},  // the input, then (2), are taken
   };
@@ -156,11 +156,12 @@ TEST(ConvertProgram, ConvertsARealBatchAndSaysWhatItDidWithEveryFile) {
     EXPECT_TRUE(Contains(result.output, "failed: " + broken + ": ")) << result.output;
     EXPECT_TRUE(Contains(result.output, "note: " + out + "/same.mp3 is taken by an earlier input"))
         << result.output;
-    EXPECT_TRUE(Contains(result.output, "note: " + inside + " is one of the inputs")) << result.output;
+    EXPECT_TRUE(Contains(result.output, "note: " + inside + " is one of the inputs"))
+        << result.output;
     EXPECT_TRUE(Contains(result.output, "converted: " + song + " -> " + out + "/song.mp3"));
 
-    for (const std::string& mp3 : {out + "/song.mp3", out + "/same.mp3", out + "/same (2).mp3",
-                                   out + "/inside (2).mp3"})
+    for (const std::string& mp3 :
+         {out + "/song.mp3", out + "/same.mp3", out + "/same (2).mp3", out + "/inside (2).mp3"})
       ExpectMp3(mp3);
     EXPECT_NEAR(MediaFixtures::DominantFrequency(MediaFixtures::DecodeAudio(out + "/same (2).mp3")),
                 660, 15);

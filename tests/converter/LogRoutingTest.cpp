@@ -63,7 +63,8 @@ const AVClass* ProbeClass() {
 
 std::string HexAddress(const void* object) {
   char text[16];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(object)));
+  std::snprintf(text, sizeof text, "%08X",
+                static_cast<unsigned>(reinterpret_cast<uintptr_t>(object)));
   return text;
 }
 
@@ -99,10 +100,10 @@ TEST_F(ConverterLogRouting, LevelFilterFollowsTheEngineScale) {
     int libraryLevel;
     int expected;  // delivered TLogLevel, or -1 for dropped
   } cases[] = {
-      {1, AV_LOG_PANIC, llError},  {1, AV_LOG_ERROR, llError},   {1, AV_LOG_WARNING, llInfo},
-      {1, AV_LOG_INFO, llInfo},    {1, AV_LOG_VERBOSE, -1},      {1, AV_LOG_DEBUG, -1},
-      {0, AV_LOG_ERROR, llError},  {0, AV_LOG_WARNING, -1},      {-1, AV_LOG_ERROR, -1},
-      {2, AV_LOG_VERBOSE, llDebug}, {2, AV_LOG_DEBUG, llDebug},  {2, AV_LOG_TRACE, -1},
+      {1, AV_LOG_PANIC, llError},   {1, AV_LOG_ERROR, llError}, {1, AV_LOG_WARNING, llInfo},
+      {1, AV_LOG_INFO, llInfo},     {1, AV_LOG_VERBOSE, -1},    {1, AV_LOG_DEBUG, -1},
+      {0, AV_LOG_ERROR, llError},   {0, AV_LOG_WARNING, -1},    {-1, AV_LOG_ERROR, -1},
+      {2, AV_LOG_VERBOSE, llDebug}, {2, AV_LOG_DEBUG, llDebug}, {2, AV_LOG_TRACE, -1},
       {3, AV_LOG_TRACE, llAll},
   };
   for (const Case& c : cases) {
@@ -144,7 +145,9 @@ TEST_F(ConverterLogRouting, EachThreadKeepsItsOwnPendingText) {
 
 TEST_F(ConverterLogRouting, EveryLiveComponentReceivesTheLinesInRegistryOrder) {
   std::vector<std::string> order;
-  component.OnLog = [&](int, TLogLevel, const std::string& text) { order.push_back("first:" + text); };
+  component.OnLog = [&](int, TLogLevel, const std::string& text) {
+    order.push_back("first:" + text);
+  };
   {
     TVeltoConverter second;
     second.OnLog = [&](int, TLogLevel, const std::string& text) {

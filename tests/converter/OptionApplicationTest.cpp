@@ -15,7 +15,9 @@ struct RecordingEngine {
   std::string AudioLanguage = "old", SubtitleLanguage = "old";
   unsigned char CopyTimestamps = 7;
 
-  void Call(const std::string& name, const std::string& value) { calls.push_back(name + "(" + value + ")"); }
+  void Call(const std::string& name, const std::string& value) {
+    calls.push_back(name + "(" + value + ")");
+  }
   void Call(const std::string& name, double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
@@ -123,17 +125,50 @@ TOutputOptions EveryFieldSet() {
 TEST(ConverterOutputOptions, ExtraOptionsThenFieldsInRecordOrderThenPreset) {
   RecordingEngine engine;
   ApplyOutputOptions(engine, EveryFieldSet());
-  const std::vector<std::string> expected = {
-      "opt:ab(64000)", "opt:ar(8000)",
-      "OutputFormat(mp3)", "opt:packetsize(2048)", "opt:muxrate(10080000)", "MuxMaxDelay(0.25)",
-      "MuxPreload(0.5)", "AudioCodec(libmp3lame)", "AudioVolume(512)", "AudioChannels(1)",
-      "AudioSampleRate(22050)", "opt:ab(128000)", "opt:abt(4000)", "VideoCodec(mpeg4)",
-      "FrameRate(25)", "FrameSize(352x288)", "AspectRatio(4:3)", "CropTop(2)", "CropBottom(4)",
-      "CropLeft(6)", "CropRight(8)", "PadTop(10)", "PadBottom(12)", "PadLeft(14)",
-      "PadRight(16)", "PadColor(255)", "opt:gop(12)", "opt:vb(500000)", "opt:maxrate(600000)",
-      "opt:minrate(400000)", "opt:bt(1000)", "opt:bufsize(2000)", "StartTime(1000)",
-      "Duration(2000)", "RecTimestamp(1234)", "Year(2008)", "Track(3)", "Title(T)", "Author(A)",
-      "Copyright(C)", "Comment(K)", "Album(L)", "Genre(G)", "Target(dvd,ntsc,pal)"};
+  const std::vector<std::string> expected = {"opt:ab(64000)",
+                                             "opt:ar(8000)",
+                                             "OutputFormat(mp3)",
+                                             "opt:packetsize(2048)",
+                                             "opt:muxrate(10080000)",
+                                             "MuxMaxDelay(0.25)",
+                                             "MuxPreload(0.5)",
+                                             "AudioCodec(libmp3lame)",
+                                             "AudioVolume(512)",
+                                             "AudioChannels(1)",
+                                             "AudioSampleRate(22050)",
+                                             "opt:ab(128000)",
+                                             "opt:abt(4000)",
+                                             "VideoCodec(mpeg4)",
+                                             "FrameRate(25)",
+                                             "FrameSize(352x288)",
+                                             "AspectRatio(4:3)",
+                                             "CropTop(2)",
+                                             "CropBottom(4)",
+                                             "CropLeft(6)",
+                                             "CropRight(8)",
+                                             "PadTop(10)",
+                                             "PadBottom(12)",
+                                             "PadLeft(14)",
+                                             "PadRight(16)",
+                                             "PadColor(255)",
+                                             "opt:gop(12)",
+                                             "opt:vb(500000)",
+                                             "opt:maxrate(600000)",
+                                             "opt:minrate(400000)",
+                                             "opt:bt(1000)",
+                                             "opt:bufsize(2000)",
+                                             "StartTime(1000)",
+                                             "Duration(2000)",
+                                             "RecTimestamp(1234)",
+                                             "Year(2008)",
+                                             "Track(3)",
+                                             "Title(T)",
+                                             "Author(A)",
+                                             "Copyright(C)",
+                                             "Comment(K)",
+                                             "Album(L)",
+                                             "Genre(G)",
+                                             "Target(dvd,ntsc,pal)"};
   EXPECT_EQ(engine.calls, expected);
   EXPECT_EQ(engine.AudioDisable, 1);
   EXPECT_EQ(engine.VideoDisable, 1);
@@ -172,8 +207,8 @@ TEST(ConverterOutputOptions, TargetPresetNames) {
     int type, norm, fallback;
     const char* expected;  // nullptr: no preset
   } cases[] = {
-      {1, 0, 1, "vcd,auto,pal"},  {2, 7, 0, "svcd,auto,ntsc"}, {3, 1, 2, "dvd,pal,ntsc"},
-      {2, 2, -1, "svcd,ntsc,ntsc"}, {0, 1, 1, nullptr},        {4, 1, 1, nullptr},
+      {1, 0, 1, "vcd,auto,pal"},    {2, 7, 0, "svcd,auto,ntsc"}, {3, 1, 2, "dvd,pal,ntsc"},
+      {2, 2, -1, "svcd,ntsc,ntsc"}, {0, 1, 1, nullptr},          {4, 1, 1, nullptr},
       {-1, 1, 1, nullptr},
   };
   for (const Case& c : cases) {
@@ -197,10 +232,12 @@ TEST(ConverterOutputOptions, FullCharacterArraysPassEveryCharacter) {
   std::fill(std::begin(o.Title), std::end(o.Title), 'x');  // no terminating zero
   std::fill(std::begin(o.Genre), std::end(o.Genre), 'g');
   ApplyOutputOptions(engine, o);
-  EXPECT_NE(std::find(engine.calls.begin(), engine.calls.end(), "Title(" + std::string(512, 'x') + ")"),
-            engine.calls.end());
-  EXPECT_NE(std::find(engine.calls.begin(), engine.calls.end(), "Genre(" + std::string(32, 'g') + ")"),
-            engine.calls.end());
+  EXPECT_NE(
+      std::find(engine.calls.begin(), engine.calls.end(), "Title(" + std::string(512, 'x') + ")"),
+      engine.calls.end());
+  EXPECT_NE(
+      std::find(engine.calls.begin(), engine.calls.end(), "Genre(" + std::string(32, 'g') + ")"),
+      engine.calls.end());
 }
 
 TEST(ConverterExtraOptions, LinesAreSplitTrimmedAndPassedAsNameAndValue) {
@@ -213,7 +250,8 @@ TEST(ConverterExtraOptions, LinesAreSplitTrimmedAndPassedAsNameAndValue) {
       {"ab=64000", {"opt:ab(64000)"}},
       {"\n  ab=1\r\nar=2\rac=3\n\t", {"opt:ab(1)", "opt:ar(2)", "opt:ac(3)"}},
       // Inner blanks and empty lines reach the setter, which ignores them.
-      {"novalue\nname=\n\n =x\nb= 5", {"opt:novalue()", "opt:name()", "opt:()", "opt: (x)", "opt:b( 5)"}},
+      {"novalue\nname=\n\n =x\nb= 5",
+       {"opt:novalue()", "opt:name()", "opt:()", "opt: (x)", "opt:b( 5)"}},
       {"a=b=c", {"opt:a(b=c)"}},
   };
   for (const Case& c : cases) {
@@ -226,7 +264,8 @@ TEST(ConverterExtraOptions, LinesAreSplitTrimmedAndPassedAsNameAndValue) {
 TEST(ConverterInputOptions, ExtraOptionsThenForcedFormat) {
   RecordingEngine engine;
   ApplyInputOptions(engine, TInputOptions{"in.dat", "mpeg", "probesize=5000000"});
-  EXPECT_EQ(engine.calls, (std::vector<std::string>{"opt:probesize(5000000)", "InputFormat(mpeg)"}));
+  EXPECT_EQ(engine.calls,
+            (std::vector<std::string>{"opt:probesize(5000000)", "InputFormat(mpeg)"}));
 }
 
 TEST(ConverterPadColour, SystemColoursResolveToPlainRgb) {
