@@ -70,7 +70,8 @@ void TCustomFFmpegHlpr::EncodeAudioFrame(AVFormatContext* os, OutputStream& ost,
       if (SWR.swr_convert(ost.ToEncoderFormat, frame->extended_data, samples, in, samples) < 0)
         return;
     } else {
-      std::memcpy(frame->data[0], data, static_cast<size_t>(samples) * 2 * enc->ch_layout.nb_channels);
+      std::memcpy(frame->data[0], data,
+                  static_cast<size_t>(samples) * 2 * enc->ch_layout.nb_channels);
     }
     frame->pts = ost.SyncOpts;
     sent = AVC.avcodec_send_frame(enc, frame);
@@ -106,8 +107,8 @@ void TCustomFFmpegHlpr::EncodeAudio(AVFormatContext* os, OutputStream& ost, Inpu
     SWR.swr_free(&ost.Resample);
     ost.Resample = MakeResampler(encChannels, enc->sample_rate, decChannels, decRate);
     if (!ost.Resample)
-      RaiseFFMpeg("Can not resample %d channels @ %d Hz to %d channels @ %d Hz", decChannels, decRate,
-                  encChannels, enc->sample_rate);
+      RaiseFFMpeg("Can not resample %d channels @ %d Hz to %d channels @ %d Hz", decChannels,
+                  decRate, encChannels, enc->sample_rate);
     ost.ResampleInRate = decRate;
     ost.ResampleInChannels = decChannels;
   }

@@ -41,10 +41,10 @@ bool FitSampleConverter(InputStream& ist, const AVFrame* frame) {
   else if (AVU.av_channel_layout_copy(&layout, &frame->ch_layout) < 0)
     return false;
   const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
-  const bool made = SWR.swr_alloc_set_opts2(&ist.ToSamples, &layout, AV_SAMPLE_FMT_S16,
-                                            frame->sample_rate, &layout, format,
-                                            frame->sample_rate, 0, nullptr) >= 0 &&
-                    SWR.swr_init(ist.ToSamples) >= 0;
+  const bool made =
+      SWR.swr_alloc_set_opts2(&ist.ToSamples, &layout, AV_SAMPLE_FMT_S16, frame->sample_rate,
+                              &layout, format, frame->sample_rate, 0, nullptr) >= 0 &&
+      SWR.swr_init(ist.ToSamples) >= 0;
   AVU.av_channel_layout_uninit(&layout);
   if (!made) {
     SWR.swr_free(&ist.ToSamples);
@@ -115,9 +115,9 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
               return false;
             }
             uint8_t* out[1] = {data};
-            const int converted =
-                SWR.swr_convert(ist.ToSamples, out, frame->nb_samples,
-                                const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
+            const int converted = SWR.swr_convert(ist.ToSamples, out, frame->nb_samples,
+                                                  const_cast<const uint8_t**>(frame->extended_data),
+                                                  frame->nb_samples);
             if (converted < 0) {
               AVU.av_frame_unref(frame);
               return false;
@@ -158,7 +158,7 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
         ist.NextPts += AVU.av_rescale_q(packet->duration, base, AV_TIME_BASE_Q);
     } else if (parameters->codec_type == AVMEDIA_TYPE_VIDEO) {
       const AVRational rate = ist.Stream->avg_frame_rate.num > 0 ? ist.Stream->avg_frame_rate
-                                                                  : ist.Stream->r_frame_rate;
+                                                                 : ist.Stream->r_frame_rate;
       if (rate.num > 0 && rate.den > 0) ist.NextPts += 1000000LL * rate.den / rate.num;
     }
   }

@@ -119,9 +119,10 @@ void TCustomFFmpegHlpr::ReportProgress(TranscodeTables& t, bool last) {
                     VideoBytes / 1024.0, AudioBytes / 1024.0, ExtraBytes / 1024.0,
                     (totalSize - raw) * 100 / raw);
     else  // nothing encoded: no overhead to relate to
-      std::snprintf(summary, sizeof summary,
-                    "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead unknown\r\n",
-                    VideoBytes / 1024.0, AudioBytes / 1024.0, ExtraBytes / 1024.0);
+      std::snprintf(
+          summary, sizeof summary,
+          "video:%1.0fkB audio:%1.0fkB global headers:%1.0fkB muxing overhead unknown\r\n",
+          VideoBytes / 1024.0, AudioBytes / 1024.0, ExtraBytes / 1024.0);
     Log(1, summary);
   }
 }

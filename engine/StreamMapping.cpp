@@ -35,7 +35,8 @@ void CopyStreamParameters(OutputStream& ost, const InputStream& ist, const AVOut
   const unsigned requestedTag = ost.Encoder ? ost.Encoder->codec_tag : 0;
   if (AVC.avcodec_parameters_copy(out, in) < 0) throw FFMpegException("av_mallocz fail");
   out->codec_tag = requestedTag;
-  if (!requestedTag && KeepInputTag(format, in->codec_tag, in->codec_id)) out->codec_tag = in->codec_tag;
+  if (!requestedTag && KeepInputTag(format, in->codec_tag, in->codec_id))
+    out->codec_tag = in->codec_tag;
   switch (out->codec_type) {
     case AVMEDIA_TYPE_AUDIO:
       if (out->block_align == 1 && out->codec_id == AV_CODEC_ID_MP3) out->block_align = 0;
@@ -271,8 +272,7 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
     if (!ost.EncodingNeeded) continue;
     AVCodecContext* enc = ost.Encoder;
     const AVCodec* codec = AVC.avcodec_find_encoder(enc->codec_id);
-    if (!codec)
-      RaiseFFMpeg("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.Index);
+    if (!codec) RaiseFFMpeg("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.Index);
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
       enc->sample_fmt = ChooseSampleFormat(codec, enc->sample_fmt);
       if (enc->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || enc->ch_layout.nb_channels <= 0) {
@@ -280,7 +280,8 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
         AVU.av_channel_layout_uninit(&enc->ch_layout);
         AVU.av_channel_layout_default(&enc->ch_layout, channels);
       }
-      if (enc->time_base.num <= 0 || enc->time_base.den <= 0) enc->time_base = {1, enc->sample_rate};
+      if (enc->time_base.num <= 0 || enc->time_base.den <= 0)
+        enc->time_base = {1, enc->sample_rate};
     }
     int result;
     {
@@ -372,8 +373,7 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
   t.ReadPacket = AVC.av_packet_alloc();
   t.CopyPacket = AVC.av_packet_alloc();
   t.DecodedFrame = AVU.av_frame_alloc();
-  if (!t.ReadPacket || !t.CopyPacket || !t.DecodedFrame)
-    throw FFMpegException("av_mallocz fail");
+  if (!t.ReadPacket || !t.CopyPacket || !t.DecodedFrame) throw FFMpegException("av_mallocz fail");
 
   // 13. Headers.
   bool allRtp = true;

@@ -99,8 +99,7 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
       }
 
       if (ProcessInputPacket(t, ist, istIndex, packet) < 0) {
-        if (Verbose >= 0)
-          LogF(1, "Error while decoding stream #%d.%d", ist.FileIndex, ist.Index);
+        if (Verbose >= 0) LogF(1, "Error while decoding stream #%d.%d", ist.FileIndex, ist.Index);
         AVC.av_packet_unref(packet);
         continue;
       }

@@ -50,10 +50,13 @@ int MakeWav(const char* path, int rate, double seconds) {
     for (uint64_t i = 0; i < n; ++i) {
       const double t = static_cast<double>(done + i) / rate;
       noise = noise * 1664525u + 1013904223u;
-      const double shared = 0.3 * std::sin(2 * M_PI * 440 * t) * (0.6 + 0.4 * std::sin(2 * M_PI * 0.5 * t));
+      const double shared =
+          0.3 * std::sin(2 * M_PI * 440 * t) * (0.6 + 0.4 * std::sin(2 * M_PI * 0.5 * t));
       const double grain = (static_cast<int32_t>(noise) / 2147483648.0) * 0.02;
-      block[2 * i] = static_cast<int16_t>(32767 * (shared + 0.2 * std::sin(2 * M_PI * 1250 * t) + grain));
-      block[2 * i + 1] = static_cast<int16_t>(32767 * (shared + 0.2 * std::sin(2 * M_PI * 660 * t) - grain));
+      block[2 * i] =
+          static_cast<int16_t>(32767 * (shared + 0.2 * std::sin(2 * M_PI * 1250 * t) + grain));
+      block[2 * i + 1] =
+          static_cast<int16_t>(32767 * (shared + 0.2 * std::sin(2 * M_PI * 660 * t) - grain));
     }
     file.write(reinterpret_cast<const char*>(block.data()), static_cast<std::streamsize>(n * 4));
     done += n;

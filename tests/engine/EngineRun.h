@@ -40,7 +40,8 @@ struct RunRecord {
   }
   bool WaitForProgress(size_t count, std::chrono::seconds limit = std::chrono::seconds(120)) {
     std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, limit, [&] { return progress.size() >= count || terminates > 0; });
+    return changed.wait_for(lock, limit,
+                            [&] { return progress.size() >= count || terminates > 0; });
   }
   bool HasLine(const std::string& text) {
     std::lock_guard<std::mutex> lock(mutex);

@@ -92,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
                       DamageCase{"TruncatedAacM4a", AudioFormat::AacM4a, Damage::Truncated},
                       DamageCase{"GarbageMp3", AudioFormat::Mp3, Damage::GarbageInTheMiddle},
                       DamageCase{"GarbageFlac", AudioFormat::Flac, Damage::GarbageInTheMiddle},
-                      DamageCase{"GarbageOggVorbis", AudioFormat::Vorbis, Damage::GarbageInTheMiddle},
+                      DamageCase{"GarbageOggVorbis", AudioFormat::Vorbis,
+                                 Damage::GarbageInTheMiddle},
                       DamageCase{"EmptyMp3", AudioFormat::Mp3, Damage::Empty},
                       DamageCase{"EmptyWav", AudioFormat::Wav, Damage::Empty}),
     CaseName);

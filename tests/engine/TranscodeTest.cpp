@@ -215,7 +215,8 @@ TEST_F(Transcode, BitstreamFilterChainOfAStream) {
   ASSERT_TRUE(PrepareMp3Conversion(engine, input, output));
   engine.BitstreamFilters[0][0] = {"null", "no_such_filter", "h264_mp4toannexb", "null"};
   ASSERT_TRUE(RunHere(engine)) << record.AllLines();
-  EXPECT_TRUE(record.HasLine("no_such_filter failed for stream 0, codec libmp3lame: Error while opening file"))
+  EXPECT_TRUE(record.HasLine(
+      "no_such_filter failed for stream 0, codec libmp3lame: Error while opening file"))
       << record.AllLines();
   bool refused = false;
   for (size_t i = 0; i < record.lines.size(); ++i)
@@ -500,8 +501,9 @@ TEST_F(Transcode, AudioOnlyProgressReachesTheHook) {
   // The summary line closes the run.
   bool summary = false;
   for (const std::string& line : record.lines)
-    if (line.rfind("video:0kB audio:", 0) == 0 && line.find("muxing overhead ") != std::string::npos &&
-        line.size() > 2 && line.substr(line.size() - 2) == "\r\n")
+    if (line.rfind("video:0kB audio:", 0) == 0 &&
+        line.find("muxing overhead ") != std::string::npos && line.size() > 2 &&
+        line.substr(line.size() - 2) == "\r\n")
       summary = true;
   EXPECT_TRUE(summary) << record.AllLines();
 }
