@@ -297,6 +297,14 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
     ExtraBytes += enc->extradata_size;
     if (AVC.avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
       throw FFMpegException("av_mallocz fail");
+    // The encoder's buffer-size record ("bufsize", "maxrate") must reach the
+    // muxer too: program streams size their decoder buffers from it.
+    for (int i = 0; i < enc->nb_coded_side_data; ++i) {
+      const AVPacketSideData& side = enc->coded_side_data[i];
+      uint8_t* copy = AVF.av_stream_new_side_data(ost.Stream, side.type, side.size);
+      if (!copy) throw FFMpegException("av_mallocz fail");
+      std::memcpy(copy, side.data, side.size);
+    }
     ost.Stream->time_base = enc->time_base;
 
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {

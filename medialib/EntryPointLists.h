@@ -56,6 +56,7 @@
   X(av_guess_format)                     \
   X(av_guess_codec)                      \
   X(avformat_new_stream)                 \
+  X(av_stream_new_side_data)             \
   X(avformat_write_header)               \
   X(av_write_trailer)                    \
   X(av_interleaved_write_frame)          \

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -54,6 +55,26 @@ int64_t FirstPackMuxRate(const std::string& path) {
   return units * 50 * 8;  // units of 50 bytes per second, as bits per second
 }
 
+// The video decoder buffer that the first system header of a program stream
+// announces, in bytes; -1 when there is none in the first 64 KiB.
+int64_t FirstVideoBufferBound(const std::string& path) {
+  std::vector<unsigned char> head(65536);
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return -1;
+  head.resize(std::fread(head.data(), 1, head.size(), file));
+  std::fclose(file);
+  for (size_t at = 0; at + 12 <= head.size(); ++at) {
+    if (head[at] != 0 || head[at + 1] != 0 || head[at + 2] != 1 || head[at + 3] != 0xBB) continue;
+    const size_t end = std::min(head.size(), at + 6 + ((head[at + 4] << 8) | head[at + 5]));
+    for (size_t entry = at + 12; entry + 3 <= end; entry += 3) {
+      if (head[entry] != 0xE0) continue;
+      const int bound = ((head[entry + 1] & 0x1F) << 8) | head[entry + 2];
+      return int64_t(bound) * ((head[entry + 1] & 0x20) ? 1024 : 128);
+    }
+  }
+  return -1;
+}
+
 class Presets : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -63,12 +84,12 @@ class Presets : public ::testing::Test {
   }
 
   void OpenVideo(const char* name, AVRational rate, int channels) {
-    MediaFixtures::VideoSpec spec;
-    spec.frameRate = rate;
-    spec.channels = channels;
-    spec.seconds = 0.5;
+    MediaFixtures::VideoClip clip;
+    clip.frameRate = rate;
+    clip.channels = channels;
+    clip.seconds = 0.5;
     const std::string path = folder / name;
-    MediaFixtures::MakeVideo(path, spec);
+    MediaFixtures::MakeVideo(path, clip);
     ASSERT_TRUE(engine.OpenInputFile(path)) << engine.LastError;
   }
 
@@ -328,6 +349,8 @@ TEST_F(Presets, AVcdIsWrittenWithItsPacketSizeMuxRateAndBitRates) {
   ASSERT_GT(size, 0u);
   EXPECT_EQ(size % 2324, 0u);
   EXPECT_EQ(FirstPackMuxRate(path), 1411200);
+  // "bufsize" 327680 bits reaches the muxer: 40 KiB plus the muxer's 6 KiB.
+  EXPECT_EQ(FirstVideoBufferBound(path), 6 * 1024 + 327680 / 8);
   const MediaFixtures::FileInfo info = MediaFixtures::Probe(path);
   const MediaFixtures::StreamInfo* video = info.First(AVMEDIA_TYPE_VIDEO);
   const MediaFixtures::StreamInfo* audio = info.First(AVMEDIA_TYPE_AUDIO);
