@@ -128,7 +128,9 @@ class ConvertTest : public QObject {
   }
 
   void stopDuringTheFirstOfSeveralFiles() {
-    Make(In("a.wav"), AudioFormat::Wav, 120.0, 440);
+    // Long enough that the first file is still running when Stop is pressed,
+    // even on a busy machine.
+    Make(In("a.wav"), AudioFormat::Wav, 900.0, 440);
     for (const char* name : {"b.wav", "c.wav"}) Make(In(name), AudioFormat::Wav, 2.0, 440);
     TForm1 form(Shell);
     form.AddFiles({In("a.wav"), In("b.wav"), In("c.wav")});
