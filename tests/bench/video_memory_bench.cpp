@@ -95,9 +95,9 @@ int Convert(const char* input, const char* output) {
 int main(int argc, char** argv) {
   const std::string mode = argc > 1 ? argv[1] : "";
   if (mode == "make" && argc == 4) {
-    MediaFixtures::VideoSpec spec;
-    spec.seconds = std::atof(argv[3]);
-    MediaFixtures::MakeVideo(argv[2], spec);
+    MediaFixtures::VideoClip clip;
+    clip.seconds = std::atof(argv[3]);
+    MediaFixtures::MakeVideo(argv[2], clip);
     return 0;
   }
   if (mode == "convert" && argc == 4) return Convert(argv[2], argv[3]);

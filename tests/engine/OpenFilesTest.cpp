@@ -32,7 +32,7 @@ class OpenFiles : public ::testing::Test {
     return path;
   }
   std::string Video(const std::string& name, AVRational rate = {25, 1}) {
-    VideoSpec clip;
+    VideoClip clip;
     clip.frameRate = rate;
     const std::string path = folder / name;
     MakeVideo(path, clip);

@@ -105,12 +105,12 @@ TEST_P(FormatToMp3, ConvertsToTheComponentsMp3) {
   std::string input;
   if (c.video) {
     input = folder / "input.avi";
-    VideoSpec spec;
-    spec.seconds = 3;
-    spec.frequencyHz = ToneHz;
-    spec.sampleRate = c.rate;
-    spec.channels = c.channels;
-    MakeVideo(input, spec);
+    VideoClip clip;
+    clip.seconds = 3;
+    clip.frequencyHz = ToneHz;
+    clip.sampleRate = c.rate;
+    clip.channels = c.channels;
+    MakeVideo(input, clip);
   } else {
     input = folder / (std::string("input") + FormatExtension(c.format));
     MakeAudio(input, c.format, c.rate, c.channels, 3.0, ToneHz);
@@ -366,9 +366,9 @@ TEST_F(Transcode, TimestampDiscontinuity) {
 // PSNR flag it carries the peak signal-to-noise ratio of each plane.
 TEST_F(Transcode, VideoStatusLineWithPsnr) {
   const std::string input = folder / "clip.avi";
-  VideoSpec spec;
-  spec.seconds = 1;
-  MakeVideo(input, spec);
+  VideoClip clip;
+  clip.seconds = 1;
+  MakeVideo(input, clip);
   RunRecord lines;
   TCustomFFmpegHlpr engine(lock);
   engine.Reset();
@@ -549,9 +549,9 @@ TEST_F(Transcode, AnEncoderThatRefusesItsParametersFailsBeforeAnyByte) {
 
 TEST_F(Transcode, VideoStreamCopyKeepsThePictures) {
   const std::string input = folder / "clip.avi";
-  VideoSpec spec;
-  spec.seconds = 2;
-  MakeVideo(input, spec);
+  VideoClip clip;
+  clip.seconds = 2;
+  MakeVideo(input, clip);
   const std::string output = folder / "copied.mkv";
   TCustomFFmpegHlpr engine(lock);
   record.Attach(engine);

@@ -34,11 +34,11 @@ class VideoTranscode : public ::testing::Test {
   std::string MakeInput(const std::string& name, AVRational rate, double seconds,
                         bool withAudio = true) {
     const std::string path = folder / name;
-    VideoSpec spec;
-    spec.frameRate = rate;
-    spec.seconds = seconds;
-    spec.withAudio = withAudio;
-    MakeVideo(path, spec);
+    VideoClip clip;
+    clip.frameRate = rate;
+    clip.seconds = seconds;
+    clip.withAudio = withAudio;
+    MakeVideo(path, clip);
     return path;
   }
   bool Open(TCustomFFmpegHlpr& engine, const std::string& input) {

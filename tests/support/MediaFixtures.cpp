@@ -360,7 +360,7 @@ void MakeAudio(const std::string& path, AudioFormat format, int rate, int channe
   Finish(output);
 }
 
-void MakeVideo(const std::string& path, const VideoSpec& clip) {
+void MakeVideo(const std::string& path, const VideoClip& clip) {
   EnsureLibraries();
   QuietLibraries quiet;
   const std::string name = Lower(path);

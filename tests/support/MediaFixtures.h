@@ -46,7 +46,7 @@ void MakeWav(const std::string& path, int rate, int channels, double seconds, do
 void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
                double frequencyHz);
 
-struct VideoSpec {
+struct VideoClip {
   int width = 320;
   int height = 240;
   AVRational frameRate = {25, 1};
@@ -61,7 +61,7 @@ struct VideoSpec {
 // the extension: ".avi" MPEG-4 part 2 + MP3, ".mpg"/".mpeg" MPEG-1 video + MP2
 // (the frame rate must be an MPEG-1 rate, such as 25/1 or 30000/1001), ".mkv"
 // MPEG-4 part 2 + Vorbis.
-void MakeVideo(const std::string& path, const VideoSpec& clip);
+void MakeVideo(const std::string& path, const VideoClip& clip);
 
 struct StreamInfo {
   int type = -1;  // AVMEDIA_TYPE_*

@@ -59,7 +59,7 @@ TEST(MediaFixtures, VideosCarryTheirPicturesAndTone) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    VideoSpec clip;
+    VideoClip clip;
     clip.frameRate = c.rate;
     clip.seconds = 2;
     const std::string path = folder / c.name;
