@@ -100,4 +100,27 @@ inline InputPtr OpenInput(const std::string& path) {
   return input;
 }
 
+// The first stream of `type` in `input`, with a decoder opened for it.
+struct FirstStreamDecoder {
+  int index = -1;
+  CodecContextPtr decoder;
+};
+
+inline FirstStreamDecoder OpenFirstDecoder(AVFormatContext* input, AVMediaType type,
+                                           const std::string& path) {
+  FirstStreamDecoder result;
+  for (unsigned i = 0; i < input->nb_streams && result.index < 0; ++i)
+    if (input->streams[i]->codecpar->codec_type == type) result.index = static_cast<int>(i);
+  if (result.index < 0)
+    Fail(type == AVMEDIA_TYPE_AUDIO ? "no audio stream" : "no video stream", path);
+  const AVCodecParameters* par = input->streams[result.index]->codecpar;
+  const AVCodec* codec = AVC.avcodec_find_decoder(par->codec_id);
+  if (!codec) Fail("no decoder", path);
+  result.decoder.reset(AVC.avcodec_alloc_context3(codec));
+  if (!result.decoder) Fail("cannot allocate a decoder", path);
+  Check(AVC.avcodec_parameters_to_context(result.decoder.get(), par), "decoder parameters", path);
+  Check(AVC.avcodec_open2(result.decoder.get(), codec, nullptr), "cannot open the decoder", path);
+  return result;
+}
+
 }  // namespace FixtureSupport

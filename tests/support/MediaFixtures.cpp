@@ -473,17 +473,9 @@ DecodedAudio DecodeAudio(const std::string& path) {
   EnsureLibraries();
   QuietLibraries quiet;
   InputPtr input = OpenInput(path);
-  int index = -1;
-  for (unsigned i = 0; i < input->nb_streams && index < 0; ++i)
-    if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) index = static_cast<int>(i);
-  if (index < 0) Fail("no audio stream", path);
-  const AVCodecParameters* par = input->streams[index]->codecpar;
-  const AVCodec* codec = AVC.avcodec_find_decoder(par->codec_id);
-  if (!codec) Fail("no decoder", path);
-  CodecContextPtr decoder(AVC.avcodec_alloc_context3(codec));
-  if (!decoder) Fail("cannot allocate a decoder", path);
-  Check(AVC.avcodec_parameters_to_context(decoder.get(), par), "decoder parameters", path);
-  Check(AVC.avcodec_open2(decoder.get(), codec, nullptr), "cannot open the decoder", path);
+  FirstStreamDecoder first = OpenFirstDecoder(input.get(), AVMEDIA_TYPE_AUDIO, path);
+  const int index = first.index;
+  CodecContextPtr decoder = std::move(first.decoder);
 
   DecodedAudio audio;
   audio.rate = decoder->sample_rate;

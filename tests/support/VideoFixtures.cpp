@@ -9,75 +9,13 @@
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "tests/support/FixtureSupport.h"
 #include "tests/support/MediaFixtures.h"
 
 namespace VideoFixtures {
 namespace {
 
-[[noreturn]] void Fail(const std::string& what, const std::string& path, int code = 0) {
-  std::string message = what + " (" + path + ")";
-  if (code < 0) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    AVU.av_strerror(code, text, sizeof text);
-    message += std::string(": ") + text;
-  }
-  throw std::runtime_error(message);
-}
-
-void Check(int code, const std::string& what, const std::string& path) {
-  if (code < 0) Fail(what, path, code);
-}
-
-class QuietLibraries {
- public:
-  QuietLibraries() : Saved(AVU.av_log_get_level()) { AVU.av_log_set_level(AV_LOG_ERROR); }
-  ~QuietLibraries() { AVU.av_log_set_level(Saved); }
-  QuietLibraries(const QuietLibraries&) = delete;
-  QuietLibraries& operator=(const QuietLibraries&) = delete;
-
- private:
-  int Saved;
-};
-
-struct CodecContextFree {
-  void operator()(AVCodecContext* c) const { AVC.avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { AVU.av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { AVC.av_packet_free(&p); }
-};
-struct InputClose {
-  void operator()(AVFormatContext* c) const { AVF.avformat_close_input(&c); }
-};
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
-
-class Output {
- public:
-  Output(const std::string& path, const char* formatName) : Path(path) {
-    Check(AVF.avformat_alloc_output_context2(&Context, nullptr, formatName, path.c_str()),
-          "no output format", path);
-  }
-  ~Output() {
-    if (Context && !(Context->oformat->flags & AVFMT_NOFILE)) AVF.avio_closep(&Context->pb);
-    AVF.avformat_free_context(Context);
-  }
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
-
-  void Open() {
-    Check(AVF.avio_open2(&Context->pb, Path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr),
-          "cannot create", Path);
-    Check(AVF.avformat_write_header(Context, nullptr), "cannot write the header", Path);
-  }
-
-  AVFormatContext* Context = nullptr;
-  std::string Path;
-};
+using namespace FixtureSupport;
 
 // An opened encoder and its stream in `output`.
 AVStream* AddStream(Output& output, AVCodecContext* context, const AVCodec* codec) {
@@ -97,14 +35,6 @@ const AVCodec* Encoder(const char* name, const std::string& path) {
   const AVCodec* codec = AVC.avcodec_find_encoder_by_name(name);
   if (!codec) Fail(std::string("no encoder ") + name, path);
   return codec;
-}
-
-InputPtr OpenInput(const std::string& path) {
-  AVFormatContext* raw = nullptr;
-  Check(AVF.avformat_open_input(&raw, path.c_str(), nullptr, nullptr), "cannot open", path);
-  InputPtr input(raw);
-  Check(AVF.avformat_find_stream_info(raw, nullptr), "cannot find stream parameters", path);
-  return input;
 }
 
 }  // namespace
@@ -240,17 +170,9 @@ std::vector<DecodedPicture> DecodePictures(const std::string& path, int maxPictu
   MediaFixtures::EnsureLibraries();
   QuietLibraries quiet;
   InputPtr input = OpenInput(path);
-  int index = -1;
-  for (unsigned i = 0; i < input->nb_streams && index < 0; ++i)
-    if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) index = static_cast<int>(i);
-  if (index < 0) Fail("no video stream", path);
-  const AVCodecParameters* par = input->streams[index]->codecpar;
-  const AVCodec* codec = AVC.avcodec_find_decoder(par->codec_id);
-  if (!codec) Fail("no decoder", path);
-  CodecContextPtr decoder(AVC.avcodec_alloc_context3(codec));
-  if (!decoder) Fail("cannot allocate a decoder", path);
-  Check(AVC.avcodec_parameters_to_context(decoder.get(), par), "decoder parameters", path);
-  Check(AVC.avcodec_open2(decoder.get(), codec, nullptr), "cannot open the decoder", path);
+  FirstStreamDecoder first = OpenFirstDecoder(input.get(), AVMEDIA_TYPE_VIDEO, path);
+  const int index = first.index;
+  CodecContextPtr decoder = std::move(first.decoder);
 
   std::vector<DecodedPicture> pictures;
   PacketPtr packet(AVC.av_packet_alloc());
