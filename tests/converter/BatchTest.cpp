@@ -202,11 +202,17 @@ TEST_F(ConverterBatch, ConcurrencyZeroRunsEachTaskOnTheOwnersThreadThroughTheTim
 }
 
 TEST_F(ConverterBatch, ATaskThatCannotStartIsReportedAndTheBatchGoesOn) {
+  enum Raise { Never, Always, Maybe };
   struct Case {
     int concurrency;
     int withoutOutput;
-    bool startThrows;
-  } cases[] = {{1, 1, false}, {1, 0, true}, {0, 1, false}, {2, 2, false}};
+    Raise startThrows;
+  } cases[] = {{1, 1, Never},
+               {1, 0, Always},
+               {0, 1, Never},
+               // Start starts task 2 itself when task 0 ends before Start
+               // reaches its second slot, as it may on a busy machine.
+               {2, 2, Maybe}};
   for (const Case& c : cases) {
     SCOPED_TRACE("concurrency " + std::to_string(c.concurrency) + ", task without output " +
                  std::to_string(c.withoutOutput));
@@ -214,18 +220,19 @@ TEST_F(ConverterBatch, ATaskThatCannotStartIsReportedAndTheBatchGoesOn) {
     outputs.clear();
     events.clear();
     AddTasks(3, 0.3, {c.withoutOutput});
-    if (c.startThrows) {
+    if (c.startThrows == Never) {
+      converter.Start(c.concurrency);
+    } else {
       try {
         converter.Start(c.concurrency);
-        ADD_FAILURE() << "Start did not raise";
+        if (c.startThrows == Always) ADD_FAILURE() << "Start did not raise";
       } catch (const FFMpegException& error) {
         EXPECT_STREQ(error.what(), "Must supply at least one output file");
         // Reported as ended before the error was raised.
-        ASSERT_FALSE(Events('T').empty());
-        EXPECT_EQ(Events('T').front().index, c.withoutOutput);
+        bool reported = false;
+        for (const Event& ended : Events('T')) reported |= ended.index == c.withoutOutput;
+        EXPECT_TRUE(reported);
       }
-    } else {
-      converter.Start(c.concurrency);
     }
     RunUntilBatchEnd();
     std::vector<std::string> expected;
@@ -291,8 +298,12 @@ TEST_F(ConverterBatch, DestroyingTheComponentMidBatchStopsAndFreesEveryTask) {
     progress = true;
     reported.notify_all();
   };
+  std::atomic<int> earlyTerminates{0};
   owned->OnTerminate = [&](int, bool) {
-    if (destroying) ++lateTerminates;
+    if (destroying)
+      ++lateTerminates;
+    else
+      ++earlyTerminates;
   };
   owned->Start(2);
   {
@@ -302,5 +313,9 @@ TEST_F(ConverterBatch, DestroyingTheComponentMidBatchStopsAndFreesEveryTask) {
   destroying = true;
   owned.reset();  // must wait for both runs; handlers are detached first
   EXPECT_EQ(lateTerminates, 0);
-  EXPECT_FALSE(std::filesystem::exists(folder / "long2.mp3"));
+  // The waiting task never starts, unless a busy machine let a running one
+  // end (and start it) before the component was destroyed.
+  if (earlyTerminates == 0) {
+    EXPECT_FALSE(std::filesystem::exists(folder / "long2.mp3"));
+  }
 }
