@@ -17,23 +17,11 @@ extern "C" {
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
+#include "tests/engine/SetterChecks.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
-
-void RecordLine(void* data, TCustomFFmpegHlpr*, int level, const std::string& text) {
-  static_cast<std::vector<std::string>*>(data)->push_back(std::to_string(level) + " " + text);
-}
-
-std::string Raised(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const FFMpegException& error) {
-    return error.what();
-  }
-  return "";
-}
 
 int64_t PrivateInt(void* object, const char* name) {
   int64_t value = -1;

@@ -19,24 +19,11 @@ extern "C" {
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
+#include "tests/engine/SetterChecks.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
 namespace {
-
-void RecordLine(void* data, TCustomFFmpegHlpr*, int level, const std::string& text) {
-  static_cast<std::vector<std::string>*>(data)->push_back(std::to_string(level) + " " + text);
-}
-
-// Runs a setter and gives the message it raised, or "" when it raised none.
-std::string Raised(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const FFMpegException& error) {
-    return error.what();
-  }
-  return "";
-}
 
 class Setters : public ::testing::Test {
  protected:
