@@ -9,6 +9,7 @@
 #include <cstdint>
 
 extern "C" {
+#include <libavutil/frame.h>
 #include <libavutil/pixfmt.h>
 }
 
@@ -17,6 +18,16 @@ struct PictureView {
   uint8_t* data[4] = {};
   int linesize[4] = {};
 };
+
+// The planes of a frame, as a view.
+inline PictureView ViewOf(const AVFrame* frame) {
+  PictureView view;
+  for (int p = 0; p < 4; ++p) {
+    view.data[p] = frame->data[p];
+    view.linesize[p] = frame->linesize[p];
+  }
+  return view;
+}
 
 // True for the pixel formats the two functions below handle.
 bool IsCroppableFormat(AVPixelFormat format);

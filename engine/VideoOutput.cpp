@@ -34,15 +34,6 @@ namespace {
 constexpr int PictureAlign = 64;
 constexpr int PictureRowAlign = 32;
 
-PictureView ViewOf(const AVFrame* frame) {
-  PictureView view;
-  for (int p = 0; p < 4; ++p) {
-    view.data[p] = frame->data[p];
-    view.linesize[p] = frame->linesize[p];
-  }
-  return view;
-}
-
 // Gives PictTmp a buffer of its own from the pool.
 bool TakePictureBuffer(OutputStream& ost) {
   AVFrame* picture = ost.PictTmp;

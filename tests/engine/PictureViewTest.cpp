@@ -26,15 +26,6 @@ FramePtr MakePicture(int width, int height, AVPixelFormat format = AV_PIX_FMT_YU
   return frame;
 }
 
-PictureView ViewOf(const AVFrame* frame) {
-  PictureView view;
-  for (int p = 0; p < 4; ++p) {
-    view.data[p] = frame->data[p];
-    view.linesize[p] = frame->linesize[p];
-  }
-  return view;
-}
-
 uint8_t At(const PictureView& view, int plane, int x, int y) {
   return view.data[plane][y * view.linesize[plane] + x];
 }
