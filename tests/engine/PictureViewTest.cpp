@@ -7,15 +7,13 @@
 #include "engine/PictureView.h"
 #include "engine/VideoFrameCount.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 #include "medialib/SwScaleHlpr.h"
 #include "tests/support/MediaFixtures.h"
 
 namespace {
 
-struct FrameFree {
-  void operator()(AVFrame* f) const { AVU.av_frame_free(&f); }
-};
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
+using MediaObjects::FramePtr;
 
 FramePtr MakePicture(int width, int height, AVPixelFormat format = AV_PIX_FMT_YUV420P) {
   FramePtr frame(AVU.av_frame_alloc());

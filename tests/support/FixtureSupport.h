@@ -7,10 +7,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "medialib/AVCodecHlpr.h"
-#include "medialib/AVFormatHlpr.h"
-#include "medialib/AVUtilHlpr.h"
-#include "medialib/SwResampleHlpr.h"
+#include "medialib/LibraryObjects.h"
 
 namespace FixtureSupport {
 
@@ -43,26 +40,11 @@ class QuietLibraries {
   int Saved;
 };
 
-struct CodecContextFree {
-  void operator()(AVCodecContext* c) const { AVC.avcodec_free_context(&c); }
-};
-struct FrameFree {
-  void operator()(AVFrame* f) const { AVU.av_frame_free(&f); }
-};
-struct PacketFree {
-  void operator()(AVPacket* p) const { AVC.av_packet_free(&p); }
-};
-struct InputClose {
-  void operator()(AVFormatContext* c) const { AVF.avformat_close_input(&c); }
-};
-struct ResamplerFree {
-  void operator()(SwrContext* s) const { SWR.swr_free(&s); }
-};
-using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
-using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
-using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFree>;
+using MediaObjects::CodecContextPtr;
+using MediaObjects::FramePtr;
+using MediaObjects::InputPtr;
+using MediaObjects::PacketPtr;
+using MediaObjects::ResamplerPtr;
 
 // An output file being written; closes and frees whatever was made.
 class Output {
