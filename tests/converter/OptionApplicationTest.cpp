@@ -2,6 +2,7 @@
 // stand-in engine that records every setter call.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
