@@ -171,6 +171,7 @@ void TCustomFFmpegHlpr::Cleanup() {
     AVF.avformat_free_context(output);
     OutputFiles[i] = nullptr;
     for (StreamCodec& codec : OutputCodecs[i]) {
+      std::lock_guard<std::mutex> lock(*CodecLock);  // freeing closes an open codec
       AVC.avcodec_free_context(&codec.Context);
       codec = StreamCodec{};
     }
@@ -179,7 +180,10 @@ void TCustomFFmpegHlpr::Cleanup() {
 
   for (int i = 0; i < InputFileCount; ++i) {
     AVF.avformat_close_input(&InputFiles[i]);
-    for (StreamCodec& codec : InputCodecs[i]) AVC.avcodec_free_context(&codec.Context);
+    for (StreamCodec& codec : InputCodecs[i]) {
+      std::lock_guard<std::mutex> lock(*CodecLock);
+      AVC.avcodec_free_context(&codec.Context);
+    }
     InputCodecs[i].clear();
   }
   InputFileCount = 0;
@@ -261,9 +265,9 @@ void TCustomFFmpegHlpr::CloseOpenEncoders() {
   while (!OpenEncoders.empty()) {
     AVCodecContext* context = OpenEncoders.front();
     OpenEncoders.pop_front();
-    AVU.av_freep(&context->stats_in);  // a pass-2 statistics text belongs to the run
-    std::lock_guard<std::mutex> lock(*CodecLock);
-    AVC.avcodec_close(context);
+    // A pass-2 statistics text belongs to the run; the encoder itself is
+    // closed when Cleanup frees its context.
+    AVU.av_freep(&context->stats_in);
   }
 }
 

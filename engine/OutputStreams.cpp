@@ -9,6 +9,7 @@
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/VersionedCalls.h"
 
 namespace {
 
@@ -143,7 +144,7 @@ void TCustomFFmpegHlpr::new_video_stream(AVFormatContext* output) {
           FrameRate.num != 0 && FrameRate.den != 0 ? FrameRate : AVRational{25, 1};
       ApplyRecordedOptions(options, context, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
       const AVRational rate =
-          ClosestFrameRate(wanted, encoder ? encoder->supported_framerates : nullptr);
+          ClosestFrameRate(wanted, VersionedCalls::SupportedFrameRates(encoder));
       context->framerate = rate;
       context->time_base = av_inv_q(rate);
       stream->time_base = context->time_base;
@@ -157,10 +158,10 @@ void TCustomFFmpegHlpr::new_video_stream(AVFormatContext* output) {
       stream->sample_aspect_ratio = context->sample_aspect_ratio;
 
       context->pix_fmt = static_cast<AVPixelFormat>(FramePixFmt);
-      if (encoder && encoder->pix_fmts) {
-        const AVPixelFormat* format = encoder->pix_fmts;
+      if (const AVPixelFormat* formats = VersionedCalls::SupportedPixelFormats(encoder)) {
+        const AVPixelFormat* format = formats;
         while (*format != AV_PIX_FMT_NONE && *format != context->pix_fmt) ++format;
-        if (*format == AV_PIX_FMT_NONE) context->pix_fmt = encoder->pix_fmts[0];
+        if (*format == AV_PIX_FMT_NONE) context->pix_fmt = formats[0];
       }
       if (IntraOnly) context->gop_size = 0;
       if (VideoQScale != 0 || SameQuality) {

@@ -30,5 +30,4 @@ int ReceiveFromDecoder(AVCodecContext* context, AVFrame* frame) {
 
 void CloseStreamDecoder(AVCodecContext* context) {
   CloseBridgeDecoder(*context);
-  AVC.avcodec_close(context);
 }

@@ -18,4 +18,6 @@ int OpenStreamDecoder(AVCodecContext* context, const AVCodec* decoder);
 int SendToDecoder(AVCodecContext* context, const AVPacket* packet);
 // avcodec_receive_frame semantics.
 int ReceiveFromDecoder(AVCodecContext* context, AVFrame* frame);
+// Ends a bridge decoder's session; a library decoder is closed when its
+// context is freed (avcodec_free_context), which the context's owner does.
 void CloseStreamDecoder(AVCodecContext* context);

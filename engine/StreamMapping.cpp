@@ -14,6 +14,7 @@
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/SwResampleHlpr.h"
 #include "medialib/SwScaleHlpr.h"
+#include "medialib/VersionedCalls.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ void CopyStreamParameters(OutputStream& ost, const InputStream& ist, const AVOut
 // 16-bit interleaved is what the engine hands out; take the encoder's nearest
 // format so that converting each frame costs least.
 AVSampleFormat ChooseSampleFormat(const AVCodec* codec, AVSampleFormat asked) {
-  const AVSampleFormat* formats = codec->sample_fmts;
+  const AVSampleFormat* formats = VersionedCalls::SupportedSampleFormats(codec);
   if (!formats) return asked == AV_SAMPLE_FMT_NONE ? AV_SAMPLE_FMT_S16 : asked;
   for (const AVSampleFormat* f = formats; *f != AV_SAMPLE_FMT_NONE; ++f)
     if (*f == asked) return asked;
@@ -301,7 +302,7 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
     // muxer too: program streams size their decoder buffers from it.
     for (int i = 0; i < enc->nb_coded_side_data; ++i) {
       const AVPacketSideData& side = enc->coded_side_data[i];
-      uint8_t* copy = AVF.av_stream_new_side_data(ost.Stream, side.type, side.size);
+      uint8_t* copy = VersionedCalls::NewStreamSideData(ost.Stream, side.type, side.size);
       if (!copy) throw FFMpegException("av_mallocz fail");
       std::memcpy(copy, side.data, side.size);
     }

@@ -125,8 +125,6 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
   for (const auto& ost : t.OutputStreams) {
     if (!ost->EncodingNeeded) continue;
     AVU.av_freep(&ost->Encoder->stats_in);
-    std::lock_guard<std::mutex> lock(*CodecLock);
-    AVC.avcodec_close(ost->Encoder);
     UnregisterOpenEncoder(ost->Encoder);
   }
   for (const auto& ist : t.InputStreams) {

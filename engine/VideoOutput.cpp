@@ -22,6 +22,7 @@
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/SwScaleHlpr.h"
+#include "medialib/VersionedCalls.h"
 
 extern "C" {
 #include <libavutil/intreadwrite.h>
@@ -209,8 +210,8 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
     frame->width = enc->width;
     frame->height = enc->height;
     frame->format = enc->pix_fmt;
-    frame->interlaced_frame = picture->interlaced_frame;
-    if (interlaced) frame->top_field_first = picture->top_field_first;
+    VersionedCalls::SetInterlaced(frame, VersionedCalls::IsInterlaced(picture));
+    if (interlaced) VersionedCalls::SetTopFieldFirst(frame, VersionedCalls::IsTopFieldFirst(picture));
     frame->quality = static_cast<int>(std::lrint(quality));
     frame->pict_type = AV_PICTURE_TYPE_NONE;
     frame->pts = ost.SyncOpts;

@@ -1,7 +1,30 @@
 // Names of the entry points each media library must export, in binding order.
-// Kept free of any library header so that test stand-in libraries can be built
-// from the same lists. A library binds only when every name is found.
+// Only the libraries' version headers (macros, no declarations) are included,
+// so that test stand-in libraries can be built from the same lists. A library
+// binds only when every name is found.
 #pragma once
+
+#include <libavcodec/version.h>
+#include <libavformat/version.h>
+
+// Where FFmpeg 5.1 and 7.1 differ, each build binds the names of the version
+// whose headers it is built with, and only those (8.0 drops the deprecated
+// ones). The boundaries are the versions that brought the newer interface.
+#define MELVARO_HAS_CODEC_SUPPORTED_CONFIG (LIBAVCODEC_VERSION_INT >= AV_VERSION_INT(61, 13, 100))
+#define MELVARO_HAS_CODECPAR_SIDE_DATA (LIBAVFORMAT_VERSION_INT >= AV_VERSION_INT(60, 15, 100))
+
+#if MELVARO_HAS_CODEC_SUPPORTED_CONFIG
+#define MELVARO_AVCODEC_SUPPORTED_CONFIG(X) X(avcodec_get_supported_config)
+#else
+#define MELVARO_AVCODEC_SUPPORTED_CONFIG(X)
+#endif
+#if MELVARO_HAS_CODECPAR_SIDE_DATA
+#define MELVARO_AVCODEC_SIDE_DATA(X) X(av_packet_side_data_new)
+#define MELVARO_AVFORMAT_SIDE_DATA(X)
+#else
+#define MELVARO_AVCODEC_SIDE_DATA(X)
+#define MELVARO_AVFORMAT_SIDE_DATA(X) X(av_stream_new_side_data)
+#endif
 
 #define MELVARO_AVCODEC_ENTRY_POINTS(X) \
   X(avcodec_version)                    \
@@ -14,7 +37,6 @@
   X(av_codec_iterate)                   \
   X(avcodec_get_class)                  \
   X(avcodec_open2)                      \
-  X(avcodec_close)                      \
   X(avcodec_send_packet)                \
   X(avcodec_receive_frame)              \
   X(avcodec_send_frame)                 \
@@ -42,7 +64,9 @@
   X(av_packet_get_side_data)            \
   X(avcodec_decode_subtitle2)           \
   X(avcodec_encode_subtitle)            \
-  X(avsubtitle_free)
+  X(avsubtitle_free)                     \
+  MELVARO_AVCODEC_SUPPORTED_CONFIG(X)   \
+  MELVARO_AVCODEC_SIDE_DATA(X)
 
 #define MELVARO_AVFORMAT_ENTRY_POINTS(X) \
   X(avformat_version)                    \
@@ -56,7 +80,7 @@
   X(av_guess_format)                     \
   X(av_guess_codec)                      \
   X(avformat_new_stream)                 \
-  X(av_stream_new_side_data)             \
+  MELVARO_AVFORMAT_SIDE_DATA(X)          \
   X(avformat_write_header)               \
   X(av_write_trailer)                    \
   X(av_interleaved_write_frame)          \

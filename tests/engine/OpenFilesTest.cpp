@@ -11,6 +11,7 @@
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
+#include "medialib/VersionedCalls.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
@@ -499,7 +500,7 @@ TEST_F(OpenFiles, DescriptiveFieldsBecomeTagsOfTheWrittenFile) {
 
   // Write the header as the run would, and read the tags back from the file.
   AVCodecContext* encoder = engine.OutputCodecs[0][0].Context;
-  encoder->sample_fmt = encoder->codec->sample_fmts[0];
+  encoder->sample_fmt = VersionedCalls::SupportedSampleFormats(encoder->codec)[0];
   ASSERT_GE(AVC.avcodec_open2(encoder, encoder->codec, nullptr), 0);
   ASSERT_GE(AVC.avcodec_parameters_from_context(output->streams[0]->codecpar, encoder), 0);
   ASSERT_GE(AVF.avformat_write_header(output, nullptr), 0);

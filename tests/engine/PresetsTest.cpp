@@ -17,6 +17,7 @@ extern "C" {
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
+#include "medialib/VersionedCalls.h"
 #include "tests/engine/SetterChecks.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
@@ -100,7 +101,8 @@ class Presets : public ::testing::Test {
   // The encoder accepts everything the preset gave it.
   void ExpectOpens(AVCodecContext* context) {
     if (context->codec_type == AVMEDIA_TYPE_AUDIO && context->sample_fmt == AV_SAMPLE_FMT_NONE)
-      context->sample_fmt = AVC.avcodec_find_encoder(context->codec_id)->sample_fmts[0];
+      context->sample_fmt =
+          VersionedCalls::SupportedSampleFormats(AVC.avcodec_find_encoder(context->codec_id))[0];
     EXPECT_EQ(AVC.avcodec_open2(context, AVC.avcodec_find_encoder(context->codec_id), nullptr), 0)
         << AVC.avcodec_find_encoder(context->codec_id)->name;
   }

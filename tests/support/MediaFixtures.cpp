@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "medialib/MediaLibraries.h"
+#include "medialib/VersionedCalls.h"
 #include "tests/support/FixtureSupport.h"
 
 namespace MediaFixtures {
@@ -123,7 +124,8 @@ ToneTrack AddToneTrack(Output& output, const AVCodec* codec, int rate, int chann
                        double frequencyHz) {
   ToneTrack track;
   track.Enc = AddEncoder(output, codec, [&](AVCodecContext* c) {
-    c->sample_fmt = codec->sample_fmts ? codec->sample_fmts[0] : AV_SAMPLE_FMT_S16;
+    const AVSampleFormat* formats = VersionedCalls::SupportedSampleFormats(codec);
+    c->sample_fmt = formats ? formats[0] : AV_SAMPLE_FMT_S16;
     c->sample_rate = rate;
     AVU.av_channel_layout_default(&c->ch_layout, channels);
     c->time_base = {1, rate};
