@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs, from Debian's packages, whatever Melvaro needs to build, run and
-# test that is not there yet. Runs apt-get as root, or through sudo.
+# Installs, from Debian's packages, whatever Melvaro needs to build, run, test and
+# package that is not there yet. Runs apt-get as root, or through sudo.
 set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config
+  dpkg-dev file
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
   libgtest-dev
