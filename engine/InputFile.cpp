@@ -216,7 +216,9 @@ bool TCustomFFmpegHlpr::OpenInputFile(const std::string& fileName) {
         if (decoder->pix_fmt == AV_PIX_FMT_NONE && IsRealMediaName(fileName))
           decoder->pix_fmt = AV_PIX_FMT_YUV420P;
         FramePixFmt = decoder->pix_fmt;
-        FrameRate = stream->r_frame_rate;
+        // FFmpeg 7 gives field-coded video (MPEG-1/2, H.264) the field rate as
+        // r_frame_rate; the library's guess is the frame rate on 5.1 and 7.1.
+        FrameRate = AVF.av_guess_frame_rate(context, stream, nullptr);
         codec.RateEmu = RateEmu != 0;
         if (VideoDisable)
           stream->discard = AVDISCARD_ALL;

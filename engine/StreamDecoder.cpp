@@ -28,6 +28,4 @@ int ReceiveFromDecoder(AVCodecContext* context, AVFrame* frame) {
   return AVC.avcodec_receive_frame(context, frame);
 }
 
-void CloseStreamDecoder(AVCodecContext* context) {
-  CloseBridgeDecoder(*context);
-}
+void CloseStreamDecoder(AVCodecContext* context) { CloseBridgeDecoder(*context); }

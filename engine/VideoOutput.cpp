@@ -211,7 +211,8 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
     frame->height = enc->height;
     frame->format = enc->pix_fmt;
     VersionedCalls::SetInterlaced(frame, VersionedCalls::IsInterlaced(picture));
-    if (interlaced) VersionedCalls::SetTopFieldFirst(frame, VersionedCalls::IsTopFieldFirst(picture));
+    if (interlaced)
+      VersionedCalls::SetTopFieldFirst(frame, VersionedCalls::IsTopFieldFirst(picture));
     frame->quality = static_cast<int>(std::lrint(quality));
     frame->pict_type = AV_PICTURE_TYPE_NONE;
     frame->pts = ost.SyncOpts;

@@ -64,7 +64,7 @@
   X(av_packet_get_side_data)            \
   X(avcodec_decode_subtitle2)           \
   X(avcodec_encode_subtitle)            \
-  X(avsubtitle_free)                     \
+  X(avsubtitle_free)                    \
   MELVARO_AVCODEC_SUPPORTED_CONFIG(X)   \
   MELVARO_AVCODEC_SIDE_DATA(X)
 
@@ -96,7 +96,8 @@
   X(av_sdp_create)                       \
   X(avformat_alloc_output_context2)      \
   X(av_filename_number_test)             \
-  X(av_probe_input_format2)
+  X(av_probe_input_format2)              \
+  X(av_guess_frame_rate)
 
 #define MELVARO_AVUTIL_ENTRY_POINTS(X) \
   X(avutil_version)                    \

@@ -67,9 +67,7 @@ uint8_t* NewStreamSideData(AVStream* stream, AVPacketSideDataType type, size_t s
 
 #if MELVARO_HAS_FRAME_FLAGS
 bool IsInterlaced(const AVFrame* frame) { return frame->flags & AV_FRAME_FLAG_INTERLACED; }
-bool IsTopFieldFirst(const AVFrame* frame) {
-  return frame->flags & AV_FRAME_FLAG_TOP_FIELD_FIRST;
-}
+bool IsTopFieldFirst(const AVFrame* frame) { return frame->flags & AV_FRAME_FLAG_TOP_FIELD_FIRST; }
 void SetInterlaced(AVFrame* frame, bool interlaced) {
   SetFrameFlag(frame, AV_FRAME_FLAG_INTERLACED, interlaced);
 }
