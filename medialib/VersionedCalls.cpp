@@ -12,8 +12,7 @@ namespace {
 template <typename Value>
 const Value* SupportedConfig(const AVCodec* codec, AVCodecConfig config) {
   const void* list = nullptr;
-  int count = 0;
-  if (!codec || AVC.avcodec_get_supported_config(nullptr, codec, config, 0, &list, &count) < 0)
+  if (!codec || AVC.avcodec_get_supported_config(nullptr, codec, config, 0, &list, nullptr) < 0)
     return nullptr;
   return static_cast<const Value*>(list);
 }

@@ -15,16 +15,20 @@ command -v debootstrap >/dev/null ||
   DEBIAN_FRONTEND=noninteractive apt-get install -y -qq debootstrap >/dev/null
 suites=("$@")
 [ ${#suites[@]} -gt 0 ] || suites=(bookworm trixie)
-mirror=${MIRROR:-http://deb.debian.org/debian}
+# The mirror this machine's apt already uses, when it names one.
+mirror=${MIRROR:-$(grep -h -o -m1 'http[^ ]*/debian$' /etc/apt/sources.list.d/*.sources \
+  /etc/apt/sources.list 2>/dev/null | head -n 1)}
+mirror=${mirror:-http://deb.debian.org/debian}
 work=${TMPDIR:-/tmp}/melvaro-package-check
 mkdir -p "$work"
 
 mounted=()
-cleanup() {
+roots=()
+unmount() {
   for ((i = ${#mounted[@]} - 1; i >= 0; i--)); do umount -l "${mounted[i]}" 2>/dev/null || true; done
   mounted=()
 }
-trap cleanup EXIT
+trap 'unmount; for r in "${roots[@]}"; do rm -rf --one-file-system "$r"; done' EXIT
 
 # A new root of the suite from its cached base; prints its path.
 fresh_root() {
@@ -50,8 +54,8 @@ in_root() {
   mount -t tmpfs tmpfs "$root/tmp" && mounted+=("$root/tmp")
   local rc=0
   chroot "$root" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin TERM=dumb \
-    DEBIAN_FRONTEND=noninteractive bash -c "$*" || rc=$?
-  cleanup
+    LANG=C.UTF-8 DEBIAN_FRONTEND=noninteractive bash -c "$*" || rc=$?
+  unmount
   return $rc
 }
 
@@ -71,6 +75,7 @@ check_suite() {
   local suite=$1 build install
   echo "== $suite: building the package"
   build=$(fresh_root "$suite")
+  roots+=("$build")
   git clone -q "$PWD" "$build/root/melvaro"
   in_root "$build" 'cd /root/melvaro && bash scripts/install-deps.sh &&
     cmake -S . -B build -G Ninja -DMELVARO_TESTS=OFF >/dev/null &&
@@ -79,6 +84,7 @@ check_suite() {
   package=$(ls "$build"/root/melvaro/build/melvaro_*.deb)
   echo "== $suite: installing $(basename "$package") on a fresh system"
   install=$(fresh_root "$suite")
+  roots+=("$install")
   cp "$package" "$install/root/"
   write_wav "$install/root/tone.wav"
   in_root "$install" 'cd /root && apt-get update -qq && apt-get install -y -qq ./melvaro_*.deb >/dev/null &&
@@ -88,9 +94,8 @@ check_suite() {
     { QT_QPA_PLATFORM=offscreen timeout 5 melvaro; test $? -eq 124; } &&
     echo "melvaro started" && dpkg -L melvaro >/root/files &&
     apt-get purge -y -qq melvaro >/dev/null &&
-    left=$(while read -r f; do [ -e "$f" ] && [ ! -d "$f" ] && echo "$f"; done </root/files) &&
+    left=$(while read -r f; do if [ -e "$f" ] && [ ! -d "$f" ]; then echo "$f"; fi; done </root/files) &&
     { [ -z "$left" ] && [ ! -e /usr/lib/melvaro ] || { echo "left behind: $left"; exit 1; }; }'
-  rm -rf --one-file-system "$build" "$install"
   echo "== $suite: package checked"
 }
 
