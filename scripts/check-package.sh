@@ -17,7 +17,7 @@ suites=("$@")
 [ ${#suites[@]} -gt 0 ] || suites=(bookworm trixie)
 # The mirror this machine's apt already uses, when it names one.
 mirror=${MIRROR:-$(grep -h -o -m1 'http[^ ]*/debian$' /etc/apt/sources.list.d/*.sources \
-  /etc/apt/sources.list 2>/dev/null | head -n 1)}
+  /etc/apt/sources.list 2>/dev/null | head -n 1 || true)}
 mirror=${mirror:-http://deb.debian.org/debian}
 work=${TMPDIR:-/tmp}/melvaro-package-check
 mkdir -p "$work"
