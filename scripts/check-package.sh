@@ -6,7 +6,9 @@
 # generated WAV file with melvaro-convert, starts the window program, then
 # purges the package and checks that none of its files is left.
 # Needs root and the debootstrap package. MIRROR overrides the Debian mirror;
-# base systems are cached as tarballs under $TMPDIR/melvaro-package-check.
+# PACKAGE=FILE.deb checks that package, built for the one release named,
+# instead of building one. Base systems are cached as tarballs under
+# $TMPDIR/melvaro-package-check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -71,23 +73,32 @@ write_wav() {
   } >"$1"
 }
 
-check_suite() {
-  local suite=$1 build install
-  echo "== $suite: building the package"
+# Sets package to the file built for the suite.
+build_package() {
+  local suite=$1 build
   build=$(fresh_root "$suite")
   roots+=("$build")
   git clone -q "$PWD" "$build/root/melvaro"
   in_root "$build" 'cd /root/melvaro && bash scripts/install-deps.sh &&
     cmake -S . -B build -G Ninja -DMELVARO_TESTS=OFF >/dev/null &&
-    cmake --build build -j "$(nproc)" && cd build && cpack -G DEB'
-  local package
+    cmake --build build -j "$(nproc)" >/dev/null && cd build && cpack -G DEB >/dev/null'
   package=$(ls "$build"/root/melvaro/build/melvaro_*.deb)
+}
+
+check_suite() {
+  local suite=$1 package install
+  if [ -n "${PACKAGE:-}" ]; then
+    package=$PACKAGE
+  else
+    echo "== $suite: building the package"
+    build_package "$suite"
+  fi
   echo "== $suite: installing $(basename "$package") on a fresh system"
   install=$(fresh_root "$suite")
   roots+=("$install")
-  cp "$package" "$install/root/"
+  cp "$package" "$install/root/melvaro.deb"
   write_wav "$install/root/tone.wav"
-  in_root "$install" 'cd /root && apt-get update -qq && apt-get install -y -qq ./melvaro_*.deb >/dev/null &&
+  in_root "$install" 'cd /root && apt-get update -qq && apt-get install -y -qq ./melvaro.deb >/dev/null &&
     dpkg-query -W -f="\${Depends}\n" melvaro &&
     melvaro-convert -o /root/out /root/tone.wav && test -s /root/out/tone.mp3 &&
     test -f /usr/share/applications/melvaro.desktop &&
