@@ -109,7 +109,7 @@ TEST(ConvertProgramNames, OutputsNeverLandOnAnInputOrOnEachOther) {
 TEST(ConvertProgram, HelpAndWrongCommandLines) {
   const Result help = RunProgram({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(Contains(help.output, "usage: melvaro-convert [-o FOLDER] [-j N] FILE..."));
+  EXPECT_TRUE(Contains(help.output, "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT]"));
   EXPECT_TRUE(Contains(help.output, "\"Lib\""));
   struct Case {
     std::vector<std::string> args;
