@@ -17,8 +17,7 @@ std::size_t Slot(OutputFormat format) {
 // A whole number from the file, or fallback.
 int Number(const QString& file, const QString& section, const char* key, int fallback) {
   bool ok = false;
-  const int value =
-      ReadIniString(file, section, QString::fromLatin1(key), QString()).toInt(&ok);
+  const int value = ReadIniString(file, section, QString::fromLatin1(key), QString()).toInt(&ok);
   return ok ? value : fallback;
 }
 
@@ -76,7 +75,9 @@ std::vector<FormatEntry> QualityEntries(const OutputChoice& base) {
   };
   if (d.Quality != QualityKind::Level)
     for (int kbits : {32, 48, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320})
-      add(QStringLiteral("%1 kbit/s%2").arg(kbits).arg(base.Format == OutputFormat::Mp3 ? " CBR" : ""),
+      add(QStringLiteral("%1 kbit/s%2")
+              .arg(kbits)
+              .arg(base.Format == OutputFormat::Mp3 ? " CBR" : ""),
           kbits, -1);
   if (d.Quality != QualityKind::Bitrate) {
     for (int level = d.MinLevel; level <= d.MaxLevel; ++level) {
@@ -105,9 +106,9 @@ std::vector<FormatEntry> RateEntries(const OutputChoice& base) {
     OutputChoice choice = base;
     choice.SampleRate = rate;
     if (CheckChoice(choice).empty())
-      entries.push_back(
-          {rate == KeepSource ? QStringLiteral("Keep the source's") : QStringLiteral("%1 Hz").arg(rate),
-           choice});
+      entries.push_back({rate == KeepSource ? QStringLiteral("Keep the source's")
+                                            : QStringLiteral("%1 Hz").arg(rate),
+                         choice});
   }
   return entries;
 }

@@ -166,7 +166,8 @@ void FillOutputOptions(const OutputChoice& c, TOutputOptions& options) {
       break;
   }
   if (!lines.empty())
-    options.ExtraOptions = options.ExtraOptions.empty() ? lines : options.ExtraOptions + "\n" + lines;
+    options.ExtraOptions =
+        options.ExtraOptions.empty() ? lines : options.ExtraOptions + "\n" + lines;
 }
 
 TInputOptions InputOptionsFor(const std::string& fileName) {

@@ -141,8 +141,7 @@ void TCustomFFmpegHlpr::ConvertIntoFifo(AVFormatContext* os, OutputStream& ost,
   SwrContext* converter = ost.Converter.get();
   if (!converter) {
     if (samples > 0 &&
-        AVU.av_audio_fifo_write(ost.Fifo.get(),
-                                reinterpret_cast<void**>(const_cast<uint8_t**>(in)),
+        AVU.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(const_cast<uint8_t**>(in)),
                                 samples) < samples)
       RaiseLibraryError("av_audio_fifo_write", AVERROR(ENOMEM), where);
     return;
@@ -160,9 +159,9 @@ void TCustomFFmpegHlpr::ConvertIntoFifo(AVFormatContext* os, OutputStream& ost,
     const int made = SWR.swr_convert(converter, ost.Converted->extended_data, std::max(room, 1),
                                      const_cast<const uint8_t**>(in), samples);
     if (made < 0) RaiseLibraryError("swr_convert", made, where);
-    if (made > 0 && AVU.av_audio_fifo_write(ost.Fifo.get(),
-                                            reinterpret_cast<void**>(ost.Converted->extended_data),
-                                            made) < made)
+    if (made > 0 &&
+        AVU.av_audio_fifo_write(
+            ost.Fifo.get(), reinterpret_cast<void**>(ost.Converted->extended_data), made) < made)
       RaiseLibraryError("av_audio_fifo_write", AVERROR(ENOMEM), where);
     if (in || made == 0) return;
   }
@@ -210,8 +209,9 @@ void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, b
     const bool pad = framed && samples < frameSize &&
                      !(caps & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
     const std::string where = StreamName(os, ost);
-    FitFrame(ost.EncoderFrame, ost.EncoderFrameCapacity, enc, pad ? frameSize : samples, where);
-    AVFrame* frame = ost.EncoderFrame;
+    FitFrame(ost.EncoderFrame.get(), ost.EncoderFrameCapacity, enc, pad ? frameSize : samples,
+             where);
+    AVFrame* frame = ost.EncoderFrame.get();
     if (AVU.av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->extended_data), samples) <
         samples)
       RaiseLibraryError("av_audio_fifo_read", AVERROR(EIO), where);
@@ -233,8 +233,7 @@ void TCustomFFmpegHlpr::EncodeAudio(AVFormatContext* os, OutputStream& ost, cons
   // The next sample to encode is as old as the samples still waiting in
   // the FIFO and in the converter's filter: muxers that pair audio with
   // pictures by amount (DV) need timestamps that say so.
-  const int64_t held =
-      ost.Converter ? SWR.swr_get_delay(ost.Converter.get(), enc->sample_rate) : 0;
+  const int64_t held = ost.Converter ? SWR.swr_get_delay(ost.Converter.get(), enc->sample_rate) : 0;
   ost.SyncOpts = std::llrint(SyncInputTime(ost) * enc->sample_rate) -
                  static_cast<int64_t>(AVU.av_audio_fifo_size(ost.Fifo.get())) - held;
 

@@ -400,7 +400,6 @@ class TCustomFFmpegHlpr {
   // Encoded subtitles; allocated with the first one, kept for the engine's life.
   std::vector<uint8_t> SubtitleBuffer;
 
-
  private:
   // Joins a worker that has ended its run; detaches when called from it.
   void ReleaseWorker();

@@ -131,8 +131,8 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
       return fail(std::string("new_subtitle_stream fail: ") + error.what());
     }
     // An audio output carries the source's cover where its format can.
-    const AVStream* cover = useAudio && !useVideo && InputFileCount > 0 ? FindCover(InputFiles[0])
-                                                                        : nullptr;
+    const AVStream* cover =
+        useAudio && !useVideo && InputFileCount > 0 ? FindCover(InputFiles[0]) : nullptr;
     try {
       if (cover) AddCover(output, cover, fileName);
     } catch (const FFMpegException& error) {

@@ -45,7 +45,8 @@ const char* MimeType(AVCodecID id) {
 }
 
 void PutBigEndian(std::vector<uint8_t>& block, uint32_t value) {
-  for (int shift = 24; shift >= 0; shift -= 8) block.push_back(static_cast<uint8_t>(value >> shift));
+  for (int shift = 24; shift >= 0; shift -= 8)
+    block.push_back(static_cast<uint8_t>(value >> shift));
 }
 
 }  // namespace

@@ -79,7 +79,6 @@ OutputStream::~OutputStream() {
   if (PictPool) AVU.av_buffer_pool_uninit(&PictPool);
   if (ImgResampleCtx) SWS.sws_freeContext(ImgResampleCtx);
   AVU.av_channel_layout_uninit(&ConverterInLayout);
-  if (EncoderFrame) AVU.av_frame_free(&EncoderFrame);
   if (EncodedPacket) AVC.av_packet_free(&EncodedPacket);
   for (AVBSFContext*& filter : Filters) AVC.av_bsf_free(&filter);
   for (AVPacket*& packet : FilterOutputs) AVC.av_packet_free(&packet);
@@ -266,8 +265,8 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       const AVSampleFormat sourceFormat = static_cast<AVSampleFormat>(source->format);
       enc->sample_fmt = ChooseSampleFormat(codec->sample_fmts, enc->sample_fmt, sourceFormat);
       if (enc->bits_per_raw_sample <= 0)
-        enc->bits_per_raw_sample = EncoderRawBits(
-            enc->sample_fmt, SampleDepth(sourceFormat, source->bits_per_raw_sample));
+        enc->bits_per_raw_sample =
+            EncoderRawBits(enc->sample_fmt, SampleDepth(sourceFormat, source->bits_per_raw_sample));
       if (enc->sample_rate == source->sample_rate)
         enc->sample_rate = FittingSampleRate(codec->supported_samplerates, enc->sample_rate);
       enc->time_base = {1, enc->sample_rate};
@@ -306,10 +305,10 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
 
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
       ost.EncodedPacket = AVC.av_packet_alloc();
-      ost.EncoderFrame = AVU.av_frame_alloc();
+      ost.EncoderFrame.reset(AVU.av_frame_alloc());
       if (!ost.EncodedPacket || !ost.EncoderFrame) throw FFMpegException("av_mallocz fail");
       ost.Fifo.reset(AVU.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels,
-                                              std::max(enc->frame_size, 1024)));
+                                             std::max(enc->frame_size, 1024)));
       if (!ost.Fifo)
         RaiseLibraryError("av_audio_fifo_alloc", AVERROR(ENOMEM),
                           OutputFiles[ost.FileIndex]->url ? OutputFiles[ost.FileIndex]->url : "");

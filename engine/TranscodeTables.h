@@ -39,7 +39,6 @@ struct InputStream {
   int DecodingNeeded = 0;
   int64_t NextPts = AV_NOPTS_VALUE;  // microseconds
   int64_t Pts = 0;                   // microseconds
-
 };
 
 struct OutputStream {
@@ -93,8 +92,8 @@ struct OutputStream {
   int ConvertedCapacity = 0;         // samples per channel Converted can hold
   // Encoder-format samples short of a whole encoder frame.
   MediaObjects::AudioFifoPtr Fifo;
-  AVFrame* EncoderFrame = nullptr;  // reused for every frame sent to the encoder
-  int EncoderFrameCapacity = 0;     // samples per channel EncoderFrame can hold
+  MediaObjects::FramePtr EncoderFrame;  // reused for every frame sent to the encoder
+  int EncoderFrameCapacity = 0;         // samples per channel EncoderFrame can hold
   AVPacket* EncodedPacket = nullptr;
   bool EncoderDrained = false;
 

@@ -86,44 +86,34 @@ int ChooseFormat(const std::string& format, const char* bitrate, const char* qua
                  const char* rate, const char* channels, CommandLine& line) {
   OutputFormat chosen = OutputFormat::Mp3;
   if (!format.empty() && !FormatByName(format, chosen)) {
-    std::fprintf(stderr,
-                 "melvaro-convert: -f wants mp3, ogg, opus, m4a, flac or wav, not \"%s\"\n",
+    std::fprintf(stderr, "melvaro-convert: -f wants mp3, ogg, opus, m4a, flac or wav, not \"%s\"\n",
                  format.c_str());
     return 2;
   }
   OutputChoice choice = DefaultChoice(chosen);
-  const auto number = [](const char* option, const char* text, long& value) {
-    if (WholeNumber(text, value)) return true;
-    std::fprintf(stderr, "melvaro-convert: %s wants a number, not \"%s\"\n", option, text);
-    return false;
+  // A number of the option's; "keep" gives KeepSource where allowed. Only
+  // a quality level may be 0 (MP3's V0, FLAC's fastest level).
+  const auto number = [](const char* option, const char* text, bool keep, int& target) {
+    long value = 0;
+    if (keep && std::string(text) == "keep") {
+      target = KeepSource;
+      return true;
+    }
+    const bool zeroAllowed = std::string(option) == "-q";
+    if (!WholeNumber(text, value) || value < (zeroAllowed ? 0 : 1)) {
+      std::fprintf(stderr, "melvaro-convert: %s wants a %snumber%s, not \"%s\"\n", option,
+                   zeroAllowed ? "" : "positive ", keep ? " or \"keep\"" : "", text);
+      return false;
+    }
+    target = static_cast<int>(std::min(value, 100000000L));
+    return true;
   };
-  long value = 0;
-  if (bitrate) {
-    if (!number("-b", bitrate, value)) return 2;
-    choice.Bitrate = static_cast<int>(std::clamp(value, -1L, 1000000L));
-    choice.Level = -1;
-  }
-  if (quality) {
-    if (!number("-q", quality, value)) return 2;
-    choice.Level = static_cast<int>(std::clamp(value, -2L, 1000000L));
-    if (!bitrate) choice.Bitrate = 0;
-  }
-  if (rate) {
-    if (std::string(rate) == "keep") {
-      choice.SampleRate = KeepSource;
-    } else {
-      if (!number("--rate", rate, value)) return 2;
-      choice.SampleRate = static_cast<int>(std::clamp(value, -1L, 100000000L));
-    }
-  }
-  if (channels) {
-    if (std::string(channels) == "keep") {
-      choice.Channels = KeepSource;
-    } else {
-      if (!number("--channels", channels, value)) return 2;
-      choice.Channels = static_cast<int>(std::clamp(value, -1L, 1000L));
-    }
-  }
+  if (bitrate && !number("-b", bitrate, false, choice.Bitrate)) return 2;
+  if (quality && !number("-q", quality, false, choice.Level)) return 2;
+  if (bitrate && !quality) choice.Level = -1;
+  if (quality && !bitrate) choice.Bitrate = 0;
+  if (rate && !number("--rate", rate, true, choice.SampleRate)) return 2;
+  if (channels && !number("--channels", channels, true, choice.Channels)) return 2;
   if (const std::string problem = CheckChoice(choice); !problem.empty()) {
     std::fprintf(stderr, "melvaro-convert: %s\n", problem.c_str());
     return 2;
@@ -256,7 +246,8 @@ int main(int argc, char** argv) {
   }
 
   BatchConsole console(stdout, stderr, isatty(STDOUT_FILENO));
-  const std::vector<PlannedOutput> plan = PlanOutputs(line.Files, line.Folder, OutputOptionsFor(line, {}).FileExt);
+  const std::vector<PlannedOutput> plan =
+      PlanOutputs(line.Files, line.Folder, OutputOptionsFor(line, {}).FileExt);
   const std::string libraryFolder =
       LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString());
 

@@ -3,15 +3,14 @@
 // channels, bit rate, duration, tone, tags and cover of each written file;
 // and the choices that are refused before anything is written.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "converter/OutputPresets.h"
+#include "tests/converter/ProgramRun.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
@@ -27,31 +26,18 @@ namespace {
 constexpr double Seconds = 2.0;
 constexpr double ToneHz = 440;
 
-struct Result {
-  int status;
-  std::string output;
-};
-
-Result RunProgram(const std::vector<std::string>& args) {
-  std::string command = "'" MELVARO_CONVERT_PROGRAM "'";
-  for (const std::string& arg : args) command += " '" + arg + "'";
-  command += " 2>&1";
-  Result result{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
 const std::map<std::string, std::string> SourceTags = {
-    {"title", "A Title"},        {"artist", "An Artist"},     {"album", "An Album"},
-    {"album_artist", "Various"}, {"date", "2003"},            {"track", "3/12"},
-    {"disc", "1/2"},             {"genre", "Ambient"},        {"comment", "A comment"},
-    {"composer", "A Composer"},  {"copyright", "(c) Nobody"},
+    {"title", "A Title"},
+    {"artist", "An Artist"},
+    {"album", "An Album"},
+    {"album_artist", "Various"},
+    {"date", "2003"},
+    {"track", "3/12"},
+    {"disc", "1/2"},
+    {"genre", "Ambient"},
+    {"comment", "A comment"},
+    {"composer", "A Composer"},
+    {"copyright", "(c) Nobody"},
 };
 
 // The tag as the file states it, from the container or its audio stream.
@@ -97,18 +83,42 @@ TEST_F(Formats, EachFormatIsWhatWasChosen) {
     bool cover;
   } cases[] = {
       {{}, ".mp3", "mp3", 44100, 2, 128, 0, true},
-      {{"-f", "mp3", "-b", "320", "--rate", "48000", "--channels", "1"}, ".mp3", "mp3", 48000, 1,
-       320, 0, true},
-      {{"-f", "mp3", "-q", "2", "--rate", "keep", "--channels", "keep"}, ".mp3", "mp3", 44100, 2, 0,
-       0, true},
+      {{"-f", "mp3", "-b", "320", "--rate", "48000", "--channels", "1"},
+       ".mp3",
+       "mp3",
+       48000,
+       1,
+       320,
+       0,
+       true},
+      {{"-f", "mp3", "-q", "2", "--rate", "keep", "--channels", "keep"},
+       ".mp3",
+       "mp3",
+       44100,
+       2,
+       0,
+       0,
+       true},
       {{"-f", "ogg", "-q", "6", "--channels", "1"}, ".ogg", "vorbis", 44100, 1, 0, 0, true},
       {{"-f", "opus", "-b", "96"}, ".opus", "opus", 48000, 2, 96, 0, true},
       {{"-f", "m4a", "-b", "160", "--rate", "48000"}, ".m4a", "aac", 48000, 2, 160, 0, true},
       {{"-f", "flac"}, ".flac", "flac", 44100, 2, 0, 24, true},
-      {{"-f", "flac", "-q", "8", "--rate", "22050", "--channels", "1"}, ".flac", "flac", 22050, 1,
-       0, 24, true},
+      {{"-f", "flac", "-q", "8", "--rate", "22050", "--channels", "1"},
+       ".flac",
+       "flac",
+       22050,
+       1,
+       0,
+       24,
+       true},
       {{"-f", "wav"}, ".wav", "pcm_s16le", 44100, 2, 1411, 16, false},
-      {{"-f", "wav", "-q", "24", "--channels", "1"}, ".wav", "pcm_s24le", 44100, 1, 1058, 24,
+      {{"-f", "wav", "-q", "24", "--channels", "1"},
+       ".wav",
+       "pcm_s24le",
+       44100,
+       1,
+       1058,
+       24,
        false},
   };
   int n = 0;
@@ -135,9 +145,8 @@ TEST_F(Formats, EachFormatIsWhatWasChosen) {
     }
     EXPECT_NEAR(info.duration, Seconds, 0.1);
     if (c.kbits) {
-      const double kbits = audio->bitRate > 0
-                               ? audio->bitRate / 1000.0
-                               : fs::file_size(written) * 8 / info.duration / 1000.0;
+      const double kbits = audio->bitRate > 0 ? audio->bitRate / 1000.0
+                                              : fs::file_size(written) * 8 / info.duration / 1000.0;
       EXPECT_NEAR(kbits, c.kbits, c.kbits * 0.1);
     }
     const DecodedAudio decoded = DecodeAudio(written);
@@ -196,7 +205,8 @@ TEST_F(Formats, ImpossibleChoicesAreRefusedBeforeAnyFileIsWritten) {
       {{"-f", "m4a", "-q", "3"}, "choose its bit rate"},
       {{"--channels", "6"}, "channels are 1, 2 or keep"},
       {{"-f", "aiff"}, "-f wants mp3"},
-      {{"--rate", "fast"}, "--rate wants a number"},
+      {{"--rate", "fast"}, "--rate wants a positive number or \"keep\""},
+      {{"-b", "0"}, "-b wants a positive number"},
       {{"--target", "dvd", "-f", "mp3"}, "cannot go with it"},
       {{"--target", "secam-dvd"}, "--target wants vcd"},
   };

@@ -20,13 +20,13 @@ TEST(AudioFormatRules, EncoderFormatKeepsTheSourcesDepth) {
     const AVSampleFormat* formats;
     AVSampleFormat asked, source, expected;
   } cases[] = {
-      {lame, NONE, S16, S16P},    // the twin of the source
-      {lame, NONE, FLTP, FLTP},   // the source's own
-      {lame, S16P, FLTP, S16P},   // asked for wins
-      {lame, S16, FLT, FLTP},     // asked for but not taken
-      {flac, NONE, S32, S32},     {flac, NONE, FLTP, S32},  // deep source: no cut to 16 bits
-      {flac, NONE, S16P, S16},    {opus, NONE, S32P, FLT},  {opus, NONE, DBL, FLT},
-      {vorbis, NONE, S16, FLTP},  {nullptr, NONE, S32, S32}, {nullptr, NONE, NONE, S16},
+      {lame, NONE, S16, S16P},                             // the twin of the source
+      {lame, NONE, FLTP, FLTP},                            // the source's own
+      {lame, S16P, FLTP, S16P},                            // asked for wins
+      {lame, S16, FLT, FLTP},                              // asked for but not taken
+      {flac, NONE, S32, S32},    {flac, NONE, FLTP, S32},  // deep source: no cut to 16 bits
+      {flac, NONE, S16P, S16},   {opus, NONE, S32P, FLT},   {opus, NONE, DBL, FLT},
+      {vorbis, NONE, S16, FLTP}, {nullptr, NONE, S32, S32}, {nullptr, NONE, NONE, S16},
   };
   for (const Case& c : cases)
     EXPECT_EQ(ChooseSampleFormat(c.formats, c.asked, c.source), c.expected)
@@ -46,8 +46,8 @@ TEST(AudioFormatRules, DepthDitherAndFitting) {
     AVSampleFormat out;
     int outBits;
     bool dither;
-  } dithers[] = {{24, S16, 0, true},   {32, S16P, 0, true},  {16, S16, 0, false},
-                 {24, S32, 24, false}, {32, S32, 24, true},  {32, FLTP, 0, false},
+  } dithers[] = {{24, S16, 0, true},   {32, S16P, 0, true}, {16, S16, 0, false},
+                 {24, S32, 24, false}, {32, S32, 24, true}, {32, FLTP, 0, false},
                  {16, S32, 16, false}, {64, FLT, 0, false}};
   for (const Dither& d : dithers)
     EXPECT_EQ(NeedsDither(d.inBits, d.out, d.outBits), d.dither) << d.inBits << " " << d.out;

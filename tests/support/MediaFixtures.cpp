@@ -535,8 +535,8 @@ FileInfo Probe(const std::string& path) {
         s.pixelFormat = pix;
     s.tags = Tags(stream->metadata);
     if (par->codec_type == AVMEDIA_TYPE_AUDIO)
-      s.bitsPerSample = par->bits_per_raw_sample ? par->bits_per_raw_sample
-                                                 : par->bits_per_coded_sample;
+      s.bitsPerSample =
+          par->bits_per_raw_sample ? par->bits_per_raw_sample : par->bits_per_coded_sample;
     s.attachedPicture = (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
     info.streams.push_back(std::move(s));
   }
