@@ -16,6 +16,7 @@
 
 #include "app/AudioFiles.h"
 #include "app/FileListView.h"
+#include "app/IniFile.h"
 #include "app/InputTags.h"
 #include "app/PathRules.h"
 #include "app/SettingsDialog.h"
@@ -133,19 +134,33 @@ void TForm1::FormCreate() {
   OpenDialogFilter = OpenDialogFilterText;
   setWindowTitle(QStringLiteral("  Melvaro V3.3"));
   QCoreApplication::setApplicationName(AppTitle);
-  FormatBox->addItem(QStringLiteral("  MP3  (*.mp3)"));
-  FormatBox->setCurrentIndex(0);
   StopButton->setEnabled(false);
 
   const TStartupFolders folders = LoadStartupFolders(Shell);
   SettingsFolder = folders.SettingsFolder;
   OutputFolder = folders.OutputFolder;
+
+  FormatSettings.Load(SettingsFolder + SettingsFileName);
+  for (const FormatDescription& d : OutputFormats()) {
+    FormatBox->addItem(QStringLiteral("  ") + QString::fromLatin1(d.Label));
+    if (d.Format == FormatSettings.Format()) FormatBox->setCurrentIndex(FormatBox->count() - 1);
+  }
+  connect(FormatBox, &QComboBox::currentIndexChanged, this, [this](int index) {
+    if (index < 0 || index >= static_cast<int>(OutputFormats().size())) return;
+    FormatSettings.SetFormat(OutputFormats()[index].Format);
+    try {
+      FormatSettings.Save(SettingsFolder + SettingsFileName);
+    } catch (const TIniFileError& error) {
+      Shell.ShowError(this, QString::fromStdString(error.what()));
+    }
+  });
 }
 
 bool TForm1::Converting() const { return StopButton->isEnabled(); }
 
 QString TForm1::LibraryFolder() const {
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/Lib");
+  return QString::fromStdString(
+      LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString()));
 }
 
 void TForm1::SetConverting(bool converting) {
@@ -223,20 +238,13 @@ void TForm1::AddFileTask(const QString& path) {
   if (!converter.LoadLibraries(NativePath(LibraryFolder()), true)) return;
   OutputFolder = WithSeparator(OutputFolder);
 
-  TInputOptions input;
-  input.FileName = NativePath(path);
-  if (FileNamePart(path).toLower().endsWith(QStringLiteral(".dat"))) input.ForceFormat = "mpeg";
+  const TInputOptions input = InputOptionsFor(NativePath(path));
   const int index = converter.AddInput(input.FileName, input);
   if (index < 0) return;
 
   TOutputOptions output;
   ResetOutputOptions(output);
-  output.DisableVideo = -1;
-  output.FileExt = ".mp3";
-  output.AudioCodec = "libmp3lame";
-  output.AudioChannels = 2;
-  output.AudioSampleRate = 44100;
-  output.AudioBitrate = 128000;
+  FillOutputOptions(FormatSettings.Current(), output);
   CopyInputTags(converter.TaskInput(index), output);
 
   const QString fileName =

@@ -15,6 +15,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/FormatSettings.h"
 #include "app/OutputNames.h"
 
 class QComboBox;
@@ -38,10 +39,12 @@ class TForm1 : public QWidget {
   ~TForm1() override;
 
   // ---- Window state --------------------------------------------------------
-  QString OutputFolder;    // receives the MP3 files; "/"-terminated after start-up
+  QString OutputFolder;    // receives the converted files; "/"-terminated after start-up
   QString SettingsFolder;  // holds Path.INI
   QString LastAddFolder;   // initial folder of the next Add dialog
   QString OpenDialogFilter;
+  // The format box's format and each format's quality, from the settings file.
+  TFormatSettings FormatSettings;
 
   // ---- Controls ------------------------------------------------------------
   QPushButton* AddButton = nullptr;
@@ -71,7 +74,7 @@ class TForm1 : public QWidget {
   void Help();
   void Convert();
   void Stop();
-  // Creates the task for one row's input and its MP3 output.
+  // Creates the task for one row's input and its output in the chosen format.
   void AddFileTask(const QString& path);
   // The file each task writes, by task index (empty when the task has no output).
   const std::vector<QString>& TaskOutputs() const { return FTaskOutputs; }

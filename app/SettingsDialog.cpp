@@ -1,5 +1,6 @@
 #include "app/SettingsDialog.h"
 
+#include <QComboBox>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
@@ -47,6 +48,8 @@ TFset::TFset(TForm1& form1, TShell& shell)
   SaveButton = new QPushButton(QStringLiteral("Save as default"), page);
   SaveButton->setGeometry(16, 112, 113, 25);
 
+  CreateFormatPage();
+
   OkButton = new QPushButton(QStringLiteral("OK"), this);
   OkButton->setGeometry(144, 208, 75, 25);
   OkButton->setDefault(true);
@@ -85,8 +88,72 @@ void TFset::Save() {
   }
 }
 
+void TFset::CreateFormatPage() {
+  auto* page = new QWidget;
+  PageControl->addTab(page, QStringLiteral("Format"));
+  FormatLabel = new QLabel(page);
+  FormatLabel->setGeometry(16, 16, 257, 20);
+  const auto row = [&](const char* text, int top) {
+    auto* label = new QLabel(QString::fromLatin1(text), page);
+    label->setGeometry(16, top, 88, 20);
+    auto* box = new QComboBox(page);
+    box->setGeometry(104, top, 169, 20);
+    return box;
+  };
+  QualityBox = row("Quality", 44);
+  RateBox = row("Sample rate", 72);
+  ChannelsBox = row("Channels", 100);
+}
+
+void TFset::showEvent(QShowEvent* event) {
+  ShowFormat();
+  QDialog::showEvent(event);
+}
+
+void TFset::ShowFormat() {
+  const OutputChoice& current = Form1.FormatSettings.Current();
+  FormatLabel->setText(QString::fromLatin1(Describe(current.Format).Label));
+  const auto fill = [&](QComboBox* box, const std::vector<FormatEntry>& entries, auto same) {
+    box->clear();
+    for (const FormatEntry& entry : entries) {
+      box->addItem(entry.Text);
+      if (same(entry.Choice)) box->setCurrentIndex(box->count() - 1);
+    }
+  };
+  fill(QualityBox, QualityEntries(current), [&](const OutputChoice& c) {
+    return c.Bitrate == current.Bitrate && c.Level == current.Level;
+  });
+  fill(RateBox, RateEntries(current),
+       [&](const OutputChoice& c) { return c.SampleRate == current.SampleRate; });
+  fill(ChannelsBox, ChannelEntries(current),
+       [&](const OutputChoice& c) { return c.Channels == current.Channels; });
+}
+
 void TFset::Ok() {
   Form1.OutputFolder = FolderEdit->text();
+  TFormatSettings& settings = Form1.FormatSettings;
+  OutputChoice choice = settings.Current();
+  const auto quality = QualityEntries(choice);
+  const auto rates = RateEntries(choice);
+  const auto channels = ChannelEntries(choice);
+  if (QualityBox->currentIndex() >= 0 && QualityBox->currentIndex() < int(quality.size())) {
+    choice.Bitrate = quality[QualityBox->currentIndex()].Choice.Bitrate;
+    choice.Level = quality[QualityBox->currentIndex()].Choice.Level;
+  }
+  if (RateBox->currentIndex() >= 0 && RateBox->currentIndex() < int(rates.size()))
+    choice.SampleRate = rates[RateBox->currentIndex()].Choice.SampleRate;
+  if (ChannelsBox->currentIndex() >= 0 && ChannelsBox->currentIndex() < int(channels.size()))
+    choice.Channels = channels[ChannelsBox->currentIndex()].Choice.Channels;
+  const OutputChoice& before = settings.Current();
+  const bool changed = choice.Bitrate != before.Bitrate || choice.Level != before.Level ||
+                       choice.SampleRate != before.SampleRate || choice.Channels != before.Channels;
+  if (changed && settings.SetChoice(choice)) {
+    try {
+      settings.Save(SettingsFolder + SettingsFileName);
+    } catch (const TIniFileError& error) {
+      Shell.ShowError(this, QString::fromStdString(error.what()));
+    }
+  }
   accept();
 }
 

@@ -1,11 +1,16 @@
 // The settings dialog: chooses the output folder, applies it to the main
-// window and saves it as the default for later starts. Created once, right
+// window and saves it as the default for later starts; and on its second page
+// the quality, sample rate and channels of the format the main window's
+// format box shows, saved in the settings file on OK. Created once, right
 // after the main window, and afterwards only shown modally and hidden; the
-// folder field keeps its text between showings.
+// folder field keeps its text between showings, the format page is filled
+// anew each time the dialog is shown.
 #pragma once
 
 #include <QDialog>
 
+class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTabWidget;
@@ -25,17 +30,29 @@ class TFset : public QDialog {
   QPushButton* SaveButton = nullptr;
   QPushButton* OkButton = nullptr;
   QPushButton* CancelButton = nullptr;
+  QLabel* FormatLabel = nullptr;
+  QComboBox* QualityBox = nullptr;
+  QComboBox* RateBox = nullptr;
+  QComboBox* ChannelsBox = nullptr;
 
   void Browse();
   // Writes the field's text as the saved folder; an empty field writes
   // nothing. A failed write goes to the error display.
   void Save();
-  // The main window's output folder := the field's text, as it stands.
+  // The main window's output folder := the field's text, as it stands; a
+  // changed format page becomes the format's choice and is written to the
+  // settings file (a failed write goes to the error display).
   void Ok();
   void Cancel();
 
+ protected:
+  void showEvent(QShowEvent* event) override;
+
  private:
   void FormCreate();
+  void CreateFormatPage();
+  // Fills the format page's lists for the main window's chosen format.
+  void ShowFormat();
 
   TForm1& Form1;
   TShell& Shell;

@@ -106,9 +106,12 @@ void ApplyOutputOptions(Engine& engine, const TOutputOptions& o) {
   engine.SetAlbum(CharArrayText(o.Album));
   engine.SetGenre(CharArrayText(o.Genre));
 
-  static const char* const Presets[] = {"vcd", "svcd", "dvd"};
-  const char* norm = o.TargetNorm == 1 ? "pal" : o.TargetNorm == 2 ? "ntsc" : "auto";
+  static const char* const Presets[] = {"vcd", "svcd", "dvd", "dv"};
+  const char* norm = o.TargetNorm == 1   ? "pal"
+                     : o.TargetNorm == 2 ? "ntsc"
+                     : o.TargetNorm == 3 ? "film"
+                                         : "auto";
   const char* fallbackNorm = o.TargetFallbackNorm == 1 ? "pal" : "ntsc";
-  if (o.TargetType >= 1 && o.TargetType <= 3)
+  if (o.TargetType >= 1 && o.TargetType <= 4)
     engine.SetTarget(Presets[o.TargetType - 1], norm, fallbackNorm);
 }

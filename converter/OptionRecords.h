@@ -69,8 +69,8 @@ struct TOutputOptions {
   char Comment[512] = {};
   char Album[512] = {};
   char Genre[32] = {};
-  int32_t TargetType = 0;          // 1 "vcd", 2 "svcd", 3 "dvd", else none
-  int32_t TargetNorm = 0;          // 0 "auto", 1 "pal", 2 "ntsc", else "auto"
+  int32_t TargetType = 0;          // 1 "vcd", 2 "svcd", 3 "dvd", 4 "dv", else none
+  int32_t TargetNorm = 0;          // 0 "auto", 1 "pal", 2 "ntsc", 3 "film", else "auto"
   int32_t TargetFallbackNorm = 1;  // 1 "pal", else "ntsc"
   std::string ExtraOptions;        // name=value lines, applied first
 };

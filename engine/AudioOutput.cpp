@@ -1,11 +1,21 @@
-// Audio output path: decoded 16-bit interleaved audio is resampled when the
-// encoder's rate or channel count differs, gathered in the stream's FIFO into
-// whole encoder frames, converted to the encoder's sample format and encoded;
-// every packet the encoder returns is written.
+// Audio output path: each decoded frame reaches every audio output it feeds
+// through one converter, from the decoder's own sample format, layout and
+// rate straight to the encoder's, with the volume in the same pass and
+// triangular dither only where the depth is reduced. The converted samples
+// wait in the stream's FIFO, in the encoder's format, until they fill an
+// encoder frame; every packet the encoder returns is written.
+//
+// A frame is worked through in bounded chunks, and the stop flag is looked at
+// between them. A failing conversion, FIFO write or encoder call raises with
+// the library's words; no sample is dropped silently.
+#include <algorithm>
+#include <array>
 #include <cmath>
-#include <cstring>
+#include <string>
 
+#include "engine/AudioFormatRules.h"
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
@@ -13,43 +23,50 @@
 
 namespace {
 
-constexpr size_t AudioFrameBufferSize = 262144;
+// Input samples per channel converted at a time: bounds the chunk buffer
+// whatever frame size a decoder delivers.
+constexpr int ChunkSamples = 4096;
 
-// Resampler from the decoded shape to the encoder's, both 16-bit interleaved.
-SwrContext* MakeResampler(int outChannels, int outRate, int inChannels, int inRate) {
-  AVChannelLayout out = {}, in = {};
-  AVU.av_channel_layout_default(&out, outChannels);
-  AVU.av_channel_layout_default(&in, inChannels);
-  SwrContext* context = nullptr;
-  if (SWR.swr_alloc_set_opts2(&context, &out, AV_SAMPLE_FMT_S16, outRate, &in, AV_SAMPLE_FMT_S16,
-                              inRate, 0, nullptr) < 0 ||
-      SWR.swr_init(context) < 0)
-    SWR.swr_free(&context);
-  AVU.av_channel_layout_uninit(&out);
-  AVU.av_channel_layout_uninit(&in);
-  return context;
+// "file, stream #f.s" for messages.
+std::string StreamName(const AVFormatContext* os, const OutputStream& ost) {
+  return std::string(os && os->url ? os->url : "") + ", stream #" + std::to_string(ost.FileIndex) +
+         "." + std::to_string(ost.Index);
 }
 
-// Makes the stream's reusable frame hold `samples` samples per channel.
-bool FitEncoderFrame(OutputStream& ost, int samples) {
-  AVCodecContext* enc = ost.Encoder;
-  AVFrame* frame = ost.EncoderFrame;
-  if (ost.EncoderFrameCapacity < samples) {
+// The frame's layout; an unordered one becomes the default for its count.
+void FrameLayout(const AVFrame* frame, AVChannelLayout& layout) {
+  if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
+      AVU.av_channel_layout_copy(&layout, &frame->ch_layout) < 0)
+    AVU.av_channel_layout_default(&layout, frame->ch_layout.nb_channels);
+}
+
+void SetOption(SwrContext* converter, const char* name, const std::string& value,
+               const std::string& where) {
+  const int result = AVU.av_opt_set(converter, name, value.c_str(), 0);
+  if (result < 0) RaiseLibraryError("av_opt_set", result, where);
+}
+
+// Gives `frame` room for `samples` samples per channel of the encoder's
+// shape; its buffer is reallocated only when it grows or is shared.
+void FitFrame(AVFrame* frame, int& capacity, const AVCodecContext* enc, int samples,
+              const std::string& where) {
+  int result = 0;
+  if (capacity < samples) {
     AVU.av_frame_unref(frame);
     frame->format = enc->sample_fmt;
     frame->nb_samples = samples;
-    if (AVU.av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout) < 0 ||
-        AVU.av_frame_get_buffer(frame, 0) < 0) {
-      ost.EncoderFrameCapacity = 0;
-      return false;
+    result = AVU.av_channel_layout_copy(&frame->ch_layout, &enc->ch_layout);
+    if (result >= 0) result = AVU.av_frame_get_buffer(frame, 0);
+    if (result < 0) {
+      capacity = 0;
+      RaiseLibraryError("av_frame_get_buffer", result, where);
     }
-    ost.EncoderFrameCapacity = samples;
-  } else if (AVU.av_frame_make_writable(frame) < 0) {
-    return false;
+    capacity = samples;
+  } else if ((result = AVU.av_frame_make_writable(frame)) < 0) {
+    RaiseLibraryError("av_frame_make_writable", result, where);
   }
   frame->nb_samples = samples;
   frame->sample_rate = enc->sample_rate;
-  return true;
 }
 
 }  // namespace
@@ -58,31 +75,115 @@ double TCustomFFmpegHlpr::SyncInputTime(const OutputStream& ost) const {
   return static_cast<double>(ost.SyncInput->Pts - StartTime) / 1000000.0;
 }
 
-void TCustomFFmpegHlpr::EncodeAudioFrame(AVFormatContext* os, OutputStream& ost,
-                                         const uint8_t* data, int samples) {
+void TCustomFFmpegHlpr::FitAudioConverter(AVFormatContext* os, OutputStream& ost,
+                                          const AVFrame* frame) {
+  if (ost.ConverterFitted && ost.ConverterInFormat == frame->format &&
+      ost.ConverterInRate == frame->sample_rate &&
+      ost.ConverterInLayout.nb_channels == frame->ch_layout.nb_channels &&
+      (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
+       AVU.av_channel_layout_compare(&ost.ConverterInLayout, &frame->ch_layout) == 0))
+    return;
+  // The old converter may hold samples (a resampler's filter tail).
+  DrainAudioConverter(os, ost);
+  ost.Converter.reset();
+  ost.ConverterFitted = false;
+  AVU.av_channel_layout_uninit(&ost.ConverterInLayout);
+
   AVCodecContext* enc = ost.Encoder;
-  int sent;
-  if (data) {
-    if (!FitEncoderFrame(ost, samples)) return;
-    AVFrame* frame = ost.EncoderFrame;
-    if (ost.ToEncoderFormat) {
-      const uint8_t* in[1] = {data};
-      if (SWR.swr_convert(ost.ToEncoderFormat, frame->extended_data, samples, in, samples) < 0)
-        return;
-    } else {
-      std::memcpy(frame->data[0], data,
-                  static_cast<size_t>(samples) * 2 * enc->ch_layout.nb_channels);
+  const std::string where = StreamName(os, ost);
+  AVChannelLayout layout = {};
+  FrameLayout(frame, layout);
+  const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
+  const bool same = format == enc->sample_fmt && frame->sample_rate == enc->sample_rate &&
+                    AVU.av_channel_layout_compare(&layout, &enc->ch_layout) == 0;
+  if (!same || AudioVolume != 256) {
+    SwrContext* made = nullptr;
+    int result = SWR.swr_alloc_set_opts2(&made, &enc->ch_layout, enc->sample_fmt, enc->sample_rate,
+                                         &layout, format, frame->sample_rate, 0, nullptr);
+    ost.Converter.reset(made);
+    if (result < 0) {
+      AVU.av_channel_layout_uninit(&layout);
+      RaiseLibraryError("swr_alloc_set_opts2", result, where);
     }
-    frame->pts = ost.SyncOpts;
-    sent = AVC.avcodec_send_frame(enc, frame);
-  } else {
+    try {
+      const AVCodecContext* dec = ost.SyncInput->Decoder;
+      const int inBits = SampleDepth(format, dec ? dec->bits_per_raw_sample : 0);
+      if (NeedsDither(inBits, enc->sample_fmt, enc->bits_per_raw_sample)) {
+        SetOption(made, "dither_method", "triangular", where);
+        if (SampleDepth(enc->sample_fmt, enc->bits_per_raw_sample) < 32 &&
+            SampleDepth(enc->sample_fmt) == 32)
+          SetOption(made, "output_sample_bits", std::to_string(enc->bits_per_raw_sample), where);
+      }
+      if (AudioVolume != 256) {
+        // Scaled in floating point, so that a raised volume clips instead of
+        // wrapping round.
+        SetOption(made, "rematrix_volume", std::to_string(AudioVolume / 256.0), where);
+        SetOption(made, "internal_sample_fmt", "fltp", where);
+      }
+    } catch (...) {
+      AVU.av_channel_layout_uninit(&layout);
+      throw;
+    }
+    if ((result = SWR.swr_init(made)) < 0) {
+      AVU.av_channel_layout_uninit(&layout);
+      RaiseLibraryError("swr_init", result, where);
+    }
+  }
+  ost.ConverterInLayout = layout;  // takes over what the copy allocated
+  ost.ConverterInFormat = frame->format;
+  ost.ConverterInRate = frame->sample_rate;
+  ost.ConverterFitted = true;
+}
+
+void TCustomFFmpegHlpr::ConvertIntoFifo(AVFormatContext* os, OutputStream& ost,
+                                        const uint8_t* const* in, int samples) {
+  const std::string where = StreamName(os, ost);
+  SwrContext* converter = ost.Converter.get();
+  if (!converter) {
+    if (samples > 0 &&
+        AVU.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(const_cast<uint8_t**>(in)),
+                                samples) < samples)
+      RaiseLibraryError("av_audio_fifo_write", AVERROR(ENOMEM), where);
+    return;
+  }
+  // With no input the converter gives up what it holds, possibly in more
+  // than one call.
+  for (;;) {
+    const int room = SWR.swr_get_out_samples(converter, samples);
+    if (room < 0) RaiseLibraryError("swr_get_out_samples", room, where);
+    if (!ost.Converted) {
+      ost.Converted.reset(AVU.av_frame_alloc());
+      if (!ost.Converted) RaiseLibraryError("av_frame_alloc", AVERROR(ENOMEM), where);
+    }
+    FitFrame(ost.Converted.get(), ost.ConvertedCapacity, ost.Encoder, std::max(room, 1), where);
+    const int made = SWR.swr_convert(converter, ost.Converted->extended_data, std::max(room, 1),
+                                     const_cast<const uint8_t**>(in), samples);
+    if (made < 0) RaiseLibraryError("swr_convert", made, where);
+    if (made > 0 &&
+        AVU.av_audio_fifo_write(
+            ost.Fifo.get(), reinterpret_cast<void**>(ost.Converted->extended_data), made) < made)
+      RaiseLibraryError("av_audio_fifo_write", AVERROR(ENOMEM), where);
+    if (in || made == 0) return;
+  }
+}
+
+void TCustomFFmpegHlpr::DrainAudioConverter(AVFormatContext* os, OutputStream& ost) {
+  if (ost.Converter) ConvertIntoFifo(os, ost, nullptr, 0);
+}
+
+void TCustomFFmpegHlpr::SendAudioFrame(AVFormatContext* os, OutputStream& ost, AVFrame* frame) {
+  AVCodecContext* enc = ost.Encoder;
+  if (!frame) {
     if (ost.EncoderDrained) return;
     ost.EncoderDrained = true;
-    sent = AVC.avcodec_send_frame(enc, nullptr);
   }
-  if (sent < 0) return;
+  const int sent = AVC.avcodec_send_frame(enc, frame);
+  if (sent < 0) RaiseLibraryError("avcodec_send_frame", sent, StreamName(os, ost));
   AVPacket* packet = ost.EncodedPacket;
-  while (AVC.avcodec_receive_packet(enc, packet) >= 0) {
+  for (;;) {
+    const int received = AVC.avcodec_receive_packet(enc, packet);
+    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) break;
+    if (received < 0) RaiseLibraryError("avcodec_receive_packet", received, StreamName(os, ost));
     AudioBytes += packet->size;
     packet->stream_index = ost.Index;
     AVC.av_packet_rescale_ts(packet, enc->time_base, ost.Stream->time_base);
@@ -92,87 +193,72 @@ void TCustomFFmpegHlpr::EncodeAudioFrame(AVFormatContext* os, OutputStream& ost,
   }
 }
 
-void TCustomFFmpegHlpr::EncodeAudio(AVFormatContext* os, OutputStream& ost, InputStream& ist,
-                                    const uint8_t* data, int size) {
+void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, bool last) {
   AVCodecContext* enc = ost.Encoder;
-  const int encChannels = enc->ch_layout.nb_channels;
-  const int decChannels = ist.DecodedChannels;
-  const int decRate = ist.DecodedRate;
-  if (encChannels <= 0 || decChannels <= 0 || decRate <= 0 || ost.EncoderDrained) return;
-  if (AudioFrameBuffer.size() < AudioFrameBufferSize) AudioFrameBuffer.resize(AudioFrameBufferSize);
-
-  if (encChannels != decChannels || enc->sample_rate != decRate) ost.AudioResample = 1;
-  if (ost.AudioResample &&
-      (!ost.Resample || ost.ResampleInRate != decRate || ost.ResampleInChannels != decChannels)) {
-    SWR.swr_free(&ost.Resample);
-    ost.Resample = MakeResampler(encChannels, enc->sample_rate, decChannels, decRate);
-    if (!ost.Resample)
-      RaiseFFMpeg("Can not resample %d channels @ %d Hz to %d channels @ %d Hz", decChannels,
-                  decRate, encChannels, enc->sample_rate);
-    ost.ResampleInRate = decRate;
-    ost.ResampleInChannels = decChannels;
+  AVAudioFifo* fifo = ost.Fifo.get();
+  // Encoders without a fixed frame size (PCM) take what there is.
+  const bool framed = enc->frame_size > 1;
+  const int frameSize = framed ? enc->frame_size : ChunkSamples;
+  for (;;) {
+    const int held = AVU.av_audio_fifo_size(fifo);
+    if (held <= 0 || (framed && held < frameSize && !last)) return;
+    const int samples = std::min(held, frameSize);
+    // A short last frame is padded with silence for an encoder that wants
+    // whole frames only.
+    const int caps = enc->codec ? enc->codec->capabilities : 0;
+    const bool pad = framed && samples < frameSize &&
+                     !(caps & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
+    const std::string where = StreamName(os, ost);
+    FitFrame(ost.EncoderFrame.get(), ost.EncoderFrameCapacity, enc, pad ? frameSize : samples,
+             where);
+    AVFrame* frame = ost.EncoderFrame.get();
+    if (AVU.av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->extended_data), samples) <
+        samples)
+      RaiseLibraryError("av_audio_fifo_read", AVERROR(EIO), where);
+    if (pad)
+      AVU.av_samples_set_silence(frame->extended_data, samples, frameSize - samples,
+                                 enc->ch_layout.nb_channels, enc->sample_fmt);
+    frame->pts = ost.SyncOpts;
+    SendAudioFrame(os, ost, frame);
+    ost.SyncOpts += samples;
   }
+}
 
-  const int bytesPerSample = 2 * encChannels;
-  ost.SyncOpts = std::llrint(SyncInputTime(ost) * enc->sample_rate) -
-                 static_cast<int64_t>(AVU.av_fifo_can_read(ost.Fifo) / bytesPerSample);
-
-  const uint8_t* block = data;
-  size_t blockSize = size;
-  if (ost.AudioResample) {
-    const int inSamples = size / (2 * decChannels);
-    const int64_t delay = SWR.swr_get_delay(ost.Resample, decRate);
-    const int64_t capacity =
-        (delay + inSamples) * enc->sample_rate / decRate + 64;  // room for the filter's rounding
-    const size_t needed = static_cast<size_t>(capacity) * bytesPerSample;
-    if (AudioFrameBuffer.size() < needed) AudioFrameBuffer.resize(needed);
-    uint8_t* out[1] = {AudioFrameBuffer.data()};
-    const uint8_t* in[1] = {data};
-    const int n = SWR.swr_convert(ost.Resample, out, static_cast<int>(capacity), in, inSamples);
-    if (n < 0) return;
-    block = AudioFrameBuffer.data();
-    blockSize = static_cast<size_t>(n) * bytesPerSample;
-  }
-
-  if (enc->frame_size > 1) {
-    if (AVU.av_fifo_can_write(ost.Fifo) < blockSize &&
-        AVU.av_fifo_grow2(ost.Fifo, blockSize - AVU.av_fifo_can_write(ost.Fifo)) < 0)
-      return;
-    AVU.av_fifo_write(ost.Fifo, block, blockSize);
-    const size_t frameBytes = static_cast<size_t>(enc->frame_size) * bytesPerSample;
-    if (AudioFrameBuffer.size() < frameBytes) AudioFrameBuffer.resize(frameBytes);
-    while (AVU.av_fifo_can_read(ost.Fifo) >= frameBytes) {
-      AVU.av_fifo_read(ost.Fifo, AudioFrameBuffer.data(), frameBytes);
-      EncodeAudioFrame(os, ost, AudioFrameBuffer.data(), enc->frame_size);
-      ost.SyncOpts += enc->frame_size;
-    }
+void TCustomFFmpegHlpr::EncodeAudio(AVFormatContext* os, OutputStream& ost, const AVFrame* frame) {
+  AVCodecContext* enc = ost.Encoder;
+  if (ost.EncoderDrained || frame->nb_samples <= 0 || frame->sample_rate <= 0 ||
+      frame->ch_layout.nb_channels <= 0)
     return;
-  }
+  FitAudioConverter(os, ost, frame);
+  // The next sample to encode is as old as the samples still waiting in
+  // the FIFO and in the converter's filter: muxers that pair audio with
+  // pictures by amount (DV) need timestamps that say so.
+  const int64_t held = ost.Converter ? SWR.swr_get_delay(ost.Converter.get(), enc->sample_rate) : 0;
+  ost.SyncOpts = std::llrint(SyncInputTime(ost) * enc->sample_rate) -
+                 static_cast<int64_t>(AVU.av_audio_fifo_size(ost.Fifo.get())) - held;
 
-  // Encoders without a fixed frame size (raw PCM) take the block as it is.
-  const int samples = static_cast<int>(blockSize / bytesPerSample);
-  if (samples <= 0) return;
-  EncodeAudioFrame(os, ost, block, samples);
-  ost.SyncOpts += samples;
+  const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
+  const int bytesPerSample = AVU.av_get_bytes_per_sample(format);
+  const bool planar = AVU.av_sample_fmt_is_planar(format);
+  const int channels = frame->ch_layout.nb_channels;
+  const int planes = planar ? channels : 1;
+  // The converter takes at most this many channels too.
+  std::array<const uint8_t*, 64> chunk{};
+  if (planes > static_cast<int>(chunk.size()))
+    RaiseLibraryError("swr_convert", AVERROR(EINVAL), StreamName(os, ost));
+  for (int done = 0; done < frame->nb_samples && !StopRequested;) {
+    const int samples = std::min(ChunkSamples, frame->nb_samples - done);
+    const size_t offset = static_cast<size_t>(done) * bytesPerSample * (planar ? 1 : channels);
+    for (int p = 0; p < planes; ++p) chunk[p] = frame->extended_data[p] + offset;
+    ConvertIntoFifo(os, ost, chunk.data(), samples);
+    EncodeFromFifo(os, ost, false);
+    done += samples;
+  }
 }
 
 void TCustomFFmpegHlpr::FlushAudioEncoder(AVFormatContext* os, OutputStream& ost) {
-  AVCodecContext* enc = ost.Encoder;
   if (ost.EncoderDrained) return;
-  const bool framed = enc->frame_size > 1;
-  const bool delayed = enc->codec && (enc->codec->capabilities & AV_CODEC_CAP_DELAY);
-  if (!framed && !delayed) return;
-  if (framed) {
-    // The samples short of a whole frame go out as a short last frame when
-    // the encoder accepts one; otherwise they are dropped.
-    const int bytesPerSample = 2 * enc->ch_layout.nb_channels;
-    const size_t left = AVU.av_fifo_can_read(ost.Fifo);
-    const int caps = enc->codec ? enc->codec->capabilities : 0;
-    if (left > 0 && (caps & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE))) {
-      if (AudioFrameBuffer.size() < left) AudioFrameBuffer.resize(left);
-      AVU.av_fifo_read(ost.Fifo, AudioFrameBuffer.data(), left);
-      EncodeAudioFrame(os, ost, AudioFrameBuffer.data(), static_cast<int>(left / bytesPerSample));
-    }
-  }
-  EncodeAudioFrame(os, ost, nullptr, 0);
+  DrainAudioConverter(os, ost);
+  EncodeFromFifo(os, ost, true);
+  SendAudioFrame(os, ost, nullptr);
 }

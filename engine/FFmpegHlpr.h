@@ -171,6 +171,11 @@ class TCustomFFmpegHlpr {
   // the stream in `output` for the caller to release.
   void new_audio_stream(AVFormatContext* output);
   void new_video_stream(AVFormatContext* output);
+  // The source's cover for an audio output being created: a copied picture
+  // stream or a picture comment of the audio stream, as the format carries
+  // it; otherwise logged as left out. Raises FFMpegException when the stream
+  // cannot be added.
+  void AddCover(AVFormatContext* output, const AVStream* cover, const std::string& fileName);
   void new_subtitle_stream(AVFormatContext* output);
   // Copies the streams of a feed into `output`; a negative library status on
   // failure.
@@ -340,15 +345,27 @@ class TCustomFFmpegHlpr {
   void WriteFiltered(AVFormatContext* os, AVPacket* packet, OutputStream& ost, size_t stage);
   // Hands one finished packet to the muxer; raises when it is refused.
   void Mux(AVFormatContext* os, AVPacket* packet, OutputStream& ost);
-  // Decoded 16-bit interleaved audio of ist for one output stream.
-  void EncodeAudio(AVFormatContext* os, OutputStream& ost, InputStream& ist,
-                   const uint8_t* data, int size);
-  // End of input for one audio output: the short last frame, then the
-  // encoder's delayed packets.
+  // One decoded audio frame (the caller's, unchanged) for one output stream:
+  // converted in bounded chunks into the stream's FIFO and encoded frame by
+  // frame. Raises FFMpegException with the library's words when a
+  // conversion, the FIFO or the encoder fails.
+  void EncodeAudio(AVFormatContext* os, OutputStream& ost, const AVFrame* frame);
+  // End of input for one audio output: what the converter holds, the short
+  // last frame (padded for encoders that take whole frames only), then the
+  // encoder's delayed packets. Raises like EncodeAudio.
   void FlushAudioEncoder(AVFormatContext* os, OutputStream& ost);
-  // Encodes `samples` 16-bit interleaved samples as one frame, or with data
-  // null starts the encoder's drain, and writes every packet it returns.
-  void EncodeAudioFrame(AVFormatContext* os, OutputStream& ost, const uint8_t* data, int samples);
+  // Makes ost's converter fit the frame's shape (none when nothing changes),
+  // draining the old one first.
+  void FitAudioConverter(AVFormatContext* os, OutputStream& ost, const AVFrame* frame);
+  // Converts `samples` samples (planes as the converter's input wants them)
+  // into the FIFO; in null drains the converter.
+  void ConvertIntoFifo(AVFormatContext* os, OutputStream& ost, const uint8_t* const* in,
+                       int samples);
+  void DrainAudioConverter(AVFormatContext* os, OutputStream& ost);
+  // Encodes the FIFO's whole frames, and with `last` what is left.
+  void EncodeFromFifo(AVFormatContext* os, OutputStream& ost, bool last);
+  // Sends one frame (null: the drain) and writes every packet returned.
+  void SendAudioFrame(AVFormatContext* os, OutputStream& ost, AVFrame* frame);
   // Time of the stream's sync input, in seconds.
   double SyncInputTime(const OutputStream& ost) const;
   void ReportProgress(TranscodeTables& tables, bool last);
@@ -382,11 +399,6 @@ class TCustomFFmpegHlpr {
                       AVSubtitle* subtitle, int64_t pts);
   // Encoded subtitles; allocated with the first one, kept for the engine's life.
   std::vector<uint8_t> SubtitleBuffer;
-
-  // Scratch buffers of the audio path; grown on demand, never shrunk, kept
-  // for the engine's life so that no block allocates.
-  std::vector<uint8_t> SampleBuffer;      // decoded audio, 16-bit interleaved
-  std::vector<uint8_t> AudioFrameBuffer;  // resampled audio, then one encoder frame
 
  private:
   // Joins a worker that has ended its run; detaches when called from it.

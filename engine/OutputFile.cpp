@@ -9,6 +9,7 @@
 
 #include "engine/FFmpegHlpr.h"
 #include "engine/LocalFileNames.h"
+#include "engine/OutputTags.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
@@ -129,6 +130,14 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
     } catch (const FFMpegException& error) {
       return fail(std::string("new_subtitle_stream fail: ") + error.what());
     }
+    // An audio output carries the source's cover where its format can.
+    const AVStream* cover =
+        useAudio && !useVideo && InputFileCount > 0 ? FindCover(InputFiles[0]) : nullptr;
+    try {
+      if (cover) AddCover(output, cover, fileName);
+    } catch (const FFMpegException& error) {
+      return fail(std::string("new_cover_stream fail: ") + error.what());
+    }
 
     if (RecTimestamp != 0) SetTag(output, "creation_time", CreationTime(RecTimestamp), 64);
     // The descriptive fields become the container's tags (ID3 in an MP3).
@@ -140,6 +149,12 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
     if (Year > 0) SetTag(output, "date", std::to_string(Year), 31);
     if (Track > 0) SetTag(output, "track", std::to_string(Track), 31);
     SetTag(output, "genre", Genre, 31);
+    // What the record left empty comes from the source, as it stands there.
+    if (InputFileCount > 0) CopySourceTags(InputFiles[0], &output->metadata);
+    if (CoverCarrierOf(format) == CoverCarrier::CommentTag)
+      for (unsigned i = 0; i < output->nb_streams; ++i)
+        if (output->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+          AVU.av_dict_copy(&output->streams[i]->metadata, output->metadata, AV_DICT_DONT_OVERWRITE);
   }
 
   if ((format->flags & AVFMT_NEEDNUMBER) && !AVF.av_filename_number_test(output->url))

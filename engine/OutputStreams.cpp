@@ -6,6 +6,7 @@
 
 #include "engine/FFmpegHlpr.h"
 #include "engine/OutputStreamRules.h"
+#include "engine/OutputTags.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
@@ -247,4 +248,37 @@ void TCustomFFmpegHlpr::new_subtitle_stream(AVFormatContext* output) {
   SubtitleDisable = 0;
   SubtitleCodecName.clear();
   SubtitleStreamCopy = 0;
+}
+
+void TCustomFFmpegHlpr::AddCover(AVFormatContext* output, const AVStream* cover,
+                                 const std::string& fileName) {
+  switch (CoverCarrierOf(output->oformat)) {
+    case CoverCarrier::Stream: {
+      // A copied stream marked as the attached picture; the run takes its
+      // parameters and its one packet from the source's cover.
+      AVStream* stream = NewStream(output);
+      StreamCodec& codec = OutputCodecs[OutputFileCount][stream->index];
+      codec.Context = NewCodecContext(nullptr, AVMEDIA_TYPE_VIDEO, AV_CODEC_ID_NONE);
+      codec.StreamCopy = true;
+      stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+      stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+      return;
+    }
+    case CoverCarrier::CommentTag: {
+      const std::string block = PictureBlockTag(cover);
+      AVStream* audio = nullptr;
+      for (unsigned i = 0; i < output->nb_streams && !audio; ++i)
+        if (output->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+          audio = output->streams[i];
+      if (!block.empty() && audio) {
+        AVU.av_dict_set(&audio->metadata, "METADATA_BLOCK_PICTURE", block.c_str(), 0);
+        return;
+      }
+      break;
+    }
+    case CoverCarrier::None:
+      break;
+  }
+  LogF(1, "%s: the cover picture was left out; %s files cannot hold it here", fileName.c_str(),
+       output->oformat->name);
 }

@@ -1,62 +1,12 @@
-// One input packet: decoded (audio becomes 16-bit interleaved samples, the
-// engine's working format) and handed to every output stream it feeds, or
-// passed through to the outputs that copy it. Without a packet the decoder
-// is drained and the encoders of the stream's outputs are flushed.
-#include <algorithm>
-#include <cstring>
-
+// One input packet: decoded (audio stays in the decoder's own format) and
+// handed to every output stream it feeds, or passed through to the outputs
+// that copy it. Without a packet the decoder is drained and the encoders of
+// the stream's outputs are flushed.
 #include "engine/FFmpegHlpr.h"
 #include "engine/StreamDecoder.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
-#include "medialib/SwResampleHlpr.h"
-
-namespace {
-
-bool IsInterleaved16(const AVFrame* frame) {
-  return frame->format == AV_SAMPLE_FMT_S16 ||
-         (frame->format == AV_SAMPLE_FMT_S16P && frame->ch_layout.nb_channels == 1);
-}
-
-void ApplyVolume(uint8_t* data, int size, int volume) {
-  int16_t* samples = reinterpret_cast<int16_t*>(data);
-  for (int i = 0, n = size / 2; i < n; ++i) {
-    const int scaled = (samples[i] * volume + 128) >> 8;
-    samples[i] = static_cast<int16_t>(std::clamp(scaled, -32768, 32767));
-  }
-}
-
-// Makes ist's converter fit the frame's shape; false when it cannot.
-bool FitSampleConverter(InputStream& ist, const AVFrame* frame) {
-  if (ist.ToSamples && ist.ToSamplesFormat == frame->format &&
-      ist.ToSamplesRate == frame->sample_rate &&
-      AVU.av_channel_layout_compare(&ist.ToSamplesLayout, &frame->ch_layout) == 0)
-    return true;
-  SWR.swr_free(&ist.ToSamples);
-  AVU.av_channel_layout_uninit(&ist.ToSamplesLayout);
-  AVChannelLayout layout = {};
-  if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-    AVU.av_channel_layout_default(&layout, frame->ch_layout.nb_channels);
-  else if (AVU.av_channel_layout_copy(&layout, &frame->ch_layout) < 0)
-    return false;
-  const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
-  const bool made =
-      SWR.swr_alloc_set_opts2(&ist.ToSamples, &layout, AV_SAMPLE_FMT_S16, frame->sample_rate,
-                              &layout, format, frame->sample_rate, 0, nullptr) >= 0 &&
-      SWR.swr_init(ist.ToSamples) >= 0;
-  AVU.av_channel_layout_uninit(&layout);
-  if (!made) {
-    SWR.swr_free(&ist.ToSamples);
-    return false;
-  }
-  ist.ToSamplesFormat = frame->format;
-  ist.ToSamplesRate = frame->sample_rate;
-  AVU.av_channel_layout_copy(&ist.ToSamplesLayout, &frame->ch_layout);
-  return true;
-}
-
-}  // namespace
 
 int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, int istIndex,
                                           AVPacket* packet) {
@@ -92,47 +42,17 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
           AVU.av_frame_unref(frame);
           continue;
         }
-        const int channels = frame->ch_layout.nb_channels;
-        const int bytes = frame->nb_samples * channels * 2;
-        if (bytes <= 0 || frame->sample_rate <= 0) {
+        if (frame->nb_samples <= 0 || frame->sample_rate <= 0 ||
+            frame->ch_layout.nb_channels <= 0) {
           AVU.av_frame_unref(frame);
           continue;
         }
-        // The decoder's buffer serves as it is when it already holds the
-        // working format and nothing needs to change in it.
-        uint8_t* data;
-        if (IsInterleaved16(frame) && AudioVolume == 256) {
-          data = frame->data[0];
-        } else {
-          const size_t wanted = std::max<size_t>(bytes, 192000);
-          if (SampleBuffer.size() < wanted) SampleBuffer.resize(wanted);
-          data = SampleBuffer.data();
-          if (IsInterleaved16(frame)) {
-            std::memcpy(data, frame->data[0], bytes);
-          } else {
-            if (!FitSampleConverter(ist, frame)) {
-              AVU.av_frame_unref(frame);
-              return false;
-            }
-            uint8_t* out[1] = {data};
-            const int converted = SWR.swr_convert(ist.ToSamples, out, frame->nb_samples,
-                                                  const_cast<const uint8_t**>(frame->extended_data),
-                                                  frame->nb_samples);
-            if (converted < 0) {
-              AVU.av_frame_unref(frame);
-              return false;
-            }
-          }
-        }
-        ist.DecodedRate = frame->sample_rate;
-        ist.DecodedChannels = channels;
-        ist.NextPts += static_cast<int64_t>(bytes) * 500000 / (frame->sample_rate * channels);
-        if (AudioVolume != 256) ApplyVolume(data, bytes, AudioVolume);
+        ist.NextPts += static_cast<int64_t>(frame->nb_samples) * 1000000 / frame->sample_rate;
         for (const auto& ost : t.OutputStreams) {
           if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
           if (ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO)
             throw FFMpegException("invalid codec_type");
-          EncodeAudio(OutputFiles[ost->FileIndex], *ost, ist, data, bytes);
+          EncodeAudio(OutputFiles[ost->FileIndex], *ost, frame);
         }
         AVU.av_frame_unref(frame);
       }

@@ -61,6 +61,7 @@ void TCustomFFmpegHlpr::ReportProgress(TranscodeTables& t, bool last) {
   bool firstVideo = true;
   for (const auto& ostPointer : t.OutputStreams) {
     const OutputStream& ost = *ostPointer;
+    if (ost.Stream->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;  // a cover, not a video
     if (ost.Stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
       if (!firstVideo) {
         text.Append("q=%2.1f ", QualityOf(ost));

@@ -6,7 +6,9 @@
 #include <mutex>
 #include <string>
 
+#include "engine/AudioFormatRules.h"
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
 #include "engine/StreamDecoder.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
@@ -59,19 +61,6 @@ void CopyStreamParameters(OutputStream& ost, const InputStream& ist, const AVOut
     ost.Stream->time_base = streamBase;
 }
 
-// 16-bit interleaved is what the engine hands out; take the encoder's nearest
-// format so that converting each frame costs least.
-AVSampleFormat ChooseSampleFormat(const AVCodec* codec, AVSampleFormat asked) {
-  const AVSampleFormat* formats = VersionedCalls::SupportedSampleFormats(codec);
-  if (!formats) return asked == AV_SAMPLE_FMT_NONE ? AV_SAMPLE_FMT_S16 : asked;
-  for (const AVSampleFormat* f = formats; *f != AV_SAMPLE_FMT_NONE; ++f)
-    if (*f == asked) return asked;
-  for (AVSampleFormat preferred : {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P})
-    for (const AVSampleFormat* f = formats; *f != AV_SAMPLE_FMT_NONE; ++f)
-      if (*f == preferred) return preferred;
-  return formats[0];
-}
-
 std::string Trimmed(const char* text) {
   std::string s(text);
   size_t begin = 0, end = s.size();
@@ -82,21 +71,15 @@ std::string Trimmed(const char* text) {
 
 }  // namespace
 
-InputStream::~InputStream() {
-  if (ToSamples) SWR.swr_free(&ToSamples);
-  AVU.av_channel_layout_uninit(&ToSamplesLayout);
-}
+InputStream::~InputStream() = default;
 
 OutputStream::~OutputStream() {
   if (LogFile) std::fclose(LogFile);
-  if (Fifo) AVU.av_fifo_freep2(&Fifo);
   if (PictTmp) AVU.av_frame_free(&PictTmp);
   if (EncodeFrame) AVU.av_frame_free(&EncodeFrame);
   if (PictPool) AVU.av_buffer_pool_uninit(&PictPool);
   if (ImgResampleCtx) SWS.sws_freeContext(ImgResampleCtx);
-  if (Resample) SWR.swr_free(&Resample);
-  if (ToEncoderFormat) SWR.swr_free(&ToEncoderFormat);
-  if (EncoderFrame) AVU.av_frame_free(&EncoderFrame);
+  AVU.av_channel_layout_uninit(&ConverterInLayout);
   if (EncodedPacket) AVC.av_packet_free(&EncodedPacket);
   for (AVBSFContext*& filter : Filters) AVC.av_bsf_free(&filter);
   for (AVPacket*& packet : FilterOutputs) AVC.av_packet_free(&packet);
@@ -166,6 +149,10 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       const AVMediaType type =
           ost->Encoder ? ost->Encoder->codec_type : ost->Stream->codecpar->codec_type;
       int source = -1;
+      // A cover comes from the source's attached picture.
+      if (ost->Stream->disposition & AV_DISPOSITION_ATTACHED_PIC)
+        for (int i = 0; i < inputStreamCount && source < 0; ++i)
+          if (t.InputStreams[i]->Stream->disposition & AV_DISPOSITION_ATTACHED_PIC) source = i;
       for (int i = 0; i < inputStreamCount && source < 0; ++i)
         if (t.InputStreams[i]->Discard && t.InputStreams[i]->Stream->codecpar->codec_type == type)
           source = i;
@@ -185,7 +172,6 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
     OutputStream& ost = *t.OutputStreams[o];
     InputStream& ist = *t.InputStreams[ost.SourceIndex];
     AVCodecContext* enc = ost.Encoder;
-    AVCodecContext* dec = ist.Decoder;
     if (!AVU.av_dict_get(ost.Stream->metadata, "language", nullptr, 0)) {
       if (const AVDictionaryEntry* language =
               AVU.av_dict_get(ist.Stream->metadata, "language", nullptr, 0)) {
@@ -202,9 +188,6 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
     } else {
       switch (enc->codec_type) {
         case AVMEDIA_TYPE_AUDIO:
-          ost.Fifo = AVU.av_fifo_alloc2(1024, 1, 0);
-          if (!ost.Fifo) throw FFMpegException("av_fifo_init fail");
-          ost.AudioResample = dec && enc->sample_rate != dec->sample_rate;
           ist.DecodingNeeded = 1;
           ost.EncodingNeeded = 1;
           break;
@@ -275,14 +258,29 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
     const AVCodec* codec = AVC.avcodec_find_encoder(enc->codec_id);
     if (!codec) RaiseFFMpeg("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.Index);
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-      enc->sample_fmt = ChooseSampleFormat(codec, enc->sample_fmt);
-      if (enc->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || enc->ch_layout.nb_channels <= 0) {
-        const int channels = enc->ch_layout.nb_channels > 0 ? enc->ch_layout.nb_channels : 2;
+      // The source's depth is kept where the encoder can hold it. A source's
+      // own rate or channel count that the encoder cannot take (a kept 96 kHz
+      // source into MP3) becomes the nearest it can; a value asked for is
+      // left for the encoder to refuse.
+      const AVCodecParameters* source = t.InputStreams[ost.SourceIndex]->Stream->codecpar;
+      const AVSampleFormat sourceFormat = static_cast<AVSampleFormat>(source->format);
+      enc->sample_fmt = ChooseSampleFormat(VersionedCalls::SupportedSampleFormats(codec),
+                                           enc->sample_fmt, sourceFormat);
+      if (enc->bits_per_raw_sample <= 0)
+        enc->bits_per_raw_sample =
+            EncoderRawBits(enc->sample_fmt, SampleDepth(sourceFormat, source->bits_per_raw_sample));
+      if (enc->sample_rate == source->sample_rate)
+        enc->sample_rate =
+            FittingSampleRate(VersionedCalls::SupportedSampleRates(codec), enc->sample_rate);
+      enc->time_base = {1, enc->sample_rate};
+      int channels = enc->ch_layout.nb_channels > 0 ? enc->ch_layout.nb_channels : 2;
+      if (channels == source->ch_layout.nb_channels)
+        channels = FittingChannelCount(VersionedCalls::SupportedChannelLayouts(codec), channels);
+      if (enc->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
+          enc->ch_layout.nb_channels != channels) {
         AVU.av_channel_layout_uninit(&enc->ch_layout);
         AVU.av_channel_layout_default(&enc->ch_layout, channels);
       }
-      if (enc->time_base.num <= 0 || enc->time_base.den <= 0)
-        enc->time_base = {1, enc->sample_rate};
     }
     int result;
     {
@@ -310,17 +308,13 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
 
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
       ost.EncodedPacket = AVC.av_packet_alloc();
-      ost.EncoderFrame = AVU.av_frame_alloc();
+      ost.EncoderFrame.reset(AVU.av_frame_alloc());
       if (!ost.EncodedPacket || !ost.EncoderFrame) throw FFMpegException("av_mallocz fail");
-      if (enc->sample_fmt != AV_SAMPLE_FMT_S16) {
-        if (SWR.swr_alloc_set_opts2(&ost.ToEncoderFormat, &enc->ch_layout, enc->sample_fmt,
-                                    enc->sample_rate, &enc->ch_layout, AV_SAMPLE_FMT_S16,
-                                    enc->sample_rate, 0, nullptr) < 0 ||
-            SWR.swr_init(ost.ToEncoderFormat) < 0)
-          RaiseFFMpeg("Can not resample %d channels @ %d Hz to %d channels @ %d Hz",
-                      enc->ch_layout.nb_channels, enc->sample_rate, enc->ch_layout.nb_channels,
-                      enc->sample_rate);
-      }
+      ost.Fifo.reset(AVU.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels,
+                                             std::max(enc->frame_size, 1024)));
+      if (!ost.Fifo)
+        RaiseLibraryError("av_audio_fifo_alloc", AVERROR(ENOMEM),
+                          OutputFiles[ost.FileIndex]->url ? OutputFiles[ost.FileIndex]->url : "");
     }
   }
 

@@ -56,6 +56,8 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
     double smallest = 1e100;
     int fileIndex = -1;
     for (const auto& ost : t.OutputStreams) {
+      // A cover is one packet, written when it is read; it never lags.
+      if (ost->Stream->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
       const int source = t.InputStreams[ost->SourceIndex]->FileIndex;
       const double position = OutputPosition(*ost);
       if (!t.Files[source].EofReached && position < smallest) {

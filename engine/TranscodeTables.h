@@ -19,6 +19,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "medialib/LibraryObjects.h"
+
 struct InputFileState {
   int EofReached = 0;   // reading returned an error or the end of the file
   int FirstStream = 0;  // index of the file's first stream in the input-stream table
@@ -37,16 +39,6 @@ struct InputStream {
   int DecodingNeeded = 0;
   int64_t NextPts = AV_NOPTS_VALUE;  // microseconds
   int64_t Pts = 0;                   // microseconds
-
-  // Shape of the decoded audio as last delivered (16-bit interleaved).
-  int DecodedRate = 0;
-  int DecodedChannels = 0;
-  // Converts decoder output to 16-bit interleaved when the decoder delivers
-  // another sample format; rebuilt when the decoder's output shape changes.
-  SwrContext* ToSamples = nullptr;
-  int ToSamplesFormat = -1;
-  int ToSamplesRate = 0;
-  AVChannelLayout ToSamplesLayout = {};
 };
 
 struct OutputStream {
@@ -87,16 +79,21 @@ struct OutputStream {
   // Decoded picture shape that crop, scaler and PictTmp were set up for.
   int PictureWidth = 0, PictureHeight = 0, PictureFormat = -1;
 
-  // Audio.
-  int AudioResample = 0;
-  SwrContext* Resample = nullptr;  // rate or channel-count conversion, 16-bit to 16-bit
-  int ResampleInRate = 0;
-  int ResampleInChannels = 0;
-  AVFifo* Fifo = nullptr;  // 16-bit interleaved samples short of a whole encoder frame
-  // 16-bit interleaved to the encoder's sample format; none when they agree.
-  SwrContext* ToEncoderFormat = nullptr;
-  AVFrame* EncoderFrame = nullptr;  // reused for every frame sent to the encoder
-  int EncoderFrameCapacity = 0;     // samples per channel EncoderFrame can hold
+  // Audio: one converter from the decoder's shape (sample format, layout,
+  // rate) straight to the encoder's, volume included; none while the two
+  // agree and the volume is unchanged. Rebuilt when the decoder's shape
+  // changes mid-stream, after its held samples are drained.
+  MediaObjects::ResamplerPtr Converter;
+  bool ConverterFitted = false;  // the shape below has been looked at
+  int ConverterInFormat = -1;
+  int ConverterInRate = 0;
+  AVChannelLayout ConverterInLayout = {};
+  MediaObjects::FramePtr Converted;  // one bounded chunk of converted samples
+  int ConvertedCapacity = 0;         // samples per channel Converted can hold
+  // Encoder-format samples short of a whole encoder frame.
+  MediaObjects::AudioFifoPtr Fifo;
+  MediaObjects::FramePtr EncoderFrame;  // reused for every frame sent to the encoder
+  int EncoderFrameCapacity = 0;         // samples per channel EncoderFrame can hold
   AVPacket* EncodedPacket = nullptr;
   bool EncoderDrained = false;
 

@@ -2,7 +2,9 @@
 #pragma once
 
 extern "C" {
+#include <libavutil/audio_fifo.h>
 #include <libavutil/avutil.h>
+#include <libavutil/base64.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/dict.h>
 #include <libavutil/fifo.h>

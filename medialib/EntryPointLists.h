@@ -163,7 +163,15 @@
   X(av_buffer_pool_get)                \
   X(av_buffer_pool_uninit)             \
   X(av_image_get_buffer_size)          \
-  X(av_image_fill_arrays)
+  X(av_image_fill_arrays)              \
+  X(av_audio_fifo_alloc)               \
+  X(av_audio_fifo_free)                \
+  X(av_audio_fifo_write)               \
+  X(av_audio_fifo_read)                \
+  X(av_audio_fifo_size)                \
+  X(av_samples_set_silence)            \
+  X(av_sample_fmt_is_planar)           \
+  X(av_base64_encode)
 
 #define MELVARO_SWSCALE_ENTRY_POINTS(X) \
   X(swscale_version)                    \
@@ -178,4 +186,5 @@
   X(swr_init)                              \
   X(swr_convert)                           \
   X(swr_get_delay)                         \
+  X(swr_get_out_samples)                   \
   X(swr_free)

@@ -47,6 +47,9 @@ struct ScalerFree {
 struct FifoFree {
   void operator()(AVFifo* f) const { AVU.av_fifo_freep2(&f); }
 };
+struct AudioFifoFree {
+  void operator()(AVAudioFifo* f) const { AVU.av_audio_fifo_free(f); }
+};
 
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
@@ -57,6 +60,7 @@ using OutputPtr = std::unique_ptr<AVFormatContext, OutputFree>;
 using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFree>;
 using ScalerPtr = std::unique_ptr<SwsContext, ScalerFree>;
 using FifoPtr = std::unique_ptr<AVFifo, FifoFree>;
+using AudioFifoPtr = std::unique_ptr<AVAudioFifo, AudioFifoFree>;
 
 // A dictionary; the library frees and replaces it in place, so it is held by
 // value and handed out by address.

@@ -41,6 +41,12 @@ const AVSampleFormat* SupportedSampleFormats(const AVCodec* codec) {
 const AVRational* SupportedFrameRates(const AVCodec* codec) {
   return SupportedConfig<AVRational>(codec, AV_CODEC_CONFIG_FRAME_RATE);
 }
+const int* SupportedSampleRates(const AVCodec* codec) {
+  return SupportedConfig<int>(codec, AV_CODEC_CONFIG_SAMPLE_RATE);
+}
+const AVChannelLayout* SupportedChannelLayouts(const AVCodec* codec) {
+  return SupportedConfig<AVChannelLayout>(codec, AV_CODEC_CONFIG_CHANNEL_LAYOUT);
+}
 #else
 const AVPixelFormat* SupportedPixelFormats(const AVCodec* codec) {
   return codec ? codec->pix_fmts : nullptr;
@@ -50,6 +56,12 @@ const AVSampleFormat* SupportedSampleFormats(const AVCodec* codec) {
 }
 const AVRational* SupportedFrameRates(const AVCodec* codec) {
   return codec ? codec->supported_framerates : nullptr;
+}
+const int* SupportedSampleRates(const AVCodec* codec) {
+  return codec ? codec->supported_samplerates : nullptr;
+}
+const AVChannelLayout* SupportedChannelLayouts(const AVCodec* codec) {
+  return codec ? codec->ch_layouts : nullptr;
 }
 #endif
 

@@ -12,11 +12,13 @@ extern "C" {
 namespace VersionedCalls {
 
 // What an encoder accepts, as the library's own list (ended by AV_PIX_FMT_NONE,
-// AV_SAMPLE_FMT_NONE or {0, 0}), or nullptr when it accepts anything. The
+// AV_SAMPLE_FMT_NONE, {0, 0}, 0 or a zeroed layout), or nullptr when it accepts anything. The
 // list belongs to the library and lives as long as it stays loaded.
 const AVPixelFormat* SupportedPixelFormats(const AVCodec* codec);
 const AVSampleFormat* SupportedSampleFormats(const AVCodec* codec);
 const AVRational* SupportedFrameRates(const AVCodec* codec);
+const int* SupportedSampleRates(const AVCodec* codec);
+const AVChannelLayout* SupportedChannelLayouts(const AVCodec* codec);
 
 // Adds (or replaces) a side-data record of the stream's codec parameters and
 // returns its buffer of size bytes, owned by the stream; nullptr when

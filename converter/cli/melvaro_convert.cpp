@@ -1,10 +1,11 @@
-// melvaro-convert: converts files to MP3 through the converter component,
-// with the main window's settings, from the command line.
+// melvaro-convert: converts files through the converter component from the
+// command line, with the formats and qualities the main window offers.
 #include <unistd.h>
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -13,27 +14,49 @@
 #include <string>
 #include <vector>
 
+#include "converter/OutputPresets.h"
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
 #include "converter/cli/OutputPlan.h"
 
 namespace {
 
-const char* const Usage = "usage: melvaro-convert [-o FOLDER] [-j N] FILE...\n";
+const char* const Usage =
+    "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
+    "                       [--rate HZ|keep] [--channels 1|2|keep] FILE...\n"
+    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n";
 
 const char* const Help =
-    "Converts each FILE to MP3 (libmp3lame, 128 kbit/s, 44100 Hz, stereo; video is\n"
-    "left out) and writes it to FOLDER/NAME.mp3, where NAME is the file's name\n"
-    "without its extension. A \".dat\" file is read as MPEG.\n"
+    "Converts each FILE and writes it to FOLDER/NAME.EXT, where NAME is the file's\n"
+    "name without its extension and EXT the format's. Video is left out of audio\n"
+    "formats. A \".dat\" file is read as MPEG. Tags (title, artist, album, ...) and\n"
+    "cover art are carried over where the format can hold them.\n"
     "\n"
-    "  -o, --output FOLDER  where the MP3 files go (created when missing);\n"
+    "  -o, --output FOLDER  where the files go (created when missing);\n"
     "                       default: the current folder\n"
     "  -j, --jobs N         convert N files at the same time (default 1)\n"
+    "  -f, --format FORMAT  mp3 (default), ogg, opus, m4a, flac or wav\n"
+    "  -b, --bitrate KBITS  mp3: CBR 64, 80, 96, 112, 128 (default), 160, 192, 224,\n"
+    "                       256 or 320; opus: 6 to 510 (default 128);\n"
+    "                       m4a (AAC): 32 to 320 (default 192)\n"
+    "  -q, --quality Q      mp3: VBR level 0 (best) to 9; ogg: Vorbis quality 0 to\n"
+    "                       10 (default 5); flac: compression level 0 to 12\n"
+    "                       (default 5); wav: 16 (default) or 24 bits per sample\n"
+    "      --rate HZ|keep   sample rate; default: mp3 44100, opus always 48000,\n"
+    "                       the others keep the source's\n"
+    "      --channels 1|2|keep  default: mp3 2, the others keep the source's\n"
+    "      --target TARGET  convert video for a disc or tape: vcd, svcd, dvd\n"
+    "                       (written as .mpg) or dv (.dv), each also with a\n"
+    "                       \"pal-\", \"ntsc-\" or \"film-\" prefix\n"
     "  -h, --help           show this text\n"
     "\n"
-    "An existing NAME.mp3 is overwritten, except when it is one of the FILEs or\n"
-    "the output of an earlier FILE: then the output becomes \"NAME (2).mp3\" (or\n"
-    "the next free number) and a note says so. While converting, a terminal\n"
+    "FLAC keeps the source's bit depth up to 24 bits. A choice the format cannot\n"
+    "make (Opus at 44100 Hz, FLAC with a bit rate, ...) is refused before any file\n"
+    "is written.\n"
+    "\n"
+    "An existing output is overwritten, except when it is one of the FILEs or the\n"
+    "output of an earlier FILE: then the output becomes \"NAME (2).EXT\" (or the\n"
+    "next free number) and a note says so. While converting, a terminal\n"
     "shows each running file's percentage. Every file ends with a line saying\n"
     "where it went or why it failed, and the last line counts both. The exit\n"
     "status is 0 when every file was converted, 1 when any failed, 2 for a\n"
@@ -46,11 +69,64 @@ struct CommandLine {
   std::string Folder = ".";
   int Jobs = 1;
   std::vector<std::string> Files;
+  OutputChoice Choice;  // what -f, -b, -q, --rate and --channels chose
+  std::string Target;   // a video target; empty for audio
 };
+
+// A whole decimal number, or false.
+bool WholeNumber(const char* text, long& number) {
+  char* end = nullptr;
+  errno = 0;
+  number = std::strtol(text, &end, 10);
+  return *text != '\0' && *end == '\0' && errno == 0;
+}
+
+// Turns the format options into a choice; 0, or 2 after saying what is wrong.
+int ChooseFormat(const std::string& format, const char* bitrate, const char* quality,
+                 const char* rate, const char* channels, CommandLine& line) {
+  OutputFormat chosen = OutputFormat::Mp3;
+  if (!format.empty() && !FormatByName(format, chosen)) {
+    std::fprintf(stderr, "melvaro-convert: -f wants mp3, ogg, opus, m4a, flac or wav, not \"%s\"\n",
+                 format.c_str());
+    return 2;
+  }
+  OutputChoice choice = DefaultChoice(chosen);
+  // A number of the option's; "keep" gives KeepSource where allowed. Only
+  // a quality level may be 0 (MP3's V0, FLAC's fastest level).
+  const auto number = [](const char* option, const char* text, bool keep, int& target) {
+    long value = 0;
+    if (keep && std::string(text) == "keep") {
+      target = KeepSource;
+      return true;
+    }
+    const bool zeroAllowed = std::string(option) == "-q";
+    if (!WholeNumber(text, value) || value < (zeroAllowed ? 0 : 1)) {
+      std::fprintf(stderr, "melvaro-convert: %s wants a %snumber%s, not \"%s\"\n", option,
+                   zeroAllowed ? "" : "positive ", keep ? " or \"keep\"" : "", text);
+      return false;
+    }
+    target = static_cast<int>(std::min(value, 100000000L));
+    return true;
+  };
+  if (bitrate && !number("-b", bitrate, false, choice.Bitrate)) return 2;
+  if (quality && !number("-q", quality, false, choice.Level)) return 2;
+  if (bitrate && !quality) choice.Level = -1;
+  if (quality && !bitrate) choice.Bitrate = 0;
+  if (rate && !number("--rate", rate, true, choice.SampleRate)) return 2;
+  if (channels && !number("--channels", channels, true, choice.Channels)) return 2;
+  if (const std::string problem = CheckChoice(choice); !problem.empty()) {
+    std::fprintf(stderr, "melvaro-convert: %s\n", problem.c_str());
+    return 2;
+  }
+  line.Choice = choice;
+  return 0;
+}
 
 // Returns 0 to go on, else the exit status (after printing what is wrong).
 int Parse(int argc, char** argv, CommandLine& line) {
   bool filesOnly = false;
+  std::string format;
+  const char *bitrate = nullptr, *quality = nullptr, *rate = nullptr, *channels = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     auto value = [&](const char* what) -> const char* {
@@ -83,6 +159,30 @@ int Parse(int argc, char** argv, CommandLine& line) {
         return 2;
       }
       line.Jobs = static_cast<int>(n);
+    } else if (arg == "-f" || arg == "--format") {
+      const char* name = value("a format");
+      if (!name) return 2;
+      format = name;
+    } else if (arg == "-b" || arg == "--bitrate") {
+      if (!(bitrate = value("a bit rate in kbit/s"))) return 2;
+    } else if (arg == "-q" || arg == "--quality") {
+      if (!(quality = value("a quality"))) return 2;
+    } else if (arg == "--rate") {
+      if (!(rate = value("a sample rate or \"keep\""))) return 2;
+    } else if (arg == "--channels") {
+      if (!(channels = value("1, 2 or \"keep\""))) return 2;
+    } else if (arg == "--target") {
+      const char* target = value("a target");
+      if (!target) return 2;
+      TOutputOptions probe;
+      if (!FillVideoTarget(target, probe)) {
+        std::fprintf(stderr,
+                     "melvaro-convert: --target wants vcd, svcd, dvd or dv, optionally with a "
+                     "\"pal-\", \"ntsc-\" or \"film-\" prefix, not \"%s\"\n",
+                     target);
+        return 2;
+      }
+      line.Target = target;
     } else {
       std::fprintf(stderr, "melvaro-convert: unknown option %s\n%s", arg.c_str(), Usage);
       return 2;
@@ -92,26 +192,27 @@ int Parse(int argc, char** argv, CommandLine& line) {
     std::fputs(Usage, stderr);
     return 2;
   }
-  return 0;
+  if (!line.Target.empty()) {
+    if (!format.empty() || bitrate || quality || rate || channels) {
+      std::fprintf(stderr,
+                   "melvaro-convert: --target sets the whole format; -f, -b, -q, --rate and "
+                   "--channels cannot go with it\n");
+      return 2;
+    }
+    return 0;
+  }
+  return ChooseFormat(format, bitrate, quality, rate, channels, line);
 }
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
-// The main window's output settings.
-TOutputOptions Mp3Options(const std::string& fileName) {
+// The output record of one file: the chosen format or video target.
+TOutputOptions OutputOptionsFor(const CommandLine& line, const std::string& fileName) {
   TOutputOptions options;
   ResetOutputOptions(options);
   options.FileName = fileName;
-  options.FileExt = ".mp3";
-  options.DisableVideo = -1;
-  options.AudioCodec = "libmp3lame";
-  options.AudioChannels = 2;
-  options.AudioSampleRate = 44100;
-  options.AudioBitrate = 128000;
+  if (line.Target.empty())
+    FillOutputOptions(line.Choice, options);
+  else
+    FillVideoTarget(line.Target, options);
   return options;
 }
 
@@ -145,8 +246,10 @@ int main(int argc, char** argv) {
   }
 
   BatchConsole console(stdout, stderr, isatty(STDOUT_FILENO));
-  const std::vector<PlannedOutput> plan = PlanOutputs(line.Files, line.Folder, ".mp3");
-  const std::string libraryFolder = QCoreApplication::applicationDirPath().toStdString() + "/Lib";
+  const std::vector<PlannedOutput> plan =
+      PlanOutputs(line.Files, line.Folder, OutputOptionsFor(line, {}).FileExt);
+  const std::string libraryFolder =
+      LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString());
 
   TVeltoConverter converter;
   converter.SetLogLevel(llError);
@@ -160,10 +263,7 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
       return 1;
     }
-    TInputOptions input;
-    input.FileName = entry.Input;
-    if (Lower(std::filesystem::path(entry.Input).extension().string()) == ".dat")
-      input.ForceFormat = "mpeg";
+    const TInputOptions input = InputOptionsFor(entry.Input);
     const int index = converter.AddInput(entry.Input, input);
     if (index < 0) {
       console.Failed(-1, entry.Input, converter.LastError());
@@ -171,7 +271,7 @@ int main(int argc, char** argv) {
     }
     entryOfTask.resize(index + 1);
     entryOfTask[index] = &entry;
-    if (!converter.AddOutput(index, entry.Output, Mp3Options(entry.Output))) {
+    if (!converter.AddOutput(index, entry.Output, OutputOptionsFor(line, entry.Output))) {
       console.Failed(index, entry.Input, converter.LastError());
       setUpFailed.insert(index);
     }

@@ -68,7 +68,7 @@ class WindowTest : public QObject {
 
     QCOMPARE(form.windowTitle(), QString("  Melvaro V3.3"));
     QCOMPARE(QCoreApplication::applicationName(), QString("Melvaro"));
-    QCOMPARE(form.FormatBox->count(), 1);
+    QCOMPARE(form.FormatBox->count(), int(OutputFormats().size()));
     QCOMPARE(form.FormatBox->currentText(), QString("  MP3  (*.mp3)"));
     QVERIFY(!form.StopButton->isEnabled());
     QVERIFY(form.ConvertButton->isEnabled());
@@ -106,6 +106,41 @@ class WindowTest : public QObject {
     QVERIFY(QFileInfo(folder).isDir());
     // The dialog shows the text as saved, without the separator added.
     QCOMPARE(next.Fset->FolderEdit->text(), saved == "NoCode" ? folder : text);
+    QVERIFY(Shell.Errors.isEmpty());
+  }
+
+  void formatChoicesAreSavedAndReadBack() {
+    {
+      TForm1 form(Shell);
+      form.FormatBox->setCurrentIndex(form.FormatBox->findText("  FLAC  (*.flac)"));
+      QCOMPARE(ReadIniString(IniFile(), "Format", "Format", "?"), QString("flac"));
+      TFset& fset = *form.Fset;
+      QTimer::singleShot(0, &fset, [&] {
+        QCOMPARE(fset.FormatLabel->text(), QString("FLAC  (*.flac)"));
+        QCOMPARE(fset.QualityBox->currentText(), QString("Compression 5"));
+        QCOMPARE(fset.RateBox->currentText(), QString("Keep the source's"));
+        fset.QualityBox->setCurrentIndex(fset.QualityBox->findText("Compression 8"));
+        fset.RateBox->setCurrentIndex(fset.RateBox->findText("48000 Hz"));
+        fset.ChannelsBox->setCurrentIndex(fset.ChannelsBox->findText("Mono"));
+        fset.OkButton->click();
+      });
+      form.SettingsButton->click();
+      QCOMPARE(ReadIniString(IniFile(), "flac", "Quality", "?"), QString("8"));
+      QCOMPARE(ReadIniString(IniFile(), "flac", "Rate", "?"), QString("48000"));
+      QCOMPARE(ReadIniString(IniFile(), "flac", "Channels", "?"), QString("1"));
+    }
+    // A value the format cannot take (an edited or damaged file) gives way to
+    // the format's default; the other formats keep theirs.
+    WriteIniString(IniFile(), "mp3", "Bitrate", "12345");
+    TForm1 next(Shell);
+    QCOMPARE(next.FormatBox->currentText(), QString("  FLAC  (*.flac)"));
+    const OutputChoice flac = next.FormatSettings.Current();
+    QCOMPARE(flac.Level, 8);
+    QCOMPARE(flac.SampleRate, 48000);
+    QCOMPARE(flac.Channels, 1);
+    const OutputChoice mp3 = next.FormatSettings.ChoiceFor(OutputFormat::Mp3);
+    QCOMPARE(mp3.Bitrate, 128);
+    QCOMPARE(mp3.SampleRate, 44100);
     QVERIFY(Shell.Errors.isEmpty());
   }
 

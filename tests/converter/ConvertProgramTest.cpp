@@ -1,6 +1,5 @@
 // melvaro-convert on real batches, and how it names its outputs.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -10,38 +9,13 @@
 #include <vector>
 
 #include "converter/cli/OutputPlan.h"
+#include "tests/converter/ProgramRun.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct Result {
-  int status;
-  std::string output;  // stdout and stderr together
-};
-
-std::string Quoted(const std::string& text) {
-  std::string quoted = "'";
-  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return quoted + "'";
-}
-
-Result RunProgram(const std::vector<std::string>& args) {
-  std::string command = Quoted(MELVARO_CONVERT_PROGRAM);
-  for (const std::string& arg : args) command += " " + Quoted(arg);
-  command += " 2>&1";
-  Result result{-1, {}};
-  FILE* pipe = popen(command.c_str(), "r");
-  if (!pipe) return result;
-  char buffer[4096];
-  size_t got;
-  while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, got);
-  const int status = pclose(pipe);
-  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return result;
-}
 
 std::string Contents(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
@@ -109,7 +83,7 @@ TEST(ConvertProgramNames, OutputsNeverLandOnAnInputOrOnEachOther) {
 TEST(ConvertProgram, HelpAndWrongCommandLines) {
   const Result help = RunProgram({"--help"});
   EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(Contains(help.output, "usage: melvaro-convert [-o FOLDER] [-j N] FILE..."));
+  EXPECT_TRUE(Contains(help.output, "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT]"));
   EXPECT_TRUE(Contains(help.output, "\"Lib\""));
   struct Case {
     std::vector<std::string> args;

@@ -209,8 +209,8 @@ TEST(ConverterOutputOptions, TargetPresetNames) {
     const char* expected;  // nullptr: no preset
   } cases[] = {
       {1, 0, 1, "vcd,auto,pal"},    {2, 7, 0, "svcd,auto,ntsc"}, {3, 1, 2, "dvd,pal,ntsc"},
-      {2, 2, -1, "svcd,ntsc,ntsc"}, {0, 1, 1, nullptr},          {4, 1, 1, nullptr},
-      {-1, 1, 1, nullptr},
+      {2, 2, -1, "svcd,ntsc,ntsc"}, {4, 3, 1, "dv,film,pal"},    {0, 1, 1, nullptr},
+      {5, 1, 1, nullptr},           {-1, 1, 1, nullptr},
   };
   for (const Case& c : cases) {
     RecordingEngine engine;

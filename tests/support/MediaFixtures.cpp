@@ -75,15 +75,26 @@ double ToneValue(int64_t index, int rate, double frequencyHz) {
 
 // Fills an audio frame of the encoder's sample format with the tone, starting
 // at sample `first`; samples at or past `total` are silence.
-void FillTone(AVFrame* frame, int64_t first, int64_t total, int rate, double frequencyHz) {
+void FillTone(AVFrame* frame, int64_t first, int64_t total, int rate, double frequencyHz,
+              double noise = 0) {
   const auto format = static_cast<AVSampleFormat>(frame->format);
   const int channels = frame->ch_layout.nb_channels;
   const bool planar = format == AV_SAMPLE_FMT_S16P || format == AV_SAMPLE_FMT_S32P ||
                       format == AV_SAMPLE_FMT_FLTP || format == AV_SAMPLE_FMT_DBLP;
   for (int i = 0; i < frame->nb_samples; ++i) {
     const int64_t index = first + i;
-    const double value = index < total ? ToneValue(index, rate, frequencyHz) : 0;
+    const double tone = index < total ? ToneValue(index, rate, frequencyHz) : 0;
     for (int c = 0; c < channels; ++c) {
+      double value = tone;
+      if (noise > 0 && index < total) {
+        // A hash of the sample's place, different on each channel and the
+        // same file every time.
+        uint32_t r = static_cast<uint32_t>(index * channels + c) * 0x9E3779B1u;
+        r ^= r >> 15;
+        r *= 0x85EBCA77u;
+        r ^= r >> 13;
+        value += noise * (static_cast<double>(r >> 8) / (1 << 23) - 1.0);
+      }
       const int slot = planar ? i : i * channels + c;
       uint8_t* plane = frame->extended_data[planar ? c : 0];
       switch (format) {
@@ -117,15 +128,21 @@ struct ToneTrack {
   FramePtr Frame{AVU.av_frame_alloc()};
   int64_t Total = 0;  // samples of tone to write
   double FrequencyHz = 0;
+  double Noise = 0;
   bool Done = false;
 };
 
+// bits 24 asks a FLAC encoder for 24-bit samples.
 ToneTrack AddToneTrack(Output& output, const AVCodec* codec, int rate, int channels, double seconds,
-                       double frequencyHz) {
+                       double frequencyHz, int bits = 16) {
   ToneTrack track;
   track.Enc = AddEncoder(output, codec, [&](AVCodecContext* c) {
     const AVSampleFormat* formats = VersionedCalls::SupportedSampleFormats(codec);
     c->sample_fmt = formats ? formats[0] : AV_SAMPLE_FMT_S16;
+    if (bits == 24 && codec->id == AV_CODEC_ID_FLAC) {
+      c->sample_fmt = AV_SAMPLE_FMT_S32;
+      c->bits_per_raw_sample = 24;
+    }
     c->sample_rate = rate;
     AVU.av_channel_layout_default(&c->ch_layout, channels);
     c->time_base = {1, rate};
@@ -158,10 +175,42 @@ void WriteNextToneFrame(Output& output, ToneTrack& track) {
   Check(AVU.av_channel_layout_copy(&frame->ch_layout, &context->ch_layout), "channel layout",
         output.Path);
   Check(AVU.av_frame_get_buffer(frame, 0), "cannot allocate samples", output.Path);
-  FillTone(frame, track.Enc.NextPts, track.Total, context->sample_rate, track.FrequencyHz);
+  FillTone(frame, track.Enc.NextPts, track.Total, context->sample_rate, track.FrequencyHz,
+           track.Noise);
   frame->pts = track.Enc.NextPts;
   track.Enc.NextPts += size;
   EncodeAndWrite(output, track.Enc, frame);
+}
+
+constexpr int CoverSize = 16;
+
+// A CoverSize square PNG picture, coloured in quarters, as one packet.
+PacketPtr CoverPicture(const std::string& path) {
+  const AVCodec* png = FirstEncoder({"png"}, path);
+  CodecContextPtr context(AVC.avcodec_alloc_context3(png));
+  if (!context) Fail("cannot allocate an encoder", path);
+  context->width = CoverSize;
+  context->height = CoverSize;
+  context->pix_fmt = AV_PIX_FMT_RGB24;
+  context->time_base = {1, 25};
+  Check(AVC.avcodec_open2(context.get(), png, nullptr), "cannot open png", path);
+  FramePtr frame(AVU.av_frame_alloc());
+  frame->format = AV_PIX_FMT_RGB24;
+  frame->width = CoverSize;
+  frame->height = CoverSize;
+  Check(AVU.av_frame_get_buffer(frame.get(), 0), "cannot allocate a picture", path);
+  for (int y = 0; y < CoverSize; ++y)
+    for (int x = 0; x < CoverSize * 3; ++x)
+      frame->data[0][y * frame->linesize[0] + x] =
+          static_cast<uint8_t>((x / 3 < CoverSize / 2 ? 200 : 40) + (y < CoverSize / 2 ? 0 : 50));
+  frame->pts = 0;
+  Check(AVC.avcodec_send_frame(context.get(), frame.get()), "cannot encode the cover", path);
+  Check(AVC.avcodec_send_frame(context.get(), nullptr), "cannot encode the cover", path);
+  PacketPtr packet(AVC.av_packet_alloc());
+  Check(AVC.avcodec_receive_packet(context.get(), packet.get()), "cannot encode the cover", path);
+  packet->flags |= AV_PKT_FLAG_KEY;
+  packet->pts = packet->dts = AV_NOPTS_VALUE;
+  return packet;
 }
 
 struct VideoTrack {
@@ -314,6 +363,11 @@ void MakeWav(const std::string& path, int rate, int channels, double seconds, do
 
 void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
                double frequencyHz) {
+  MakeAudio(path, format, rate, channels, seconds, frequencyHz, AudioExtras{});
+}
+
+void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
+               double frequencyHz, const AudioExtras& extras) {
   if (format == AudioFormat::Wav) return MakeWav(path, rate, channels, seconds, frequencyHz);
   EnsureLibraries();
   QuietLibraries quiet;
@@ -356,8 +410,28 @@ void MakeAudio(const std::string& path, AudioFormat format, int rate, int channe
       break;
   }
   Output output(path, container);
-  ToneTrack track = AddToneTrack(output, codec, rate, channels, seconds, frequencyHz);
+  ToneTrack track = AddToneTrack(output, codec, rate, channels, seconds, frequencyHz, extras.bits);
+  track.Noise = extras.noise;
+  for (const auto& [key, value] : extras.tags)
+    AVU.av_dict_set(&output.Context->metadata, key.c_str(), value.c_str(), 0);
+  PacketPtr cover;
+  AVStream* coverStream = nullptr;
+  if (extras.cover) {
+    cover = CoverPicture(path);
+    coverStream = AVF.avformat_new_stream(output.Context, nullptr);
+    if (!coverStream) Fail("cannot add a stream", path);
+    coverStream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
+    coverStream->codecpar->codec_id = AV_CODEC_ID_PNG;
+    coverStream->codecpar->width = CoverSize;
+    coverStream->codecpar->height = CoverSize;
+    coverStream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+  }
   output.Open();
+  if (coverStream) {
+    cover->stream_index = coverStream->index;
+    Check(AVF.av_interleaved_write_frame(output.Context, cover.get()), "cannot write the cover",
+          path);
+  }
   while (!track.Done) WriteNextToneFrame(output, track);
   Finish(output);
 }
@@ -462,6 +536,10 @@ FileInfo Probe(const std::string& path) {
       if (const char* pix = AVU.av_get_pix_fmt_name(static_cast<AVPixelFormat>(par->format)))
         s.pixelFormat = pix;
     s.tags = Tags(stream->metadata);
+    if (par->codec_type == AVMEDIA_TYPE_AUDIO)
+      s.bitsPerSample =
+          par->bits_per_raw_sample ? par->bits_per_raw_sample : par->bits_per_coded_sample;
+    s.attachedPicture = (stream->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
     info.streams.push_back(std::move(s));
   }
   return info;
@@ -523,6 +601,52 @@ DecodedAudio DecodeAudio(const std::string& path) {
   AVC.avcodec_send_packet(decoder.get(), nullptr);
   drain();
   return audio;
+}
+
+std::vector<int32_t> DecodeSamples32(const std::string& path) {
+  EnsureLibraries();
+  QuietLibraries quiet;
+  InputPtr input = OpenInput(path);
+  FirstStreamDecoder first = OpenFirstDecoder(input.get(), AVMEDIA_TYPE_AUDIO, path);
+  CodecContextPtr decoder = std::move(first.decoder);
+  std::vector<int32_t> samples;
+  PacketPtr packet(AVC.av_packet_alloc());
+  FramePtr frame(AVU.av_frame_alloc());
+  const auto drain = [&] {
+    while (AVC.avcodec_receive_frame(decoder.get(), frame.get()) >= 0) {
+      const auto format = static_cast<AVSampleFormat>(frame->format);
+      const int channels = frame->ch_layout.nb_channels;
+      const bool planar = AVU.av_sample_fmt_is_planar(format);
+      for (int i = 0; i < frame->nb_samples; ++i) {
+        for (int c = 0; c < channels; ++c) {
+          const int slot = planar ? i : i * channels + c;
+          const uint8_t* plane = frame->extended_data[planar ? c : 0];
+          switch (format) {
+            case AV_SAMPLE_FMT_S16:
+            case AV_SAMPLE_FMT_S16P:
+              samples.push_back(int32_t{reinterpret_cast<const int16_t*>(plane)[slot]} * 65536);
+              break;
+            case AV_SAMPLE_FMT_S32:
+            case AV_SAMPLE_FMT_S32P:
+              samples.push_back(reinterpret_cast<const int32_t*>(plane)[slot]);
+              break;
+            default:
+              Fail("DecodeSamples32: not an integer format", path);
+          }
+        }
+      }
+      AVU.av_frame_unref(frame.get());
+    }
+  };
+  while (AVF.av_read_frame(input.get(), packet.get()) >= 0) {
+    if (packet->stream_index == first.index &&
+        AVC.avcodec_send_packet(decoder.get(), packet.get()) >= 0)
+      drain();
+    AVC.av_packet_unref(packet.get());
+  }
+  AVC.avcodec_send_packet(decoder.get(), nullptr);
+  drain();
+  return samples;
 }
 
 double DominantFrequency(const DecodedAudio& audio, int channel) {

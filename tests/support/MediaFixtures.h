@@ -46,6 +46,20 @@ void MakeWav(const std::string& path, int rate, int channels, double seconds, do
 void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
                double frequencyHz);
 
+// What a fixture carries besides its tone: container tags, a small PNG cover
+// (an attached picture; MP3 and FLAC only), for FLAC the sample depth (16 or
+// 24 bits), and white noise of the given peak (full scale = 1) mixed in, so
+// that VBR encoders meet a signal of some substance.
+struct AudioExtras {
+  std::map<std::string, std::string> tags;
+  bool cover = false;
+  int bits = 16;
+  double noise = 0;
+};
+
+void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
+               double frequencyHz, const AudioExtras& extras);
+
 struct VideoClip {
   int width = 320;
   int height = 240;
@@ -75,6 +89,8 @@ struct StreamInfo {
   int height = 0;
   AVRational frameRate = {0, 0};  // average frame rate
   std::string pixelFormat;        // empty when not video or unknown
+  int bitsPerSample = 0;          // audio: bits a sample holds as the stream states them
+  bool attachedPicture = false;   // a cover, not a moving picture
   std::map<std::string, std::string> tags;
 };
 
@@ -104,6 +120,10 @@ struct DecodedAudio {
 // Decodes the file's first audio stream to 16-bit interleaved PCM at the
 // stream's own rate and channel count.
 DecodedAudio DecodeAudio(const std::string& path);
+
+// The first audio stream's decoded samples at full precision, interleaved,
+// as 32-bit integers (16-bit sources fill the top 16 bits).
+std::vector<int32_t> DecodeSamples32(const std::string& path);
 
 // The tone's frequency on one channel, from the rising zero crossings (with
 // hysteresis) of the middle 80% of the signal, which skips encoder delay and
