@@ -16,6 +16,7 @@
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
 #include "converter/cli/OutputPlan.h"
+#include "engine/PartialOutputs.h"
 
 namespace {
 
@@ -141,6 +142,10 @@ int main(int argc, char** argv) {
                  error.message().c_str());
     return 1;
   }
+
+  // What a killed earlier run left half-written goes, even if this run
+  // writes nothing.
+  RemoveStalePartialFiles(line.Folder);
 
   BatchConsole console(stdout, stderr, isatty(STDOUT_FILENO));
   const std::vector<PlannedOutput> plan = PlanOutputs(line.Files, line.Folder, ".mp3");
