@@ -261,6 +261,7 @@ void TCustomAVConverter::Start(int concurrency) {
   ReleaseEndedEngines();
   FConcurrency = concurrency;
   FStopping = false;
+  FEligibleCount = TaskCount();
   std::exception_ptr firstFailure;
   for (;;) {
     try {
@@ -275,7 +276,7 @@ void TCustomAVConverter::Start(int concurrency) {
 
 bool TCustomAVConverter::StartNext() {
   if (FStopping || FRunningCount >= std::max(FConcurrency.load(), 1) ||
-      FNextIndex >= TaskCount())
+      FNextIndex >= FEligibleCount)
     return false;
   // The index is taken before the start: a task that fails to start ends
   // through DoTerminate, which starts its successor from inside this call.
@@ -332,6 +333,7 @@ void TCustomAVConverter::StartTask(int index) {
       engine->Start(false, FThreadPriority);
     }
   } catch (const std::exception& error) {
+    task->SetResult({TTaskState::tsFailed, error.what()});
     ReportStartFailure(engine, error.what());
     throw;
   }
@@ -407,6 +409,7 @@ void TCustomAVConverter::ClearTaskList() {
   FOutputKeys.clear();
   FLastOutputOptions.reset();
   FNextIndex = 0;
+  FEligibleCount = 0;
   FRunningCount = 0;
   FClearing = false;
 }

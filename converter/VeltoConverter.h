@@ -224,6 +224,7 @@ class TCustomAVConverter : public QObject {
   // owner's thread, DoTerminate on the task's thread); Stop sets the stop
   // flag from any thread. -------------------------------------------------
   std::atomic<int> FNextIndex{0};     // first task never started
+  std::atomic<int> FEligibleCount{0};  // tasks the last Start made eligible
   std::atomic<int> FRunningCount{0};  // started (or scheduled) and not ended
   std::atomic<int> FConcurrency{0};
   std::atomic<bool> FStopping{false};

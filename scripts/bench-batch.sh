@@ -34,14 +34,26 @@ le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 
   head -c "$data_bytes" /dev/urandom
 } >"$work/tiny.wav"
 
+# The copies come from one stream cut into pieces (one process, not one per
+# file): the file doubled until there are enough, then split.
 files=${BENCH_FILES:-10000}
+size=$(stat -c %s "$work/tiny.wav")
+cp "$work/tiny.wav" "$work/all"
+while [ "$(stat -c %s "$work/all")" -lt $((size * files)) ]; do
+  cat "$work/all" "$work/all" >"$work/twice" && mv "$work/twice" "$work/all"
+done
 mkdir -p "$work/in"
-for ((i = 0; i < files; i++)); do cp "$work/tiny.wav" "$work/in/$i.wav"; done
+head -c $((size * files)) "$work/all" |
+  split -b "$size" -d -a 5 --additional-suffix=.wav - "$work/in/"
+rm "$work/all"
 
 # Prints "WALL_SECONDS PEAK_KIB" of one run over the first $1 files.
 run() {
-  local count=$1 list=() i
-  for ((i = 0; i < count; i++)); do list+=("$work/in/$i.wav"); done
+  local count=$1 list=() i name
+  for ((i = 0; i < count; i++)); do
+    printf -v name '%s/in/%05d.wav' "$work" "$i"
+    list+=("$name")
+  done
   (
     ulimit -n 256
     /usr/bin/time -f '%e %M' -o "$work/time-$count" \
