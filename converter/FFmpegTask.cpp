@@ -28,13 +28,12 @@ std::string ClockText(int64_t ms) {
 void CheckUnchanged(const TInputDescription& described) {
   struct stat info;
   if (stat(described.Path.c_str(), &info) != 0) return;  // the open says why
-  const int64_t modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 +
-                           info.st_mtim.tv_nsec;
+  const int64_t modified =
+      static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
   const bool changed =
       (described.Size >= 0 && described.Size != static_cast<int64_t>(info.st_size)) ||
       (described.ModifiedNs != 0 && described.ModifiedNs != modified) ||
-      (described.Inode != 0 &&
-       (described.Inode != info.st_ino || described.Device != info.st_dev));
+      (described.Inode != 0 && (described.Inode != info.st_ino || described.Device != info.st_dev));
   if (changed) throw FFMpegException(described.Path + ": the file changed after it was added");
 }
 

@@ -435,7 +435,8 @@ void TCustomAVConverter::DoTerminate(TFFmpegHlpr* sender) {
   TConversionTask& task = sender->Task;
   const TTaskResult result = EndResult(*sender);
   task.SetResult(result);
-  if (OnTerminate) OnTerminate(sender->TaskIndex, sender->Finished && result.State != TTaskState::tsFailed);
+  if (OnTerminate)
+    OnTerminate(sender->TaskIndex, sender->Finished && result.State != TTaskState::tsFailed);
   --FRunningCount;
   bool started = false;
   try {

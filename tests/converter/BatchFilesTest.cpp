@@ -292,7 +292,8 @@ TEST_F(BatchFiles, ShortAndDamagedInputsEndWithProblemsAndGoodOnesClean) {
     for (std::streamoff i = 0; i < size / 5; ++i) file.put(static_cast<char>(random()));
   }
 
-  for (size_t i = 0; i < good.size(); ++i) Add(good[i], folder / ("good" + std::to_string(i) + ".mp3"));
+  for (size_t i = 0; i < good.size(); ++i)
+    Add(good[i], folder / ("good" + std::to_string(i) + ".mp3"));
   const int truncatedTask = Add(truncated, folder / "truncated-out.mp3");
   const int garbledTask = Add(garbled, folder / "garbled-out.mp3");
   Run(2);

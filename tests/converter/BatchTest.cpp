@@ -217,11 +217,14 @@ TEST_F(ConverterBatch, TasksAddedWhileABatchRunsJoinItWhenStartedAndOnlyNewTasks
   std::atomic<bool> added{false};
   onProgress = [&](int) {
     if (added.exchange(true)) return;
-    QMetaObject::invokeMethod(&app, [&] {
-      addOne(2);
-      EXPECT_EQ(converter.TaskResult(2).State, TTaskState::tsWaiting);
-      converter.Start(1);
-    }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        &app,
+        [&] {
+          addOne(2);
+          EXPECT_EQ(converter.TaskResult(2).State, TTaskState::tsWaiting);
+          converter.Start(1);
+        },
+        Qt::QueuedConnection);
   };
   converter.Start(1);
   RunUntilBatchEnd();
