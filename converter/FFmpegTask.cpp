@@ -57,6 +57,10 @@ void TFFmpegHlpr::OpenFilesOfRun() {
   }
 }
 
+namespace {
+std::mutex ResultLock;
+}  // namespace
+
 TTaskResult TConversionTask::Result() const {
   std::lock_guard<std::mutex> lock(ResultLock);
   return CurrentResult;

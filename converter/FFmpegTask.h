@@ -70,12 +70,12 @@ class TConversionTask {
   // go. Under the component's event lock.
   bool RunOver = false;
 
-  // The task's state; any thread.
+  // The task's state; any thread (one lock serves every task: a waiting
+  // task should cost little).
   TTaskResult Result() const;
   void SetResult(TTaskResult result);
 
  private:
-  mutable std::mutex ResultLock;
   TTaskResult CurrentResult;
 };
 

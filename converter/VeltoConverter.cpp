@@ -168,7 +168,10 @@ int TCustomAVConverter::AddInput(const TInputDescription& described, const TInpu
   TCustomFFmpegHlpr::SetRealVideoDecoders(FRealVideo34Codec == rvFFmpeg);
   auto task = std::make_unique<TConversionTask>();
   task->Description = described;
-  if (options) task->InputOptions = *options;
+  if (options) {
+    task->InputOptions = *options;
+    task->InputOptions.FileName.clear();  // the caller's; Description.Path is the input
+  }
   if (described.Inode != 0) FInputIds.insert({described.Device, described.Inode});
   std::lock_guard<std::mutex> lock(FTaskListLock);
   return FTasks->Add(std::move(task));

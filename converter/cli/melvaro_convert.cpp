@@ -149,6 +149,7 @@ int main(int argc, char** argv) {
 
   BatchConsole console(stdout, stderr, isatty(STDOUT_FILENO));
   const std::vector<PlannedOutput> plan = PlanOutputs(line.Files, line.Folder, ".mp3");
+  std::vector<std::string>().swap(line.Files);  // the plan has them; a long list costs
   const std::string libraryFolder = QCoreApplication::applicationDirPath().toStdString() + "/Lib";
 
   TVeltoConverter converter;
