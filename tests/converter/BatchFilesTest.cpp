@@ -15,11 +15,11 @@
 #include <fstream>
 #include <functional>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "converter/VeltoConverter.h"
+#include "tests/support/FolderFiles.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
@@ -27,22 +27,6 @@ namespace fs = std::filesystem;
 using MediaFixtures::AudioFormat;
 
 namespace {
-
-std::string Contents(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  std::ostringstream text;
-  text << file.rdbuf();
-  return text.str();
-}
-
-// Every name in folder that is one of our hidden partial files.
-std::vector<std::string> HiddenFiles(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    if (entry.path().filename().string().rfind(".melvaro-", 0) == 0)
-      names.push_back(entry.path().filename().string());
-  return names;
-}
 
 // A tmpfs of `kilobytes` mounted on folder, when the test may mount (root);
 // unmounted when it goes.
@@ -131,7 +115,7 @@ TEST_F(BatchFiles, AStoppedOrFailedReconversionLeavesEarlierOutputsAsTheyWere) {
   Run(1);
   ASSERT_EQ(State(0), TTaskState::tsConverted) << Reason(0);
   ASSERT_EQ(State(1), TTaskState::tsConverted) << Reason(1);
-  const std::string longBytes = Contents(longOutput), shortBytes = Contents(shortOutput);
+  const std::string longBytes = FileBytes(longOutput), shortBytes = FileBytes(shortOutput);
 
   struct Case {
     const char* name;
@@ -160,9 +144,9 @@ TEST_F(BatchFiles, AStoppedOrFailedReconversionLeavesEarlierOutputsAsTheyWere) {
     Run(1);
     EXPECT_EQ(State(0), c.longState) << Reason(0);
     converter.ClearTasks();
-    EXPECT_EQ(Contents(longOutput), longBytes);
-    EXPECT_EQ(Contents(shortOutput), shortBytes);
-    EXPECT_EQ(HiddenFiles(folder.path()), std::vector<std::string>{});
+    EXPECT_EQ(FileBytes(longOutput), longBytes);
+    EXPECT_EQ(FileBytes(shortOutput), shortBytes);
+    EXPECT_EQ(HiddenPartialFiles(folder.path()), std::vector<std::string>{});
   }
 }
 
@@ -207,7 +191,7 @@ TEST_F(BatchFiles, InputsThatChangeAfterTheyWereAddedFailOnlyTheirTask) {
   EXPECT_EQ(State(3), TTaskState::tsConverted);
   EXPECT_FALSE(fs::exists(out + "/removed.mp3"));
   EXPECT_FALSE(fs::exists(out + "/replaced.mp3"));
-  EXPECT_EQ(HiddenFiles(out), std::vector<std::string>{});
+  EXPECT_EQ(HiddenPartialFiles(out), std::vector<std::string>{});
 }
 
 TEST_F(BatchFiles, AnOutputFolderThatTurnsReadOnlyOrFillsUpFailsTheTaskInTheSystemsWords) {
@@ -231,7 +215,7 @@ TEST_F(BatchFiles, AnOutputFolderThatTurnsReadOnlyOrFillsUpFailsTheTaskInTheSyst
       EXPECT_EQ(State(i), TTaskState::tsFailed);
       EXPECT_NE(Reason(i).find("Read-only file system"), std::string::npos) << Reason(i);
     }
-    EXPECT_EQ(HiddenFiles(out.Folder), std::vector<std::string>{});
+    EXPECT_EQ(HiddenPartialFiles(out.Folder), std::vector<std::string>{});
     converter.ClearTasks();
     onTerminate = nullptr;
   }
@@ -246,7 +230,7 @@ TEST_F(BatchFiles, AnOutputFolderThatTurnsReadOnlyOrFillsUpFailsTheTaskInTheSyst
     EXPECT_NE(Reason(0).find("No space left on device"), std::string::npos) << Reason(0);
     EXPECT_FALSE(fs::exists(out.Folder + "/long.mp3"));
     EXPECT_EQ(State(1), TTaskState::tsConverted) << Reason(1);  // the space came back
-    EXPECT_EQ(HiddenFiles(out.Folder), std::vector<std::string>{});
+    EXPECT_EQ(HiddenPartialFiles(out.Folder), std::vector<std::string>{});
   }
 }
 
@@ -267,7 +251,7 @@ TEST_F(BatchFiles, LeftoversOfAProcessThatIsGoneAreRemovedByTheNextRun) {
   Add(input, out + "/tone.mp3");
   Run(1);
   EXPECT_EQ(State(0), TTaskState::tsConverted);
-  EXPECT_EQ(HiddenFiles(out), std::vector<std::string>{alive});
+  EXPECT_EQ(HiddenPartialFiles(out), std::vector<std::string>{alive});
 }
 
 TEST_F(BatchFiles, ShortAndDamagedInputsEndWithProblemsAndGoodOnesClean) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "converter/cli/OutputPlan.h"
+#include "tests/support/FolderFiles.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
@@ -199,18 +200,10 @@ pid_t StartProgram(const std::vector<std::string>& args, const std::string& logP
   _exit(127);
 }
 
-std::vector<std::string> HiddenFiles(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    if (entry.path().filename().string().rfind(".melvaro-", 0) == 0)
-      names.push_back(entry.path().filename().string());
-  return names;
-}
-
 // Waits (up to a minute) until the program writes a hidden file into folder.
 bool WaitForHiddenFile(const std::string& folder) {
   for (int i = 0; i < 6000; ++i) {
-    if (!HiddenFiles(folder).empty()) return true;
+    if (!HiddenPartialFiles(folder).empty()) return true;
     usleep(10000);
   }
   return false;
@@ -243,9 +236,9 @@ TEST(ConvertProgram, EarlierOutputsSurviveAnInterruptedKilledOrFailedReconversio
     if (signal == SIGINT) {
       EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << Contents(log);
       EXPECT_TRUE(Contains(Contents(log), "failed: " + longInput + ": stopped")) << Contents(log);
-      EXPECT_EQ(HiddenFiles(out), std::vector<std::string>{});
+      EXPECT_EQ(HiddenPartialFiles(out), std::vector<std::string>{});
     } else {
-      EXPECT_EQ(HiddenFiles(out).size(), 1u);  // recognisable by its name
+      EXPECT_EQ(HiddenPartialFiles(out).size(), 1u);  // recognisable by its name
     }
   }
 
@@ -254,7 +247,7 @@ TEST(ConvertProgram, EarlierOutputsSurviveAnInterruptedKilledOrFailedReconversio
   const Result failed = RunProgram({"-o", out, shortInput});
   EXPECT_EQ(failed.status, 1) << failed.output;
   EXPECT_EQ(Contents(out + "/b-short.mp3"), shortBytes);
-  EXPECT_EQ(HiddenFiles(out), std::vector<std::string>{});  // the killed run's is gone
+  EXPECT_EQ(HiddenPartialFiles(out), std::vector<std::string>{});  // the killed run's is gone
 }
 
 TEST(ConvertProgram, AFileConvertedWithProblemsGetsAWarningAndItsOwnStatus) {
