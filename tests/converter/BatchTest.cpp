@@ -112,9 +112,11 @@ class ConverterBatch : public ::testing::Test {
 
 TEST_F(ConverterBatch, OneAtATimeEachEndedTaskStartsTheNextOnItsThread) {
   AddTasks(3, 1.0);
-  // A library line logged on a task's thread belongs to that task.
-  onTerminate = [](int index) {
-    if (index == 1) AVU.av_log(nullptr, AV_LOG_ERROR, "probe line from task 1\n");
+  // A library line logged during a task's run belongs to that task.
+  std::atomic<bool> probed{false};
+  onProgress = [&probed](int index) {
+    if (index == 1 && !probed.exchange(true))
+      AVU.av_log(nullptr, AV_LOG_ERROR, "probe line from task 1\n");
   };
   converter.Start(1);
   RunUntilBatchEnd();
@@ -176,10 +178,12 @@ TEST_F(ConverterBatch, TwoAtATimeTheThirdStartsWhenOneEnds) {
 
 TEST_F(ConverterBatch, ConcurrencyZeroRunsEachTaskOnTheOwnersThreadThroughTheTimer) {
   AddTasks(2, 0.2);
-  // Every task started this way carries the main thread's identifier, so a
-  // library line logged during task 1 belongs to the first task in the list.
-  onTerminate = [](int index) {
-    if (index == 1) AVU.av_log(nullptr, AV_LOG_ERROR, "probe line during task 1\n");
+  // Every task runs on the main thread; a library line logged during task 1's
+  // run still belongs to task 1.
+  std::atomic<bool> probed{false};
+  onProgress = [&probed](int index) {
+    if (index == 1 && !probed.exchange(true))
+      AVU.av_log(nullptr, AV_LOG_ERROR, "probe line during task 1\n");
   };
   const Clock::time_point started = Clock::now();
   converter.Start(0);
@@ -196,9 +200,42 @@ TEST_F(ConverterBatch, ConcurrencyZeroRunsEachTaskOnTheOwnersThreadThroughTheTim
   for (const Event& line : Events('L'))
     if (line.text == "probe line during task 1") {
       probeSeen = true;
-      EXPECT_EQ(line.index, 0);
+      EXPECT_EQ(line.index, 1);
     }
   EXPECT_TRUE(probeSeen);
+}
+
+TEST_F(ConverterBatch, TasksAddedWhileABatchRunsJoinItWhenStartedAndOnlyNewTasksRunAgain) {
+  AddTasks(2, 5.0);
+  auto addOne = [this](int index) {
+    const std::string input = folder / ("late" + std::to_string(index) + ".wav");
+    MediaFixtures::MakeWav(input, 44100, 2, 0.3, 500);
+    ASSERT_EQ(converter.AddInput(input), index) << converter.LastError();
+    ASSERT_TRUE(converter.AddOutput(index, folder / ("late" + std::to_string(index) + ".mp3")));
+  };
+  // Added on the owner's thread while task 0 runs; it waits for its Start.
+  std::atomic<bool> added{false};
+  onProgress = [&](int) {
+    if (added.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        &app,
+        [&] {
+          addOne(2);
+          EXPECT_EQ(converter.TaskResult(2).State, TTaskState::tsWaiting);
+          converter.Start(1);
+        },
+        Qt::QueuedConnection);
+  };
+  converter.Start(1);
+  RunUntilBatchEnd();
+  EXPECT_EQ(Terminates(), (std::vector<std::string>{"0:T", "1:T", "2:T", "-1:T"}));
+
+  onProgress = nullptr;
+  addOne(3);
+  converter.Start(1);
+  RunUntilBatchEnd();
+  EXPECT_EQ(Terminates(), (std::vector<std::string>{"0:T", "1:T", "2:T", "-1:T", "3:T", "-1:T"}));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(converter.TaskResult(i).State, TTaskState::tsConverted);
 }
 
 TEST_F(ConverterBatch, ATaskThatCannotStartIsReportedAndTheBatchGoesOn) {
