@@ -112,9 +112,11 @@ class ConverterBatch : public ::testing::Test {
 
 TEST_F(ConverterBatch, OneAtATimeEachEndedTaskStartsTheNextOnItsThread) {
   AddTasks(3, 1.0);
-  // A library line logged on a task's thread belongs to that task.
-  onTerminate = [](int index) {
-    if (index == 1) AVU.av_log(nullptr, AV_LOG_ERROR, "probe line from task 1\n");
+  // A library line logged during a task's run belongs to that task.
+  std::atomic<bool> probed{false};
+  onProgress = [&probed](int index) {
+    if (index == 1 && !probed.exchange(true))
+      AVU.av_log(nullptr, AV_LOG_ERROR, "probe line from task 1\n");
   };
   converter.Start(1);
   RunUntilBatchEnd();
@@ -176,10 +178,12 @@ TEST_F(ConverterBatch, TwoAtATimeTheThirdStartsWhenOneEnds) {
 
 TEST_F(ConverterBatch, ConcurrencyZeroRunsEachTaskOnTheOwnersThreadThroughTheTimer) {
   AddTasks(2, 0.2);
-  // Every task started this way carries the main thread's identifier, so a
-  // library line logged during task 1 belongs to the first task in the list.
-  onTerminate = [](int index) {
-    if (index == 1) AVU.av_log(nullptr, AV_LOG_ERROR, "probe line during task 1\n");
+  // Every task runs on the main thread; a library line logged during task 1's
+  // run still belongs to task 1.
+  std::atomic<bool> probed{false};
+  onProgress = [&probed](int index) {
+    if (index == 1 && !probed.exchange(true))
+      AVU.av_log(nullptr, AV_LOG_ERROR, "probe line during task 1\n");
   };
   const Clock::time_point started = Clock::now();
   converter.Start(0);
@@ -196,7 +200,7 @@ TEST_F(ConverterBatch, ConcurrencyZeroRunsEachTaskOnTheOwnersThreadThroughTheTim
   for (const Event& line : Events('L'))
     if (line.text == "probe line during task 1") {
       probeSeen = true;
-      EXPECT_EQ(line.index, 0);
+      EXPECT_EQ(line.index, 1);
     }
   EXPECT_TRUE(probeSeen);
 }
