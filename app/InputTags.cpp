@@ -2,27 +2,13 @@
 
 #include <initializer_list>
 
-#include "medialib/AVFormatHlpr.h"
-#include "medialib/AVUtilHlpr.h"
-
 namespace {
 
-// The first non-empty value of any of the keys, in the container's tags and
-// then in the first audio stream's.
-std::string Tag(const AVFormatContext* input, std::initializer_list<const char*> keys) {
-  const AVDictionary* sources[2] = {input->metadata, nullptr};
-  for (unsigned i = 0; i < input->nb_streams; ++i) {
-    if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
-      sources[1] = input->streams[i]->metadata;
-      break;
-    }
-  }
-  for (const AVDictionary* source : sources) {
-    if (!source) continue;
-    for (const char* key : keys) {
-      const AVDictionaryEntry* entry = AVU.av_dict_get(source, key, nullptr, 0);
-      if (entry && entry->value && entry->value[0]) return entry->value;
-    }
+// The first non-empty value of any of the keys.
+std::string Tag(const TInputDescription& input, std::initializer_list<const char*> keys) {
+  for (const char* key : keys) {
+    const auto entry = input.Tags.find(key);
+    if (entry != input.Tags.end() && !entry->second.empty()) return entry->second;
   }
   return {};
 }
@@ -52,8 +38,7 @@ void SetText(char (&field)[N], std::string text) {
 
 }  // namespace
 
-void CopyInputTags(const AVFormatContext* input, TOutputOptions& options) {
-  if (!input) return;
+void CopyInputTags(const TInputDescription& input, TOutputOptions& options) {
   SetText(options.Title, Tag(input, {"title"}));
   SetText(options.Author, Tag(input, {"artist", "author", "album_artist"}));
   SetText(options.Album, Tag(input, {"album"}));

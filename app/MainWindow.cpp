@@ -237,7 +237,7 @@ void TForm1::AddFileTask(const QString& path) {
   output.AudioChannels = 2;
   output.AudioSampleRate = 44100;
   output.AudioBitrate = 128000;
-  CopyInputTags(converter.TaskInput(index), output);
+  CopyInputTags(converter.TaskDescription(index), output);
 
   const QString fileName =
       OutputNames.Claim(OutputFileName(OutputFolder, path, QString::fromStdString(output.FileExt)));
@@ -299,9 +299,9 @@ void TForm1::RebuildFromTasks() {
   lvFiles->clear();
   lvFiles->setUpdatesEnabled(false);
   for (int index = 0; index < converter.TaskCount(); ++index) {
-    const AVFormatContext* input = converter.TaskInput(index);
-    const QString path = input && input->url ? QFile::decodeName(input->url) : QString();
-    const qint64 size = input && input->pb ? AVF.avio_size(input->pb) : 0;
+    const TInputDescription& input = converter.TaskDescription(index);
+    const QString path = QFile::decodeName(input.Path.c_str());
+    const qint64 size = input.Size;
     QTreeWidgetItem* row = lvFiles->AppendRow(FileNamePart(path), SizeText(size < 0 ? 0 : size),
                                               QStringLiteral("-"), path);
     if (static_cast<size_t>(index) < FTaskOutputs.size() && !FTaskOutputs[index].isEmpty())

@@ -9,6 +9,16 @@ TFFmpegHlpr::TFFmpegHlpr(std::mutex& codecLock) : TCustomFFmpegHlpr(codecLock) {
 
 TFFmpegHlpr::~TFFmpegHlpr() { StopAndWait(); }
 
+TTaskResult TFFmpegHlpr::Result() const {
+  std::lock_guard<std::mutex> lock(ResultLock);
+  return CurrentResult;
+}
+
+void TFFmpegHlpr::SetResult(TTaskResult result) {
+  std::lock_guard<std::mutex> lock(ResultLock);
+  CurrentResult = std::move(result);
+}
+
 int TFFmpegList::Add(std::unique_ptr<TFFmpegHlpr> task) {
   task->TaskIndex = Count();
   Tasks.push_back(std::move(task));

@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "converter/InputDescription.h"
 #include "converter/OptionRecords.h"
+#include "converter/TaskResult.h"
 #include "engine/FFmpegHlpr.h"
 
 class TFFmpegHlpr : public TCustomFFmpegHlpr {
@@ -30,6 +32,18 @@ class TFFmpegHlpr : public TCustomFFmpegHlpr {
   // the file tables) so that no later output can land on one of them.
   std::string InputPath;
   std::vector<std::string> OutputPaths;
+  // Owner's thread writes it when the task is added; read-only afterwards.
+  TInputDescription Description;
+  // Set when the component asked the task to stop (any thread).
+  std::atomic<bool> StopAsked{false};
+
+  // The task's state; any thread.
+  TTaskResult Result() const;
+  void SetResult(TTaskResult result);
+
+ private:
+  mutable std::mutex ResultLock;
+  TTaskResult CurrentResult;
 };
 
 // Owns its tasks in list order. Not synchronised: the component guards it.

@@ -13,6 +13,7 @@
 
 #include <QTimer>
 #include <algorithm>
+#include <cctype>
 #include <filesystem>
 #include <stdexcept>
 
@@ -20,6 +21,7 @@
 #include "converter/LogRouting.h"
 #include "converter/OptionApplication.h"
 #include "engine/FFmpegThread.h"
+#include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
 
 namespace {
@@ -31,6 +33,42 @@ bool IsSameFileAsAny(const std::string& path, const std::vector<std::string>& fi
   for (const std::string& file : files)
     if (std::filesystem::equivalent(path, file, error)) return true;
   return false;
+}
+
+
+// What the window needs of an opened input, kept without the input.
+TInputDescription DescribeOpenedInput(const std::string& fileName, const AVFormatContext* input) {
+  TInputDescription description;
+  description.Path = fileName;
+  std::error_code error;
+  const auto size = std::filesystem::file_size(fileName, error);
+  if (!error) description.Size = static_cast<int64_t>(size);
+  if (input->duration != AV_NOPTS_VALUE && input->duration >= 0)
+    description.DurationMs = input->duration / 1000;
+  const auto addTags = [&](const AVDictionary* tags) {
+    const AVDictionaryEntry* entry = nullptr;
+    while ((entry = AVU.av_dict_get(tags, "", entry, AV_DICT_IGNORE_SUFFIX))) {
+      if (!entry->key || !entry->value || !entry->value[0]) continue;
+      std::string key = entry->key;
+      for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      description.Tags.emplace(key, entry->value);  // the first source wins
+    }
+  };
+  addTags(input->metadata);
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+      addTags(input->streams[i]->metadata);
+      break;
+    }
+  }
+  return description;
+}
+
+// How an ended task ended, from its engine's record of the run.
+TTaskResult EndResult(const TFFmpegHlpr& task) {
+  if (task.Finished) return {TTaskState::tsConverted, {}};
+  if (task.StopAsked) return {TTaskState::tsStopped, {}};
+  return {TTaskState::tsFailed, task.LastError.empty() ? "Conversion failed" : task.LastError};
 }
 
 }  // namespace
@@ -51,7 +89,7 @@ void TCustomAVConverter::Shutdown() {
   DetachEvents();
   {
     std::lock_guard<std::recursive_mutex> lock(FEventLock);
-    FWaitingCount = 0;
+    FStopping = true;
     ++FBatch;
   }
   ClearTaskList();
@@ -77,13 +115,44 @@ bool TCustomAVConverter::LoadLibraries(const std::string& folder, bool versioned
   return true;
 }
 
+bool TCustomAVConverter::DescribeInput(const std::string& fileName, const TInputOptions* options,
+                                       TInputDescription& description, std::string& error) {
+  if (!MediaLibrariesLoaded) {
+    error = MediaLibraryError.empty() ? "The media libraries are not loaded" : MediaLibraryError;
+    return false;
+  }
+  std::mutex codecLock;
+  TCustomFFmpegHlpr probe(codecLock);
+  try {
+    probe.Reset();
+    probe.SetVerbose(0);
+    if (options) ApplyInputOptions(probe, *options);
+    if (!probe.OpenInputFile(fileName)) {
+      error = probe.LastError;
+      return false;
+    }
+  } catch (const std::exception& failure) {
+    error = failure.what();
+    return false;
+  }
+  description = DescribeOpenedInput(fileName, probe.InputFiles[0]);
+  return true;
+}
+
 int TCustomAVConverter::AddInput(const std::string& fileName, const TInputOptions* options) {
+  TInputDescription described;
+  if (!DescribeInput(fileName, options, described, FLastError)) return -1;
+  return AddInput(described, options);
+}
+
+int TCustomAVConverter::AddInput(const TInputDescription& described, const TInputOptions* options) {
   // Without the libraries the engine could not even make its option contexts.
   if (!MediaLibrariesLoaded) {
     FLastError =
         MediaLibraryError.empty() ? "The media libraries are not loaded" : MediaLibraryError;
     return -1;
   }
+  const std::string& fileName = described.Path;
   auto task = std::make_unique<TFFmpegHlpr>(FCodecLock);
   try {
     task->Reset();
@@ -104,6 +173,7 @@ int TCustomAVConverter::AddInput(const std::string& fileName, const TInputOption
     return -1;
   }
   task->InputPath = fileName;
+  task->Description = described;
   task->LogHook = {LogHookProc, this};
   task->ProgressHook = {ProgressHookProc, this};
   task->TerminateHook = {TerminateHookProc, this};
@@ -158,9 +228,13 @@ int TCustomAVConverter::TaskCount() const {
   return FTasks->Count();
 }
 
-AVFormatContext* TCustomAVConverter::TaskInput(int index) const {
-  TFFmpegHlpr* task = TaskAt(index);
-  return task->InputFileCount > 0 ? task->InputFiles[0] : nullptr;
+const TInputDescription& TCustomAVConverter::TaskDescription(int index) const {
+  return TaskAt(index)->Description;
+}
+
+TTaskResult TCustomAVConverter::TaskResult(int index) const {
+  std::lock_guard<std::mutex> lock(FTaskListLock);
+  return FTasks->Get(index)->Result();
 }
 
 TFFmpegHlpr* TCustomAVConverter::TaskAt(int index) const {
@@ -174,15 +248,14 @@ TFFmpegHlpr* TCustomAVConverter::FindTaskByThread(uint32_t threadId) const {
 }
 
 void TCustomAVConverter::Start(int concurrency) {
-  LogRouting::ClearPendingLines();
-  FNextIndex = 0;
-  FFinishedCount = 0;
+  std::lock_guard<std::recursive_mutex> lock(FEventLock);
+  if (FRunningCount == 0) LogRouting::ClearPendingLines();
   FConcurrency = concurrency;
-  FWaitingCount = TaskCount();
+  FStopping = false;
   std::exception_ptr firstFailure;
-  for (int slot = 0; slot < std::max(concurrency, 1) && FWaitingCount > 0; ++slot) {
+  for (;;) {
     try {
-      StartNext();
+      if (!StartNext()) break;
     } catch (...) {
       // Already reported; the other slots are still filled.
       if (!firstFailure) firstFailure = std::current_exception();
@@ -191,33 +264,43 @@ void TCustomAVConverter::Start(int concurrency) {
   if (firstFailure) std::rethrow_exception(firstFailure);
 }
 
-void TCustomAVConverter::StartNext() {
-  int waiting = FWaitingCount;
-  do {
-    if (waiting <= 0) return;
-  } while (!FWaitingCount.compare_exchange_weak(waiting, waiting - 1));
+bool TCustomAVConverter::StartNext() {
+  if (FStopping || FRunningCount >= std::max(FConcurrency.load(), 1) ||
+      FNextIndex >= TaskCount())
+    return false;
   // The index is taken before the start: a task that fails to start ends
   // through DoTerminate, which starts its successor from inside this call.
   const int index = FNextIndex++;
+  ++FRunningCount;
   if (FConcurrency > 0) {
     StartTask(index);
-    return;
+    return true;
   }
   const unsigned batch = FBatch;
   QTimer::singleShot(100, this, [this, index, batch] {
+    std::lock_guard<std::recursive_mutex> lock(FEventLock);
     if (batch != FBatch) return;
+    if (FStopping) {
+      // Stopped before its turn: it stays unstarted.
+      FNextIndex = index;
+      --FRunningCount;
+      return;
+    }
     try {
       StartTask(index);
     } catch (...) {
       // Reported by StartTask; nothing may leave a timer event.
     }
   });
+  return true;
 }
 
 void TCustomAVConverter::StartTask(int index) {
   TFFmpegHlpr* task = TaskAt(index);
   task->ReportInterval = static_cast<int64_t>(FProgressInterval.load()) * 1000;
   task->SetVerbose(static_cast<int>(FLogLevel.load()) - 1);
+  task->LastError.clear();
+  task->SetResult({TTaskState::tsRunning, {}});
   try {
     if (FConcurrency > 0) {
       task->ThreadID = task->Start(true, FThreadPriority);
@@ -239,20 +322,27 @@ void TCustomAVConverter::ReportStartFailure(TFFmpegHlpr* task, const std::string
 }
 
 void TCustomAVConverter::Stop() {
-  FWaitingCount = 0;
+  FStopping = true;
   std::lock_guard<std::mutex> lock(FTaskListLock);
-  for (int i = 0; i < FTasks->Count(); ++i) FTasks->Get(i)->Stop();
+  for (int i = 0; i < FTasks->Count(); ++i) {
+    TFFmpegHlpr* task = FTasks->Get(i);
+    task->StopAsked = true;
+    task->Stop();
+  }
 }
 
 void TCustomAVConverter::ClearTasks() {
   {
     std::lock_guard<std::recursive_mutex> lock(FEventLock);
-    FWaitingCount = 0;
+    FStopping = true;
     ++FBatch;
   }
   ClearTaskList();
+  std::lock_guard<std::recursive_mutex> lock(FEventLock);
   FLastError.clear();
   FConcurrency = 0;
+  FNextIndex = 0;
+  FRunningCount = 0;
 }
 
 void TCustomAVConverter::ClearTaskList() {
@@ -285,15 +375,17 @@ void TCustomAVConverter::DoProgress(TFFmpegHlpr* sender, int frameNumber, int fp
 
 void TCustomAVConverter::DoTerminate(TFFmpegHlpr* sender) {
   std::lock_guard<std::recursive_mutex> lock(FEventLock);
+  sender->SetResult(EndResult(*sender));
   if (OnTerminate) OnTerminate(sender->TaskIndex, sender->Finished);
-  const int finished = ++FFinishedCount;
-  if (FWaitingCount > 0) {
-    try {
-      StartNext();
-    } catch (...) {
-      // Reported by StartTask; this may be a worker thread's top.
-    }
-  } else if (TaskCount() <= finished) {
+  --FRunningCount;
+  bool started = false;
+  try {
+    started = StartNext();
+  } catch (...) {
+    // Reported by StartTask; this may be a worker thread's top.
+    started = true;
+  }
+  if (!started && FRunningCount == 0 && FNextIndex >= TaskCount()) {
     if (OnTerminate) OnTerminate(-1, true);
     LogRouting::ClearPendingLines();
   }

@@ -19,10 +19,11 @@
 //   holds it only while it assembles a line) -> task list lock. None is held
 //   while waiting for a task. Handlers may log through the media library.
 //
-// End of a batch: when every task of the batch has ended, OnTerminate(-1, true)
-// follows the last task's OnTerminate. After Stop, tasks that never started
-// stay unstarted and the end-of-batch call comes only if every task had
-// already been started.
+// End of a batch: when every started task has ended and no added task is
+// waiting, OnTerminate(-1, true) follows the last task's OnTerminate. Tasks
+// may be added while a batch runs (a Start makes them eligible). After Stop,
+// tasks that never started stay unstarted and the end-of-batch call comes
+// only if every task had already been started.
 //
 // Destruction stops every task, waits for each run to end (terminate hooks
 // included) and frees the tasks before the locks and the event handlers go;
@@ -37,10 +38,11 @@
 #include <mutex>
 #include <string>
 
+#include "converter/InputDescription.h"
 #include "converter/OptionRecords.h"
+#include "converter/TaskResult.h"
 #include "engine/EngineHooks.h"  // TConvertPriority: tpIdle, tpLowest, tpLower, tpNormal
 
-struct AVFormatContext;
 class TCustomFFmpegHlpr;
 class TFFmpegHlpr;
 class TFFmpegList;
@@ -81,14 +83,21 @@ class TCustomAVConverter : public QObject {
   // components. False with LastError = the loader's message on failure.
   bool LoadLibraries(const std::string& folder, bool versioned);
 
-  // Creates a task for one input file: resets the engine, sets the log level
-  // and the RealVideo decoder choice, applies the record (ExtraOptions, then
-  // ForceFormat) and opens the file. Returns the task index, or -1 with
-  // LastError set; the task is freed then.
+  // Probes a file: opens it with the record's ForceFormat and ExtraOptions,
+  // reads its size, duration and tags, and closes it again; holds nothing.
+  // Any thread; needs the libraries loaded. False with `error` set when the
+  // input cannot be read.
+  static bool DescribeInput(const std::string& fileName, const TInputOptions* options,
+                            TInputDescription& description, std::string& error);
+
+  // Creates a task for one input file, probing it first (DescribeInput).
+  // Returns the task index, or -1 with LastError set.
   int AddInput(const std::string& fileName, const TInputOptions* options = nullptr);
   int AddInput(const std::string& fileName, const TInputOptions& options) {
     return AddInput(fileName, &options);
   }
+  // The same for an input already described: no file I/O at all.
+  int AddInput(const TInputDescription& described, const TInputOptions* options = nullptr);
 
   // Adds one output file to the task at index: ExtraOptions, then the fields,
   // then the target preset, then the file is created. False with LastError set
@@ -100,15 +109,20 @@ class TCustomAVConverter : public QObject {
   }
 
   int TaskCount() const;
-  // The task's first input as the container library opened it (file name in
-  // url, duration in microseconds; size through its I/O context). Valid until
-  // the task runs (a run releases its files) or is freed; nullptr when the
-  // task has no open input. An index outside the list throws std::out_of_range.
-  AVFormatContext* TaskInput(int index) const;
+  // The description the task was added with; valid for every task in the
+  // list, waiting, running or ended. Owner's thread. An index outside the
+  // list throws std::out_of_range.
+  const TInputDescription& TaskDescription(int index) const;
+  // How the task stands or ended. Any thread. An index outside the list
+  // throws std::out_of_range.
+  TTaskResult TaskResult(int index) const;
 
   // Starts the batch: concurrency n > 0 runs at most n tasks at once on
   // worker threads; n <= 0 runs one at a time on this thread through the
-  // event loop. With no task nothing starts and no event is raised.
+  // event loop. Only tasks never started run. With no such task nothing
+  // starts and no event is raised. While a batch runs, Start makes the tasks
+  // added since eligible (they start as slots free up) and sets the
+  // concurrency to n for the starts to come.
   // An error raised while starting a task (such as "Must supply at least one
   // output file") has already been reported through OnTerminate(index, false)
   // and OnLog; the first such error of this call is rethrown after the other
@@ -165,7 +179,9 @@ class TCustomAVConverter : public QObject {
  private:
   friend class TLogDispatcher;
 
-  void StartNext();
+  // Starts the next never-started task when a slot is free and no stop was
+  // asked for; true when it took one. Under the event lock.
+  bool StartNext();
   void StartTask(int index);
   // Logs why a task could not be started (OnTerminate has already told that
   // it ended).
@@ -189,13 +205,13 @@ class TCustomAVConverter : public QObject {
   TRV34Codec FRealVideo34Codec = rvFFmpeg;
   std::atomic<TConvertPriority> FThreadPriority{tpNormal};
 
-  // ---- Batch bookkeeping: written by Start on the owner's thread and by
-  // DoTerminate under the event lock on the task's thread; Stop zeroes the
-  // waiting count from any thread. -----------------------------------------
-  std::atomic<int> FNextIndex{-1};
+  // ---- Batch bookkeeping: written under the event lock (Start on the
+  // owner's thread, DoTerminate on the task's thread); Stop sets the stop
+  // flag from any thread. -------------------------------------------------
+  std::atomic<int> FNextIndex{0};     // first task never started
+  std::atomic<int> FRunningCount{0};  // started (or scheduled) and not ended
   std::atomic<int> FConcurrency{0};
-  std::atomic<int> FFinishedCount{0};
-  std::atomic<int> FWaitingCount{0};
+  std::atomic<bool> FStopping{false};
   // Timer starts remember the batch they belong to; ClearTasks moves on to a
   // new one so that a pending start never reaches a freed task.
   std::atomic<unsigned> FBatch{0};

@@ -111,11 +111,13 @@ TEST_F(ConverterWithInput, AddInputFailuresReachLastErrorAndLeaveNoTask) {
   ASSERT_EQ(converter.AddInput(wav), 0) << converter.LastError();
   ASSERT_EQ(converter.AddInput(wav, TInputOptions{wav, "wav", "probesize=50000\nnonsense"}), 1)
       << converter.LastError();
-  AVFormatContext* input = converter.TaskInput(1);
-  ASSERT_NE(input, nullptr);
-  EXPECT_EQ(std::string(input->url), wav);
-  EXPECT_THROW(converter.TaskInput(2), std::out_of_range);
-  EXPECT_THROW(converter.TaskInput(-1), std::out_of_range);
+  const TInputDescription& input = converter.TaskDescription(1);
+  EXPECT_EQ(input.Path, wav);
+  EXPECT_EQ(input.Size, static_cast<int64_t>(std::filesystem::file_size(wav)));
+  EXPECT_GT(input.DurationMs, 0);
+  EXPECT_EQ(converter.TaskResult(1).State, TTaskState::tsWaiting);
+  EXPECT_THROW(converter.TaskDescription(2), std::out_of_range);
+  EXPECT_THROW(converter.TaskResult(-1), std::out_of_range);
 }
 
 TEST_F(ConverterWithInput, AddOutputFailuresReachLastErrorAndKeepTheTask) {
