@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTabWidget>
 
 #include "app/IniFile.h"
@@ -46,6 +47,7 @@ TFset::TFset(TForm1& form1, TShell& shell)
   FolderEdit->setGeometry(16, 56, 257, 20);
   SaveButton = new QPushButton(QStringLiteral("Save as default"), page);
   SaveButton->setGeometry(16, 112, 113, 25);
+  CreateFilesAtOnceControl(page);
 
   OkButton = new QPushButton(QStringLiteral("OK"), this);
   OkButton->setGeometry(144, 208, 75, 25);
@@ -64,10 +66,21 @@ TFset::TFset(TForm1& form1, TShell& shell)
   FormCreate();
 }
 
+void TFset::CreateFilesAtOnceControl(QWidget* page) {
+  // Beside "Save as default", which saves it with the folder.
+  auto* label = new QLabel(QStringLiteral("Files at once"), page);
+  label->setGeometry(140, 112, 66, 25);
+  FilesAtOnceBox = new QSpinBox(page);
+  FilesAtOnceBox->setGeometry(208, 112, 65, 25);
+  FilesAtOnceBox->setRange(1, MaxFilesAtOnce);
+  label->setBuddy(FilesAtOnceBox);
+}
+
 void TFset::FormCreate() {
   SettingsFolder = Form1.SettingsFolder;
   const QString saved = ReadSavedOutputFolder(SettingsFolder);
   FolderEdit->setText(saved != NoFolderSaved ? saved : Form1.OutputFolder);
+  FilesAtOnceBox->setValue(Form1.FilesAtOnce);
 }
 
 void TFset::Browse() {
@@ -80,6 +93,8 @@ void TFset::Save() {
   try {
     WriteIniString(SettingsFolder + SettingsFileName, SettingsSection, SettingsKey,
                    FolderEdit->text());
+    WriteIniString(SettingsFolder + SettingsFileName, SettingsSection, FilesAtOnceKey,
+                   QString::number(FilesAtOnceBox->value()));
   } catch (const TIniFileError& error) {
     Shell.ShowError(this, QString::fromStdString(error.what()));
   }
@@ -87,6 +102,7 @@ void TFset::Save() {
 
 void TFset::Ok() {
   Form1.OutputFolder = FolderEdit->text();
+  Form1.FilesAtOnce = FilesAtOnceBox->value();
   accept();
 }
 

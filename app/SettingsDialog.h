@@ -8,6 +8,7 @@
 
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class TForm1;
 class TShell;
@@ -23,19 +24,23 @@ class TFset : public QDialog {
   QLineEdit* FolderEdit = nullptr;
   QPushButton* BrowseButton = nullptr;
   QPushButton* SaveButton = nullptr;
+  QSpinBox* FilesAtOnceBox = nullptr;  // "Files at once"
   QPushButton* OkButton = nullptr;
   QPushButton* CancelButton = nullptr;
 
   void Browse();
-  // Writes the field's text as the saved folder; an empty field writes
-  // nothing. A failed write goes to the error display.
+  // Writes the field's text as the saved folder and "Files at once" beside
+  // it; an empty field writes nothing. A failed write goes to the error
+  // display.
   void Save();
-  // The main window's output folder := the field's text, as it stands.
+  // The main window's output folder := the field's text, as it stands, and
+  // its "Files at once" := the box's value.
   void Ok();
   void Cancel();
 
  private:
   void FormCreate();
+  void CreateFilesAtOnceControl(QWidget* page);
 
   TForm1& Form1;
   TShell& Shell;
