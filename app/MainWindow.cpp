@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <cerrno>
 #include <cstdlib>
@@ -43,6 +44,8 @@ constexpr int GaugeSteps = 1000;
 // ones say why a file failed; a chatty file must not fill the memory).
 constexpr int RowLogLimit = 400;
 constexpr int RowLogRole = Qt::UserRole;
+// Setting up described inputs yields to the event loop after this long.
+constexpr int PrepareSliceMs = 20;
 
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 QString FromNative(const std::string& text) { return QString::fromLocal8Bit(text); }
@@ -122,6 +125,11 @@ TForm1::TForm1(TShell& shell)
         },
         Qt::QueuedConnection);
   };
+
+  PrepareSlices = new QTimer(this);
+  PrepareSlices->setSingleShot(true);
+  PrepareSlices->setInterval(0);
+  connect(PrepareSlices, &QTimer::timeout, this, &TForm1::TakePrepared);
 
   FormCreate();
   Fset = new TFset(*this, Shell);
@@ -344,6 +352,7 @@ void TForm1::Convert() {
   OutputFolder = WithSeparator(OutputFolder);
 
   Preparer.StopAndWait();
+  PendingPrepared.clear();
   FConverter->ClearTasks();
   ++Batch;  // after ClearTasks: whatever the old batch posted is stale now
   SetConverting(true);
@@ -379,15 +388,31 @@ void TForm1::Convert() {
   Preparer.Start(std::move(inputs), [this, batch](TPreparedInput prepared) {
     QMetaObject::invokeMethod(
         this,
-        [this, batch, prepared = std::move(prepared)] {
-          if (batch == Batch.load()) Prepared(prepared);
+        [this, batch, prepared = std::move(prepared)]() mutable {
+          if (batch == Batch.load()) Prepared(std::move(prepared));
         },
         Qt::QueuedConnection);
   });
 }
 
-void TForm1::Prepared(const TPreparedInput& prepared) {
+void TForm1::Prepared(TPreparedInput prepared) {
   if (Stopping) return;  // described before Stop; it gets no task now
+  PendingPrepared.push_back(std::move(prepared));
+  if (!PrepareSlices->isActive()) PrepareSlices->start();
+}
+
+void TForm1::TakePrepared() {
+  QElapsedTimer slice;
+  slice.start();
+  while (!PendingPrepared.empty() && Converting() && slice.elapsed() < PrepareSliceMs) {
+    const TPreparedInput prepared = std::move(PendingPrepared.front());
+    PendingPrepared.pop_front();
+    SetUpPrepared(prepared);
+  }
+  if (!PendingPrepared.empty() && Converting()) PrepareSlices->start();
+}
+
+void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   if (prepared.Position < 0) {
     AllPrepared = true;
     return FinishIfDone();
@@ -519,6 +544,7 @@ QStringList TForm1::RowOutputs() const {
 
 void TForm1::Stop() {
   Preparer.StopAndWait();
+  PendingPrepared.clear();
   FConverter->Stop();
   FConverter->ClearTasks();
   // The stopped tasks' last reports and their ends were posted while

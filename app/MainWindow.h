@@ -21,6 +21,7 @@
 #include <QString>
 #include <QWidget>
 #include <atomic>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -36,6 +37,7 @@ class QFrame;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QTreeWidgetItem;
 class TDetailsDialog;
 class TFileListView;
@@ -120,8 +122,12 @@ class TForm1 : public QWidget {
   // Checks that end a Convert before it starts, with a message box.
   bool OutputFolderUsable(const QString& folder);
   bool LibrariesLoaded();
-  // Posted by the preparer.
-  void Prepared(const TPreparedInput& prepared);
+  // Posted by the preparer: queues the input for TakePrepared.
+  void Prepared(TPreparedInput prepared);
+  // Sets up queued inputs for a slice of time, then lets the window paint
+  // and take clicks before the next slice.
+  void TakePrepared();
+  void SetUpPrepared(const TPreparedInput& prepared);
   // Posted by the component.
   void Progress(int index, int durationTime, int totalDuration);
   void Terminate(int index, const TTaskResult& result);
@@ -145,6 +151,8 @@ class TForm1 : public QWidget {
   TBatchProgress BatchProgress;
   TBatchCounts Counts;
   QElapsedTimer BatchClock;
+  std::deque<TPreparedInput> PendingPrepared;
+  QTimer* PrepareSlices = nullptr;
   bool AllPrepared = false;
   bool Stopping = false;  // Stop is taking in the last events of the batch
   // Events of a batch that Convert, Stop or closing has left behind are
