@@ -33,8 +33,10 @@ void TBatchProgress::End(int index) {
 
 double TBatchProgress::Fraction() const {
   if (FFiles.empty()) return 1.0;
-  const bool allKnown =
-      std::all_of(FFiles.begin(), FFiles.end(), [](const File& f) { return f.DurationMs > 0; });
+  // A file that ended without a known length (unreadable, say) took no
+  // time worth weighing; one still to come with none leaves only the count.
+  const bool allKnown = std::all_of(FFiles.begin(), FFiles.end(),
+                                    [](const File& f) { return f.Ended || f.DurationMs > 0; });
   double done = 0, total = 0;
   for (const File& file : FFiles) {
     // A file's own share of itself, 0..1.
@@ -47,7 +49,7 @@ double TBatchProgress::Fraction() const {
     done += share * weight;
     total += weight;
   }
-  return done / total;
+  return total > 0 ? done / total : 1.0;
 }
 
 int64_t TBatchProgress::SecondsLeft(double elapsedSeconds) const {

@@ -21,9 +21,10 @@ class TBatchProgress {
 
   int Files() const { return static_cast<int>(FFiles.size()); }
   int Ended() const { return FEnded; }
-  // 0..1: weighted by the files' lengths when every length is known, else
-  // every file weighs the same (a running file counts with its own share
-  // when its length is known).
+  // 0..1: weighted by the files' lengths when the length of every file not
+  // yet ended is known (one that ended without a length weighs nothing),
+  // else every file weighs the same (a running file counts with its own
+  // share when its length is known).
   double Fraction() const;
   // Seconds left for the batch after `elapsedSeconds` of work, from the rate
   // so far; -1 while no estimate can be made (nothing done yet).

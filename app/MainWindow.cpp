@@ -301,6 +301,16 @@ void TForm1::AppendRowLog(QTreeWidgetItem* row, const QString& line) {
 
 void TForm1::ShowDetails() {
   ShowSelectedDetails();
+  if (!Details->isVisible() && isVisible()) {
+    // Below the main window where the screen has room, so that the list and
+    // the lines can be read together.
+    QPoint place = frameGeometry().bottomLeft() + QPoint(0, 8);
+    if (const QScreen* screen = this->screen()) {
+      const QRect room = screen->availableGeometry();
+      place.setY(qMin(place.y(), room.bottom() - Details->frameGeometry().height()));
+    }
+    Details->move(place);
+  }
   Details->show();
   Details->raise();
 }

@@ -69,9 +69,15 @@ TFset::TFset(TForm1& form1, TShell& shell)
 void TFset::CreateFilesAtOnceControl(QWidget* page) {
   // Beside "Save as default", which saves it with the folder.
   auto* label = new QLabel(QStringLiteral("Files at once"), page);
-  label->setGeometry(140, 112, 66, 25);
+  const int labelLeft = 136, labelWidth = 82;
+  QFont font = label->font();  // smaller rather than cut, as the label above
+  while (QFontMetrics(font).horizontalAdvance(label->text()) > labelWidth &&
+         font.pointSizeF() > 7.0)
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  label->setFont(font);
+  label->setGeometry(labelLeft, 112, labelWidth, 25);
   FilesAtOnceBox = new QSpinBox(page);
-  FilesAtOnceBox->setGeometry(208, 112, 65, 25);
+  FilesAtOnceBox->setGeometry(labelLeft + labelWidth + 4, 112, 51, 25);
   FilesAtOnceBox->setRange(1, MaxFilesAtOnce);
   label->setBuddy(FilesAtOnceBox);
 }

@@ -150,6 +150,18 @@ TEST(BatchProgress, FractionAndTimeLeft) {
   batch.Report(7, 1, 1);  // outside the batch: ignored
   batch.End(-1);
   EXPECT_EQ(batch.Ended(), 2);
+
+  // A file that ended unread, without a length, does not hold the others
+  // to counting files.
+  batch.Begin(3);
+  batch.End(0);
+  batch.SetDuration(1, 10000);
+  batch.SetDuration(2, 30000);
+  batch.Report(1, 10000, 10000);
+  EXPECT_DOUBLE_EQ(batch.Fraction(), 10000.0 / 40000);
+  batch.Begin(1);
+  batch.End(0);
+  EXPECT_DOUBLE_EQ(batch.Fraction(), 1.0);
 }
 
 TEST(OutputNames, NeverHitAnInputNorAnEarlierOutput) {

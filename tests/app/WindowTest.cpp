@@ -329,7 +329,7 @@ class WindowTest : public QObject {
         {form.FormatBox, "", {24, 393, 193, 20}},
         {form.Fset->PageControl, "", {16, 16, 289, 177}},
         {form.Fset->FolderEdit, "", {16, 56, 257, 20}},
-        {form.Fset->FilesAtOnceBox, "", {208, 112, 65, 25}},
+        {form.Fset->FilesAtOnceBox, "", {222, 112, 51, 25}},
     };
     for (const auto& c : controls) {
       QCOMPARE(c.control->geometry(), c.rect);
