@@ -14,13 +14,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <random>
 #include <string>
 #include <vector>
-#include <algorithm>
+
+#include <sys/resource.h>
 
 #include "app/FileListView.h"
 #include "app/MainWindow.h"
@@ -54,6 +56,14 @@ void MakeNoiseWav(const std::string& path, int rate, int channels, double second
   out.write(reinterpret_cast<const char*>(block.data()), bytes);
 }
 
+// User and system time of the whole process so far.
+double ProcessorSeconds() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 bool RowStarted(const TForm1& form) {
   for (int row = 0; row < form.lvFiles->RowCount(); ++row) {
     const QString status = form.lvFiles->Row(row)->text(TFileListView::ColStatus);
@@ -69,13 +79,15 @@ double ConvertAll(TRecordingShell& shell, const QStringList& files, int atOnce,
   form.OutputFolder = output;
   form.FilesAtOnce = atOnce;
   form.AddFiles(files);
+  const double cpuBefore = ProcessorSeconds();
   QElapsedTimer clock;
   clock.start();
   form.ConvertButton->click();
   while (form.Converting()) QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
   const double seconds = clock.elapsed() / 1000.0;
-  std::printf("  Files at once %d: %7.2f s wall  (%s)\n", atOnce, seconds,
-              qPrintable(form.BTips->text().trimmed()));
+  const double cpu = ProcessorSeconds() - cpuBefore;
+  std::printf("  Files at once %d: %7.2f s wall, %7.2f s CPU (%.2f cores busy)  (%s)\n", atOnce,
+              seconds, cpu, cpu / seconds, qPrintable(form.BTips->text().trimmed()));
   return seconds;
 }
 
@@ -83,6 +95,7 @@ double ConvertAll(TRecordingShell& shell, const QStringList& files, int atOnce,
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as soon as it is known
   if (argc < 5) {
     std::fprintf(stderr, "usage: window_bench FOLDER FILES SECONDS LONG_LIST\n");
     return 2;
