@@ -283,6 +283,29 @@ class ConvertTest : public QObject {
             !QFile::exists(Out("c.mp3")));
   }
 
+  // Convert returns before any file is read (they are described on another
+  // thread), and Stop during that preparation ends the batch at once.
+  void stopWhileTheListIsPrepared() {
+    QStringList files;
+    for (int i = 0; i < 50; ++i) {
+      files.append(In(QString("f%1.wav").arg(i)));
+      Make(files.last(), AudioFormat::Wav, 0.5, 440);
+    }
+    TForm1 form(Shell);
+    form.AddFiles(files);
+    form.ConvertButton->click();
+    QVERIFY(form.Converting());
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(50, ""));
+    form.StopButton->click();
+    QVERIFY(!form.Converting());
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(50, ""));
+    QCOMPARE(form.BTips->text(), QString("    Done: 0 converted, 0 failed"));
+    QTest::qWait(300);
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(50, ""));
+    QVERIFY(Shell.Opened.isEmpty());
+    QCOMPARE(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList());
+  }
+
   void progressReachesTheRowAndTheStatusLine() {
     // Long enough that reports arrive well before the end, even on a busy
     // machine; the batch is stopped once they have been seen.
