@@ -1,31 +1,96 @@
 #include "converter/FFmpegTask.h"
 
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <stdexcept>
 #include <string>
 
-TFFmpegHlpr::TFFmpegHlpr(std::mutex& codecLock) : TCustomFFmpegHlpr(codecLock) {
-  ResetOutputOptions(OutputOptions);
+#include "converter/OptionApplication.h"
+
+namespace {
+
+// "m:ss", or "h:mm:ss" from an hour on.
+std::string ClockText(int64_t ms) {
+  const int64_t seconds = ms / 1000;
+  char text[32];
+  if (seconds >= 3600)
+    std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
+                  static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
+  else
+    std::snprintf(text, sizeof text, "%lld:%02lld", static_cast<long long>(seconds / 60),
+                  static_cast<long long>(seconds % 60));
+  return text;
 }
+
+// The input must still be the file that was added: a file replaced or
+// rewritten since would be converted without anyone having looked at it.
+void CheckUnchanged(const TInputDescription& described) {
+  struct stat info;
+  if (stat(described.Path.c_str(), &info) != 0) return;  // the open says why
+  const int64_t modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                           info.st_mtim.tv_nsec;
+  const bool changed =
+      (described.Size >= 0 && described.Size != static_cast<int64_t>(info.st_size)) ||
+      (described.ModifiedNs != 0 && described.ModifiedNs != modified) ||
+      (described.Inode != 0 &&
+       (described.Inode != info.st_ino || described.Device != info.st_dev));
+  if (changed) throw FFMpegException(described.Path + ": the file changed after it was added");
+}
+
+}  // namespace
+
+TFFmpegHlpr::TFFmpegHlpr(std::mutex& codecLock, TConversionTask& task)
+    : TCustomFFmpegHlpr(codecLock), Task(task), TaskIndex(task.TaskIndex) {}
 
 TFFmpegHlpr::~TFFmpegHlpr() { StopAndWait(); }
 
-TTaskResult TFFmpegHlpr::Result() const {
+int TFFmpegHlpr::OutputCountForRun() const { return static_cast<int>(Task.Outputs.size()); }
+
+void TFFmpegHlpr::OpenFilesOfRun() {
+  MakeOptionContexts();
+  ApplyInputOptions(*this, Task.InputOptions);
+  CheckUnchanged(Task.Description);
+  if (!OpenInputFile(Task.Description.Path)) throw FFMpegException(LastError);
+  for (const TPlannedOutput& output : Task.Outputs) {
+    ApplyOutputOptions(*this, *output.Options);
+    if (!OpenOutputFile(output.Path)) throw FFMpegException(LastError);
+  }
+}
+
+TTaskResult TConversionTask::Result() const {
   std::lock_guard<std::mutex> lock(ResultLock);
   return CurrentResult;
 }
 
-void TFFmpegHlpr::SetResult(TTaskResult result) {
+void TConversionTask::SetResult(TTaskResult result) {
   std::lock_guard<std::mutex> lock(ResultLock);
   CurrentResult = std::move(result);
 }
 
-int TFFmpegList::Add(std::unique_ptr<TFFmpegHlpr> task) {
+TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets) {
+  std::string reason;
+  if (expectedMs > 0 && reachedMs >= 0) {
+    const int64_t missing = expectedMs - reachedMs;
+    if (missing > 1000 || missing * 50 > expectedMs)
+      reason = "input ended at " + ClockText(reachedMs) + " of " + ClockText(expectedMs);
+  }
+  if (damagedPackets > 0) {
+    if (!reason.empty()) reason += "; ";
+    reason += std::to_string(damagedPackets) +
+              (damagedPackets == 1 ? " damaged packet skipped" : " damaged packets skipped");
+  }
+  if (reason.empty()) return {TTaskState::tsConverted, {}};
+  return {TTaskState::tsConvertedWithProblems, reason};
+}
+
+int TFFmpegList::Add(std::unique_ptr<TConversionTask> task) {
   task->TaskIndex = Count();
   Tasks.push_back(std::move(task));
   return Tasks.back()->TaskIndex;
 }
 
-TFFmpegHlpr* TFFmpegList::Get(int index) const {
+TConversionTask* TFFmpegList::Get(int index) const {
   if (index < 0 || index >= Count())
     throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
   return Tasks[static_cast<std::size_t>(index)].get();
@@ -33,7 +98,8 @@ TFFmpegHlpr* TFFmpegList::Get(int index) const {
 
 TFFmpegHlpr* TFFmpegList::FindByThread(uint32_t threadId) const {
   for (const auto& task : Tasks)
-    if (task->ThreadID == threadId) return task.get();
+    if (task->Engine && task->Engine->Running && task->Engine->ThreadID == threadId)
+      return task->Engine.get();
   return nullptr;
 }
 

@@ -1,5 +1,7 @@
-// The component's task (one engine with its stored option records) and the
-// owned, ordered list of tasks.
+// The component's tasks. A waiting task is a few plain records (what to read,
+// what to write, with which options); it holds no file, no codec and no
+// option context. Its engine is made when the task starts, opens the files on
+// the thread that runs it and is freed after its run has ended.
 #pragma once
 
 #include <atomic>
@@ -14,28 +16,59 @@
 #include "converter/TaskResult.h"
 #include "engine/FFmpegHlpr.h"
 
+class TConversionTask;
+
+// The engine of one task's run.
 class TFFmpegHlpr : public TCustomFFmpegHlpr {
  public:
-  // Empty input options, default output options, not in a list, not started.
-  explicit TFFmpegHlpr(std::mutex& codecLock);
+  // Made by the thread that starts the task; holds a reference to the task,
+  // which outlives it.
+  TFFmpegHlpr(std::mutex& codecLock, TConversionTask& task);
   // Waits for a running job (terminate hook included) before anything of the
-  // task goes, so that a late hook never sees a half-destroyed task.
+  // engine goes, so that a late hook never sees a half-destroyed engine.
   ~TFFmpegHlpr() override;
 
-  int TaskIndex = -1;  // position in the list; set before the task can run
+  TConversionTask& Task;
+  const int TaskIndex;
   // Thread that runs the task; 0 until started. Written by the starting
   // thread, read by the library log callback on any thread.
   std::atomic<uint32_t> ThreadID{0};
+  // Output time reached by the latest progress report (ms; -1 before one).
+  // Written and read on the thread that runs the task.
+  int ReachedMs = -1;
+
+ protected:
+  // Applies the task's input record and opens its input, checking that it is
+  // still the file that was added; then each output's record and file.
+  void OpenFilesOfRun() override;
+  int InputCountForRun() const override { return 1; }
+  int OutputCountForRun() const override;
+};
+
+// One output a task is to write.
+struct TPlannedOutput {
+  std::string Path;
+  // Tasks given equal records share one copy (a record is a few KB).
+  std::shared_ptr<const TOutputOptions> Options;
+};
+
+// One entry of the component's list.
+class TConversionTask {
+ public:
+  // Owner's thread writes these while adding; read-only once the task runs.
+  int TaskIndex = -1;
+  TInputDescription Description;  // Path names the input
   TInputOptions InputOptions;
-  TOutputOptions OutputOptions;
-  // The files this task reads and writes, kept beyond the run (which releases
-  // the file tables) so that no later output can land on one of them.
-  std::string InputPath;
-  std::vector<std::string> OutputPaths;
-  // Owner's thread writes it when the task is added; read-only afterwards.
-  TInputDescription Description;
+  std::vector<TPlannedOutput> Outputs;
+
+  // The running engine; set and cleared under the component's task list
+  // lock, freed only after its run has ended (ReleaseEngine).
+  std::unique_ptr<TFFmpegHlpr> Engine;
   // Set when the component asked the task to stop (any thread).
   std::atomic<bool> StopAsked{false};
+  // The run has ended and its terminate hook has returned, so the engine may
+  // go. Under the component's event lock.
+  bool RunOver = false;
 
   // The task's state; any thread.
   TTaskResult Result() const;
@@ -46,6 +79,11 @@ class TFFmpegHlpr : public TCustomFFmpegHlpr {
   TTaskResult CurrentResult;
 };
 
+// How a finished run turned out: short of the input's stated length by more
+// than 1 s or 2 %, or with damaged packets skipped, it is converted with
+// problems. expectedMs < 0 or reachedMs < 0: the length is not judged.
+TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets);
+
 // Owns its tasks in list order. Not synchronised: the component guards it.
 class TFFmpegList {
  public:
@@ -55,15 +93,16 @@ class TFFmpegList {
   TFFmpegList& operator=(const TFFmpegList&) = delete;
 
   // Takes ownership, sets the task's TaskIndex to its position and returns it.
-  int Add(std::unique_ptr<TFFmpegHlpr> task);
+  int Add(std::unique_ptr<TConversionTask> task);
   // Throws std::out_of_range("List index out of bounds (i)") outside the list.
-  TFFmpegHlpr* Get(int index) const;
+  TConversionTask* Get(int index) const;
   int Count() const { return static_cast<int>(Tasks.size()); }
-  // The first task in list order that runs on threadId, or nullptr.
+  // The engine of the first task in list order whose run is on threadId
+  // (terminate hook excluded), or nullptr.
   TFFmpegHlpr* FindByThread(uint32_t threadId) const;
   // Frees every task in list order, then empties the list.
   void Clear();
 
  private:
-  std::vector<std::unique_ptr<TFFmpegHlpr>> Tasks;
+  std::vector<std::unique_ptr<TConversionTask>> Tasks;
 };

@@ -13,4 +13,10 @@ struct TInputDescription {
   // The container's tags, then those of the first audio stream for keys the
   // container lacks; keys lower-cased.
   std::map<std::string, std::string> Tags;
+  // The file as it was described: a task refuses to run on a file whose
+  // size, modification time or identity has changed since. 0: not known,
+  // not checked.
+  int64_t ModifiedNs = 0;  // modification time, ns since 1970-01-01 UTC
+  uint64_t Device = 0;
+  uint64_t Inode = 0;
 };

@@ -73,6 +73,8 @@ struct TOutputOptions {
   int32_t TargetNorm = 0;          // 0 "auto", 1 "pal", 2 "ntsc", else "auto"
   int32_t TargetFallbackNorm = 1;  // 1 "pal", else "ntsc"
   std::string ExtraOptions;        // name=value lines, applied first
+
+  bool operator==(const TOutputOptions&) const = default;
 };
 
 // Sets every field of the record to its default: strings emptied, character

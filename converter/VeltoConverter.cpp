@@ -11,9 +11,13 @@
 // waits for a start in progress, before they stop and free the tasks.
 #include "converter/VeltoConverter.h"
 
+#include <sys/stat.h>
+
 #include <QTimer>
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 
@@ -21,28 +25,24 @@
 #include "converter/LogRouting.h"
 #include "converter/OptionApplication.h"
 #include "engine/FFmpegThread.h"
+#include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
 
 namespace {
 
-// True when path names an existing file that is one of `files`.
-bool IsSameFileAsAny(const std::string& path, const std::vector<std::string>& files) {
-  std::error_code error;
-  if (!std::filesystem::exists(path, error)) return false;
-  for (const std::string& file : files)
-    if (std::filesystem::equivalent(path, file, error)) return true;
-  return false;
-}
-
-
 // What the window needs of an opened input, kept without the input.
 TInputDescription DescribeOpenedInput(const std::string& fileName, const AVFormatContext* input) {
   TInputDescription description;
   description.Path = fileName;
-  std::error_code error;
-  const auto size = std::filesystem::file_size(fileName, error);
-  if (!error) description.Size = static_cast<int64_t>(size);
+  struct stat info;
+  if (stat(fileName.c_str(), &info) == 0) {
+    description.Size = static_cast<int64_t>(info.st_size);
+    description.ModifiedNs =
+        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    description.Device = info.st_dev;
+    description.Inode = info.st_ino;
+  }
   if (input->duration != AV_NOPTS_VALUE && input->duration >= 0)
     description.DurationMs = input->duration / 1000;
   const auto addTags = [&](const AVDictionary* tags) {
@@ -64,11 +64,29 @@ TInputDescription DescribeOpenedInput(const std::string& fileName, const AVForma
   return description;
 }
 
-// How an ended task ended, from its engine's record of the run.
-TTaskResult EndResult(const TFFmpegHlpr& task) {
-  if (task.Finished) return {TTaskState::tsConverted, {}};
-  if (task.StopAsked) return {TTaskState::tsStopped, {}};
-  return {TTaskState::tsFailed, task.LastError.empty() ? "Conversion failed" : task.LastError};
+// How an ended run ended, from its engine's record of it.
+TTaskResult EndResult(const TFFmpegHlpr& engine) {
+  if (engine.Finished && engine.LastError.empty()) {
+    const TConversionTask& task = engine.Task;
+    int64_t expected = engine.TotalDuration;
+    if (expected > 0 && !task.Outputs.empty()) {
+      // A part asked for is not a part missing.
+      const TOutputOptions& asked = *task.Outputs.front().Options;
+      if (asked.StartTime > 0) expected -= asked.StartTime;
+      if (asked.Duration > 0) expected = std::min<int64_t>(expected, asked.Duration);
+    }
+    return FinishedRunResult(expected, engine.ReachedMs, engine.DamagedPackets);
+  }
+  if (engine.Task.StopAsked) return {TTaskState::tsStopped, {}};
+  return {TTaskState::tsFailed, engine.LastError.empty() ? "Conversion failed" : engine.LastError};
+}
+
+// The name an output is known by in the batch: absolute, without "." and
+// "..", links of existing folders resolved.
+std::string OutputKey(const std::string& fileName) {
+  std::error_code error;
+  const std::filesystem::path key = std::filesystem::weakly_canonical(fileName, error);
+  return error ? fileName : key.string();
 }
 
 }  // namespace
@@ -87,11 +105,6 @@ void TCustomAVConverter::Shutdown() {
   FShutDown = true;
   LogRouting::Unregister(this);
   DetachEvents();
-  {
-    std::lock_guard<std::recursive_mutex> lock(FEventLock);
-    FStopping = true;
-    ++FBatch;
-  }
   ClearTaskList();
 }
 
@@ -125,7 +138,7 @@ bool TCustomAVConverter::DescribeInput(const std::string& fileName, const TInput
   TCustomFFmpegHlpr probe(codecLock);
   try {
     probe.Reset();
-    probe.SetVerbose(0);
+    probe.Verbose = 0;  // not SetVerbose: the library's level is the process's
     if (options) ApplyInputOptions(probe, *options);
     if (!probe.OpenInputFile(fileName)) {
       error = probe.LastError;
@@ -146,80 +159,75 @@ int TCustomAVConverter::AddInput(const std::string& fileName, const TInputOption
 }
 
 int TCustomAVConverter::AddInput(const TInputDescription& described, const TInputOptions* options) {
-  // Without the libraries the engine could not even make its option contexts.
+  // Without the libraries no task could ever run.
   if (!MediaLibrariesLoaded) {
     FLastError =
         MediaLibraryError.empty() ? "The media libraries are not loaded" : MediaLibraryError;
     return -1;
   }
-  const std::string& fileName = described.Path;
-  auto task = std::make_unique<TFFmpegHlpr>(FCodecLock);
-  try {
-    task->Reset();
-    task->SetVerbose(static_cast<int>(FLogLevel.load()) - 1);
-    TCustomFFmpegHlpr::SetRealVideoDecoders(FRealVideo34Codec == rvFFmpeg);
-    if (options) {
-      task->InputOptions = *options;
-      ApplyInputOptions(*task, *options);
-    } else {
-      task->InputOptions = TInputOptions{};
-    }
-    if (!task->OpenInputFile(fileName)) {
-      FLastError = task->LastError;
-      return -1;
-    }
-  } catch (const std::exception& error) {
-    FLastError = error.what();
-    return -1;
-  }
-  task->InputPath = fileName;
+  TCustomFFmpegHlpr::SetRealVideoDecoders(FRealVideo34Codec == rvFFmpeg);
+  auto task = std::make_unique<TConversionTask>();
   task->Description = described;
-  task->LogHook = {LogHookProc, this};
-  task->ProgressHook = {ProgressHookProc, this};
-  task->TerminateHook = {TerminateHookProc, this};
+  if (options) task->InputOptions = *options;
+  if (described.Inode != 0) FInputIds.insert({described.Device, described.Inode});
   std::lock_guard<std::mutex> lock(FTaskListLock);
   return FTasks->Add(std::move(task));
 }
 
 bool TCustomAVConverter::AddOutput(int index, const std::string& fileName,
                                    const TOutputOptions* options) {
-  TFFmpegHlpr* task = TaskAt(index);
-  // Creating the output truncates the file: it must be none of the batch's
-  // inputs and no other output of it.
-  {
-    std::vector<std::string> inputs, outputs;
-    std::lock_guard<std::mutex> lock(FTaskListLock);
-    for (int i = 0; i < FTasks->Count(); ++i) {
-      inputs.push_back(FTasks->Get(i)->InputPath);
-      const auto& written = FTasks->Get(i)->OutputPaths;
-      outputs.insert(outputs.end(), written.begin(), written.end());
-    }
-    if (IsSameFileAsAny(fileName, inputs)) {
-      FLastError = "Output file is one of the input files: " + fileName;
-      return false;
-    }
-    if (IsSameFileAsAny(fileName, outputs)) {
-      FLastError = "Output file is already an output of this batch: " + fileName;
-      return false;
-    }
+  TConversionTask* task = TaskAt(index);
+  if (task->Result().State != TTaskState::tsWaiting) {
+    FLastError = "The task has already been started: " + fileName;
+    return false;
   }
+  // The finished output replaces the file of that name: it must be none of
+  // the batch's inputs and no other output of it.
+  struct stat info;
+  const bool exists = stat(fileName.c_str(), &info) == 0;
+  if (exists &&
+      FInputIds.count({static_cast<uint64_t>(info.st_dev), static_cast<uint64_t>(info.st_ino)})) {
+    FLastError = "Output file is one of the input files: " + fileName;
+    return false;
+  }
+  if (exists && S_ISDIR(info.st_mode)) {  // nothing could ever replace it
+    FLastError = "Could not open '" + fileName + "': " + std::strerror(EISDIR);
+    return false;
+  }
+  const std::string key = OutputKey(fileName);
+  if (FOutputKeys.count(key)) {
+    FLastError = "Output file is already an output of this batch: " + fileName;
+    return false;
+  }
+  TOutputOptions record;
+  if (options)
+    record = *options;
+  else
+    ResetOutputOptions(record);
+  // The options are tried on a scratch engine now, so that a wrong one is
+  // told at once; the task's own engine applies them again when it runs.
   try {
-    if (options) {
-      task->OutputOptions = *options;
-      ApplyOutputOptions(*task, *options);
-    } else {
-      ResetOutputOptions(task->OutputOptions);
-    }
-    if (!task->OpenOutputFile(fileName)) {
-      FLastError = task->LastError;
+    std::mutex codecLock;
+    TCustomFFmpegHlpr check(codecLock);
+    check.Reset();
+    ApplyOutputOptions(check, record);
+    if (!check.ForcedOutputFormat && !AVF.av_guess_format(nullptr, fileName.c_str(), nullptr)) {
+      FLastError = "Unable to find a suitable output format for '" + fileName + "'";
       return false;
     }
   } catch (const std::exception& error) {
     FLastError = error.what();
     return false;
   }
+  // The component reads neither name field; without them equal settings
+  // share one record.
+  record.FileName.clear();
+  record.FileExt.clear();
+  if (!FLastOutputOptions || !(*FLastOutputOptions == record))
+    FLastOutputOptions = std::make_shared<const TOutputOptions>(std::move(record));
+  FOutputKeys.insert(key);
   std::lock_guard<std::mutex> lock(FTaskListLock);
-  task->OutputPaths.push_back(fileName);
+  task->Outputs.push_back({fileName, FLastOutputOptions});
   return true;
 }
 
@@ -237,7 +245,7 @@ TTaskResult TCustomAVConverter::TaskResult(int index) const {
   return FTasks->Get(index)->Result();
 }
 
-TFFmpegHlpr* TCustomAVConverter::TaskAt(int index) const {
+TConversionTask* TCustomAVConverter::TaskAt(int index) const {
   std::lock_guard<std::mutex> lock(FTaskListLock);
   return FTasks->Get(index);
 }
@@ -250,6 +258,7 @@ TFFmpegHlpr* TCustomAVConverter::FindTaskByThread(uint32_t threadId) const {
 void TCustomAVConverter::Start(int concurrency) {
   std::lock_guard<std::recursive_mutex> lock(FEventLock);
   if (FRunningCount == 0) LogRouting::ClearPendingLines();
+  ReleaseEndedEngines();
   FConcurrency = concurrency;
   FStopping = false;
   std::exception_ptr firstFailure;
@@ -278,14 +287,17 @@ bool TCustomAVConverter::StartNext() {
   }
   const unsigned batch = FBatch;
   QTimer::singleShot(100, this, [this, index, batch] {
-    std::lock_guard<std::recursive_mutex> lock(FEventLock);
-    if (batch != FBatch) return;
-    if (FStopping) {
-      // Stopped before its turn: it stays unstarted.
-      FNextIndex = index;
-      --FRunningCount;
-      return;
+    {
+      std::lock_guard<std::recursive_mutex> lock(FEventLock);
+      if (batch != FBatch) return;
+      if (FStopping) {
+        // Stopped before its turn: it stays unstarted.
+        FNextIndex = index;
+        --FRunningCount;
+        return;
+      }
     }
+    // The run happens here, on this thread, without the event lock.
     try {
       StartTask(index);
     } catch (...) {
@@ -296,22 +308,44 @@ bool TCustomAVConverter::StartNext() {
 }
 
 void TCustomAVConverter::StartTask(int index) {
-  TFFmpegHlpr* task = TaskAt(index);
-  task->ReportInterval = static_cast<int64_t>(FProgressInterval.load()) * 1000;
-  task->SetVerbose(static_cast<int>(FLogLevel.load()) - 1);
-  task->LastError.clear();
+  TConversionTask* task = TaskAt(index);
   task->SetResult({TTaskState::tsRunning, {}});
+  auto made = std::make_unique<TFFmpegHlpr>(FCodecLock, *task);
+  TFFmpegHlpr* engine = made.get();
+  engine->ReportInterval = static_cast<int64_t>(FProgressInterval.load()) * 1000;
+  engine->SetVerbose(static_cast<int>(FLogLevel.load()) - 1);
+  engine->LogHook = {LogHookProc, this};
+  engine->ProgressHook = {ProgressHookProc, this};
+  engine->TerminateHook = {TerminateHookProc, this};
+  {
+    std::lock_guard<std::mutex> lock(FTaskListLock);
+    task->Engine = std::move(made);
+  }
+  // The engine is freed only by ReleaseEndedEngines after its terminate
+  // hook, which needs the event lock: a threaded start holds it here, a
+  // timer start runs on the only thread that could free it.
   try {
     if (FConcurrency > 0) {
-      task->ThreadID = task->Start(true, FThreadPriority);
+      engine->ThreadID = engine->Start(true, FThreadPriority);
     } else {
-      task->ThreadID = MainThreadID();
-      task->Start(false, FThreadPriority);
+      engine->ThreadID = MainThreadID();
+      engine->Start(false, FThreadPriority);
     }
   } catch (const std::exception& error) {
-    ReportStartFailure(task, error.what());
+    ReportStartFailure(engine, error.what());
     throw;
   }
+}
+
+void TCustomAVConverter::ReleaseEndedEngines() {
+  if (FClearing || FTerminateDepth > 1) return;
+  std::vector<std::unique_ptr<TFFmpegHlpr>> ended;
+  {
+    std::lock_guard<std::mutex> lock(FTaskListLock);
+    for (TConversionTask* task : FEndedTasks) ended.push_back(std::move(task->Engine));
+  }
+  FEndedTasks.clear();
+  ended.clear();  // joins threads that are past their terminate hook
 }
 
 void TCustomAVConverter::ReportStartFailure(TFFmpegHlpr* task, const std::string& message) {
@@ -325,30 +359,40 @@ void TCustomAVConverter::Stop() {
   FStopping = true;
   std::lock_guard<std::mutex> lock(FTaskListLock);
   for (int i = 0; i < FTasks->Count(); ++i) {
-    TFFmpegHlpr* task = FTasks->Get(i);
+    TConversionTask* task = FTasks->Get(i);
+    if (!task->Engine) continue;
     task->StopAsked = true;
-    task->Stop();
+    task->Engine->Stop();
   }
 }
 
 void TCustomAVConverter::ClearTasks() {
-  {
-    std::lock_guard<std::recursive_mutex> lock(FEventLock);
-    FStopping = true;
-    ++FBatch;
-  }
   ClearTaskList();
-  std::lock_guard<std::recursive_mutex> lock(FEventLock);
   FLastError.clear();
   FConcurrency = 0;
-  FNextIndex = 0;
-  FRunningCount = 0;
 }
 
 void TCustomAVConverter::ClearTaskList() {
+  {
+    // From here on no start happens and no engine is freed but below.
+    std::lock_guard<std::recursive_mutex> lock(FEventLock);
+    FStopping = true;
+    FClearing = true;
+    ++FBatch;
+  }
   // Every run ends first, while the list still counts its tasks, so that an
   // ending task's bookkeeping sees the batch as it was.
-  for (int i = 0, count = TaskCount(); i < count; ++i) TaskAt(i)->StopAndWait();
+  std::vector<TFFmpegHlpr*> engines;
+  {
+    std::lock_guard<std::mutex> lock(FTaskListLock);
+    for (int i = 0; i < FTasks->Count(); ++i) {
+      TConversionTask* task = FTasks->Get(i);
+      if (!task->Engine) continue;
+      task->StopAsked = true;
+      engines.push_back(task->Engine.get());
+    }
+  }
+  for (TFFmpegHlpr* engine : engines) engine->StopAndWait();
   std::unique_ptr<TFFmpegList> ended;
   {
     // Under the registry lock no library line is being attributed to a task.
@@ -357,6 +401,14 @@ void TCustomAVConverter::ClearTaskList() {
     ended = std::exchange(FTasks, std::make_unique<TFFmpegList>());
   }
   ended.reset();
+  std::lock_guard<std::recursive_mutex> lock(FEventLock);
+  FEndedTasks.clear();
+  FInputIds.clear();
+  FOutputKeys.clear();
+  FLastOutputOptions.reset();
+  FNextIndex = 0;
+  FRunningCount = 0;
+  FClearing = false;
 }
 
 void TCustomAVConverter::DoLog(TFFmpegHlpr* sender, int level, const std::string& message) {
@@ -375,8 +427,12 @@ void TCustomAVConverter::DoProgress(TFFmpegHlpr* sender, int frameNumber, int fp
 
 void TCustomAVConverter::DoTerminate(TFFmpegHlpr* sender) {
   std::lock_guard<std::recursive_mutex> lock(FEventLock);
-  sender->SetResult(EndResult(*sender));
-  if (OnTerminate) OnTerminate(sender->TaskIndex, sender->Finished);
+  ++FTerminateDepth;
+  ReleaseEndedEngines();
+  TConversionTask& task = sender->Task;
+  const TTaskResult result = EndResult(*sender);
+  task.SetResult(result);
+  if (OnTerminate) OnTerminate(sender->TaskIndex, sender->Finished && result.State != TTaskState::tsFailed);
   --FRunningCount;
   bool started = false;
   try {
@@ -389,6 +445,9 @@ void TCustomAVConverter::DoTerminate(TFFmpegHlpr* sender) {
     if (OnTerminate) OnTerminate(-1, true);
     LogRouting::ClearPendingLines();
   }
+  // Its engine may go once this hook has returned.
+  FEndedTasks.push_back(&task);
+  --FTerminateDepth;
 }
 
 void TCustomAVConverter::LogHookProc(void* data, TCustomFFmpegHlpr* engine, int level,
@@ -399,6 +458,7 @@ void TCustomAVConverter::LogHookProc(void* data, TCustomFFmpegHlpr* engine, int 
 void TCustomAVConverter::ProgressHookProc(void* data, TCustomFFmpegHlpr* engine, int frameNumber,
                                           int fps, int durationTime, float quality, float bitRate,
                                           int64_t currentSize, int totalDuration) {
+  if (durationTime >= 0) static_cast<TFFmpegHlpr*>(engine)->ReachedMs = durationTime;
   static_cast<TCustomAVConverter*>(data)->DoProgress(static_cast<TFFmpegHlpr*>(engine), frameNumber,
                                                      fps, durationTime, quality, bitRate,
                                                      currentSize, totalDuration);

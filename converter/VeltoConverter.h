@@ -36,13 +36,17 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "converter/InputDescription.h"
 #include "converter/OptionRecords.h"
 #include "converter/TaskResult.h"
 #include "engine/EngineHooks.h"  // TConvertPriority: tpIdle, tpLowest, tpLower, tpNormal
 
+class TConversionTask;
 class TCustomFFmpegHlpr;
 class TFFmpegHlpr;
 class TFFmpegList;
@@ -91,7 +95,10 @@ class TCustomAVConverter : public QObject {
                             TInputDescription& description, std::string& error);
 
   // Creates a task for one input file, probing it first (DescribeInput).
-  // Returns the task index, or -1 with LastError set.
+  // The task holds no file: its input is opened again, and its outputs
+  // created, when it starts, on the thread that runs it; a file that changed
+  // or went in between fails that task. Returns the task index, or -1 with
+  // LastError set.
   int AddInput(const std::string& fileName, const TInputOptions* options = nullptr);
   int AddInput(const std::string& fileName, const TInputOptions& options) {
     return AddInput(fileName, &options);
@@ -99,10 +106,13 @@ class TCustomAVConverter : public QObject {
   // The same for an input already described: no file I/O at all.
   int AddInput(const TInputDescription& described, const TInputOptions* options = nullptr);
 
-  // Adds one output file to the task at index: ExtraOptions, then the fields,
-  // then the target preset, then the file is created. False with LastError set
-  // on failure (the task stays). An index outside the list throws
-  // std::out_of_range.
+  // Plans one output file for a task that has not started: checks the
+  // record's fields on a scratch engine (ExtraOptions, then the fields, then
+  // the target preset) and that the name is none of the batch's inputs and
+  // no other output of it; creates nothing. The run writes the file under a
+  // hidden name and puts it in place only when complete. False with
+  // LastError set on failure (the task stays). An index outside the list
+  // throws std::out_of_range.
   bool AddOutput(int index, const std::string& fileName, const TOutputOptions* options = nullptr);
   bool AddOutput(int index, const std::string& fileName, const TOutputOptions& options) {
     return AddOutput(index, fileName, &options);
@@ -182,11 +192,16 @@ class TCustomAVConverter : public QObject {
   // Starts the next never-started task when a slot is free and no stop was
   // asked for; true when it took one. Under the event lock.
   bool StartNext();
+  // Makes the task's engine and starts it.
   void StartTask(int index);
+  // Frees the engines of runs that have ended (their terminate hooks have
+  // returned). Under the event lock, never inside a nested terminate hook
+  // (whose callers may still use their engines) nor while clearing.
+  void ReleaseEndedEngines();
   // Logs why a task could not be started (OnTerminate has already told that
   // it ended).
   void ReportStartFailure(TFFmpegHlpr* task, const std::string& message);
-  TFFmpegHlpr* TaskAt(int index) const;
+  TConversionTask* TaskAt(int index) const;
   TFFmpegHlpr* FindTaskByThread(uint32_t threadId) const;
   void ClearTaskList();
 
@@ -212,6 +227,9 @@ class TCustomAVConverter : public QObject {
   std::atomic<int> FRunningCount{0};  // started (or scheduled) and not ended
   std::atomic<int> FConcurrency{0};
   std::atomic<bool> FStopping{false};
+  bool FClearing = false;       // ClearTaskList is waiting for the runs
+  int FTerminateDepth = 0;      // DoTerminate calls on the stack
+  std::vector<TConversionTask*> FEndedTasks;  // engines ReleaseEndedEngines may free
   // Timer starts remember the batch they belong to; ClearTasks moves on to a
   // new one so that a pending start never reaches a freed task.
   std::atomic<unsigned> FBatch{0};
@@ -221,6 +239,12 @@ class TCustomAVConverter : public QObject {
   std::recursive_mutex FEventLock;      // events and end-of-task bookkeeping
   mutable std::mutex FTaskListLock;     // the list's shape (add, clear, look-ups)
   std::unique_ptr<TFFmpegList> FTasks;  // owned tasks
+  // What AddOutput checks against (owner's thread): the inputs' files
+  // (device, inode) and the outputs' names (OutputKey); and the record the
+  // last output was given, shared with the next one when equal.
+  std::set<std::pair<uint64_t, uint64_t>> FInputIds;
+  std::set<std::string> FOutputKeys;
+  std::shared_ptr<const TOutputOptions> FLastOutputOptions;
   bool FShutDown = false;               // owner's thread only
 };
 

@@ -86,9 +86,13 @@ class TCustomFFmpegHlpr {
   // Releases option contexts, files (deleting outputs that stayed empty) and
   // option buffers; nothing while the media libraries are not loaded.
   void Cleanup();
+  // Makes fresh option contexts (codec, format and scaler options); the
+  // first half of Reset, usable on the thread that runs the job.
+  void MakeOptionContexts();
   // Starts the job once per Reset. Returns the running thread's identifier,
   // or 0 when the engine is not idle. Raises FFMpegException (after the
-  // terminate hook) when there is no output or no input file.
+  // terminate hook) when there is no output or no input file (as counted by
+  // InputCountForRun and OutputCountForRun).
   uint32_t Start(bool threaded, TConvertPriority priority);
   // Asks the run to stop; does not wait. Any thread.
   void Stop();
@@ -96,10 +100,18 @@ class TCustomFFmpegHlpr {
   // Subclasses call it first in their destructors so that a late hook never
   // sees their members gone. Not from the worker itself.
   void StopAndWait();
-  // Transcodes, then always closes codecs, cleans up and ends the run. An
-  // error of the transcode is logged and then propagates.
+  // Opens the files of a job that opens them late (OpenFilesOfRun),
+  // transcodes, puts complete outputs in place (CommitOutputs), then always
+  // closes codecs, cleans up and ends the run. An error of any of these is
+  // logged and then propagates.
   void Run();
   void EndRun();
+  // Closes each output written to a hidden file (its trailer written) and
+  // puts it in place over its final name; Run calls it when the transcode
+  // finished. Raises FFMpegException with the system's reason when a close
+  // or the rename fails (the outputs not yet in place stay hidden for
+  // Cleanup to remove). Thread that runs the job.
+  void CommitOutputs();
 
   // ---- Option setters (unset or meaningless values are ignored; wrong values
   // raise FFMpegException and leave the field as it was) -------------------
@@ -152,7 +164,11 @@ class TCustomFFmpegHlpr {
   // ---- Files ---------------------------------------------------------------
   // Both return false with LastError set on an ordinary failure; the tables,
   // the counts and the file system stay as they were. At most MaxFiles each.
-  // Inputs are read through the local file protocol only.
+  // Inputs are read through the local file protocol only. An output is
+  // written to a hidden file beside fileName (PartialOutputs.h); a run that
+  // finishes puts it in place, anything else (a stop, a failure, Cleanup
+  // before a run) removes it, so fileName is never touched unless the
+  // conversion completes.
   bool OpenInputFile(const std::string& fileName);
   bool OpenOutputFile(const std::string& fileName);
   // The sentence for a failed open: the library's error code picks the text,
@@ -186,6 +202,9 @@ class TCustomFFmpegHlpr {
   int InputFileCount = 0;
   AVFormatContext* OutputFiles[MaxFiles] = {};
   int OutputFileCount = 0;
+  // Per output: the hidden file it is written to until the run puts it in
+  // place; empty when the muxer writes files of its own, or once in place.
+  std::string OutputPartialPaths[MaxFiles];
   BitstreamFilterChain BitstreamFilters[MaxFiles][MaxStreamsPerFile];
   // Per input file, one entry per stream of the file.
   std::vector<StreamCodec> InputCodecs[MaxFiles];
@@ -281,6 +300,9 @@ class TCustomFFmpegHlpr {
 
   // Run statistics, written by the worker.
   int64_t VideoBytes = 0, AudioBytes = 0, ExtraBytes = 0;
+  // Input packets that could not be decoded, or that the demuxer marked
+  // corrupt, and were skipped.
+  int DamagedPackets = 0;
   int DupFrames = 0, DropFrames = 0;
   int64_t TimerStart = 0;
 
@@ -306,6 +328,14 @@ class TCustomFFmpegHlpr {
   int64_t ReportInterval = 500000;
 
  protected:
+  // For jobs whose files are opened when the job runs: called by Run on the
+  // thread that runs the job, before the transcode; raises FFMpegException
+  // when a file cannot be opened. The engine's own jobs have theirs open.
+  virtual void OpenFilesOfRun() {}
+  // The files the job will have when it runs; Start refuses a job without.
+  virtual int InputCountForRun() const { return InputFileCount; }
+  virtual int OutputCountForRun() const { return OutputFileCount; }
+
   // Sends one engine log line to LogHook when it is set.
   void Log(int level, const std::string& text);
   void LogF(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));

@@ -1,5 +1,4 @@
 // Construction, reset, clean-up, start, stop and the end of a run.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdarg>
@@ -7,23 +6,14 @@
 
 #include "engine/FFmpegHlpr.h"
 #include "engine/FFmpegThread.h"
+#include "engine/LibraryError.h"
+#include "engine/PartialOutputs.h"
 #include "engine/StreamDecoder.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
 #include "medialib/SwScaleHlpr.h"
-
-namespace {
-
-// Size from the directory entry; -1 when there is no such file.
-int64_t FileSize(const char* name) {
-  struct stat info;
-  if (stat(name, &info) != 0) return -1;
-  return info.st_size;
-}
-
-}  // namespace
 
 TCustomFFmpegHlpr::TCustomFFmpegHlpr(std::mutex& codecLock) : CodecLock(&codecLock) {
   SetDefaults();
@@ -124,6 +114,7 @@ void TCustomFFmpegHlpr::SetDefaults() {
   SubtitleBitstreamFilters.clear();
 
   VideoBytes = AudioBytes = ExtraBytes = 0;
+  DamagedPackets = 0;
   DupFrames = DropFrames = 0;
   TimerStart = 0;
 
@@ -144,6 +135,13 @@ void TCustomFFmpegHlpr::Reset() {
   Running = false;
   StopRequested = false;
   TotalDuration = -1;
+  MakeOptionContexts();
+}
+
+void TCustomFFmpegHlpr::MakeOptionContexts() {
+  for (AVCodecContext*& context : CodecOptions) AVC.avcodec_free_context(&context);
+  AVF.avformat_free_context(FormatOptions);
+  SWS.sws_freeContext(ScalerOptions);
   for (int type = 0; type < AVMEDIA_TYPE_NB; ++type) {
     CodecOptions[type] = AVC.avcodec_alloc_context3(nullptr);
     if (CodecOptions[type]) CodecOptions[type]->codec_type = static_cast<AVMediaType>(type);
@@ -166,8 +164,9 @@ void TCustomFFmpegHlpr::Cleanup() {
     AVFormatContext* output = OutputFiles[i];
     if (!output) continue;
     if (output->oformat && !(output->oformat->flags & AVFMT_NOFILE)) AVF.avio_closep(&output->pb);
-    // An output that never received a byte is of no use to anyone.
-    if (output->url && FileSize(output->url) == 0) unlink(output->url);
+    // Not put in place by a finished run: incomplete, or never written.
+    if (!OutputPartialPaths[i].empty()) unlink(OutputPartialPaths[i].c_str());
+    OutputPartialPaths[i].clear();
     AVF.avformat_free_context(output);
     OutputFiles[i] = nullptr;
     for (StreamCodec& codec : OutputCodecs[i]) {
@@ -201,12 +200,12 @@ void TCustomFFmpegHlpr::Cleanup() {
 
 uint32_t TCustomFFmpegHlpr::Start(bool threaded, TConvertPriority priority) {
   if (Running || StopRequested) return 0;
-  if (OutputFileCount <= 0) {
+  if (OutputCountForRun() <= 0) {
     Cleanup();
     EndRun();
     throw FFMpegException("Must supply at least one output file");
   }
-  if (InputFileCount == 0) {
+  if (InputCountForRun() == 0) {
     Cleanup();
     EndRun();
     throw FFMpegException("Must supply at least one input file");
@@ -223,6 +222,21 @@ uint32_t TCustomFFmpegHlpr::Start(bool threaded, TConvertPriority priority) {
   return id;
 }
 
+void TCustomFFmpegHlpr::CommitOutputs() {
+  for (int i = 0; i < OutputFileCount; ++i) {
+    AVFormatContext* output = OutputFiles[i];
+    if (OutputPartialPaths[i].empty() || !output) continue;
+    const std::string finalName = output->url ? output->url : "";
+    // Closing flushes the last buffered bytes: a full disk shows here.
+    const int closed = output->pb ? AVF.avio_closep(&output->pb) : 0;
+    if (closed < 0)
+      throw FFMpegException("Could not write '" + finalName + "': " + LibraryErrorText(closed));
+    std::string error;
+    if (!CommitPartialFile(OutputPartialPaths[i], finalName, error)) throw FFMpegException(error);
+    OutputPartialPaths[i].clear();
+  }
+}
+
 void TCustomFFmpegHlpr::Stop() {
   StopRequested = true;
 }
@@ -232,7 +246,9 @@ void TCustomFFmpegHlpr::Run() {
   Finished = false;
   std::exception_ptr failure;
   try {
+    OpenFilesOfRun();
     Transcode();
+    if (Finished) CommitOutputs();
   } catch (const std::exception& error) {
     failure = std::current_exception();
     LastError = error.what();
@@ -240,6 +256,7 @@ void TCustomFFmpegHlpr::Run() {
     failure = std::current_exception();
     LastError = "Unknown error";
   }
+  if (failure) Finished = false;  // its outputs are not in place
   // Reported before the terminate hook so that the owner knows why the job
   // failed by the time it hears that it ended.
   if (failure && Verbose >= 0) Log(0, LastError);

@@ -8,7 +8,9 @@
 #include <ctime>
 
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
 #include "engine/LocalFileNames.h"
+#include "engine/PartialOutputs.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
@@ -75,11 +77,11 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
   }
 
   // Undoes this call: what it made is released, the file it created removed.
-  bool createdFile = false;
+  std::string partial;
   const auto fail = [&](const std::string& message) {
     LastError = message;
     if (output->pb) AVF.avio_closep(&output->pb);
-    if (createdFile) unlink(fileName.c_str());
+    if (!partial.empty()) unlink(partial.c_str());
     AVF.avformat_free_context(output);
     for (int i = 0; i < MaxStreamsPerFile; ++i) {
       AVC.avcodec_free_context(&OutputCodecs[file][i].Context);
@@ -150,16 +152,18 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
     for (int i = 0; i < InputFileCount; ++i)
       if (InputFiles[i] && InputFiles[i]->url && SameFile(InputFiles[i]->url, fileName.c_str()))
         return fail("'" + fileName + "' is an input file and cannot be overwritten");
-    const std::string url = LocalFileUrl(fileName);
-    const bool existed = access(fileName.c_str(), F_OK) == 0;
+    if (LocalFileUrl(fileName).empty()) return fail("Could not open '" + fileName + "'");
+    // Written under a hidden name; the final name is only taken by a run
+    // that completes (CommitOutputs).
+    std::string error;
+    if (!CreatePartialFile(fileName, partial, error)) return fail(error);
     AVDictionary* options = nullptr;
     AVU.av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const int opened =
-        url.empty() ? AVERROR_PROTOCOL_NOT_FOUND
-                    : AVF.avio_open2(&output->pb, url.c_str(), AVIO_FLAG_WRITE, nullptr, &options);
+    const int opened = AVF.avio_open2(&output->pb, LocalFileUrl(partial).c_str(), AVIO_FLAG_WRITE,
+                                      nullptr, &options);
     AVU.av_dict_free(&options);
-    if (opened < 0) return fail("Could not open '" + fileName + "'");
-    createdFile = !existed;
+    if (opened < 0)
+      return fail("Could not open '" + fileName + "': " + LibraryErrorText(opened));
   }
 
   output->max_delay = static_cast<int>(MuxMaxDelay * 1000000);
@@ -171,6 +175,7 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
   ApplyRecordedOptions(FormatOptions, output, AV_OPT_FLAG_ENCODING_PARAM);
 
   OutputFiles[file] = output;
+  OutputPartialPaths[file] = partial;
   ++OutputFileCount;
   return true;
 }

@@ -7,6 +7,7 @@ extern "C" {
 }
 
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
@@ -96,5 +97,5 @@ void TCustomFFmpegHlpr::Mux(AVFormatContext* os, AVPacket* packet, OutputStream&
   const int64_t start = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
   if (start != AV_NOPTS_VALUE) ost.Position = std::max(ost.Position, start + packet->duration);
   const int result = AVF.av_interleaved_write_frame(os, packet);
-  if (result < 0) throw FFMpegException(OpenErrorMessage("av_interleaved_write_frame()", result));
+  if (result < 0) RaiseLibraryError("av_interleaved_write_frame", result, os->url ? os->url : "");
 }

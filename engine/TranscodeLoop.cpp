@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
 #include "engine/StreamDecoder.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
@@ -98,7 +99,9 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
         }
       }
 
+      if (packet->flags & AV_PKT_FLAG_CORRUPT) ++DamagedPackets;
       if (ProcessInputPacket(t, ist, istIndex, packet) < 0) {
+        ++DamagedPackets;
         if (Verbose >= 0) LogF(1, "Error while decoding stream #%d.%d", ist.FileIndex, ist.Index);
         AVC.av_packet_unref(packet);
         continue;
@@ -118,7 +121,11 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
     if (t.InputStreams[i]->DecodingNeeded)
       ProcessInputPacket(t, *t.InputStreams[i], static_cast<int>(i), nullptr);
 
-  for (int f = 0; f < OutputFileCount; ++f) AVF.av_write_trailer(OutputFiles[f]);
+  for (int f = 0; f < OutputFileCount; ++f) {
+    const int written = AVF.av_write_trailer(OutputFiles[f]);
+    if (written < 0 && !StopRequested)
+      RaiseLibraryError("av_write_trailer", written, OutputFiles[f]->url ? OutputFiles[f]->url : "");
+  }
 
   ReportProgress(t, true);
 

@@ -335,7 +335,10 @@ TEST_F(OpenFiles, Mp3AfterAudioInputHasOneAudioStreamWithTheInputsParameters) {
     EXPECT_EQ(encoder->time_base.den, rate);
     EXPECT_FALSE(engine.OutputCodecs[0][0].StreamCopy);
     EXPECT_TRUE(engine.AudioCodecName.empty());
-    EXPECT_TRUE(fs::exists(output));
+    // Written beside it under a hidden name until a run completes.
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_EQ(fs::path(engine.OutputPartialPaths[0]).parent_path(), fs::path(output).parent_path());
+    EXPECT_TRUE(fs::exists(engine.OutputPartialPaths[0]));
   }
 }
 
@@ -449,7 +452,7 @@ TEST_F(OpenFiles, FailedOutputsLeaveNothingBehind) {
       {"out.avi", [](TCustomFFmpegHlpr& e) { e.VideoRcOverride = "0,100"; },
        "new_video_stream fail: error parsing rc_override"},
       {"missing-folder/out.mp3", nullptr,
-       "Could not open '" + folder / "missing-folder/out.mp3" + "'"},
+       "Could not open '" + folder / "missing-folder/out.mp3" + "': No such file or directory"},
       {"clip.avi", nullptr, "'" + input + "' is an input file and cannot be overwritten"},
   };
   for (const Case& c : cases) {
@@ -464,6 +467,10 @@ TEST_F(OpenFiles, FailedOutputsLeaveNothingBehind) {
     if (path != input) {
       EXPECT_FALSE(fs::exists(path));
     }
+    int hidden = 0;  // first.mp3's own
+    for (const auto& entry : fs::recursive_directory_iterator(folder.path()))
+      hidden += entry.path().filename().string().rfind(".melvaro-", 0) == 0;
+    EXPECT_EQ(hidden, 1);
     EXPECT_TRUE(engine.AudioCodecName.empty() && engine.VideoCodecName.empty());
     engine.VideoRcOverride.clear();
   }
@@ -525,6 +532,7 @@ TEST_F(OpenFiles, DescriptiveFieldsBecomeTagsOfTheWrittenFile) {
   AVU.av_frame_free(&frame);
   AVC.av_packet_free(&packet);
   ASSERT_GE(AVF.av_write_trailer(output), 0);
+  engine.CommitOutputs();
   engine.Cleanup();
   const FileInfo info = Probe(path);
   for (const auto& [key, value] : expected) {

@@ -3,11 +3,14 @@
 // progress values, shared sources and refused set-ups.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "engine/FFmpegHlpr.h"
 #include "medialib/AVCodecHlpr.h"
@@ -395,10 +398,11 @@ TEST_F(Transcode, VideoStatusLineWithPsnr) {
   EXPECT_NE(last.find(" L"), std::string::npos) << last;
 }
 
-TEST_F(Transcode, StopMidFileEndsUnfinishedWithADecodableOutput) {
+TEST_F(Transcode, StopMidFileLeavesTheFolderAsItWas) {
   const std::string input = folder / "long.wav";
   MakeWav(input, 44100, 2, 60.0, ToneHz);
   const std::string output = folder / "stopped.mp3";
+  { std::ofstream(output) << "an earlier result"; }
   TCustomFFmpegHlpr engine(lock);
   record.Attach(engine);
   ASSERT_TRUE(PrepareMp3Conversion(engine, input, output));
@@ -409,15 +413,16 @@ TEST_F(Transcode, StopMidFileEndsUnfinishedWithADecodableOutput) {
   ASSERT_TRUE(record.WaitForTerminate());
   engine.StopAndWait();
   EXPECT_FALSE(engine.Finished);
-  ASSERT_TRUE(std::filesystem::exists(output));  // data was written: the file stays
-  const DecodedAudio decoded = DecodeAudio(output);
-  EXPECT_GT(decoded.Seconds(), 0.0);
-  EXPECT_LT(decoded.Seconds(), 59.0);
-  EXPECT_EQ(decoded.rate, 44100);
+  std::ifstream kept(output);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(kept), {}), "an earlier result");
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder.path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"long.wav", "stopped.mp3"}));
   // The trailer and the last report still came after the stop.
   std::lock_guard<std::mutex> guard(record.mutex);
-  EXPECT_EQ(record.progress.back().currentSize,
-            static_cast<int64_t>(std::filesystem::file_size(output)));
+  EXPECT_GT(record.progress.back().currentSize, 0);
 }
 
 TEST_F(Transcode, RecordingTimeLimitsTheOutput) {
