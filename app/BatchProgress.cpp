@@ -40,11 +40,10 @@ double TBatchProgress::Fraction() const {
   double done = 0, total = 0;
   for (const File& file : FFiles) {
     // A file's own share of itself, 0..1.
-    const double share =
-        file.Ended ? 1.0
-        : file.DurationMs > 0
-            ? std::min(1.0, static_cast<double>(file.ReachedMs) / file.DurationMs)
-            : 0.0;
+    const double share = file.Ended ? 1.0
+                         : file.DurationMs > 0
+                             ? std::min(1.0, static_cast<double>(file.ReachedMs) / file.DurationMs)
+                             : 0.0;
     const double weight = allKnown ? static_cast<double>(file.DurationMs) : 1.0;
     done += share * weight;
     total += weight;

@@ -12,8 +12,8 @@ void TInputPreparer::Start(std::vector<TInputToPrepare> inputs, TCallback callba
       TPreparedInput prepared;
       prepared.Position = static_cast<int>(i);
       try {
-        prepared.Readable = TCustomAVConverter::DescribeInput(
-            inputs[i].Path, &inputs[i].Options, prepared.Description, prepared.Error);
+        prepared.Readable = TCustomAVConverter::DescribeInput(inputs[i].Path, &inputs[i].Options,
+                                                              prepared.Description, prepared.Error);
       } catch (const std::exception& error) {
         // Nothing may leave the thread; the row shows why.
         prepared.Readable = false;

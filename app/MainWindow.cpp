@@ -1,5 +1,7 @@
 #include "app/MainWindow.h"
 
+#include <unistd.h>
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
@@ -20,8 +22,6 @@
 #include <exception>
 #include <filesystem>
 #include <system_error>
-
-#include <unistd.h>
 
 #include "app/AudioFiles.h"
 #include "app/DetailsDialog.h"
@@ -485,9 +485,9 @@ void TForm1::Terminate(int index, const TTaskResult& result) {
   if (index < 0) return FinishIfDone();
   if (static_cast<std::size_t>(index) >= TaskRows.size()) return;
   const TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
-  const std::string& reason =
-      result.State == TTaskState::tsFailed && !task.SetupError.empty() ? task.SetupError
-                                                                       : result.Reason;
+  const std::string& reason = result.State == TTaskState::tsFailed && !task.SetupError.empty()
+                                  ? task.SetupError
+                                  : result.Reason;
   EndRow(task.Row, task.Position, result.State, FromNative(reason));
   FinishIfDone();
 }

@@ -59,7 +59,7 @@ class TForm1 : public QWidget {
   QString SettingsFolder;  // holds Path.INI
   QString LastAddFolder;   // initial folder of the next Add dialog
   QString OpenDialogFilter;
-  int FilesAtOnce = 1;     // tasks run together; from the settings file
+  int FilesAtOnce = 1;  // tasks run together; from the settings file
   // Where the media libraries are looked for first: the program's folder
   // followed by "Lib".
   QString LibraryFolder;

@@ -17,9 +17,9 @@ int DefaultFilesAtOnce() { return std::clamp(QThread::idealThreadCount(), 1, Max
 
 int ReadFilesAtOnce(const QString& settingsFolder) {
   bool number = false;
-  const int saved = ReadIniString(settingsFolder + SettingsFileName, SettingsSection,
-                                  FilesAtOnceKey, QString())
-                        .toInt(&number);
+  const int saved =
+      ReadIniString(settingsFolder + SettingsFileName, SettingsSection, FilesAtOnceKey, QString())
+          .toInt(&number);
   return number && saved >= 1 && saved <= MaxFilesAtOnce ? saved : DefaultFilesAtOnce();
 }
 

@@ -8,7 +8,9 @@ QString ProgressStatus(int durationTime, int totalDuration) {
 
 QString DurationText(int64_t seconds) {
   if (seconds < 0) seconds = 0;
-  const auto twoDigits = [](int64_t n) { return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0')); };
+  const auto twoDigits = [](int64_t n) {
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+  };
   const QString tail = twoDigits(seconds % 60);
   if (seconds < 3600) return QString::number(seconds / 60) + u':' + tail;
   return QString::number(seconds / 3600) + u':' + twoDigits(seconds / 60 % 60) + u':' + tail;
@@ -21,10 +23,10 @@ QString BatchLine(int done, int files, int64_t secondsLeft) {
 }
 
 QString SummaryLine(const TBatchCounts& counts) {
-  QString line = QStringLiteral("    Done: %1 converted, %2 failed")
-                     .arg(counts.Converted)
-                     .arg(counts.Failed);
-  if (counts.WithProblems > 0) line += QStringLiteral(", %1 with problems").arg(counts.WithProblems);
+  QString line =
+      QStringLiteral("    Done: %1 converted, %2 failed").arg(counts.Converted).arg(counts.Failed);
+  if (counts.WithProblems > 0)
+    line += QStringLiteral(", %1 with problems").arg(counts.WithProblems);
   if (counts.Stopped > 0) line += QStringLiteral(", %1 stopped").arg(counts.Stopped);
   return line;
 }

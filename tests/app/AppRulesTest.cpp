@@ -116,9 +116,9 @@ TEST(StatusTexts, BatchLineSummaryAndMarks) {
     TTaskState state;
     const char* mark;
   } marks[] = {
-      {TTaskState::tsConverted, "100%"},  {TTaskState::tsConvertedWithProblems, "100% !"},
-      {TTaskState::tsFailed, "X"},        {TTaskState::tsStopped, "Stopped"},
-      {TTaskState::tsWaiting, ""},        {TTaskState::tsRunning, ""},
+      {TTaskState::tsConverted, "100%"}, {TTaskState::tsConvertedWithProblems, "100% !"},
+      {TTaskState::tsFailed, "X"},       {TTaskState::tsStopped, "Stopped"},
+      {TTaskState::tsWaiting, ""},       {TTaskState::tsRunning, ""},
   };
   for (const auto& m : marks) EXPECT_EQ(EndMark(m.state), QString(m.mark)) << m.mark;
 }

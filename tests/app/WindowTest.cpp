@@ -1,5 +1,7 @@
 // The main window and the settings dialog without conversions: start-up
 // folders, the settings file, the list operations and the event handlers.
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -16,7 +18,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <unistd.h>
 #include <memory>
 
 extern "C" {
@@ -254,12 +255,14 @@ class WindowTest : public QObject {
     QTest::addColumn<QString>("cause");
     QTest::addColumn<QString>("message");  // its start; "<root>" stands for the folder
     QTest::newRow("folder under a file")
-        << "file" << "The output folder <root>/in/a.wav/out/ cannot be created: Not a directory";
+        << "file"
+        << "The output folder <root>/in/a.wav/out/ cannot be created: Not a directory";
     QTest::newRow("read-only folder")
-        << "read-only" << "The output folder <root>/ro/ is not writable: Permission denied";
-    QTest::newRow("libraries")
-        << "libraries"
-        << "The media libraries cannot be loaded:\nLoad function avcodec_find_encoder@libavcodec.so.";
+        << "read-only"
+        << "The output folder <root>/ro/ is not writable: Permission denied";
+    QTest::newRow("libraries") << "libraries"
+                               << "The media libraries cannot be loaded:\nLoad function "
+                                  "avcodec_find_encoder@libavcodec.so.";
   }
   void errorsBeforeTheStartChangeNothing() {
     QFETCH(QString, cause);
@@ -294,8 +297,8 @@ class WindowTest : public QObject {
     QCOMPARE(form.BTips->text(), tipsBefore);
     QCOMPARE(form.ProgressBar1->value(), 100);
     QVERIFY(Shell.Opened.isEmpty());
-    QFile::setPermissions(Root() + "/ro", QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                              QFileDevice::ExeOwner);
+    QFile::setPermissions(Root() + "/ro",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   }
 
   void helpOpensTheDocumentBesideTheProgram() {

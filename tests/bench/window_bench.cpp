@@ -8,6 +8,8 @@
 //
 // Makes FILES WAVs of SECONDS (44100 Hz stereo noise) and LONG_LIST short
 // ones (2 s, 8000 Hz mono) in FOLDER.
+#include <sys/resource.h>
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -21,8 +23,6 @@
 #include <random>
 #include <string>
 #include <vector>
-
-#include <sys/resource.h>
 
 #include "app/FileListView.h"
 #include "app/MainWindow.h"
@@ -134,9 +134,8 @@ int main(int argc, char* argv[]) {
   QElapsedTimer pulse;
   qint64 longestPause = 0;
   QTimer ticker;
-  QObject::connect(&ticker, &QTimer::timeout, [&] {
-    longestPause = std::max(longestPause, pulse.restart());
-  });
+  QObject::connect(&ticker, &QTimer::timeout,
+                   [&] { longestPause = std::max(longestPause, pulse.restart()); });
   QElapsedTimer clock;
   clock.start();
   pulse.start();
