@@ -70,18 +70,19 @@ class TConversionTask {
   // go. Under the component's event lock.
   bool RunOver = false;
 
-  // The task's state; any thread.
+  // The task's state; any thread (one lock serves every task: a waiting
+  // task should cost little).
   TTaskResult Result() const;
   void SetResult(TTaskResult result);
 
  private:
-  mutable std::mutex ResultLock;
   TTaskResult CurrentResult;
 };
 
 // How a finished run turned out: short of the input's stated length by more
-// than 1 s or 2 %, or with damaged packets skipped, it is converted with
-// problems. expectedMs < 0 or reachedMs < 0: the length is not judged.
+// than 1 s and by more than 2 % of it, or with damaged packets skipped, it is
+// converted with problems. expectedMs < 0 or reachedMs < 0: the length is not
+// judged.
 TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets);
 
 // Owns its tasks in list order. Not synchronised: the component guards it.

@@ -168,7 +168,10 @@ int TCustomAVConverter::AddInput(const TInputDescription& described, const TInpu
   TCustomFFmpegHlpr::SetRealVideoDecoders(FRealVideo34Codec == rvFFmpeg);
   auto task = std::make_unique<TConversionTask>();
   task->Description = described;
-  if (options) task->InputOptions = *options;
+  if (options) {
+    task->InputOptions = *options;
+    task->InputOptions.FileName.clear();  // the caller's; Description.Path is the input
+  }
   if (described.Inode != 0) FInputIds.insert({described.Device, described.Inode});
   std::lock_guard<std::mutex> lock(FTaskListLock);
   return FTasks->Add(std::move(task));
@@ -261,6 +264,7 @@ void TCustomAVConverter::Start(int concurrency) {
   ReleaseEndedEngines();
   FConcurrency = concurrency;
   FStopping = false;
+  FEligibleCount = TaskCount();
   std::exception_ptr firstFailure;
   for (;;) {
     try {
@@ -275,7 +279,7 @@ void TCustomAVConverter::Start(int concurrency) {
 
 bool TCustomAVConverter::StartNext() {
   if (FStopping || FRunningCount >= std::max(FConcurrency.load(), 1) ||
-      FNextIndex >= TaskCount())
+      FNextIndex >= FEligibleCount)
     return false;
   // The index is taken before the start: a task that fails to start ends
   // through DoTerminate, which starts its successor from inside this call.
@@ -332,6 +336,7 @@ void TCustomAVConverter::StartTask(int index) {
       engine->Start(false, FThreadPriority);
     }
   } catch (const std::exception& error) {
+    task->SetResult({TTaskState::tsFailed, error.what()});
     ReportStartFailure(engine, error.what());
     throw;
   }
@@ -407,6 +412,7 @@ void TCustomAVConverter::ClearTaskList() {
   FOutputKeys.clear();
   FLastOutputOptions.reset();
   FNextIndex = 0;
+  FEligibleCount = 0;
   FRunningCount = 0;
   FClearing = false;
 }
@@ -432,7 +438,8 @@ void TCustomAVConverter::DoTerminate(TFFmpegHlpr* sender) {
   TConversionTask& task = sender->Task;
   const TTaskResult result = EndResult(*sender);
   task.SetResult(result);
-  if (OnTerminate) OnTerminate(sender->TaskIndex, sender->Finished && result.State != TTaskState::tsFailed);
+  if (OnTerminate)
+    OnTerminate(sender->TaskIndex, sender->Finished && result.State != TTaskState::tsFailed);
   --FRunningCount;
   bool started = false;
   try {

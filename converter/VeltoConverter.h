@@ -223,12 +223,13 @@ class TCustomAVConverter : public QObject {
   // ---- Batch bookkeeping: written under the event lock (Start on the
   // owner's thread, DoTerminate on the task's thread); Stop sets the stop
   // flag from any thread. -------------------------------------------------
-  std::atomic<int> FNextIndex{0};     // first task never started
-  std::atomic<int> FRunningCount{0};  // started (or scheduled) and not ended
+  std::atomic<int> FNextIndex{0};      // first task never started
+  std::atomic<int> FEligibleCount{0};  // tasks the last Start made eligible
+  std::atomic<int> FRunningCount{0};   // started (or scheduled) and not ended
   std::atomic<int> FConcurrency{0};
   std::atomic<bool> FStopping{false};
-  bool FClearing = false;       // ClearTaskList is waiting for the runs
-  int FTerminateDepth = 0;      // DoTerminate calls on the stack
+  bool FClearing = false;                     // ClearTaskList is waiting for the runs
+  int FTerminateDepth = 0;                    // DoTerminate calls on the stack
   std::vector<TConversionTask*> FEndedTasks;  // engines ReleaseEndedEngines may free
   // Timer starts remember the batch they belong to; ClearTasks moves on to a
   // new one so that a pending start never reaches a freed task.
@@ -245,7 +246,7 @@ class TCustomAVConverter : public QObject {
   std::set<std::pair<uint64_t, uint64_t>> FInputIds;
   std::set<std::string> FOutputKeys;
   std::shared_ptr<const TOutputOptions> FLastOutputOptions;
-  bool FShutDown = false;               // owner's thread only
+  bool FShutDown = false;  // owner's thread only
 };
 
 // The component as applications use it: every property and event public.

@@ -162,8 +162,7 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
     const int opened = AVF.avio_open2(&output->pb, LocalFileUrl(partial).c_str(), AVIO_FLAG_WRITE,
                                       nullptr, &options);
     AVU.av_dict_free(&options);
-    if (opened < 0)
-      return fail("Could not open '" + fileName + "': " + LibraryErrorText(opened));
+    if (opened < 0) return fail("Could not open '" + fileName + "': " + LibraryErrorText(opened));
   }
 
   output->max_delay = static_cast<int>(MuxMaxDelay * 1000000);

@@ -81,8 +81,7 @@ int RemoveStalePartialFiles(const std::string& folder) {
   return removed;
 }
 
-bool CreatePartialFile(const std::string& finalPath, std::string& partialPath,
-                       std::string& error) {
+bool CreatePartialFile(const std::string& finalPath, std::string& partialPath, std::string& error) {
   static std::atomic<unsigned> counter{0};
   const std::string folder = FolderOf(finalPath);
   RemoveStaleOnce(folder);

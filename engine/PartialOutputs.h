@@ -16,8 +16,7 @@
 // once per folder and process, the leftovers of processes that are gone.
 // False with `error` = "Could not open 'finalPath': <system's reason>".
 // Thread-safe.
-bool CreatePartialFile(const std::string& finalPath, std::string& partialPath,
-                       std::string& error);
+bool CreatePartialFile(const std::string& finalPath, std::string& partialPath, std::string& error);
 
 // Puts a complete partial file in place over finalPath (replacing a file of
 // that name atomically). False with `error` naming the file and the

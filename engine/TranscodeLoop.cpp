@@ -124,7 +124,8 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
   for (int f = 0; f < OutputFileCount; ++f) {
     const int written = AVF.av_write_trailer(OutputFiles[f]);
     if (written < 0 && !StopRequested)
-      RaiseLibraryError("av_write_trailer", written, OutputFiles[f]->url ? OutputFiles[f]->url : "");
+      RaiseLibraryError("av_write_trailer", written,
+                        OutputFiles[f]->url ? OutputFiles[f]->url : "");
   }
 
   ReportProgress(t, true);

@@ -44,18 +44,23 @@ void BatchConsole::Error(int task, const std::string& text) {
   FLastError[task] = text;
 }
 
-void BatchConsole::Converted(int task, const std::string& input, const std::string& output) {
+void BatchConsole::Converted(int task, const std::string& input, const std::string& output,
+                             const std::string& problem) {
   std::lock_guard<std::mutex> lock(FLock);
   ClearStatus();
   FRunning.erase(task);
   ++FConverted;
   std::fprintf(FOut, "converted: %s -> %s\n", input.c_str(), output.c_str());
   std::fflush(FOut);
+  if (!problem.empty()) {
+    ++FWarned;
+    std::fprintf(FErrors, "warning: %s: %s\n", input.c_str(), problem.c_str());
+    std::fflush(FErrors);
+  }
   DrawStatus();
 }
 
-void BatchConsole::Failed(int task, const std::string& input, const std::string& reason,
-                          const std::string& leftover) {
+void BatchConsole::Failed(int task, const std::string& input, const std::string& reason) {
   std::lock_guard<std::mutex> lock(FLock);
   ClearStatus();
   FRunning.erase(task);
@@ -65,7 +70,6 @@ void BatchConsole::Failed(int task, const std::string& input, const std::string&
     auto last = FLastError.find(task);
     why = last != FLastError.end() ? last->second : "stopped";
   }
-  if (!leftover.empty()) why += " (incomplete output kept: " + leftover + ")";
   std::fflush(FOut);
   std::fprintf(FErrors, "failed: %s: %s\n", input.c_str(), why.c_str());
   std::fflush(FErrors);
@@ -75,6 +79,10 @@ void BatchConsole::Failed(int task, const std::string& input, const std::string&
 void BatchConsole::Summary() {
   std::lock_guard<std::mutex> lock(FLock);
   ClearStatus();
-  std::fprintf(FOut, "%d converted, %d failed\n", FConverted, FFailed);
+  if (FWarned > 0)
+    std::fprintf(FOut, "%d converted (%d with problems), %d failed\n", FConverted, FWarned,
+                 FFailed);
+  else
+    std::fprintf(FOut, "%d converted, %d failed\n", FConverted, FFailed);
   std::fflush(FOut);
 }

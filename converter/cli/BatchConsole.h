@@ -18,15 +18,18 @@ class BatchConsole {
   void Progress(int task, const std::string& name, int durationMs, int totalMs);
   // The last error line of a task becomes the reason shown when it fails.
   void Error(int task, const std::string& text);
-  void Converted(int task, const std::string& input, const std::string& output);
+  // problem empty: converted cleanly; else a "warning:" line on the error
+  // stream says what was wrong with the input.
+  void Converted(int task, const std::string& input, const std::string& output,
+                 const std::string& problem = {});
   // reason empty: the task's last error line, or "stopped" without one.
-  // A leftover, when given, is named after the reason.
-  void Failed(int task, const std::string& input, const std::string& reason = {},
-              const std::string& leftover = {});
-  // "N converted, M failed".
+  void Failed(int task, const std::string& input, const std::string& reason = {});
+  // "N converted, M failed", with the converted files that had problems
+  // counted among the converted ones and named when there are any.
   void Summary();
 
   int ConvertedCount() const { return FConverted; }
+  int WarnedCount() const { return FWarned; }
   int FailedCount() const { return FFailed; }
 
  private:
@@ -41,5 +44,6 @@ class BatchConsole {
   std::map<int, std::pair<std::string, int>> FRunning;  // task -> name, percent
   std::map<int, std::string> FLastError;
   int FConverted = 0;
+  int FWarned = 0;
   int FFailed = 0;
 };

@@ -16,6 +16,7 @@
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
 #include "converter/cli/OutputPlan.h"
+#include "engine/PartialOutputs.h"
 
 namespace {
 
@@ -31,13 +32,18 @@ const char* const Help =
     "  -j, --jobs N         convert N files at the same time (default 1)\n"
     "  -h, --help           show this text\n"
     "\n"
-    "An existing NAME.mp3 is overwritten, except when it is one of the FILEs or\n"
-    "the output of an earlier FILE: then the output becomes \"NAME (2).mp3\" (or\n"
-    "the next free number) and a note says so. While converting, a terminal\n"
-    "shows each running file's percentage. Every file ends with a line saying\n"
-    "where it went or why it failed, and the last line counts both. The exit\n"
-    "status is 0 when every file was converted, 1 when any failed, 2 for a\n"
-    "wrong command line. Ctrl+C stops the running files and starts no more.\n"
+    "An existing NAME.mp3 is replaced once its new version is complete, except\n"
+    "when it is one of the FILEs or the output of an earlier FILE: then the\n"
+    "output becomes \"NAME (2).mp3\" (or the next free number) and a note says\n"
+    "so. Until a file is complete it is written under a hidden name in FOLDER;\n"
+    "a file that fails or is stopped leaves FOLDER as it was. While converting,\n"
+    "a terminal shows each running file's percentage. Every file ends with a\n"
+    "line saying where it went or why it failed; a file converted from an input\n"
+    "that ended early or had damaged parts gets a \"warning:\" line as well.\n"
+    "The last line counts them. Exit status: 0 when every file was converted\n"
+    "cleanly, 1 when any failed, 2 for a wrong command line, 3 when none failed\n"
+    "but some were converted with problems. Ctrl+C stops the running files and\n"
+    "starts no more.\n"
     "\n"
     "The FFmpeg libraries are looked for in the folder \"Lib\" beside the\n"
     "program first, then where the system keeps them.\n";
@@ -115,13 +121,6 @@ TOutputOptions Mp3Options(const std::string& fileName) {
   return options;
 }
 
-// A run that ends early keeps what it wrote (an empty output is removed).
-bool HasData(const std::string& path) {
-  std::error_code error;
-  const auto size = std::filesystem::file_size(path, error);
-  return !error && size > 0;
-}
-
 // Ctrl+C reaches the event loop through a pipe.
 int InterruptPipe[2] = {-1, -1};
 void OnInterrupt(int) {
@@ -144,8 +143,13 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  // What a killed earlier run left half-written goes, even if this run
+  // writes nothing.
+  RemoveStalePartialFiles(line.Folder);
+
   BatchConsole console(stdout, stderr, isatty(STDOUT_FILENO));
   const std::vector<PlannedOutput> plan = PlanOutputs(line.Files, line.Folder, ".mp3");
+  std::vector<std::string>().swap(line.Files);  // the plan has them; a long list costs
   const std::string libraryFolder = QCoreApplication::applicationDirPath().toStdString() + "/Lib";
 
   TVeltoConverter converter;
@@ -188,16 +192,18 @@ int main(int argc, char** argv) {
       const std::string name = std::filesystem::path(entryOfTask[index]->Input).filename().string();
       console.Progress(index, name, durationTime, totalDuration);
     };
-    converter.OnTerminate = [&](int index, bool finished) {
+    converter.OnTerminate = [&](int index, bool) {
       if (index < 0) {
         QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
       } else if (!setUpFailed.count(index)) {
         ended[index] = 1;
         const PlannedOutput& entry = *entryOfTask[index];
-        if (finished)
-          console.Converted(index, entry.Input, entry.Output);
+        const TTaskResult result = converter.TaskResult(index);
+        if (result.State == TTaskState::tsConverted ||
+            result.State == TTaskState::tsConvertedWithProblems)
+          console.Converted(index, entry.Input, entry.Output, result.Reason);
         else
-          console.Failed(index, entry.Input, {}, HasData(entry.Output) ? entry.Output : "");
+          console.Failed(index, entry.Input, result.Reason);
       }
     };
 
@@ -232,5 +238,6 @@ int main(int argc, char** argv) {
     if (!ended[index] && !setUpFailed.count(index))
       console.Failed(index, entryOfTask[index]->Input, "stopped before it started");
   console.Summary();
-  return console.FailedCount() > 0 ? 1 : 0;
+  if (console.FailedCount() > 0) return 1;
+  return console.WarnedCount() > 0 ? 3 : 0;
 }

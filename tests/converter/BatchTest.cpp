@@ -205,6 +205,39 @@ TEST_F(ConverterBatch, ConcurrencyZeroRunsEachTaskOnTheOwnersThreadThroughTheTim
   EXPECT_TRUE(probeSeen);
 }
 
+TEST_F(ConverterBatch, TasksAddedWhileABatchRunsJoinItWhenStartedAndOnlyNewTasksRunAgain) {
+  AddTasks(2, 5.0);
+  auto addOne = [this](int index) {
+    const std::string input = folder / ("late" + std::to_string(index) + ".wav");
+    MediaFixtures::MakeWav(input, 44100, 2, 0.3, 500);
+    ASSERT_EQ(converter.AddInput(input), index) << converter.LastError();
+    ASSERT_TRUE(converter.AddOutput(index, folder / ("late" + std::to_string(index) + ".mp3")));
+  };
+  // Added on the owner's thread while task 0 runs; it waits for its Start.
+  std::atomic<bool> added{false};
+  onProgress = [&](int) {
+    if (added.exchange(true)) return;
+    QMetaObject::invokeMethod(
+        &app,
+        [&] {
+          addOne(2);
+          EXPECT_EQ(converter.TaskResult(2).State, TTaskState::tsWaiting);
+          converter.Start(1);
+        },
+        Qt::QueuedConnection);
+  };
+  converter.Start(1);
+  RunUntilBatchEnd();
+  EXPECT_EQ(Terminates(), (std::vector<std::string>{"0:T", "1:T", "2:T", "-1:T"}));
+
+  onProgress = nullptr;
+  addOne(3);
+  converter.Start(1);
+  RunUntilBatchEnd();
+  EXPECT_EQ(Terminates(), (std::vector<std::string>{"0:T", "1:T", "2:T", "-1:T", "3:T", "-1:T"}));
+  for (int i = 0; i < 4; ++i) EXPECT_EQ(converter.TaskResult(i).State, TTaskState::tsConverted);
+}
+
 TEST_F(ConverterBatch, ATaskThatCannotStartIsReportedAndTheBatchGoesOn) {
   enum Raise { Never, Always, Maybe };
   struct Case {

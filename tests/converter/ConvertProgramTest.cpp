@@ -1,7 +1,10 @@
 // melvaro-convert on real batches, and how it names its outputs.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -178,4 +181,93 @@ TEST(ConvertProgram, AllGoodFilesExitZero) {
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_TRUE(Contains(result.output, "1 converted, 0 failed")) << result.output;
   ExpectMp3(folder / "made/here/tone.mp3");
+}
+
+namespace {
+
+// Starts the program in the background, its output going to logPath.
+pid_t StartProgram(const std::vector<std::string>& args, const std::string& logPath) {
+  const pid_t child = fork();
+  if (child != 0) return child;
+  const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  dup2(log, STDOUT_FILENO);
+  dup2(log, STDERR_FILENO);
+  std::vector<char*> argv{const_cast<char*>(MELVARO_CONVERT_PROGRAM)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  execv(argv[0], argv.data());
+  _exit(127);
+}
+
+std::vector<std::string> HiddenFiles(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().filename().string().rfind(".melvaro-", 0) == 0)
+      names.push_back(entry.path().filename().string());
+  return names;
+}
+
+// Waits (up to a minute) until the program writes a hidden file into folder.
+bool WaitForHiddenFile(const std::string& folder) {
+  for (int i = 0; i < 6000; ++i) {
+    if (!HiddenFiles(folder).empty()) return true;
+    usleep(10000);
+  }
+  return false;
+}
+
+}  // namespace
+
+// Interrupted, killed or failing, a re-conversion never touches the files an
+// earlier one made; a killed run's hidden file is removed by the next run.
+TEST(ConvertProgram, EarlierOutputsSurviveAnInterruptedKilledOrFailedReconversion) {
+  TempFolder folder;
+  const std::string out = folder / "out";
+  const std::string longInput = folder / "a-long.wav", shortInput = folder / "b-short.wav";
+  MediaFixtures::MakeWav(longInput, 44100, 2, 30.0, 440);
+  MediaFixtures::MakeWav(shortInput, 44100, 2, 1.0, 660);
+  ASSERT_EQ(RunProgram({"-o", out, longInput, shortInput}).status, 0);
+  const std::string longBytes = Contents(out + "/a-long.mp3");
+  const std::string shortBytes = Contents(out + "/b-short.mp3");
+
+  const std::string log = folder / "log.txt";
+  for (int signal : {SIGINT, SIGKILL}) {
+    SCOPED_TRACE(signal == SIGINT ? "Ctrl+C" : "killed");
+    const pid_t program = StartProgram({"-o", out, longInput, shortInput}, log);
+    ASSERT_TRUE(WaitForHiddenFile(out));
+    kill(program, signal);
+    int status = 0;
+    waitpid(program, &status, 0);
+    EXPECT_EQ(Contents(out + "/a-long.mp3"), longBytes);
+    EXPECT_EQ(Contents(out + "/b-short.mp3"), shortBytes);
+    if (signal == SIGINT) {
+      EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << Contents(log);
+      EXPECT_TRUE(Contains(Contents(log), "failed: " + longInput + ": stopped")) << Contents(log);
+      EXPECT_EQ(HiddenFiles(out), std::vector<std::string>{});
+    } else {
+      EXPECT_EQ(HiddenFiles(out).size(), 1u);  // recognisable by its name
+    }
+  }
+
+  // The short input is now no audio at all: it fails, its output stays.
+  std::ofstream(shortInput, std::ios::trunc) << std::string(5000, '\x55');
+  const Result failed = RunProgram({"-o", out, shortInput});
+  EXPECT_EQ(failed.status, 1) << failed.output;
+  EXPECT_EQ(Contents(out + "/b-short.mp3"), shortBytes);
+  EXPECT_EQ(HiddenFiles(out), std::vector<std::string>{});  // the killed run's is gone
+}
+
+TEST(ConvertProgram, AFileConvertedWithProblemsGetsAWarningAndItsOwnStatus) {
+  TempFolder folder;
+  const std::string truncated = folder / "cut.mp3";
+  MediaFixtures::MakeAudio(truncated, MediaFixtures::AudioFormat::Mp3, 44100, 2, 20.0, 440);
+  fs::resize_file(truncated, fs::file_size(truncated) / 2);
+  const std::string good = folder / "good.wav";
+  MediaFixtures::MakeWav(good, 44100, 2, 0.5, 440);
+  const Result result = RunProgram({"-o", folder / "out", good, truncated});
+  EXPECT_EQ(result.status, 3) << result.output;
+  EXPECT_TRUE(Contains(result.output, "warning: " + truncated + ": input ended at 0:"))
+      << result.output;
+  EXPECT_TRUE(Contains(result.output, "2 converted (1 with problems), 0 failed")) << result.output;
+  ExpectMp3(folder / "out/cut.mp3");
 }

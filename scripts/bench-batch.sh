@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Benchmark of a long batch: 10,000 tiny WAV files (0.1 s, mono, 8 kHz)
+# through melvaro-convert -j 2 under "ulimit -n 256", then the same with 100
+# files. Prints the wall time and the peak resident memory of both runs and
+# their difference (target: within 20 MiB, since a waiting file costs no
+# descriptor and little memory). A benchmark, not a test: it fails only when
+# a conversion fails.
+#
+#   scripts/bench-batch.sh [BUILD_DIR]
+#
+# BUILD_DIR defaults to build-bench, configured as a Release build when it does
+# not exist yet; an existing build folder is used as it is configured.
+# BENCH_FILES changes the number of files of the long run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build-bench}
+[ -f "$build/CMakeCache.txt" ] ||
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMELVARO_TESTS=OFF >/dev/null
+cmake --build "$build" --target melvaro-convert -j "$(nproc)" >/dev/null
+program="$build/converter/cli/melvaro-convert"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/melvaro-bench-XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+# 0.1 s of a 16-bit mono 8000 Hz PCM tone-like ramp: a canonical 44-byte
+# header, then 800 samples.
+data_bytes=1600
+le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
+{
+  printf 'RIFF'; le32 $((36 + data_bytes)); printf 'WAVEfmt '
+  le32 16; printf '\x01\x00\x01\x00'; le32 8000; le32 16000; printf '\x02\x00\x10\x00'
+  printf 'data'; le32 "$data_bytes"
+  head -c "$data_bytes" /dev/urandom
+} >"$work/tiny.wav"
+
+# The copies come from one stream cut into pieces (one process, not one per
+# file): the file doubled until there are enough, then split.
+files=${BENCH_FILES:-10000}
+size=$(stat -c %s "$work/tiny.wav")
+cp "$work/tiny.wav" "$work/all"
+while [ "$(stat -c %s "$work/all")" -lt $((size * files)) ]; do
+  cat "$work/all" "$work/all" >"$work/twice" && mv "$work/twice" "$work/all"
+done
+mkdir -p "$work/in"
+head -c $((size * files)) "$work/all" |
+  split -b "$size" -d -a 5 --additional-suffix=.wav - "$work/in/"
+rm "$work/all"
+
+# Prints "WALL_SECONDS PEAK_KIB" of one run over the first $1 files.
+run() {
+  local count=$1 list=() i name
+  for ((i = 0; i < count; i++)); do
+    printf -v name '%s/in/%05d.wav' "$work" "$i"
+    list+=("$name")
+  done
+  (
+    ulimit -n 256
+    /usr/bin/time -f '%e %M' -o "$work/time-$count" \
+      "$program" -j 2 -o "$work/out-$count" "${list[@]}" >"$work/log-$count" 2>&1
+  ) || { tail -5 "$work/log-$count" >&2; exit 1; }
+  cat "$work/time-$count"
+}
+
+echo "melvaro-convert -j 2 under ulimit -n 256: tiny WAV files (0.1 s, mono, 8 kHz) to MP3"
+load=$(cut -d' ' -f1-3 /proc/loadavg)
+read -r wall_long peak_long <<<"$(run "$files")"
+read -r wall_short peak_short <<<"$(run 100)"
+printf '%6d files: %8.2f s wall, peak %7d KiB, %s\n' "$files" "$wall_long" "$peak_long" \
+  "$(tail -1 "$work/log-$files")"
+printf '%6d files: %8.2f s wall, peak %7d KiB, %s\n' 100 "$wall_short" "$peak_short" \
+  "$(tail -1 "$work/log-100")"
+printf 'peak memory difference: %d KiB (target <= 20480)\n' $((peak_long - peak_short))
+echo "load average before the runs: $load"

@@ -1,0 +1,309 @@
+// How a batch treats files: outputs appear only when complete, queued tasks
+// hold no file, files that change or vanish under a batch fail only their
+// own task, and inputs that are short or damaged are told apart from good
+// ones.
+#include <gtest/gtest.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "converter/VeltoConverter.h"
+#include "tests/support/MediaFixtures.h"
+#include "tests/support/TempFolder.h"
+
+namespace fs = std::filesystem;
+using MediaFixtures::AudioFormat;
+
+namespace {
+
+std::string Contents(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// Every name in folder that is one of our hidden partial files.
+std::vector<std::string> HiddenFiles(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().filename().string().rfind(".melvaro-", 0) == 0)
+      names.push_back(entry.path().filename().string());
+  return names;
+}
+
+// A tmpfs of `kilobytes` mounted on folder, when the test may mount (root);
+// unmounted when it goes.
+class SmallFileSystem {
+ public:
+  SmallFileSystem(const std::string& folder, int kilobytes) : Folder(folder) {
+    fs::create_directories(folder);
+    const std::string options = "size=" + std::to_string(kilobytes) + "k";
+    Mounted = geteuid() == 0 && mount("tmpfs", folder.c_str(), "tmpfs", 0, options.c_str()) == 0;
+  }
+  ~SmallFileSystem() {
+    if (Mounted) umount2(Folder.c_str(), MNT_DETACH);
+  }
+  bool MakeReadOnly() {
+    return mount(nullptr, Folder.c_str(), nullptr, MS_REMOUNT | MS_RDONLY, nullptr) == 0;
+  }
+  std::string Folder;
+  bool Mounted = false;
+};
+
+class BatchFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(converter.LoadLibraries("", true)) << converter.LastError();
+    converter.SetLogLevel(llQuiet);
+    converter.OnTerminate = [this](int index, bool) {
+      if (onTerminate && index >= 0) onTerminate(index);
+      if (index < 0) QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
+    };
+    converter.OnProgress = [this](int index, int, int, int, float, float, int64_t, int) {
+      if (onProgress) onProgress(index);
+    };
+  }
+
+  // One task from input to output with the window's MP3 settings.
+  int Add(const std::string& input, const std::string& output) {
+    const int index = converter.AddInput(input);
+    EXPECT_GE(index, 0) << converter.LastError();
+    if (index < 0) return index;
+    TOutputOptions options;
+    ResetOutputOptions(options);
+    options.DisableVideo = -1;
+    options.AudioCodec = "libmp3lame";
+    options.AudioBitrate = 128000;
+    options.AudioSampleRate = 44100;
+    options.AudioChannels = 2;
+    if (editOutput) editOutput(options);
+    EXPECT_TRUE(converter.AddOutput(index, output, options)) << converter.LastError();
+    return index;
+  }
+
+  // Starts the tasks never started and runs the event loop until the batch
+  // ends (or a stop lets it go idle).
+  void Run(int concurrency) {
+    QTimer limit;
+    limit.setSingleShot(true);
+    QObject::connect(&limit, &QTimer::timeout, &app, &QCoreApplication::quit);
+    limit.start(std::chrono::seconds(300));
+    converter.Start(concurrency);
+    app.exec();
+  }
+  void Quit() { QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection); }
+
+  TTaskState State(int index) { return converter.TaskResult(index).State; }
+  std::string Reason(int index) { return converter.TaskResult(index).Reason; }
+
+  int argc = 0;
+  QCoreApplication app{argc, nullptr};
+  TempFolder folder;
+  TVeltoConverter converter;
+  std::function<void(int)> onTerminate, onProgress;
+  std::function<void(TOutputOptions&)> editOutput;
+};
+
+}  // namespace
+
+// A re-conversion that is stopped or fails never touches the results of the
+// earlier one: the files that had the final names keep every byte.
+TEST_F(BatchFiles, AStoppedOrFailedReconversionLeavesEarlierOutputsAsTheyWere) {
+  const std::string longInput = folder / "a-long.wav", shortInput = folder / "b-short.wav";
+  MediaFixtures::MakeWav(longInput, 44100, 2, 30.0, 440);
+  MediaFixtures::MakeWav(shortInput, 44100, 2, 1.0, 660);
+  const std::string longOutput = folder / "a-long.mp3", shortOutput = folder / "b-short.mp3";
+  Add(longInput, longOutput);
+  Add(shortInput, shortOutput);
+  Run(1);
+  ASSERT_EQ(State(0), TTaskState::tsConverted) << Reason(0);
+  ASSERT_EQ(State(1), TTaskState::tsConverted) << Reason(1);
+  const std::string longBytes = Contents(longOutput), shortBytes = Contents(shortOutput);
+
+  struct Case {
+    const char* name;
+    std::function<void()> arrange;  // before the run
+    TTaskState longState;
+  } cases[] = {
+      {"stopped",
+       [&] {
+         onProgress = [&](int) { converter.Stop(); };
+         onTerminate = [&](int) { Quit(); };  // the second task never starts
+       },
+       TTaskState::tsStopped},
+      // The encoder refuses the rate once the output file has been made.
+      {"failed", [&] { editOutput = [](TOutputOptions& o) { o.AudioSampleRate = 12345; }; },
+       TTaskState::tsFailed},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    converter.ClearTasks();
+    onProgress = nullptr;
+    onTerminate = nullptr;
+    editOutput = nullptr;
+    c.arrange();
+    Add(longInput, longOutput);
+    Add(shortInput, shortOutput);
+    Run(1);
+    EXPECT_EQ(State(0), c.longState) << Reason(0);
+    converter.ClearTasks();
+    EXPECT_EQ(Contents(longOutput), longBytes);
+    EXPECT_EQ(Contents(shortOutput), shortBytes);
+    EXPECT_EQ(HiddenFiles(folder.path()), std::vector<std::string>{});
+  }
+}
+
+TEST_F(BatchFiles, ABatchLargerThanTheDescriptorLimitConvertsEveryFile) {
+  constexpr int Files = 200;
+  std::vector<std::string> inputs;
+  for (int i = 0; i < Files; ++i) {
+    inputs.push_back(folder / ("in" + std::to_string(i) + ".wav"));
+    MediaFixtures::MakeWav(inputs.back(), 8000, 1, 0.1, 440);
+  }
+  rlimit saved;
+  ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+  rlimit low = saved;
+  low.rlim_cur = 64;
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &low), 0);
+  for (int i = 0; i < Files; ++i) Add(inputs[i], folder / ("out" + std::to_string(i) + ".mp3"));
+  Run(2);
+  setrlimit(RLIMIT_NOFILE, &saved);
+  int converted = 0;
+  for (int i = 0; i < Files; ++i) converted += State(i) == TTaskState::tsConverted;
+  EXPECT_EQ(converted, Files) << Reason(0);
+}
+
+TEST_F(BatchFiles, InputsThatChangeAfterTheyWereAddedFailOnlyTheirTask) {
+  const std::string out = folder / "out";
+  fs::create_directories(out);
+  std::vector<std::string> inputs;
+  for (const char* name : {"first", "removed", "replaced", "last"}) {
+    inputs.push_back(folder / (std::string(name) + ".wav"));
+    MediaFixtures::MakeWav(inputs.back(), 44100, 2, 0.5, 440);
+    Add(inputs.back(), out + "/" + name + ".mp3");
+  }
+  fs::remove(inputs[1]);
+  MediaFixtures::MakeWav(inputs[2], 22050, 1, 0.7, 550);
+  Run(1);
+  EXPECT_EQ(State(0), TTaskState::tsConverted);
+  EXPECT_EQ(State(1), TTaskState::tsFailed);
+  EXPECT_NE(Reason(1).find(inputs[1]), std::string::npos) << Reason(1);
+  EXPECT_NE(Reason(1).find("no such file"), std::string::npos) << Reason(1);
+  EXPECT_EQ(State(2), TTaskState::tsFailed);
+  EXPECT_EQ(Reason(2), inputs[2] + ": the file changed after it was added");
+  EXPECT_EQ(State(3), TTaskState::tsConverted);
+  EXPECT_FALSE(fs::exists(out + "/removed.mp3"));
+  EXPECT_FALSE(fs::exists(out + "/replaced.mp3"));
+  EXPECT_EQ(HiddenFiles(out), std::vector<std::string>{});
+}
+
+TEST_F(BatchFiles, AnOutputFolderThatTurnsReadOnlyOrFillsUpFailsTheTaskInTheSystemsWords) {
+  const std::string input = folder / "tone.wav", longInput = folder / "long.wav";
+  MediaFixtures::MakeWav(input, 44100, 2, 0.5, 440);
+  MediaFixtures::MakeWav(longInput, 44100, 2, 20.0, 440);  // about 320 KB of MP3
+
+  {
+    SCOPED_TRACE("read-only");
+    SmallFileSystem out(folder / "ro", 4096);
+    if (!out.Mounted) GTEST_SKIP() << "cannot mount a tmpfs here";
+    for (int i = 0; i < 3; ++i) Add(input, out.Folder + "/" + std::to_string(i) + ".mp3");
+    onTerminate = [&](int index) {
+      if (index == 0) {
+        ASSERT_TRUE(out.MakeReadOnly());
+      }
+    };
+    Run(1);
+    EXPECT_EQ(State(0), TTaskState::tsConverted);
+    for (int i : {1, 2}) {
+      EXPECT_EQ(State(i), TTaskState::tsFailed);
+      EXPECT_NE(Reason(i).find("Read-only file system"), std::string::npos) << Reason(i);
+    }
+    EXPECT_EQ(HiddenFiles(out.Folder), std::vector<std::string>{});
+    converter.ClearTasks();
+    onTerminate = nullptr;
+  }
+  {
+    SCOPED_TRACE("full");
+    SmallFileSystem out(folder / "full", 128);
+    ASSERT_TRUE(out.Mounted);
+    Add(longInput, out.Folder + "/long.mp3");
+    Add(input, out.Folder + "/short.mp3");
+    Run(1);
+    EXPECT_EQ(State(0), TTaskState::tsFailed);
+    EXPECT_NE(Reason(0).find("No space left on device"), std::string::npos) << Reason(0);
+    EXPECT_FALSE(fs::exists(out.Folder + "/long.mp3"));
+    EXPECT_EQ(State(1), TTaskState::tsConverted) << Reason(1);  // the space came back
+    EXPECT_EQ(HiddenFiles(out.Folder), std::vector<std::string>{});
+  }
+}
+
+// A killed run's hidden file stays behind; the next run into that folder
+// removes it, but never one whose process still runs.
+TEST_F(BatchFiles, LeftoversOfAProcessThatIsGoneAreRemovedByTheNextRun) {
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  ASSERT_GT(child, 0);
+  waitpid(child, nullptr, 0);
+  const std::string out = folder / "out";
+  fs::create_directories(out);
+  const std::string gone = ".melvaro-" + std::to_string(child) + "-1-song.mp3.part";
+  const std::string alive = ".melvaro-" + std::to_string(getppid()) + "-1-song.mp3.part";
+  for (const std::string& name : {gone, alive}) std::ofstream(out + "/" + name) << "partial";
+  const std::string input = folder / "tone.wav";
+  MediaFixtures::MakeWav(input, 44100, 2, 0.3, 440);
+  Add(input, out + "/tone.mp3");
+  Run(1);
+  EXPECT_EQ(State(0), TTaskState::tsConverted);
+  EXPECT_EQ(HiddenFiles(out), std::vector<std::string>{alive});
+}
+
+TEST_F(BatchFiles, ShortAndDamagedInputsEndWithProblemsAndGoodOnesClean) {
+  std::vector<std::string> good;
+  for (AudioFormat format : MediaFixtures::AllAudioFormats()) {
+    good.push_back(folder / (std::string("good-") + MediaFixtures::FormatName(format) +
+                             MediaFixtures::FormatExtension(format)));
+    MediaFixtures::MakeAudio(good.back(), format, 44100, 2, 2.0, 440);
+  }
+  // The header states 20 s; the data ends after about 8.
+  const std::string truncated = folder / "truncated.mp3";
+  MediaFixtures::MakeAudio(truncated, AudioFormat::Mp3, 44100, 2, 20.0, 440);
+  fs::resize_file(truncated, fs::file_size(truncated) * 2 / 5);
+  // Noise over a stretch in the middle of an MP3.
+  const std::string garbled = folder / "garbled.mp3";
+  MediaFixtures::MakeAudio(garbled, AudioFormat::Mp3, 44100, 2, 10.0, 440);
+  {
+    std::fstream file(garbled, std::ios::in | std::ios::out | std::ios::binary);
+    const auto size = static_cast<std::streamoff>(fs::file_size(garbled));
+    std::mt19937 random(7);
+    file.seekp(size / 3);
+    for (std::streamoff i = 0; i < size / 5; ++i) file.put(static_cast<char>(random()));
+  }
+
+  for (size_t i = 0; i < good.size(); ++i)
+    Add(good[i], folder / ("good" + std::to_string(i) + ".mp3"));
+  const int truncatedTask = Add(truncated, folder / "truncated-out.mp3");
+  const int garbledTask = Add(garbled, folder / "garbled-out.mp3");
+  Run(2);
+  for (size_t i = 0; i < good.size(); ++i)
+    EXPECT_EQ(State(static_cast<int>(i)), TTaskState::tsConverted) << good[i] << ": " << Reason(i);
+  EXPECT_EQ(State(truncatedTask), TTaskState::tsConvertedWithProblems);
+  EXPECT_EQ(Reason(truncatedTask).rfind("input ended at 0:0", 0), 0u) << Reason(truncatedTask);
+  EXPECT_NE(Reason(truncatedTask).find(" of 0:20"), std::string::npos) << Reason(truncatedTask);
+  EXPECT_EQ(State(garbledTask), TTaskState::tsConvertedWithProblems);
+  EXPECT_NE(Reason(garbledTask).find("damaged packets skipped"), std::string::npos)
+      << Reason(garbledTask);
+  EXPECT_TRUE(fs::exists(folder / "truncated-out.mp3"));  // what could be read is written
+}
