@@ -38,3 +38,10 @@ QStringList ExpandDroppedPaths(const QStringList& paths) {
   }
   return files;
 }
+
+QStringList CommandLinePaths(const QStringList& arguments) {
+  QStringList paths;
+  for (const QString& argument : arguments.mid(1))
+    if (!argument.isEmpty()) paths.append(QFileInfo(argument).absoluteFilePath());
+  return paths;
+}

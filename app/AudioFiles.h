@@ -16,3 +16,8 @@ bool IsAudioFileName(const QString& fileName);
 // folders not followed), sorted by path. Paths that do not exist are kept,
 // so that the row shows what was dropped.
 QStringList ExpandDroppedPaths(const QStringList& paths);
+
+// The program's arguments (Qt's own options already taken out, the program
+// name included as the first) as paths for the list: each made absolute
+// against the current folder, ready for ExpandDroppedPaths.
+QStringList CommandLinePaths(const QStringList& arguments);

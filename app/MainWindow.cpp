@@ -1,20 +1,30 @@
 #include "app/MainWindow.h"
 
+#include <unistd.h>
+
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QKeySequence>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <filesystem>
+#include <system_error>
 
 #include "app/AudioFiles.h"
+#include "app/DetailsDialog.h"
 #include "app/FileListView.h"
 #include "app/IniFile.h"
 #include "app/InputTags.h"
@@ -22,17 +32,24 @@
 #include "app/SettingsDialog.h"
 #include "app/Shell.h"
 #include "app/StartupFolders.h"
-#include "app/StatusTexts.h"
 #include "converter/VeltoConverter.h"
-#include "medialib/AVFormatHlpr.h"
 
 namespace {
 
 const QString Blank4 = QStringLiteral("    ");
 const QString DoneText = QStringLiteral("    Done");
 const QString PleaseWaitText = QStringLiteral("    Please wait ...");
+// The gauge's scale: the batch's fraction in thousandths.
+constexpr int GaugeSteps = 1000;
+// A row keeps at most this many log lines (the first ones and the last
+// ones say why a file failed; a chatty file must not fill the memory).
+constexpr int RowLogLimit = 400;
+constexpr int RowLogRole = Qt::UserRole;
+// Setting up described inputs yields to the event loop after this long.
+constexpr int PrepareSliceMs = 20;
 
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString FromNative(const std::string& text) { return QString::fromLocal8Bit(text); }
 
 QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int top, int width,
                         int height) {
@@ -41,17 +58,25 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int t
   return button;
 }
 
+void SetRowTip(QTreeWidgetItem* row, const QString& tip) {
+  for (int column = 0; column < TFileListView::ColPath + 1; ++column) row->setToolTip(column, tip);
+}
+
 }  // namespace
 
 TForm1::TForm1(TShell& shell)
     : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                            Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                            Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+      LibraryFolder(QString::fromStdString(
+          LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString()))),
       Shell(shell),
       FConverter(std::make_unique<TVeltoConverter>()) {
   CreateControls();
 
-  // Posted, never called: these run on the task's worker thread.
+  // Posted, never called: these run on the tasks' threads. The result is
+  // read here, where the task is known to have ended and still exists.
+  TVeltoConverter* converter = FConverter.get();
   FConverter->OnProgress = [this](int AIndex, int, int, int ADurationTime, float, float, int64_t,
                                   int ATotalDuration) {
     const unsigned batch = Batch.load();
@@ -62,22 +87,41 @@ TForm1::TForm1(TShell& shell)
         },
         Qt::QueuedConnection);
   };
-  FConverter->OnTerminate = [this](int AIndex, bool AFinished) {
+  FConverter->OnTerminate = [this, converter](int AIndex, bool) {
     const unsigned batch = Batch.load();
+    const TTaskResult result = AIndex >= 0 ? converter->TaskResult(AIndex) : TTaskResult{};
     QMetaObject::invokeMethod(
         this,
-        [this, batch, AIndex, AFinished] {
-          if (batch == Batch.load()) Terminate(AIndex, AFinished);
+        [this, batch, AIndex, result] {
+          if (batch == Batch.load()) Terminate(AIndex, result);
+        },
+        Qt::QueuedConnection);
+  };
+  FConverter->OnLog = [this](int AIndex, TLogLevel, const std::string& AMsg) {
+    if (AIndex < 0) return;  // not a line of one of our files
+    const unsigned batch = Batch.load();
+    const QString line = QString::fromUtf8(AMsg);
+    QMetaObject::invokeMethod(
+        this,
+        [this, batch, AIndex, line] {
+          if (batch == Batch.load()) Logged(AIndex, line);
         },
         Qt::QueuedConnection);
   };
 
+  PrepareSlices = new QTimer(this);
+  PrepareSlices->setSingleShot(true);
+  PrepareSlices->setInterval(0);
+  connect(PrepareSlices, &QTimer::timeout, this, &TForm1::TakePrepared);
+
   FormCreate();
   Fset = new TFset(*this, Shell);
+  Details = new TDetailsDialog(this);
 }
 
 TForm1::~TForm1() {
-  // Stops and waits for every run while the window's members still exist.
+  // The producers end while the window's members still exist.
+  Preparer.StopAndWait();
   FConverter->DetachEvents();
   FConverter.reset();
 }
@@ -89,6 +133,7 @@ void TForm1::CreateControls() {
   RemoveButton = MakeButton(this, QStringLiteral("Remove"), 120, 24, 75, 25);
   ClearButton = MakeButton(this, QStringLiteral("Clear"), 216, 24, 75, 25);
   SettingsButton = MakeButton(this, QStringLiteral("Settings"), 312, 24, 75, 25);
+  DetailsButton = MakeButton(this, QStringLiteral("Details"), 408, 24, 75, 25);
   HelpButton = MakeButton(this, QStringLiteral("Help"), 536, 24, 75, 25);
 
   ListPanel = new QFrame(this);
@@ -121,10 +166,20 @@ void TForm1::CreateControls() {
   connect(RemoveButton, &QPushButton::clicked, this, &TForm1::Remove);
   connect(ClearButton, &QPushButton::clicked, this, &TForm1::Clear);
   connect(SettingsButton, &QPushButton::clicked, this, &TForm1::Settings);
+  connect(DetailsButton, &QPushButton::clicked, this, &TForm1::ShowDetails);
   connect(HelpButton, &QPushButton::clicked, this, &TForm1::Help);
   connect(StopButton, &QPushButton::clicked, this, &TForm1::Stop);
   connect(ConvertButton, &QPushButton::clicked, this, &TForm1::Convert);
-  connect(lvFiles, &TFileListView::PathsDropped, this, &TForm1::AddDropped);
+  connect(lvFiles, &TFileListView::PathsDropped, this, [this](const QStringList& paths) {
+    if (!Converting()) AddPaths(paths);
+  });
+  connect(lvFiles, &QTreeWidget::itemSelectionChanged, this, &TForm1::ShowSelectedDetails);
+  connect(lvFiles, &QTreeWidget::itemDoubleClicked, this, &TForm1::ShowDetails);
+  auto* deleteKey = new QShortcut(QKeySequence::Delete, lvFiles, nullptr, nullptr,
+                                  Qt::WidgetWithChildrenShortcut);
+  connect(deleteKey, &QShortcut::activated, this, [this] {
+    if (RemoveButton->isEnabled()) Remove();
+  });
 
   if (const QScreen* screen = QGuiApplication::primaryScreen())
     move(screen->availableGeometry().center() - rect().center());
@@ -154,20 +209,16 @@ void TForm1::FormCreate() {
       Shell.ShowError(this, QString::fromStdString(error.what()));
     }
   });
+  FilesAtOnce = ReadFilesAtOnce(SettingsFolder);
 }
 
 bool TForm1::Converting() const { return StopButton->isEnabled(); }
-
-QString TForm1::LibraryFolder() const {
-  return QString::fromStdString(
-      LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString()));
-}
 
 void TForm1::SetConverting(bool converting) {
   for (QPushButton* button : {AddButton, RemoveButton, ClearButton, SettingsButton, ConvertButton})
     button->setEnabled(!converting);
   StopButton->setEnabled(converting);
-  // Rows must stay in step with the tasks while a batch runs.
+  // Rows must stay in step with the batch while it runs.
   lvFiles->SetTakesDrops(!converting);
 }
 
@@ -203,8 +254,7 @@ void TForm1::AddFiles(const QStringList& files) {
   BTips->setText(DoneText);
 }
 
-void TForm1::AddDropped(const QStringList& paths) {
-  if (Converting()) return;
+void TForm1::AddPaths(const QStringList& paths) {
   const QStringList files = ExpandDroppedPaths(paths);
   if (!files.isEmpty()) AddFiles(files);
 }
@@ -231,138 +281,297 @@ void TForm1::Help() {
   Shell.Open(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.htm"));
 }
 
-// ---- Conversion ------------------------------------------------------------
+// ---- Details -----------------------------------------------------------------
 
-void TForm1::AddFileTask(const QString& path) {
-  TVeltoConverter& converter = *FConverter;
-  if (!converter.LoadLibraries(NativePath(LibraryFolder()), true)) return;
-  OutputFolder = WithSeparator(OutputFolder);
-
-  const TInputOptions input = InputOptionsFor(NativePath(path));
-  const int index = converter.AddInput(input.FileName, input);
-  if (index < 0) return;
-
-  TOutputOptions output;
-  ResetOutputOptions(output);
-  FillOutputOptions(FormatSettings.Current(), output);
-  CopyInputTags(converter.TaskDescription(index), output);
-
-  const QString fileName =
-      OutputNames.Claim(OutputFileName(OutputFolder, path, QString::fromStdString(output.FileExt)));
-  output.FileName = NativePath(fileName);
-  if (converter.AddOutput(index, output.FileName, output)) {
-    if (FTaskOutputs.size() <= static_cast<size_t>(index)) FTaskOutputs.resize(index + 1);
-    FTaskOutputs[index] = fileName;
-    if (QTreeWidgetItem* row = lvFiles->Row(index)) {
-      row->setText(TFileListView::ColStatus, QStringLiteral("-"));
-      ShowOutputName(row, fileName);
-    }
-  }
+QStringList TForm1::RowLog(const QTreeWidgetItem* row) {
+  return row ? row->data(TFileListView::ColName, RowLogRole).toStringList() : QStringList();
 }
 
-void TForm1::ShowOutputName(QTreeWidgetItem* row, const QString& outputName) {
-  const QString tip = QStringLiteral("Output: ") + outputName;
-  for (int column = 0; column < lvFiles->columnCount(); ++column) row->setToolTip(column, tip);
+void TForm1::AppendRowLog(QTreeWidgetItem* row, const QString& line) {
+  QStringList lines = RowLog(row);
+  if (lines.size() >= RowLogLimit) lines.removeAt(RowLogLimit / 2);  // keeps the first half
+  lines.append(line);
+  row->setData(TFileListView::ColName, RowLogRole, lines);
+  if (Details->isVisible() && lvFiles->currentItem() == row) Details->AppendLine(line);
+}
+
+void TForm1::ShowDetails() {
+  ShowSelectedDetails();
+  if (!Details->isVisible() && isVisible()) {
+    // Below the main window where the screen has room, so that the list and
+    // the lines can be read together.
+    QPoint place = frameGeometry().bottomLeft() + QPoint(0, 8);
+    if (const QScreen* screen = this->screen()) {
+      const QRect room = screen->availableGeometry();
+      place.setY(qMin(place.y(), room.bottom() - Details->frameGeometry().height()));
+    }
+    Details->move(place);
+  }
+  Details->show();
+  Details->raise();
+}
+
+void TForm1::ShowSelectedDetails() {
+  const QList<QTreeWidgetItem*> selected = lvFiles->selectedItems();
+  QTreeWidgetItem* row = selected.isEmpty() ? nullptr : selected.first();
+  if (row) lvFiles->setCurrentItem(row, 0, QItemSelectionModel::NoUpdate);
+  Details->ShowRow(row ? row->text(TFileListView::ColPath) : QString(), RowLog(row));
+}
+
+// ---- Conversion ------------------------------------------------------------
+
+bool TForm1::OutputFolderUsable(const QString& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(NativePath(folder), error);
+  if (error) {
+    Shell.ShowError(this, QStringLiteral("The output folder %1 cannot be created: %2")
+                              .arg(folder, FromNative(error.message())));
+    return false;
+  }
+  // Writing is what the tasks will do; a probe file says so truthfully where
+  // permission bits do not (read-only mounts, the superuser).
+  std::string probe = NativePath(WithSeparator(folder)) + ".melvaro-write-check-XXXXXX";
+  const int descriptor = mkstemp(probe.data());
+  if (descriptor < 0) {
+    const int reason = errno;
+    Shell.ShowError(this, QStringLiteral("The output folder %1 is not writable: %2")
+                              .arg(folder, FromNative(std::strerror(reason))));
+    return false;
+  }
+  ::close(descriptor);
+  ::unlink(probe.c_str());
+  return true;
+}
+
+bool TForm1::LibrariesLoaded() {
+  TVeltoConverter& converter = *FConverter;
+  if (converter.LoadLibraries(NativePath(LibraryFolder), true)) return true;
+  Shell.ShowError(this, QStringLiteral("The media libraries cannot be loaded:\n") +
+                            FromNative(converter.LastError()));
+  return false;
 }
 
 void TForm1::Convert() {
   if (lvFiles->RowCount() == 0 || OutputFolder.isEmpty()) return;
-  QDir().mkpath(WithSeparator(OutputFolder));
+  // What would fail every row is said once, before anything changes.
+  if (!OutputFolderUsable(WithSeparator(OutputFolder)) || !LibrariesLoaded()) return;
+  OutputFolder = WithSeparator(OutputFolder);
 
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setValue(0);
-  TVeltoConverter& converter = *FConverter;
-  converter.ClearTasks();
+  Preparer.StopAndWait();
+  PendingPrepared.clear();
+  FConverter->ClearTasks();
   ++Batch;  // after ClearTasks: whatever the old batch posted is stale now
   SetConverting(true);
 
-  QStringList inputs;
-  for (int row = 0; row < lvFiles->RowCount(); ++row)
-    inputs.append(lvFiles->Row(row)->text(TFileListView::ColPath));
-  OutputNames.Begin(inputs);
-  FTaskOutputs.clear();
+  const int rows = lvFiles->RowCount();
+  BatchRows.clear();
+  BatchOutputs.assign(static_cast<std::size_t>(rows), QString());
+  TaskRows.clear();
+  Counts = TBatchCounts{};
+  BatchProgress.Begin(rows);
+  AllPrepared = false;
 
-  for (const QString& path : inputs) {
-    try {
-      AddFileTask(path);
-    } catch (const std::exception&) {
-      // A row that cannot be set up drops out in the rebuild below.
-    }
-    BTips->setText(PleaseWaitText);
+  QStringList paths;
+  std::vector<TInputToPrepare> inputs;
+  for (int position = 0; position < rows; ++position) {
+    QTreeWidgetItem* row = lvFiles->Row(position);
+    const QString path = row->text(TFileListView::ColPath);
+    BatchRows.push_back(row);
+    paths.append(path);
+    inputs.push_back({NativePath(path), InputOptionsFor(NativePath(path))});
+    row->setText(TFileListView::ColStatus, QString());
+    row->setData(TFileListView::ColName, RowLogRole, QVariant());
+    SetRowTip(row, QString());
   }
+  OutputNames.Begin(paths);
+  ProgressBar1->setRange(0, GaugeSteps);
+  ProgressBar1->setValue(0);
+  BTips->setText(PleaseWaitText);
+  ShowSelectedDetails();
+  BatchClock.start();
 
-  if (converter.TaskCount() < lvFiles->RowCount()) RebuildFromTasks();
-
-  if (lvFiles->RowCount() == 0) return Stop();
-  try {
-    converter.Start(1);
-  } catch (const std::exception& error) {
-    // The failing task has been reported as ended and the batch goes on.
-    Shell.ShowError(this, QString::fromUtf8(error.what()));
-  }
+  const unsigned batch = Batch.load();
+  Preparer.Start(std::move(inputs), [this, batch](TPreparedInput prepared) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, batch, prepared = std::move(prepared)]() mutable {
+          if (batch == Batch.load()) Prepared(std::move(prepared));
+        },
+        Qt::QueuedConnection);
+  });
 }
 
-void TForm1::RebuildFromTasks() {
+void TForm1::Prepared(TPreparedInput prepared) {
+  if (Stopping) return;  // described before Stop; it gets no task now
+  PendingPrepared.push_back(std::move(prepared));
+  if (!PrepareSlices->isActive()) PrepareSlices->start();
+}
+
+void TForm1::TakePrepared() {
+  QElapsedTimer slice;
+  slice.start();
+  while (!PendingPrepared.empty() && Converting() && slice.elapsed() < PrepareSliceMs) {
+    const TPreparedInput prepared = std::move(PendingPrepared.front());
+    PendingPrepared.pop_front();
+    SetUpPrepared(prepared);
+  }
+  if (!PendingPrepared.empty() && Converting()) PrepareSlices->start();
+}
+
+void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
+  if (prepared.Position < 0) {
+    AllPrepared = true;
+    return FinishIfDone();
+  }
+  const int position = prepared.Position;
+  QTreeWidgetItem* row = BatchRows[static_cast<std::size_t>(position)];
+  const QString path = row->text(TFileListView::ColPath);
+  if (!prepared.Readable) {
+    AppendRowLog(row, FromNative(prepared.Error));
+    EndRow(row, position, TTaskState::tsFailed, FromNative(prepared.Error));
+    return FinishIfDone();
+  }
+
   TVeltoConverter& converter = *FConverter;
-  lvFiles->clear();
-  lvFiles->setUpdatesEnabled(false);
-  for (int index = 0; index < converter.TaskCount(); ++index) {
-    const TInputDescription& input = converter.TaskDescription(index);
-    const QString path = QFile::decodeName(input.Path.c_str());
-    const qint64 size = input.Size;
-    QTreeWidgetItem* row = lvFiles->AppendRow(FileNamePart(path), SizeText(size < 0 ? 0 : size),
-                                              QStringLiteral("-"), path);
-    if (static_cast<size_t>(index) < FTaskOutputs.size() && !FTaskOutputs[index].isEmpty())
-      ShowOutputName(row, FTaskOutputs[index]);
-    BTips->setText(PleaseWaitText);
+  BatchProgress.SetDuration(position, prepared.Description.DurationMs);
+  TInputOptions input = InputOptionsFor(NativePath(path));
+  const int index = converter.AddInput(prepared.Description, &input);
+  if (index < 0) {
+    const QString reason = FromNative(converter.LastError());
+    AppendRowLog(row, reason);
+    EndRow(row, position, TTaskState::tsFailed, reason);
+    return FinishIfDone();
   }
-  lvFiles->setUpdatesEnabled(true);
-}
+  if (TaskRows.size() <= static_cast<std::size_t>(index)) TaskRows.resize(index + 1);
+  TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
+  task.Row = row;
+  task.Position = position;
 
-void TForm1::Stop() {
-  FConverter->Stop();
-  FConverter->ClearTasks();
-  // The stopped task's last report and its end were posted while ClearTasks
-  // waited; they belong before the window goes idle, not after "Done".
-  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-  SetConverting(false);
-  BTips->setText(DoneText);
+  TOutputOptions output;
+  ResetOutputOptions(output);
+  FillOutputOptions(FormatSettings.Current(), output);
+  CopyInputTags(prepared.Description, output);
+  const QString fileName =
+      OutputNames.Claim(OutputFileName(OutputFolder, path, QString::fromStdString(output.FileExt)));
+  output.FileName = NativePath(fileName);
+  if (converter.AddOutput(index, output.FileName, output)) {
+    BatchOutputs[static_cast<std::size_t>(position)] = fileName;
+    SetRowTip(row, QStringLiteral("Output: ") + fileName);
+  } else {
+    // The task still starts and fails at once; the row tells this reason.
+    task.SetupError = converter.LastError();
+    AppendRowLog(row, FromNative(task.SetupError));
+  }
+  row->setText(TFileListView::ColStatus, QStringLiteral("-"));
+  try {
+    converter.Start(FilesAtOnce);
+  } catch (const std::exception&) {
+    // The task that could not start has been reported as ended; its row
+    // shows why.
+  }
 }
 
 void TForm1::Progress(int index, int durationTime, int totalDuration) {
-  QTreeWidgetItem* row = lvFiles->Row(index);
-  if (!row) return;
-  row->setText(TFileListView::ColStatus, ProgressStatus(durationTime, totalDuration));
-  BTips->setText(ProgressLine(index, lvFiles->RowCount(), row->text(TFileListView::ColStatus),
-                              row->text(TFileListView::ColName)));
-  if (totalDuration > 0) {
-    ProgressBar1->setRange(0, totalDuration);
-    ProgressBar1->setValue(qBound(0, durationTime, totalDuration));
-  } else {
-    ProgressBar1->setRange(0, 0);  // no length known: the gauge shows activity
-  }
+  if (index < 0 || static_cast<std::size_t>(index) >= TaskRows.size()) return;
+  const TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
+  task.Row->setText(TFileListView::ColStatus, ProgressStatus(durationTime, totalDuration));
+  BatchProgress.Report(task.Position, durationTime, totalDuration);
+  ShowBatchState();
 }
 
-void TForm1::Terminate(int index, bool finished) {
-  if (index < 0) {
-    SetConverting(false);
-    BTips->setText(DoneText);
-    Shell.Open(OutputFolder);
+void TForm1::Terminate(int index, const TTaskResult& result) {
+  if (index < 0) return FinishIfDone();
+  if (static_cast<std::size_t>(index) >= TaskRows.size()) return;
+  const TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
+  const std::string& reason = result.State == TTaskState::tsFailed && !task.SetupError.empty()
+                                  ? task.SetupError
+                                  : result.Reason;
+  EndRow(task.Row, task.Position, result.State, FromNative(reason));
+  FinishIfDone();
+}
+
+void TForm1::Logged(int index, const QString& line) {
+  if (index < 0 || static_cast<std::size_t>(index) >= TaskRows.size()) return;
+  AppendRowLog(TaskRows[static_cast<std::size_t>(index)].Row, line);
+}
+
+void TForm1::EndRow(QTreeWidgetItem* row, int position, TTaskState state, const QString& reason) {
+  switch (state) {
+    case TTaskState::tsConverted:
+      ++Counts.Converted;
+      break;
+    case TTaskState::tsConvertedWithProblems:
+      ++Counts.Converted;
+      ++Counts.WithProblems;
+      break;
+    case TTaskState::tsStopped:
+      ++Counts.Stopped;
+      break;
+    default:
+      state = TTaskState::tsFailed;  // an end without a result is no success
+      ++Counts.Failed;
+      break;
+  }
+  row->setText(TFileListView::ColStatus, EndMark(state));
+  const QString output = BatchOutputs[static_cast<std::size_t>(position)];
+  QString tip = reason;
+  if (!output.isEmpty() && state != TTaskState::tsFailed && state != TTaskState::tsStopped)
+    tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("Output: ") + output;
+  SetRowTip(row, tip);
+  BatchProgress.End(position);
+  ShowBatchState();
+}
+
+void TForm1::ShowBatchState() {
+  ProgressBar1->setValue(static_cast<int>(BatchProgress.Fraction() * GaugeSteps));
+  const double elapsed = BatchClock.elapsed() / 1000.0;
+  // The first seconds say too little about the rate to promise a time.
+  const int64_t left = elapsed >= 2 ? BatchProgress.SecondsLeft(elapsed) : -1;
+  BTips->setText(BatchLine(BatchProgress.Ended(), BatchProgress.Files(), left));
+}
+
+void TForm1::FinishIfDone() {
+  if (!Converting() || Stopping || !AllPrepared || BatchProgress.Ended() < BatchProgress.Files())
     return;
-  }
-  QTreeWidgetItem* row = lvFiles->Row(index);
-  if (finished) {
-    if (row) row->setText(TFileListView::ColStatus, QStringLiteral("100%"));
-    if (ProgressBar1->maximum() == 0) ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(ProgressBar1->maximum());
-  } else if (row) {
-    row->setText(TFileListView::ColStatus, QStringLiteral("X"));
-  }
+  EndBatch(true);
+}
+
+void TForm1::EndBatch(bool openFolder) {
+  ++Batch;  // the batch's stragglers (a late end-of-batch call) are stale now
+  SetConverting(false);
+  ProgressBar1->setValue(GaugeSteps);
+  BTips->setText(SummaryLine(Counts));
+  if (openFolder && Counts.Converted > 0) Shell.Open(OutputFolder);
+}
+
+QStringList TForm1::RowOutputs() const {
+  QStringList outputs;
+  for (const QString& output : BatchOutputs) outputs.append(output);
+  return outputs;
+}
+
+void TForm1::Stop() {
+  Preparer.StopAndWait();
+  PendingPrepared.clear();
+  FConverter->Stop();
+  FConverter->ClearTasks();
+  // The stopped tasks' last reports and their ends were posted while
+  // ClearTasks waited; they belong before the summary, not after.
+  Stopping = true;
+  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+  Stopping = false;
+  if (Converting()) EndBatch(false);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+  if (Converting() &&
+      !Shell.Confirm(this, QStringLiteral("Files are being converted. Stop the conversions and "
+                                          "quit?"))) {
+    event->ignore();
+    return;
+  }
+  if (Converting()) Stop();
   FConverter->DetachEvents();
   ++Batch;  // nothing still queued may reach the closed window
-  FConverter->Stop();
   event->accept();
 }

@@ -1,29 +1,46 @@
 // The main window: the list of files to convert, the output folder and the
 // converter component that turns every row into one MP3.
 //
-// Threads: everything here runs on the UI thread. The component raises its
-// progress and terminate events on the task's worker thread; the handlers
-// installed in the constructor only post queued calls to this window, so a
-// worker never waits for the UI and the window never waits for a worker
-// except in Stop, Convert and destruction, where ClearTasks waits for runs
-// that have been asked to stop.
+// Threads: everything here runs on the UI thread except two producers that
+// only post queued calls to this window: the component's events (on the
+// tasks' threads) and the input preparer (its own thread), which describes
+// the rows' files in list order while the first ones already convert. The
+// window never waits for a worker except in Stop, closing and destruction,
+// which stop the preparer and the tasks and wait for their ends.
+//
+// A batch: Convert checks what would make every row fail (libraries, output
+// folder) and says so in one message box without changing anything; then the
+// preparer describes each row's file, each described file becomes a task that
+// is started at once (up to FilesAtOnce run together), and a file that cannot
+// be read marks its row. No row ever leaves the list; each shows its end and
+// its reason. The batch ends when every row is either refused or its task
+// has ended.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <atomic>
+#include <deque>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "app/FormatSettings.h"
+#include "app/BatchProgress.h"
+#include "app/InputPreparer.h"
 #include "app/OutputNames.h"
+#include "app/StatusTexts.h"
+#include "converter/TaskResult.h"
 
 class QComboBox;
 class QFrame;
 class QLabel;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QTreeWidgetItem;
+class TDetailsDialog;
 class TFileListView;
 class TFset;
 class TShell;
@@ -45,12 +62,17 @@ class TForm1 : public QWidget {
   QString OpenDialogFilter;
   // The format box's format and each format's quality, from the settings file.
   TFormatSettings FormatSettings;
+  int FilesAtOnce = 1;  // tasks run together; from the settings file
+  // Where the media libraries are looked for first: the program's folder
+  // followed by "Lib".
+  QString LibraryFolder;
 
   // ---- Controls ------------------------------------------------------------
   QPushButton* AddButton = nullptr;
   QPushButton* RemoveButton = nullptr;
   QPushButton* ClearButton = nullptr;
   QPushButton* SettingsButton = nullptr;
+  QPushButton* DetailsButton = nullptr;
   QPushButton* HelpButton = nullptr;
   QFrame* ListPanel = nullptr;
   TFileListView* lvFiles = nullptr;
@@ -60,46 +82,83 @@ class TForm1 : public QWidget {
   QPushButton* ConvertButton = nullptr;
   QLabel* BTips = nullptr;
   TFset* Fset = nullptr;
+  TDetailsDialog* Details = nullptr;
 
   TVeltoConverter& Converter() { return *FConverter; }
   bool Converting() const;
 
-  // ---- Operations (bound to the buttons) -----------------------------------
+  // ---- Operations (bound to the buttons and keys) --------------------------
   void Add();
   // Appends one row per file, as Add does for the files chosen.
   void AddFiles(const QStringList& files);
+  // Files and folders as a drop or the command line gives them: folders
+  // become the audio files beneath them (see ExpandDroppedPaths).
+  void AddPaths(const QStringList& paths);
+  // Deletes the selected rows (the Remove button and the Delete key).
   void Remove();
   void Clear();
   void Settings();
+  // Shows the Details window with the selected row's log lines.
+  void ShowDetails();
   void Help();
   void Convert();
   void Stop();
-  // Creates the task for one row's input and its output in the chosen format.
-  void AddFileTask(const QString& path);
-  // The file each task writes, by task index (empty when the task has no output).
-  const std::vector<QString>& TaskOutputs() const { return FTaskOutputs; }
-
-  // ---- Event handlers, on the UI thread ------------------------------------
-  void Progress(int index, int durationTime, int totalDuration);
-  void Terminate(int index, bool finished);
+  // The file each row's task writes, in list order (empty where the row got
+  // no task); valid from the row's set-up until the next Convert.
+  QStringList RowOutputs() const;
+  // The log lines kept for a row: the set-up's and its task's.
+  static QStringList RowLog(const QTreeWidgetItem* row);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
+  struct TTaskRow {
+    QTreeWidgetItem* Row = nullptr;
+    int Position = -1;       // in the batch
+    std::string SetupError;  // why its output could not be added, if so
+  };
+
   void FormCreate();
   void CreateControls();
   void SetConverting(bool converting);
-  void AddDropped(const QStringList& paths);
-  void RebuildFromTasks();
-  void ShowOutputName(QTreeWidgetItem* row, const QString& outputName);
-  QString LibraryFolder() const;
+  // Checks that end a Convert before it starts, with a message box.
+  bool OutputFolderUsable(const QString& folder);
+  bool LibrariesLoaded();
+  // Posted by the preparer: queues the input for TakePrepared.
+  void Prepared(TPreparedInput prepared);
+  // Sets up queued inputs for a slice of time, then lets the window paint
+  // and take clicks before the next slice.
+  void TakePrepared();
+  void SetUpPrepared(const TPreparedInput& prepared);
+  // Posted by the component.
+  void Progress(int index, int durationTime, int totalDuration);
+  void Terminate(int index, const TTaskResult& result);
+  void Logged(int index, const QString& line);
+  void EndRow(QTreeWidgetItem* row, int position, TTaskState state, const QString& reason);
+  void ShowBatchState();
+  void FinishIfDone();
+  void EndBatch(bool openFolder);
+  void AppendRowLog(QTreeWidgetItem* row, const QString& line);
+  void ShowSelectedDetails();
 
   TShell& Shell;
   std::unique_ptr<TVeltoConverter> FConverter;
+  TInputPreparer Preparer;
   TOutputNames OutputNames;
-  std::vector<QString> FTaskOutputs;
-  // Events of a batch that Convert or closing has left behind are dropped;
-  // read on worker threads when an event is posted.
+
+  // ---- The batch under way (UI thread) ---------------------------------------
+  std::vector<QTreeWidgetItem*> BatchRows;  // by position
+  std::vector<QString> BatchOutputs;        // by position
+  std::vector<TTaskRow> TaskRows;           // by task index
+  TBatchProgress BatchProgress;
+  TBatchCounts Counts;
+  QElapsedTimer BatchClock;
+  std::deque<TPreparedInput> PendingPrepared;
+  QTimer* PrepareSlices = nullptr;
+  bool AllPrepared = false;
+  bool Stopping = false;  // Stop is taking in the last events of the batch
+  // Events of a batch that Convert, Stop or closing has left behind are
+  // dropped; read on the producers' threads when an event is posted.
   std::atomic<unsigned> Batch{0};
 };

@@ -7,6 +7,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTabWidget>
 
 #include "app/IniFile.h"
@@ -47,6 +48,7 @@ TFset::TFset(TForm1& form1, TShell& shell)
   FolderEdit->setGeometry(16, 56, 257, 20);
   SaveButton = new QPushButton(QStringLiteral("Save as default"), page);
   SaveButton->setGeometry(16, 112, 113, 25);
+  CreateFilesAtOnceControl(page);
 
   CreateFormatPage();
 
@@ -67,10 +69,27 @@ TFset::TFset(TForm1& form1, TShell& shell)
   FormCreate();
 }
 
+void TFset::CreateFilesAtOnceControl(QWidget* page) {
+  // Beside "Save as default", which saves it with the folder.
+  auto* label = new QLabel(QStringLiteral("Files at once"), page);
+  const int labelLeft = 136, labelWidth = 82;
+  QFont font = label->font();  // smaller rather than cut, as the label above
+  while (QFontMetrics(font).horizontalAdvance(label->text()) > labelWidth &&
+         font.pointSizeF() > 7.0)
+    font.setPointSizeF(font.pointSizeF() - 0.5);
+  label->setFont(font);
+  label->setGeometry(labelLeft, 112, labelWidth, 25);
+  FilesAtOnceBox = new QSpinBox(page);
+  FilesAtOnceBox->setGeometry(labelLeft + labelWidth + 4, 112, 51, 25);
+  FilesAtOnceBox->setRange(1, MaxFilesAtOnce);
+  label->setBuddy(FilesAtOnceBox);
+}
+
 void TFset::FormCreate() {
   SettingsFolder = Form1.SettingsFolder;
   const QString saved = ReadSavedOutputFolder(SettingsFolder);
   FolderEdit->setText(saved != NoFolderSaved ? saved : Form1.OutputFolder);
+  FilesAtOnceBox->setValue(Form1.FilesAtOnce);
 }
 
 void TFset::Browse() {
@@ -83,6 +102,8 @@ void TFset::Save() {
   try {
     WriteIniString(SettingsFolder + SettingsFileName, SettingsSection, SettingsKey,
                    FolderEdit->text());
+    WriteIniString(SettingsFolder + SettingsFileName, SettingsSection, FilesAtOnceKey,
+                   QString::number(FilesAtOnceBox->value()));
   } catch (const TIniFileError& error) {
     Shell.ShowError(this, QString::fromStdString(error.what()));
   }
@@ -131,6 +152,7 @@ void TFset::ShowFormat() {
 
 void TFset::Ok() {
   Form1.OutputFolder = FolderEdit->text();
+  Form1.FilesAtOnce = FilesAtOnceBox->value();
   TFormatSettings& settings = Form1.FormatSettings;
   OutputChoice choice = settings.Current();
   const auto quality = QualityEntries(choice);

@@ -13,6 +13,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 class QTabWidget;
 class TForm1;
 class TShell;
@@ -28,6 +29,7 @@ class TFset : public QDialog {
   QLineEdit* FolderEdit = nullptr;
   QPushButton* BrowseButton = nullptr;
   QPushButton* SaveButton = nullptr;
+  QSpinBox* FilesAtOnceBox = nullptr;  // "Files at once"
   QPushButton* OkButton = nullptr;
   QPushButton* CancelButton = nullptr;
   QLabel* FormatLabel = nullptr;
@@ -36,12 +38,14 @@ class TFset : public QDialog {
   QComboBox* ChannelsBox = nullptr;
 
   void Browse();
-  // Writes the field's text as the saved folder; an empty field writes
-  // nothing. A failed write goes to the error display.
+  // Writes the field's text as the saved folder and "Files at once" beside
+  // it; an empty field writes nothing. A failed write goes to the error
+  // display.
   void Save();
-  // The main window's output folder := the field's text, as it stands; a
-  // changed format page becomes the format's choice and is written to the
-  // settings file (a failed write goes to the error display).
+  // The main window's output folder := the field's text, as it stands, and
+  // its "Files at once" := the box's value; a changed format page becomes the
+  // format's choice and is written to the settings file (a failed write goes
+  // to the error display).
   void Ok();
   void Cancel();
 
@@ -53,6 +57,7 @@ class TFset : public QDialog {
   void CreateFormatPage();
   // Fills the format page's lists for the main window's chosen format.
   void ShowFormat();
+  void CreateFilesAtOnceControl(QWidget* page);
 
   TForm1& Form1;
   TShell& Shell;

@@ -38,6 +38,12 @@ void TDesktopShell::ShowError(QWidget* parent, const QString& text) {
   QMessageBox::critical(parent, QCoreApplication::applicationName(), text);
 }
 
+bool TDesktopShell::Confirm(QWidget* parent, const QString& text) {
+  return QMessageBox::question(parent, QCoreApplication::applicationName(), text,
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
 QString DialogFilter(const QString& pipeFilter) {
   static const QRegularExpression trailingPatterns(QStringLiteral("\\s*\\([^()]*\\)$"));
   const QStringList parts = pipeFilter.split(u'|');

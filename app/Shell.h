@@ -28,6 +28,8 @@ class TShell {
   virtual QString DocumentsFolder() = 0;
   // The application's error display.
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
+  // A yes/no question; true for yes.
+  virtual bool Confirm(QWidget* parent, const QString& text) = 0;
 };
 
 // The real desktop: QDesktopServices, QFileDialog, QStandardPaths, QMessageBox.
@@ -40,6 +42,7 @@ class TDesktopShell : public TShell {
   QString ConfigFolder() override;
   QString DocumentsFolder() override;
   void ShowError(QWidget* parent, const QString& text) override;
+  bool Confirm(QWidget* parent, const QString& text) override;
 };
 
 // "Audio Files|*.wav;*.mp3|All Files(*.*)|*.*" in the file dialog's own form:

@@ -1,6 +1,8 @@
 #include "app/StartupFolders.h"
 
 #include <QDir>
+#include <QThread>
+#include <algorithm>
 
 #include "app/IniFile.h"
 #include "app/PathRules.h"
@@ -9,6 +11,16 @@
 QString ReadSavedOutputFolder(const QString& settingsFolder) {
   return ReadIniString(settingsFolder + SettingsFileName, SettingsSection, SettingsKey,
                        NoFolderSaved);
+}
+
+int DefaultFilesAtOnce() { return std::clamp(QThread::idealThreadCount(), 1, MaxFilesAtOnce); }
+
+int ReadFilesAtOnce(const QString& settingsFolder) {
+  bool number = false;
+  const int saved =
+      ReadIniString(settingsFolder + SettingsFileName, SettingsSection, FilesAtOnceKey, QString())
+          .toInt(&number);
+  return number && saved >= 1 && saved <= MaxFilesAtOnce ? saved : DefaultFilesAtOnce();
 }
 
 TStartupFolders LoadStartupFolders(TShell& shell) {

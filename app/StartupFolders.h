@@ -12,6 +12,9 @@ inline const QString SettingsSection = QStringLiteral("Output");
 inline const QString SettingsKey = QStringLiteral("Path");
 // The value that stands for "no folder saved".
 inline const QString NoFolderSaved = QStringLiteral("NoCode");
+// How many files the window converts at once, saved beside the folder.
+inline const QString FilesAtOnceKey = QStringLiteral("FilesAtOnce");
+constexpr int MaxFilesAtOnce = 64;
 
 struct TStartupFolders {
   QString SettingsFolder;  // <config>/tarvik/Melvaro/
@@ -25,3 +28,10 @@ TStartupFolders LoadStartupFolders(TShell& shell);
 
 // The saved output folder, or NoFolderSaved when the settings file has none.
 QString ReadSavedOutputFolder(const QString& settingsFolder);
+
+// The number of processors (at least 1, at most MaxFilesAtOnce).
+int DefaultFilesAtOnce();
+// The saved "Files at once"; DefaultFilesAtOnce when the settings file (an
+// older one, say) has none or a value that is no whole number from 1 to
+// MaxFilesAtOnce.
+int ReadFilesAtOnce(const QString& settingsFolder);

@@ -3,12 +3,47 @@
 QString ProgressStatus(int durationTime, int totalDuration) {
   if (totalDuration > 0)  // 64-bit: durations past ~6 hours overflow int * 100
     return QString::number(static_cast<qint64>(durationTime) * 100 / totalDuration) + u'%';
-  const int seconds = durationTime > 0 ? durationTime / 1000 : 0;
-  return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+  return DurationText(durationTime > 0 ? durationTime / 1000 : 0);
 }
 
-QString ProgressLine(int index, int rowCount, const QString& status, const QString& caption) {
-  return QStringLiteral("    File: ") + QString::number(index + 1) + QStringLiteral(" of ") +
-         QString::number(rowCount) + QStringLiteral("        Completed: ") + status +
-         QStringLiteral("            ") + caption;
+QString DurationText(int64_t seconds) {
+  if (seconds < 0) seconds = 0;
+  const auto twoDigits = [](int64_t n) {
+    return QStringLiteral("%1").arg(n, 2, 10, QLatin1Char('0'));
+  };
+  const QString tail = twoDigits(seconds % 60);
+  if (seconds < 3600) return QString::number(seconds / 60) + u':' + tail;
+  return QString::number(seconds / 3600) + u':' + twoDigits(seconds / 60 % 60) + u':' + tail;
+}
+
+QString BatchLine(int done, int files, int64_t secondsLeft) {
+  QString line = QStringLiteral("    %1 of %2 done").arg(done).arg(files);
+  if (secondsLeft >= 0) line += QStringLiteral("        Time left: ") + DurationText(secondsLeft);
+  return line;
+}
+
+QString SummaryLine(const TBatchCounts& counts) {
+  QString line =
+      QStringLiteral("    Done: %1 converted, %2 failed").arg(counts.Converted).arg(counts.Failed);
+  if (counts.WithProblems > 0)
+    line += QStringLiteral(", %1 with problems").arg(counts.WithProblems);
+  if (counts.Stopped > 0) line += QStringLiteral(", %1 stopped").arg(counts.Stopped);
+  return line;
+}
+
+QString EndMark(TTaskState state) {
+  switch (state) {
+    case TTaskState::tsConverted:
+      return QStringLiteral("100%");
+    case TTaskState::tsConvertedWithProblems:
+      return QStringLiteral("100% !");
+    case TTaskState::tsFailed:
+      return QStringLiteral("X");
+    case TTaskState::tsStopped:
+      return QStringLiteral("Stopped");
+    case TTaskState::tsWaiting:
+    case TTaskState::tsRunning:
+      break;
+  }
+  return {};
 }

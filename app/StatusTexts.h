@@ -1,13 +1,35 @@
-// The texts the main window shows for a running task.
+// The texts the main window shows for a batch and its rows.
 #pragma once
 
 #include <QString>
+
+#include "converter/TaskResult.h"
 
 // A row's status while its task runs: the percentage reached ("42%"); when
 // the input reports no duration (total 0 or less), the output time reached
 // as minutes and seconds ("3:07"), since no percentage can be formed.
 QString ProgressStatus(int durationTime, int totalDuration);
 
-// "    File: 1 of 3        Completed: 50%            song.wav" (4, 8 and 12
-// blanks) for task index of rowCount rows.
-QString ProgressLine(int index, int rowCount, const QString& status, const QString& caption);
+// "0:42", "12:05", "1:02:03" for a number of seconds (negative as 0).
+QString DurationText(int64_t seconds);
+
+// The status line while a batch runs: "    3 of 8 done        Time left: 1:05"
+// (4 and 8 blanks); without the time part while secondsLeft is negative.
+QString BatchLine(int done, int files, int64_t secondsLeft);
+
+// How the rows of a batch ended, for the summary.
+struct TBatchCounts {
+  int Converted = 0;  // with problems included
+  int WithProblems = 0;
+  int Failed = 0;  // unreadable inputs included
+  int Stopped = 0;
+};
+
+// "    Done: 5 converted, 1 failed", then ", 2 with problems" and
+// ", 1 stopped" where there are any.
+QString SummaryLine(const TBatchCounts& counts);
+
+// The status column's mark of a task that has ended: "100%" converted, "100% !"
+// converted with problems, "X" failed, "Stopped" stopped; empty for a task
+// that has not ended.
+QString EndMark(TTaskState state);

@@ -18,13 +18,20 @@ extern "C" {
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
 
-// The component's side of a dispatch: its task on the logging thread, and its
-// DoLog. A friend of the component.
+// The component's side of a dispatch: the line goes to the component's task
+// whose run the logging thread is in, else to no task. A friend of the
+// component.
 class TLogDispatcher {
  public:
-  static void Dispatch(TCustomAVConverter& component, uint32_t threadId, int level,
+  static void Dispatch(TCustomAVConverter& component, TCustomFFmpegHlpr* running, int level,
                        const std::string& line) {
-    component.DoLog(component.FindTaskByThread(threadId), level, line);
+    // Only the component's own tasks carry its log hook. A running engine
+    // cannot be freed under us: freeing waits for its run to end, and the
+    // current run is the one on this very thread.
+    TFFmpegHlpr* task = running && running->LogHook.Data == &component
+                            ? static_cast<TFFmpegHlpr*>(running)
+                            : nullptr;
+    component.DoLog(task, level, line);
   }
 };
 
@@ -176,9 +183,10 @@ void LibraryLogCallback(void* context, int level, const char* format, va_list ar
   // Handed on without the registry lock, so that a handler holding its
   // component's event lock may log in turn without a lock-order cycle.
   PinRelease release(registry, components);
+  TCustomFFmpegHlpr* running = CurrentRunEngine();
   for (const std::string& line : lines)
     for (TCustomAVConverter* component : components)
-      TLogDispatcher::Dispatch(*component, threadId, engineLevel, line);
+      TLogDispatcher::Dispatch(*component, running, engineLevel, line);
 }
 
 }  // namespace LogRouting

@@ -3,8 +3,10 @@
 // The libraries log from any thread, often a line in several calls. Each call
 // is assembled into a 2048-byte buffer after the text its thread left pending,
 // split at line feeds, and every whole line is handed to each live component,
-// attributed to that component's task running on the calling thread (or to
-// none). The unfinished rest stays pending for the thread's next call.
+// attributed to that component's task whose run the calling thread is in (the
+// engine's current run, set for the length of a run on the thread that runs
+// it, worker or owner's), or to none. The unfinished rest stays pending for
+// the thread's next call.
 //
 // Locks: the registry lock guards the component list and the pending-line
 // store and is held only while one call is assembled. The lines are then

@@ -11,6 +11,8 @@
 
 namespace {
 
+thread_local TCustomFFmpegHlpr* CurrentRun = nullptr;
+
 void ApplyPriority(TConvertPriority priority) {
   // Linux has no per-thread priority classes for ordinary users; SCHED_IDLE
   // and per-thread nice values give the same ordering.
@@ -36,6 +38,18 @@ void ApplyPriority(TConvertPriority priority) {
 uint32_t CurrentThreadID() { return static_cast<uint32_t>(syscall(SYS_gettid)); }
 
 uint32_t MainThreadID() { return static_cast<uint32_t>(getpid()); }
+
+TCustomFFmpegHlpr* CurrentRunEngine() { return CurrentRun; }
+
+TCurrentRunScope::TCurrentRunScope(TCustomFFmpegHlpr* engine) : Previous(CurrentRun) {
+  CurrentRun = engine;
+}
+
+void TCurrentRunScope::Release() {
+  if (Released) return;
+  Released = true;
+  CurrentRun = Previous;
+}
 
 TFFmpegThread::TFFmpegThread(TCustomFFmpegHlpr& engine, TConvertPriority priority) {
   std::promise<uint32_t> idSignal;

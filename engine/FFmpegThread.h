@@ -41,3 +41,25 @@ class TFFmpegThread {
 uint32_t CurrentThreadID();
 // Identifier of the program's main thread.
 uint32_t MainThreadID();
+
+// The engine whose run the calling thread is executing, or nullptr: set by
+// Run for the length of the job (its terminate hook excluded, which may free
+// the engine), on whichever thread runs it. Lets a library log line be
+// credited to the job it belongs to.
+TCustomFFmpegHlpr* CurrentRunEngine();
+
+// Makes `engine` the calling thread's current run until Release or the end of
+// the scope, then restores the one before (a run started from inside another
+// run's hook). Not copyable; one thread only.
+class TCurrentRunScope {
+ public:
+  explicit TCurrentRunScope(TCustomFFmpegHlpr* engine);
+  ~TCurrentRunScope() { Release(); }
+  TCurrentRunScope(const TCurrentRunScope&) = delete;
+  TCurrentRunScope& operator=(const TCurrentRunScope&) = delete;
+  void Release();
+
+ private:
+  TCustomFFmpegHlpr* Previous;
+  bool Released = false;
+};

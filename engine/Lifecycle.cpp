@@ -246,6 +246,7 @@ void TCustomFFmpegHlpr::Stop() {
 }
 
 void TCustomFFmpegHlpr::Run() {
+  TCurrentRunScope current(this);
   Finished = false;
   std::exception_ptr failure;
   try {
@@ -266,6 +267,7 @@ void TCustomFFmpegHlpr::Run() {
   CloseOpenEncoders();
   CloseOpenDecoders();
   Cleanup();
+  current.Release();  // the terminate hook may free this engine
   EndRun();
   // The terminate hook may have freed this engine: no member access below.
   if (failure) std::rethrow_exception(failure);

@@ -6,10 +6,12 @@
 #include <QStandardPaths>
 
 #include "app/AudioFiles.h"
+#include "app/BatchProgress.h"
 #include "app/IniFile.h"
 #include "app/OutputNames.h"
 #include "app/PathRules.h"
 #include "app/Shell.h"
+#include "app/StartupFolders.h"
 #include "app/StatusTexts.h"
 #include "tests/support/TempFolder.h"
 
@@ -77,9 +79,8 @@ TEST(PathRules, OutputNameReplacesTheExtensionOfTheLastElement) {
   EXPECT_EQ(FolderPart("/in/song.wav"), "/in/");
 }
 
-TEST(StatusTexts, ProgressLineAndPercentages) {
-  EXPECT_EQ(ProgressLine(0, 3, ProgressStatus(5000, 10000), "song.wav"),
-            "    File: 1 of 3        Completed: 50%            song.wav");
+TEST(StatusTexts, PercentagesOfARow) {
+  EXPECT_EQ(ProgressStatus(5000, 10000), "50%");
   EXPECT_EQ(ProgressStatus(999, 1000), "99%");
   EXPECT_EQ(ProgressStatus(1000, 1000), "100%");
   // Ten hours: the product would not fit in 32 bits.
@@ -92,7 +93,75 @@ TEST(StatusTexts, UnknownLengthShowsTheTimeReached) {
   EXPECT_EQ(ProgressStatus(187999, 0), "3:07");
   EXPECT_EQ(ProgressStatus(0, -1), "0:00");
   EXPECT_EQ(ProgressStatus(-40, -1), "0:00");
-  EXPECT_EQ(ProgressStatus(3600000 * 2, -1), "120:00");
+  EXPECT_EQ(ProgressStatus(3600000 * 2 + 61000, -1), "2:01:01");
+}
+
+TEST(StatusTexts, BatchLineSummaryAndMarks) {
+  EXPECT_EQ(BatchLine(3, 8, 65), "    3 of 8 done        Time left: 1:05");
+  EXPECT_EQ(BatchLine(0, 1000, -1), "    0 of 1000 done");
+  EXPECT_EQ(BatchLine(7, 8, 0), "    7 of 8 done        Time left: 0:00");
+
+  const struct {
+    TBatchCounts counts;
+    const char* line;
+  } summaries[] = {
+      {{5, 0, 1, 0}, "    Done: 5 converted, 1 failed"},
+      {{0, 0, 0, 0}, "    Done: 0 converted, 0 failed"},
+      {{4, 2, 0, 0}, "    Done: 4 converted, 0 failed, 2 with problems"},
+      {{1, 0, 2, 3}, "    Done: 1 converted, 2 failed, 3 stopped"},
+  };
+  for (const auto& s : summaries) EXPECT_EQ(SummaryLine(s.counts), QString(s.line)) << s.line;
+
+  const struct {
+    TTaskState state;
+    const char* mark;
+  } marks[] = {
+      {TTaskState::tsConverted, "100%"}, {TTaskState::tsConvertedWithProblems, "100% !"},
+      {TTaskState::tsFailed, "X"},       {TTaskState::tsStopped, "Stopped"},
+      {TTaskState::tsWaiting, ""},       {TTaskState::tsRunning, ""},
+  };
+  for (const auto& m : marks) EXPECT_EQ(EndMark(m.state), QString(m.mark)) << m.mark;
+}
+
+// The gauge weighs files by their length when every length is known, and
+// every file alike otherwise.
+TEST(BatchProgress, FractionAndTimeLeft) {
+  TBatchProgress batch;
+  batch.Begin(3);
+  EXPECT_EQ(batch.Fraction(), 0.0);
+  EXPECT_EQ(batch.SecondsLeft(10), -1);  // nothing done: no estimate
+  batch.SetDuration(0, 60000);
+  batch.SetDuration(1, 20000);
+  batch.Report(0, 30000, 60000);
+  // The third length is unknown: by files, the first counts half.
+  EXPECT_DOUBLE_EQ(batch.Fraction(), 0.5 / 3);
+  batch.Report(2, 0, 20000);  // its report brings the length
+  EXPECT_DOUBLE_EQ(batch.Fraction(), 30000.0 / 100000);
+  EXPECT_EQ(batch.SecondsLeft(3), 7);  // 30 % in 3 s: 7 s for the remaining 70 %
+  batch.End(1);                        // an end counts whole, whatever the outcome
+  batch.End(1);                        // and only once
+  EXPECT_EQ(batch.Ended(), 1);
+  EXPECT_DOUBLE_EQ(batch.Fraction(), 50000.0 / 100000);
+  batch.Report(0, 90000, 60000);  // past its stated length: no more than whole
+  batch.End(2);
+  batch.Report(2, 1, 20000);  // a report after the end changes nothing
+  EXPECT_DOUBLE_EQ(batch.Fraction(), 1.0);
+  EXPECT_EQ(batch.SecondsLeft(10), 0);
+  batch.Report(7, 1, 1);  // outside the batch: ignored
+  batch.End(-1);
+  EXPECT_EQ(batch.Ended(), 2);
+
+  // A file that ended unread, without a length, does not hold the others
+  // to counting files.
+  batch.Begin(3);
+  batch.End(0);
+  batch.SetDuration(1, 10000);
+  batch.SetDuration(2, 30000);
+  batch.Report(1, 10000, 10000);
+  EXPECT_DOUBLE_EQ(batch.Fraction(), 10000.0 / 40000);
+  batch.Begin(1);
+  batch.End(0);
+  EXPECT_DOUBLE_EQ(batch.Fraction(), 1.0);
 }
 
 TEST(OutputNames, NeverHitAnInputNorAnEarlierOutput) {
@@ -120,6 +189,32 @@ TEST(OutputNames, NeverHitAnInputNorAnEarlierOutput) {
 
   names.Begin({});  // a new batch forgets the old claims
   EXPECT_EQ(names.Claim(out + "tune.mp3"), out + "tune.mp3");
+}
+
+TEST(IniFile, FilesAtOnceFromTheSettingsFileOrTheProcessorCount) {
+  TempFolder temp;
+  const QString folder = Q(temp.path().string()) + "/";
+  const int processors = DefaultFilesAtOnce();
+  EXPECT_GE(processors, 1);
+  const struct {
+    const char* file;  // nullptr: no settings file
+    int expected;      // 0: the number of processors
+  } cases[] = {
+      {nullptr, 0},
+      {"[Output]\nPath=/music\n", 0},  // a file from before the setting
+      {"[Output]\nPath=/music\nFilesAtOnce=3\n", 3},
+      {"[Output]\nFilesAtOnce=1\n", 1},
+      {"[Output]\nFilesAtOnce=0\n", 0},
+      {"[Output]\nFilesAtOnce=65\n", 0},
+      {"[Output]\nFilesAtOnce=two\n", 0},
+      {"[Other]\nFilesAtOnce=2\n", 0},
+  };
+  for (const auto& c : cases) {
+    QFile::remove(folder + "Path.INI");
+    if (c.file) WriteFile(folder + "Path.INI", c.file);
+    EXPECT_EQ(ReadFilesAtOnce(folder), c.expected ? c.expected : processors)
+        << (c.file ? c.file : "no file");
+  }
 }
 
 TEST(IniFile, ReadsTheValueOrTheDefault) {

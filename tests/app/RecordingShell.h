@@ -19,6 +19,8 @@ class TRecordingShell : public TShell {
   QStringList FileDialogFilters;   // filter of each file dialog
   QStringList FolderAnswers;       // next answers of the folder picker ("" = cancel)
   QStringList Errors;              // texts shown by the error display
+  QStringList Questions;           // texts of the yes/no questions asked
+  QList<bool> Answers;             // next answers to them (none left = no)
 
   void Open(const QString& path) override { Opened.append(path); }
   QStringList PickFiles(QWidget*, const QString& initialFolder, const QString& filter) override {
@@ -32,4 +34,8 @@ class TRecordingShell : public TShell {
   QString ConfigFolder() override { return Config; }
   QString DocumentsFolder() override { return Documents; }
   void ShowError(QWidget*, const QString& text) override { Errors.append(text); }
+  bool Confirm(QWidget*, const QString& text) override {
+    Questions.append(text);
+    return !Answers.isEmpty() && Answers.takeFirst();
+  }
 };

@@ -1,5 +1,7 @@
 // The main window and the settings dialog without conversions: start-up
 // folders, the settings file, the list operations and the event handlers.
+#include <unistd.h>
+
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -11,16 +13,23 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
 #include <memory>
 
+extern "C" {
+#include <libavcodec/version.h>
+}
+
+#include "app/AudioFiles.h"
 #include "app/FileListView.h"
 #include "app/IniFile.h"
 #include "app/MainWindow.h"
 #include "app/SettingsDialog.h"
+#include "app/StartupFolders.h"
 #include "tests/app/RecordingShell.h"
 #include "tests/support/TempFolder.h"
 
@@ -65,6 +74,8 @@ class WindowTest : public QObject {
     QVERIFY(QFileInfo(form.SettingsFolder).isDir());
     QVERIFY(!QFile::exists(IniFile()));
     QCOMPARE(form.Fset->FolderEdit->text(), form.OutputFolder);
+    QCOMPARE(form.FilesAtOnce, DefaultFilesAtOnce());
+    QCOMPARE(form.Fset->FilesAtOnceBox->value(), DefaultFilesAtOnce());
 
     QCOMPARE(form.windowTitle(), QString("  Melvaro V3.3"));
     QCOMPARE(QCoreApplication::applicationName(), QString("Melvaro"));
@@ -95,12 +106,16 @@ class WindowTest : public QObject {
     {
       TForm1 first(Shell);
       first.Fset->FolderEdit->setText(text);
+      first.Fset->FilesAtOnceBox->setValue(3);
       first.Fset->Save();
       QCOMPARE(first.OutputFolder, Root() + "/docs/Temp/");  // saving alone changes nothing
+      QCOMPARE(first.FilesAtOnce, DefaultFilesAtOnce());
     }
     QCOMPARE(ReadIniString(IniFile(), "Output", "Path", "?"), text);
 
     TForm1 next(Shell);
+    QCOMPARE(next.FilesAtOnce, 3);
+    QCOMPARE(next.Fset->FilesAtOnceBox->value(), 3);
     const QString folder = expected.isEmpty() ? Root() + "/docs/Temp/" : Root() + expected;
     QCOMPARE(next.OutputFolder, folder);
     QVERIFY(QFileInfo(folder).isDir());
@@ -155,9 +170,11 @@ class WindowTest : public QObject {
     QCOMPARE(fset.FolderEdit->text(), Root() + "/typed");  // kept for the next showing
     QVERIFY(fset.isHidden());
 
+    fset.FilesAtOnceBox->setValue(5);
     QTimer::singleShot(0, &fset, [&] { fset.OkButton->click(); });
     form.SettingsButton->click();
     QCOMPARE(form.OutputFolder, Root() + "/typed");  // unchanged and unchecked
+    QCOMPARE(form.FilesAtOnce, 5);
     QVERIFY(fset.isHidden());
 
     fset.FolderEdit->clear();
@@ -224,6 +241,13 @@ class WindowTest : public QObject {
     form.RemoveButton->click();
     QCOMPARE(Column(form, TFileListView::ColName),
              QStringList({"empty.wav", "k.flac", "gone.ogg", "small.wav"}));
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    form.lvFiles->setFocus();
+    form.lvFiles->Row(0)->setSelected(true);
+    form.lvFiles->Row(2)->setSelected(true);
+    QTest::keyClick(form.lvFiles, Qt::Key_Delete);
+    QCOMPARE(Column(form, TFileListView::ColName), QStringList({"k.flac", "small.wav"}));
     form.ClearButton->click();
     QCOMPARE(form.lvFiles->RowCount(), 0);
   }
@@ -249,48 +273,73 @@ class WindowTest : public QObject {
     QCOMPARE(form.BTips->text(), QString("    Done"));
   }
 
+  void commandLineFilesAndFoldersReachTheList() {
+    const QString song = MakeFile("song.wav", 2048);
+    QDir().mkpath(Root() + "/in/album");
+    const QString inner = MakeFile("album/01.flac", 10);
+    MakeFile("album/notes.txt", 10);
+    QDir::setCurrent(Root());
+    TForm1 form(Shell);
+    form.AddPaths(CommandLinePaths({"melvaro", "in/song.wav", Root() + "/in/album", ""}));
+    QCOMPARE(Column(form, TFileListView::ColPath), QStringList({song, inner}));
+    QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"2KB", "1KB"}));
+  }
+
+  // What would fail every row is said once, before anything changes.
+  void errorsBeforeTheStartChangeNothing_data() {
+    QTest::addColumn<QString>("cause");
+    QTest::addColumn<QString>("message");  // its start; "<root>" stands for the folder
+    QTest::newRow("folder under a file")
+        << "file"
+        << "The output folder <root>/in/a.wav/out/ cannot be created: Not a directory";
+    QTest::newRow("read-only folder")
+        << "read-only"
+        << "The output folder <root>/ro/ is not writable: Permission denied";
+    QTest::newRow("libraries") << "libraries"
+                               << "The media libraries cannot be loaded:\nLoad function "
+                                  "avcodec_find_encoder@libavcodec.so.";
+  }
+  void errorsBeforeTheStartChangeNothing() {
+    QFETCH(QString, cause);
+    QFETCH(QString, message);
+    TForm1 form(Shell);
+    form.AddFiles({MakeFile("a.wav", 10), MakeFile("b.wav", 10)});
+    if (cause == "file") {
+      form.OutputFolder = Root() + "/in/a.wav/out";
+    } else if (cause == "read-only") {
+      if (geteuid() == 0) QSKIP("the superuser writes into read-only folders");
+      QDir().mkpath(Root() + "/ro");
+      QFile::setPermissions(Root() + "/ro", QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+      form.OutputFolder = Root() + "/ro";
+    } else {
+      // A library folder whose avcodec lacks an entry point: found first, so
+      // the loader stops there.
+      const QString folder = Root() + "/lib";
+      QDir().mkpath(folder);
+      QVERIFY(QFile::copy(MELVARO_STANDIN_AVCODEC_MISSING_ENTRY,
+                          folder + "/libavcodec.so." + QString::number(LIBAVCODEC_VERSION_MAJOR)));
+      form.LibraryFolder = folder;
+    }
+    const QString tipsBefore = form.BTips->text();
+    form.ConvertButton->click();
+
+    QCOMPARE(Shell.Errors.size(), 1);
+    QVERIFY2(Shell.Errors.first().startsWith(message.replace("<root>", Root())),
+             qPrintable(Shell.Errors.first()));
+    QVERIFY(!form.Converting() && form.ConvertButton->isEnabled());
+    QCOMPARE(Column(form, TFileListView::ColName), QStringList({"a.wav", "b.wav"}));
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({"", ""}));
+    QCOMPARE(form.BTips->text(), tipsBefore);
+    QCOMPARE(form.ProgressBar1->value(), 100);
+    QVERIFY(Shell.Opened.isEmpty());
+    QFile::setPermissions(Root() + "/ro",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  }
+
   void helpOpensTheDocumentBesideTheProgram() {
     TForm1 form(Shell);
     form.HelpButton->click();
     QCOMPARE(Shell.Opened, QStringList({QCoreApplication::applicationDirPath() + "/Help.htm"}));
-  }
-
-  void progressAndTerminateHandlers() {
-    TForm1 form(Shell);
-    form.AddFiles({MakeFile("song.wav", 10), MakeFile("two.wav", 10), MakeFile("three.wav", 10)});
-
-    form.Progress(0, 5000, 10000);
-    QCOMPARE(form.BTips->text(),
-             QString("    File: 1 of 3        Completed: 50%            song.wav"));
-    QCOMPARE(form.lvFiles->Row(0)->text(TFileListView::ColStatus), QString("50%"));
-    QCOMPARE(form.ProgressBar1->maximum(), 10000);
-    QCOMPARE(form.ProgressBar1->value(), 5000);
-
-    form.Progress(0, 10400, 10000);  // an input longer than it said
-    QCOMPARE(form.ProgressBar1->value(), 10000);
-    form.Terminate(0, true);
-    QCOMPARE(form.lvFiles->Row(0)->text(TFileListView::ColStatus), QString("100%"));
-
-    // No length known: the time reached, and a busy gauge instead of a division by zero.
-    form.Progress(1, 65000, -1);
-    QCOMPARE(form.lvFiles->Row(1)->text(TFileListView::ColStatus), QString("1:05"));
-    QCOMPARE(form.BTips->text(),
-             QString("    File: 2 of 3        Completed: 1:05            two.wav"));
-    QCOMPARE(form.ProgressBar1->maximum(), 0);
-    form.Progress(1, 66000, 0);
-    QCOMPARE(form.lvFiles->Row(1)->text(TFileListView::ColStatus), QString("1:06"));
-    form.Terminate(1, true);
-    QCOMPARE(form.lvFiles->Row(1)->text(TFileListView::ColStatus), QString("100%"));
-    QCOMPARE(form.ProgressBar1->value(), form.ProgressBar1->maximum());
-    QVERIFY(form.ProgressBar1->maximum() > 0);
-
-    form.Terminate(2, false);
-    QCOMPARE(form.lvFiles->Row(2)->text(TFileListView::ColStatus), QString("X"));
-    QVERIFY(Shell.Opened.isEmpty());
-    form.Terminate(-1, true);
-    QCOMPARE(form.BTips->text(), QString("    Done"));
-    QCOMPARE(Shell.Opened, QStringList({form.OutputFolder}));
-    QVERIFY(form.AddButton->isEnabled() && !form.StopButton->isEnabled());
   }
 
   void controlsOfTheWindows() {
@@ -305,6 +354,7 @@ class WindowTest : public QObject {
         {form.RemoveButton, "Remove", {120, 24, 75, 25}},
         {form.ClearButton, "Clear", {216, 24, 75, 25}},
         {form.SettingsButton, "Settings", {312, 24, 75, 25}},
+        {form.DetailsButton, "Details", {408, 24, 75, 25}},
         {form.HelpButton, "Help", {536, 24, 75, 25}},
         {form.StopButton, "Stop", {408, 392, 75, 25}},
         {form.ConvertButton, "Convert", {504, 392, 107, 25}},
@@ -317,6 +367,7 @@ class WindowTest : public QObject {
         {form.FormatBox, "", {24, 393, 193, 20}},
         {form.Fset->PageControl, "", {16, 16, 289, 177}},
         {form.Fset->FolderEdit, "", {16, 56, 257, 20}},
+        {form.Fset->FilesAtOnceBox, "", {222, 112, 51, 25}},
     };
     for (const auto& c : controls) {
       QCOMPARE(c.control->geometry(), c.rect);

@@ -1,7 +1,10 @@
 // The library's log output as the components receive it: lines assembled per
-// thread, the context prefix, the level filter, the buffer bound.
+// thread, the context prefix, the level filter, the buffer bound, and the task
+// each line is credited to.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <cstdio>
 #include <mutex>
 #include <regex>
@@ -12,6 +15,8 @@
 #include "converter/VeltoConverter.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
+#include "tests/support/MediaFixtures.h"
+#include "tests/support/TempFolder.h"
 
 namespace {
 
@@ -160,4 +165,62 @@ TEST_F(ConverterLogRouting, EveryLiveComponentReceivesTheLinesInRegistryOrder) {
   AVU.av_log(nullptr, AV_LOG_INFO, "two\n");  // the second component has gone
   EXPECT_EQ(order, (std::vector<std::string>{"first:one", "second:one", "first:nested",
                                              "second:nested", "first:two"}));
+}
+
+// Lines logged during a task's run belong to that task, whichever thread runs
+// it: two workers at once, one worker after another, or the owner's thread for
+// every task in turn.
+TEST_F(ConverterLogRouting, LinesOfARunReachTheirOwnTaskInEveryMode) {
+  int argc = 0;
+  QCoreApplication app(argc, nullptr);
+  for (const int concurrency : {2, 1, 0}) {
+    SCOPED_TRACE("concurrency " + std::to_string(concurrency));
+    TempFolder folder;
+    const std::vector<std::string> names = {"alpha", "beta"};
+    TVeltoConverter converter;
+    ASSERT_TRUE(converter.LoadLibraries("", true));
+    converter.SetProgressInterval(100);
+    for (const std::string& name : names) {
+      MediaFixtures::MakeWav(folder / (name + ".wav"), 44100, 2, 1.5, 440);
+      const int index = converter.AddInput(folder / (name + ".wav"));
+      ASSERT_GE(index, 0) << converter.LastError();
+      TOutputOptions options;
+      options.AudioCodec = "libmp3lame";
+      ASSERT_TRUE(converter.AddOutput(index, folder / (name + ".mp3"), options));
+    }
+    std::mutex linesLock;
+    std::vector<Line> got;
+    converter.OnLog = [&](int index, TLogLevel level, const std::string& text) {
+      std::lock_guard<std::mutex> lock(linesLock);
+      got.push_back({index, level, text});
+    };
+    // A library line from inside each task's run, on the thread that runs it.
+    converter.OnProgress = [](int index, int, int, int, float, float, int64_t, int) {
+      AVU.av_log(nullptr, AV_LOG_INFO, "probe of task %d\n", index);
+    };
+    converter.OnTerminate = [&](int index, bool) {
+      if (index < 0) QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
+    };
+    converter.Start(concurrency);
+    QTimer::singleShot(120000, &app, &QCoreApplication::quit);
+    app.exec();
+    converter.DetachEvents();
+
+    std::lock_guard<std::mutex> lock(linesLock);
+    for (int task = 0; task < 2; ++task) {
+      int probes = 0, naming = 0;
+      for (const Line& line : got) {
+        if (line.text == "probe of task " + std::to_string(task)) {
+          ++probes;
+          EXPECT_EQ(line.index, task) << line.text;
+        }
+        if (line.text.find(folder / names[task]) != std::string::npos) {
+          ++naming;
+          EXPECT_EQ(line.index, task) << line.text;
+        }
+      }
+      EXPECT_GT(probes, 0) << "task " << task;
+      EXPECT_GT(naming, 0) << "task " << task;
+    }
+  }
 }

@@ -1,0 +1,53 @@
+// Describes the inputs of a batch on a thread of its own, in list order, so
+// that the window never waits for a file while a long list is probed.
+//
+// Threads: Start, Stop and destruction on the owner's thread. The callback
+// runs on the preparer's thread, once per input and then once with Position
+// -1 (all described, or stopped); it must not block on the owner's thread
+// (post to it instead). Stop is checked between two inputs, so a probe in
+// progress finishes first; destruction stops and joins, so the thread never
+// outlives the object or the callback's captures.
+#pragma once
+
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "converter/InputDescription.h"
+#include "converter/OptionRecords.h"
+
+struct TPreparedInput {
+  int Position = -1;  // in the batch; -1 = the last call
+  bool Readable = false;
+  TInputDescription Description;  // when readable
+  std::string Error;              // why not, when not
+};
+
+struct TInputToPrepare {
+  std::string Path;
+  TInputOptions Options;
+};
+
+class TInputPreparer {
+ public:
+  using TCallback = std::function<void(TPreparedInput)>;
+
+  TInputPreparer() = default;
+  ~TInputPreparer() { StopAndWait(); }
+  TInputPreparer(const TInputPreparer&) = delete;
+  TInputPreparer& operator=(const TInputPreparer&) = delete;
+
+  // Describes `inputs` in order (the media libraries must be loaded). Ends a
+  // preparation still under way first.
+  void Start(std::vector<TInputToPrepare> inputs, TCallback callback);
+  // Asks the thread to end after the input it is describing; does not wait.
+  void Stop() { FStopRequested = true; }
+  // Stops and waits for the thread's end.
+  void StopAndWait();
+
+ private:
+  std::atomic<bool> FStopRequested{false};
+  std::thread FThread;
+};
