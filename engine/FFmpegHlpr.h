@@ -156,7 +156,8 @@ class TCustomFFmpegHlpr {
   bool OpenInputFile(const std::string& fileName);
   bool OpenOutputFile(const std::string& fileName);
   // The sentence for a failed open: the library's error code picks the text,
-  // the file name fills it.
+  // the file name fills it; "Error while opening file", for codes without a
+  // sentence of their own, is followed by the system's reason.
   static std::string OpenErrorMessage(const std::string& fileName, int code);
   // Looks a codec up by name; an empty name gives AV_CODEC_ID_NONE. An
   // unknown name or one of another stream type gives false and LastError.
@@ -300,6 +301,9 @@ class TCustomFFmpegHlpr {
   std::atomic<bool> StopRequested{false};
   std::atomic<int> TotalDuration{-1};  // ms; -1 when no input reports one
   std::string LastError;
+  // Set by a run that failed before any audio was decoded: its outputs hold
+  // nothing of use, and Cleanup removes them.
+  bool OutputsHoldNothing = false;
   TEngineHook<TEngineLogProc> LogHook;
   TEngineHook<TEngineProgressProc> ProgressHook;
   TEngineHook<TEngineTerminateProc> TerminateHook;
@@ -327,6 +331,10 @@ class TCustomFFmpegHlpr {
   // Reads, decodes and writes until the inputs end, RecordingTime is reached
   // or a stop is asked for; then drains, writes trailers and reports.
   void RunTranscodeLoop(TranscodeTables& tables);
+  // At the end of input: raises "no audio could be decoded from FILE" and
+  // marks the outputs for removal when outputs of audio alone received not
+  // one decoded sample.
+  void FailWhenNothingDecoded(const TranscodeTables& tables);
   // Frees the tables and BitBuffer; safe on partly built tables.
   void FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables);
   // One packet of one input stream, or the end-of-input pass when packet is

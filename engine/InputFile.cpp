@@ -1,10 +1,13 @@
 // Opening an input: the container is opened and probed, each stream gets its
 // codec context, and the input's parameters flow back into the option fields
 // so that an output created afterwards takes them over.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -70,6 +73,53 @@ int ClassifyInvalidData(const std::string& fileName, int code) {
                                                        : AVERROR_DEMUXER_NOT_FOUND;
 }
 
+// What a file that is not a regular one is, in the user's words.
+const char* KindOfFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a special file";
+}
+
+// The input, opened for reading before the library sees it: only a regular
+// file is taken. The name is examined first, so that a device is never
+// opened at all; the opening itself cannot block (a FIFO without a writer
+// would), and what was opened is examined again, since the name may have
+// changed hands meanwhile. The library then opens the file by its name, since
+// its format detection looks at the extension.
+class RegularInput {
+ public:
+  ~RegularInput() {
+    if (Descriptor >= 0) close(Descriptor);
+  }
+  // False with `message` set when the file cannot be taken.
+  bool Open(const std::string& fileName, std::string& message) {
+    message.clear();
+    struct stat info;
+    if (stat(fileName.c_str(), &info) != 0 || !IsRegular(fileName, info, message)) {
+      if (message.empty()) message = TCustomFFmpegHlpr::OpenErrorMessage(fileName, AVERROR(errno));
+      return false;
+    }
+    Descriptor = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (Descriptor < 0 || fstat(Descriptor, &info) != 0) {
+      message = TCustomFFmpegHlpr::OpenErrorMessage(fileName, AVERROR(errno));
+      return false;
+    }
+    return IsRegular(fileName, info, message);
+  }
+
+ private:
+  static bool IsRegular(const std::string& fileName, const struct stat& info,
+                        std::string& message) {
+    if (S_ISREG(info.st_mode)) return true;
+    message = fileName + ": is " + KindOfFile(info.st_mode) + ", not a regular file";
+    return false;
+  }
+  int Descriptor = -1;
+};
+
 void FreeCodecs(std::vector<StreamCodec>& codecs) {
   for (StreamCodec& codec : codecs) AVC.avcodec_free_context(&codec.Context);
   codecs.clear();
@@ -101,6 +151,8 @@ bool TCustomFFmpegHlpr::OpenInputFile(const std::string& fileName) {
     LastError = OpenErrorMessage(fileName, AVERROR_PROTOCOL_NOT_FOUND);
     return false;
   }
+  RegularInput file;
+  if (!file.Open(fileName, LastError)) return false;
 
   AVCodecID videoId, audioId, subtitleId;
   if (!FindCodecByName(VideoCodecName, AVMEDIA_TYPE_VIDEO, false, videoId) ||

@@ -167,7 +167,7 @@ void TCustomFFmpegHlpr::Cleanup() {
     if (!output) continue;
     if (output->oformat && !(output->oformat->flags & AVFMT_NOFILE)) AVF.avio_closep(&output->pb);
     // An output that never received a byte is of no use to anyone.
-    if (output->url && FileSize(output->url) == 0) unlink(output->url);
+    if (output->url && (OutputsHoldNothing || FileSize(output->url) == 0)) unlink(output->url);
     AVF.avformat_free_context(output);
     OutputFiles[i] = nullptr;
     for (StreamCodec& codec : OutputCodecs[i]) {
@@ -176,6 +176,7 @@ void TCustomFFmpegHlpr::Cleanup() {
     }
   }
   OutputFileCount = 0;
+  OutputsHoldNothing = false;
 
   for (int i = 0; i < InputFileCount; ++i) {
     AVF.avformat_close_input(&InputFiles[i]);

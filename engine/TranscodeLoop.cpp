@@ -25,6 +25,21 @@ double OutputPosition(const OutputStream& ost) {
 
 }  // namespace
 
+void TCustomFFmpegHlpr::FailWhenNothingDecoded(const TranscodeTables& t) {
+  // Outputs of audio alone: a video output keeps its pictures whatever
+  // became of a sound track.
+  const InputStream* source = nullptr;
+  for (const auto& ost : t.OutputStreams) {
+    if (!ost->EncodingNeeded || ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO) return;
+    if (ost->SyncInput->DecodedSamples > 0) return;
+    source = ost->SyncInput;
+  }
+  if (!source) return;
+  OutputsHoldNothing = true;
+  throw FFMpegException(std::string("no audio could be decoded from ") +
+                        InputFiles[source->FileIndex]->url);
+}
+
 void TCustomFFmpegHlpr::Transcode() {
   auto tables = std::make_unique<TranscodeTables>();
   try {
@@ -117,6 +132,8 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
   for (size_t i = 0; i < t.InputStreams.size(); ++i)
     if (t.InputStreams[i]->DecodingNeeded)
       ProcessInputPacket(t, *t.InputStreams[i], static_cast<int>(i), nullptr);
+
+  if (!StopRequested) FailWhenNothingDecoded(t);
 
   for (int f = 0; f < OutputFileCount; ++f) AVF.av_write_trailer(OutputFiles[f]);
 

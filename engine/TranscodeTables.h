@@ -38,6 +38,9 @@ struct InputStream {
   int64_t NextPts = AV_NOPTS_VALUE;  // microseconds
   int64_t Pts = 0;                   // microseconds
 
+  // Audio samples per channel decoded so far: none at the end means the
+  // input held nothing that could be decoded.
+  int64_t DecodedSamples = 0;
   // Shape of the decoded audio as last delivered (16-bit interleaved).
   int DecodedRate = 0;
   int DecodedChannels = 0;
