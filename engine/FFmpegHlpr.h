@@ -299,6 +299,14 @@ class TCustomFFmpegHlpr {
   // Written by any thread; read by the worker before every loop pass and by
   // the input's interrupt callback, so that a blocked read stops too.
   std::atomic<bool> StopRequested{false};
+  // The input whose next packet is being read, and its count of bytes read
+  // when that read began; the input's interrupt callback ends a read that
+  // takes in MaxBytesPerPacket without giving a packet (no real packet is
+  // that large; seeks past data do not count). Written and read by the thread that
+  // reads the input (the owner's while probing, then the worker).
+  static constexpr int64_t MaxBytesPerPacket = 16 << 20;
+  const AVFormatContext* ReadingInput = nullptr;
+  int64_t ReadingFrom = 0;
   std::atomic<int> TotalDuration{-1};  // ms; -1 when no input reports one
   std::string LastError;
   // Set by a run that failed before any audio was decoded: its outputs hold

@@ -29,9 +29,18 @@ struct DictionaryFree {
   void operator()(AVDictionary* dictionary) const { AVU.av_dict_free(&dictionary); }
 };
 
-// The input's interrupt callback: a stop ends a blocked read as well.
-int InterruptOnStop(void* engine) {
-  return static_cast<TCustomFFmpegHlpr*>(engine)->StopRequested ? 1 : 0;
+// The input's interrupt callback: a stop ends a blocked read as well, and so
+// does a packet read that goes on too long (a parser that finds no frame in
+// garbage gathers everything it reads in memory).
+int InterruptOnStop(void* opaque) {
+  const auto* engine = static_cast<TCustomFFmpegHlpr*>(opaque);
+  if (engine->StopRequested) return 1;
+  const AVFormatContext* reading = engine->ReadingInput;
+  return reading && reading->pb &&
+                 reading->pb->bytes_read - engine->ReadingFrom >
+                     TCustomFFmpegHlpr::MaxBytesPerPacket
+             ? 1
+             : 0;
 }
 
 // The extension as the user sees it: from the last dot of the last path
@@ -225,7 +234,11 @@ bool TCustomFFmpegHlpr::OpenInputFile(const std::string& fileName) {
   int probed;
   {
     std::lock_guard<std::mutex> lock(*CodecLock);
+    // The probe limit counts packets; reading that finds none is bounded too.
+    ReadingInput = context;
+    ReadingFrom = context->pb ? context->pb->bytes_read : 0;
     probed = AVF.avformat_find_stream_info(context, nullptr);
+    ReadingInput = nullptr;
   }
   if (probed < 0 && Verbose >= 0) {
     LastError = fileName + ": could not find codec parameters";

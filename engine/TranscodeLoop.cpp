@@ -81,7 +81,14 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
     if (fileIndex < 0) break;
     if (RecordingTime > 0 && RecordingTime / 1000000.0 <= smallest) break;
 
-    if (AVF.av_read_frame(InputFiles[fileIndex], packet) < 0) {
+    ReadingInput = InputFiles[fileIndex];
+    ReadingFrom = InputFiles[fileIndex]->pb ? InputFiles[fileIndex]->pb->bytes_read : 0;
+    const int read = AVF.av_read_frame(InputFiles[fileIndex], packet);
+    ReadingInput = nullptr;
+    if (read < 0) {
+      if (read == AVERROR_EXIT && !StopRequested)
+        LogF(0, "%s: no packet within %d MiB; the rest of the file is left out",
+             InputFiles[fileIndex]->url, static_cast<int>(MaxBytesPerPacket >> 20));
       t.Files[fileIndex].EofReached = 1;
       continue;
     }

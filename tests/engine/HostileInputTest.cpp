@@ -127,6 +127,13 @@ const HostileCase Cases[] = {
        return f / "one.flac";
      },
      Outcome::FailsInRun, "no audio could be decoded from FILE"},
+    {"ZerosNamedMp3",  // the parser finds no frame and would gather all it reads
+     [](const TempFolder& f) {
+       std::ofstream{f / "zeros.mp3"};
+       fs::resize_file(f / "zeros.mp3", 256 << 20);
+       return f / "zeros.mp3";
+     },
+     Outcome::FailsInRun, "no audio could be decoded from FILE"},
     {"Fifo",
      [](const TempFolder& f) {
        mkfifo((f / "pipe.wav").c_str(), 0600);
