@@ -302,8 +302,8 @@ class TCustomFFmpegHlpr {
   // The input whose next packet is being read, and its count of bytes read
   // when that read began; the input's interrupt callback ends a read that
   // takes in MaxBytesPerPacket without giving a packet (no real packet is
-  // that large; seeks past data do not count). Written and read by the thread that
-  // reads the input (the owner's while probing, then the worker).
+  // that large; seeks past data do not count). Written and read by the
+  // thread that reads the input (the owner's while probing, then the worker).
   static constexpr int64_t MaxBytesPerPacket = 16 << 20;
   const AVFormatContext* ReadingInput = nullptr;
   int64_t ReadingFrom = 0;
