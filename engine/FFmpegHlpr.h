@@ -172,7 +172,8 @@ class TCustomFFmpegHlpr {
   bool OpenInputFile(const std::string& fileName);
   bool OpenOutputFile(const std::string& fileName);
   // The sentence for a failed open: the library's error code picks the text,
-  // the file name fills it.
+  // the file name fills it; "Error while opening file", for codes without a
+  // sentence of their own, is followed by the system's reason.
   static std::string OpenErrorMessage(const std::string& fileName, int code);
   // Looks a codec up by name; an empty name gives AV_CODEC_ID_NONE. An
   // unknown name or one of another stream type gives false and LastError.
@@ -325,6 +326,14 @@ class TCustomFFmpegHlpr {
   // Written by any thread; read by the worker before every loop pass and by
   // the input's interrupt callback, so that a blocked read stops too.
   std::atomic<bool> StopRequested{false};
+  // The input whose next packet is being read, and its count of bytes read
+  // when that read began; the input's interrupt callback ends a read that
+  // takes in MaxBytesPerPacket without giving a packet (no real packet is
+  // that large; seeks past data do not count). Written and read by the
+  // thread that reads the input (the owner's while probing, then the worker).
+  static constexpr int64_t MaxBytesPerPacket = 16 << 20;
+  const AVFormatContext* ReadingInput = nullptr;
+  int64_t ReadingFrom = 0;
   std::atomic<int> TotalDuration{-1};  // ms; -1 when no input reports one
   std::string LastError;
   TEngineHook<TEngineLogProc> LogHook;
@@ -362,6 +371,10 @@ class TCustomFFmpegHlpr {
   // Reads, decodes and writes until the inputs end, RecordingTime is reached
   // or a stop is asked for; then drains, writes trailers and reports.
   void RunTranscodeLoop(TranscodeTables& tables);
+  // At the end of input: raises "no audio could be decoded from FILE" and
+  // marks the outputs for removal when outputs of audio alone received not
+  // one decoded sample.
+  void FailWhenNothingDecoded(const TranscodeTables& tables);
   // Frees the tables and BitBuffer; safe on partly built tables.
   void FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables);
   // One packet of one input stream, or the end-of-input pass when packet is

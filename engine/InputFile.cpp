@@ -1,10 +1,13 @@
 // Opening an input: the container is opened and probed, each stream gets its
 // codec context, and the input's parameters flow back into the option fields
 // so that an output created afterwards takes them over.
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <vector>
@@ -26,9 +29,18 @@ struct DictionaryFree {
   void operator()(AVDictionary* dictionary) const { AVU.av_dict_free(&dictionary); }
 };
 
-// The input's interrupt callback: a stop ends a blocked read as well.
-int InterruptOnStop(void* engine) {
-  return static_cast<TCustomFFmpegHlpr*>(engine)->StopRequested ? 1 : 0;
+// The input's interrupt callback: a stop ends a blocked read as well, and so
+// does a packet read that goes on too long (a parser that finds no frame in
+// garbage gathers everything it reads in memory).
+int InterruptOnStop(void* opaque) {
+  const auto* engine = static_cast<TCustomFFmpegHlpr*>(opaque);
+  if (engine->StopRequested) return 1;
+  const AVFormatContext* reading = engine->ReadingInput;
+  return reading && reading->pb &&
+                 reading->pb->bytes_read - engine->ReadingFrom >
+                     TCustomFFmpegHlpr::MaxBytesPerPacket
+             ? 1
+             : 0;
 }
 
 // The extension as the user sees it: from the last dot of the last path
@@ -70,6 +82,53 @@ int ClassifyInvalidData(const std::string& fileName, int code) {
                                                        : AVERROR_DEMUXER_NOT_FOUND;
 }
 
+// What a file that is not a regular one is, in the user's words.
+const char* KindOfFile(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "a special file";
+}
+
+// The input, opened for reading before the library sees it: only a regular
+// file is taken. The name is examined first, so that a device is never
+// opened at all; the opening itself cannot block (a FIFO without a writer
+// would), and what was opened is examined again, since the name may have
+// changed hands meanwhile. The library then opens the file by its name, since
+// its format detection looks at the extension.
+class RegularInput {
+ public:
+  ~RegularInput() {
+    if (Descriptor >= 0) close(Descriptor);
+  }
+  // False with `message` set when the file cannot be taken.
+  bool Open(const std::string& fileName, std::string& message) {
+    message.clear();
+    struct stat info;
+    if (stat(fileName.c_str(), &info) != 0 || !IsRegular(fileName, info, message)) {
+      if (message.empty()) message = TCustomFFmpegHlpr::OpenErrorMessage(fileName, AVERROR(errno));
+      return false;
+    }
+    Descriptor = open(fileName.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (Descriptor < 0 || fstat(Descriptor, &info) != 0) {
+      message = TCustomFFmpegHlpr::OpenErrorMessage(fileName, AVERROR(errno));
+      return false;
+    }
+    return IsRegular(fileName, info, message);
+  }
+
+ private:
+  static bool IsRegular(const std::string& fileName, const struct stat& info,
+                        std::string& message) {
+    if (S_ISREG(info.st_mode)) return true;
+    message = fileName + ": is " + KindOfFile(info.st_mode) + ", not a regular file";
+    return false;
+  }
+  int Descriptor = -1;
+};
+
 void FreeCodecs(std::vector<StreamCodec>& codecs) {
   for (StreamCodec& codec : codecs) AVC.avcodec_free_context(&codec.Context);
   codecs.clear();
@@ -101,6 +160,8 @@ bool TCustomFFmpegHlpr::OpenInputFile(const std::string& fileName) {
     LastError = OpenErrorMessage(fileName, AVERROR_PROTOCOL_NOT_FOUND);
     return false;
   }
+  RegularInput file;
+  if (!file.Open(fileName, LastError)) return false;
 
   AVCodecID videoId, audioId, subtitleId;
   if (!FindCodecByName(VideoCodecName, AVMEDIA_TYPE_VIDEO, false, videoId) ||
@@ -173,7 +234,11 @@ bool TCustomFFmpegHlpr::OpenInputFile(const std::string& fileName) {
   int probed;
   {
     std::lock_guard<std::mutex> lock(*CodecLock);
+    // The probe limit counts packets; reading that finds none is bounded too.
+    ReadingInput = context;
+    ReadingFrom = context->pb ? context->pb->bytes_read : 0;
     probed = AVF.avformat_find_stream_info(context, nullptr);
+    ReadingInput = nullptr;
   }
   if (probed < 0 && Verbose >= 0) {
     LastError = fileName + ": could not find codec parameters";

@@ -3,6 +3,7 @@
 
 #include "engine/DecoderLookup.h"
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
 #include "medialib/AVCodecHlpr.h"
 
 std::string TCustomFFmpegHlpr::OpenErrorMessage(const std::string& fileName, int code) {
@@ -35,8 +36,9 @@ std::string TCustomFFmpegHlpr::OpenErrorMessage(const std::string& fileName, int
       text = ": Unknown format";
       break;
     default:
-      text = ": Error while opening file";
-      break;
+      // The system's own reason follows: "Permission denied", "No space
+      // left on device", ...
+      return fileName + ": Error while opening file: " + LibraryErrorText(code);
   }
   return fileName + text;
 }

@@ -4,6 +4,7 @@
 // the stream's outputs are flushed.
 #include "engine/FFmpegHlpr.h"
 #include "engine/StreamDecoder.h"
+#include "engine/StreamPlausibility.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
@@ -29,7 +30,8 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
     int frames = 0;
     // Decodes whatever the decoder holds; false on a decoding error.
     auto receiveFrames = [&]() -> bool {
-      for (;;) {
+      // A stop is honoured between frames too: one packet may hold many.
+      while (!StopRequested) {
         const int received = ReceiveFromDecoder(dec, frame);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
         if (received < 0) return false;
@@ -47,6 +49,14 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
           AVU.av_frame_unref(frame);
           continue;
         }
+        // A decoder may change the shape mid-stream, as the frame's header says.
+        if (const std::string problem =
+                ImplausibleAudioShape(frame->sample_rate, frame->ch_layout.nb_channels);
+            !problem.empty()) {
+          AVU.av_frame_unref(frame);
+          throw FFMpegException(std::string(InputFiles[ist.FileIndex]->url) + ": " + problem);
+        }
+        ist.DecodedSamples += frame->nb_samples;
         ist.NextPts += static_cast<int64_t>(frame->nb_samples) * 1000000 / frame->sample_rate;
         for (const auto& ost : t.OutputStreams) {
           if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
@@ -56,6 +66,7 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
         }
         AVU.av_frame_unref(frame);
       }
+      return true;
     };
 
     int sent = SendToDecoder(dec, packet);
@@ -67,7 +78,16 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
     }
     if (sent < 0 && sent != AVERROR_EOF) decoded = false;
     if (!receiveFrames()) decoded = false;
-    if (!decoded && packet) result = -1;
+    if (!decoded && packet) {
+      result = -1;
+      // A header whose stated maximum block is too small makes the decoder
+      // refuse every block: that is said at the first one, naming its size.
+      if (parameters->codec_type == AVMEDIA_TYPE_AUDIO && ist.DecodedSamples == 0)
+        if (const std::string problem = RefusedBlockSize(*parameters, base, *packet);
+            !problem.empty()) {
+          throw FFMpegException(std::string(InputFiles[ist.FileIndex]->url) + ": " + problem);
+        }
+    }
   } else if (packet) {
     ist.Pts = ist.NextPts;
     if (parameters->codec_type == AVMEDIA_TYPE_AUDIO) {

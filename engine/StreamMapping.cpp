@@ -10,6 +10,7 @@
 #include "engine/FFmpegHlpr.h"
 #include "engine/LibraryError.h"
 #include "engine/StreamDecoder.h"
+#include "engine/StreamPlausibility.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
@@ -356,6 +357,11 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
     if (!codec || !dec)
       RaiseFFMpeg("Unsupported codec (id=%d) for input stream #%d.%d",
                   static_cast<int>(ist.Stream->codecpar->codec_id), ist.FileIndex, ist.Index);
+    if (ist.Stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+      const std::string problem = ImplausibleAudioStream(*ist.Stream->codecpar);
+      if (!problem.empty())
+        throw FFMpegException(std::string(InputFiles[ist.FileIndex]->url) + ": " + problem);
+    }
     dec->pkt_timebase = ist.Stream->time_base;
     int result;
     {

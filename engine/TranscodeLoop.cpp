@@ -26,6 +26,20 @@ double OutputPosition(const OutputStream& ost) {
 
 }  // namespace
 
+void TCustomFFmpegHlpr::FailWhenNothingDecoded(const TranscodeTables& t) {
+  // Outputs of audio alone: a video output keeps its pictures whatever
+  // became of a sound track.
+  const InputStream* source = nullptr;
+  for (const auto& ost : t.OutputStreams) {
+    if (!ost->EncodingNeeded || ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO) return;
+    if (ost->SyncInput->DecodedSamples > 0) return;
+    source = ost->SyncInput;
+  }
+  if (!source) return;
+  throw FFMpegException(std::string("no audio could be decoded from ") +
+                        InputFiles[source->FileIndex]->url);
+}
+
 void TCustomFFmpegHlpr::Transcode() {
   auto tables = std::make_unique<TranscodeTables>();
   try {
@@ -69,7 +83,14 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
     if (fileIndex < 0) break;
     if (RecordingTime > 0 && RecordingTime / 1000000.0 <= smallest) break;
 
-    if (AVF.av_read_frame(InputFiles[fileIndex], packet) < 0) {
+    ReadingInput = InputFiles[fileIndex];
+    ReadingFrom = InputFiles[fileIndex]->pb ? InputFiles[fileIndex]->pb->bytes_read : 0;
+    const int read = AVF.av_read_frame(InputFiles[fileIndex], packet);
+    ReadingInput = nullptr;
+    if (read < 0) {
+      if (read == AVERROR_EXIT && !StopRequested)
+        LogF(0, "%s: no packet within %d MiB; the rest of the file is left out",
+             InputFiles[fileIndex]->url, static_cast<int>(MaxBytesPerPacket >> 20));
       t.Files[fileIndex].EofReached = 1;
       continue;
     }
@@ -122,6 +143,8 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
   for (size_t i = 0; i < t.InputStreams.size(); ++i)
     if (t.InputStreams[i]->DecodingNeeded)
       ProcessInputPacket(t, *t.InputStreams[i], static_cast<int>(i), nullptr);
+
+  if (!StopRequested) FailWhenNothingDecoded(t);
 
   for (int f = 0; f < OutputFileCount; ++f) {
     const int written = AVF.av_write_trailer(OutputFiles[f]);

@@ -39,6 +39,10 @@ struct InputStream {
   int DecodingNeeded = 0;
   int64_t NextPts = AV_NOPTS_VALUE;  // microseconds
   int64_t Pts = 0;                   // microseconds
+
+  // Audio samples per channel decoded so far: none at the end means the
+  // input held nothing that could be decoded.
+  int64_t DecodedSamples = 0;
 };
 
 struct OutputStream {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a normal
-# build, then one with AddressSanitizer and UndefinedBehaviorSanitizer.
-# Fails when either build or either test run fails.
+# build, then one with AddressSanitizer and UndefinedBehaviorSanitizer; last,
+# the engine fuzzer's build (clang) runs a short fixed-seed fuzzing pass.
+# Fails when any build or any test run fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,3 +24,5 @@ echo "== Normal build"
 run_suite build
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 run_suite build-asan -DMELVARO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+echo "== Engine fuzzer build (clang): a short fixed-seed pass"
+run_suite build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DMELVARO_FUZZ=ON

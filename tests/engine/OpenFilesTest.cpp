@@ -193,12 +193,13 @@ TEST_F(OpenFiles, EachOpenFailureHasItsMessage) {
     std::string path, message;
   } cases[] = {
       {missing, missing + ": no such file or directory"},
-      {directory, directory + ": Error while opening file"},
+      {directory, directory + ": is a directory, not a regular file"},
       {empty, empty + ": I/O error occurred\r\nUsually that means that input file is truncated "
                       "and/or corrupted."},
       {text, text + ": Unknown format"},
       {truncated, truncated + ": Error while parsing header"},
-      {"http://localhost/song.mp3", "http://localhost/song.mp3: Error while opening file"},
+      {"http://localhost/song.mp3",
+       "http://localhost/song.mp3: Error while opening file: Protocol not found"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.path);
@@ -235,7 +236,7 @@ TEST_F(OpenFiles, AStopInterruptsTheOpening) {
   const std::string path = Wav("tone.wav");
   engine.StopRequested = true;
   EXPECT_FALSE(engine.OpenInputFile(path));
-  EXPECT_EQ(engine.LastError, path + ": Error while opening file");
+  EXPECT_EQ(engine.LastError, path + ": Error while opening file: Immediate exit requested");
 }
 
 TEST_F(OpenFiles, OpenErrorMessageTable) {
@@ -259,9 +260,10 @@ TEST_F(OpenFiles, OpenErrorMessageTable) {
       {AVERROR_INVALIDDATA, "f: Error while parsing header"},
       {AVERROR(EDOM), image},
       {AVERROR_DEMUXER_NOT_FOUND, "f: Unknown format"},
-      {AVERROR(EISDIR), "f: Error while opening file"},
-      {AVERROR(EACCES), "f: Error while opening file"},
-      {-1, "f: Error while opening file"},
+      {AVERROR(EISDIR), "f: Error while opening file: Is a directory"},
+      {AVERROR(EACCES), "f: Error while opening file: Permission denied"},
+      {AVERROR(ENOSPC), "f: Error while opening file: No space left on device"},
+      {-1, "f: Error while opening file: Operation not permitted"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(TCustomFFmpegHlpr::OpenErrorMessage("f", c.code), c.message) << c.code;

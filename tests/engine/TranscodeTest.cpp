@@ -219,7 +219,8 @@ TEST_F(Transcode, BitstreamFilterChainOfAStream) {
   engine.BitstreamFilters[0][0] = {"null", "no_such_filter", "h264_mp4toannexb", "null"};
   ASSERT_TRUE(RunHere(engine)) << record.AllLines();
   EXPECT_TRUE(record.HasLine(
-      "no_such_filter failed for stream 0, codec libmp3lame: Error while opening file"))
+      "no_such_filter failed for stream 0, codec libmp3lame: Error while opening file: "
+      "Bitstream filter not found"))
       << record.AllLines();
   bool refused = false;
   for (size_t i = 0; i < record.lines.size(); ++i)
