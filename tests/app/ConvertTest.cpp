@@ -169,7 +169,7 @@ class ConvertTest : public QObject {
     const QStringList names = {"a.wav", "b.wav", "c.wav", "d.wav"};
     QStringList files;
     for (const QString& name : names) {
-      Make(In(name), AudioFormat::Wav, 20.0, 440);
+      Make(In(name), AudioFormat::Wav, 90.0, 440);  // long enough to overlap on a fast machine
       files.append(In(name));
     }
     TForm1 form(Shell);
