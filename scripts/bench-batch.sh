@@ -23,16 +23,9 @@ program="$build/converter/cli/melvaro-convert"
 work=$(mktemp -d "${TMPDIR:-/tmp}/melvaro-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# 0.1 s of a 16-bit mono 8000 Hz PCM tone-like ramp: a canonical 44-byte
-# header, then 800 samples.
-data_bytes=1600
-le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
-{
-  printf 'RIFF'; le32 $((36 + data_bytes)); printf 'WAVEfmt '
-  le32 16; printf '\x01\x00\x01\x00'; le32 8000; le32 16000; printf '\x02\x00\x10\x00'
-  printf 'data'; le32 "$data_bytes"
-  head -c "$data_bytes" /dev/urandom
-} >"$work/tiny.wav"
+# 0.1 s of 16-bit mono 8000 Hz PCM.
+. scripts/noise-wav.sh
+noise_wav "$work/tiny.wav" 8000 1 0.1
 
 # The copies come from one stream cut into pieces (one process, not one per
 # file): the file doubled until there are enough, then split.

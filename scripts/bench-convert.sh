@@ -20,19 +20,10 @@ program="$build/converter/cli/melvaro-convert"
 work=$(mktemp -d "${TMPDIR:-/tmp}/melvaro-bench-XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
-# 16-bit stereo 44100 Hz PCM: a canonical 44-byte header, then noise, which
-# keeps the encoder as busy as dense music does.
+# 16-bit stereo 44100 Hz PCM.
+. scripts/noise-wav.sh
 seconds=${BENCH_SECONDS:-300}
-data_bytes=$((seconds * 44100 * 2 * 2))
-le32() { printf "\\x$(printf %02x $(($1 & 255)))\\x$(printf %02x $((($1 >> 8) & 255)))\\x$(printf %02x $((($1 >> 16) & 255)))\\x$(printf %02x $((($1 >> 24) & 255)))"; }
-make_wav() {
-  {
-    printf 'RIFF'; le32 $((36 + data_bytes)); printf 'WAVEfmt '
-    le32 16; printf '\x01\x00\x02\x00'; le32 44100; le32 $((44100 * 4)); printf '\x04\x00\x10\x00'
-    printf 'data'; le32 "$data_bytes"
-    head -c "$data_bytes" /dev/urandom
-  } >"$1"
-}
+make_wav() { noise_wav "$1" 44100 2 "$seconds"; }
 inputs=()
 for i in 1 2 3 4; do
   make_wav "$work/track$i.wav"
