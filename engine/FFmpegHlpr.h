@@ -243,7 +243,6 @@ class TCustomFFmpegHlpr {
   std::string VideoRcOverride;
   int SameQuality = 0;
   int StrictStd = 0;
-  int MeThreshold = 0;
   int IntraDcPrecision = 8;
   int IntraOnly = 0;
   int VideoGlobalHeader = 0;
@@ -271,7 +270,6 @@ class TCustomFFmpegHlpr {
   uint8_t CopyTimestamps = 0;
   float MuxPreload = 0.5f;   // seconds
   float MuxMaxDelay = 0.7f;  // seconds
-  int LoopInput = 0;
   int LoopOutput = -1;
   float DtsDeltaThreshold = 10.0f;  // seconds
   int RateEmu = 0;
@@ -289,7 +287,6 @@ class TCustomFFmpegHlpr {
   int Verbose = 1;
   int ComputePsnr = 0;
   int PassNumber = 0;
-  std::string PassLogFileName;
   int SwsFlags = SWS_BICUBIC;
   AVCodecContext* CodecOptions[AVMEDIA_TYPE_NB] = {};
   AVFormatContext* FormatOptions = nullptr;

@@ -66,7 +66,7 @@ void TCustomFFmpegHlpr::SetDefaults() {
   IntraMatrix.clear();
   InterMatrix.clear();
   VideoRcOverride.clear();
-  SameQuality = StrictStd = MeThreshold = 0;
+  SameQuality = StrictStd = 0;
   IntraDcPrecision = 8;
   IntraOnly = VideoGlobalHeader = 0;
 
@@ -85,7 +85,6 @@ void TCustomFFmpegHlpr::SetDefaults() {
   CopyTimestamps = 0;
   MuxPreload = 0.5f;
   MuxMaxDelay = 0.7f;
-  LoopInput = 0;
   LoopOutput = -1;
   DtsDeltaThreshold = 10.0f;
   RateEmu = VideoChannel = 0;
@@ -103,7 +102,6 @@ void TCustomFFmpegHlpr::SetDefaults() {
 
   Verbose = 1;
   ComputePsnr = PassNumber = 0;
-  PassLogFileName.clear();
   SwsFlags = SWS_BICUBIC;
   OptionNames.clear();
   PrivateFormatOptions.clear();
