@@ -10,18 +10,12 @@
 #
 # BUILD_DIR defaults to build-bench, configured as a Release build when it does
 # not exist yet; an existing build folder is used as it is configured.
-# BENCH_FILES changes the number of files of the long run.
+# BENCH_FILES changes the number of files of the long run (100 at least).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=${1:-build-bench}
-[ -f "$build/CMakeCache.txt" ] ||
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMELVARO_TESTS=OFF >/dev/null
-cmake --build "$build" --target melvaro-convert -j "$(nproc)" >/dev/null
-program="$build/converter/cli/melvaro-convert"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/melvaro-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. scripts/bench-program.sh
+bench_program "${1:-build-bench}"
 
 # 0.1 s of 16-bit mono 8000 Hz PCM.
 . scripts/noise-wav.sh
@@ -30,6 +24,7 @@ noise_wav "$work/tiny.wav" 8000 1 0.1
 # The copies come from one stream cut into pieces (one process, not one per
 # file): the file doubled until there are enough, then split.
 files=${BENCH_FILES:-10000}
+[ "$files" -ge 100 ] || files=100  # the short run takes the first 100
 size=$(stat -c %s "$work/tiny.wav")
 cp "$work/tiny.wav" "$work/all"
 while [ "$(stat -c %s "$work/all")" -lt $((size * files)) ]; do

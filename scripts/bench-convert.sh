@@ -11,14 +11,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-build=${1:-build-bench}
-[ -f "$build/CMakeCache.txt" ] ||
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DMELVARO_TESTS=OFF >/dev/null
-cmake --build "$build" --target melvaro-convert -j "$(nproc)" >/dev/null
-program="$build/converter/cli/melvaro-convert"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/melvaro-bench-XXXXXX")
-trap 'rm -rf "$work"' EXIT
+. scripts/bench-program.sh
+bench_program "${1:-build-bench}"
 
 # 16-bit stereo 44100 Hz PCM.
 . scripts/noise-wav.sh
