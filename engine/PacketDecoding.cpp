@@ -26,7 +26,7 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
     result = ProcessSubtitlePacket(t, ist, istIndex, packet);
   } else if (ist.DecodingNeeded) {
     AVCodecContext* dec = ist.Decoder;
-    AVFrame* frame = t.DecodedFrame;
+    AVFrame* frame = t.DecodedFrame.get();
     int frames = 0;
     // Decodes whatever the decoder holds; false on a decoding error.
     auto receiveFrames = [&]() -> bool {
@@ -115,7 +115,7 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
         VideoBytes += packet->size;
         ost.SyncOpts += 1;
       }
-      AVPacket* out = t.CopyPacket;
+      AVPacket* out = t.CopyPacket.get();
       if (AVC.av_packet_ref(out, packet) < 0) throw FFMpegException("av_mallocz fail");
       const AVRational outBase = ost.Stream->time_base;
       out->stream_index = ost.Index;

@@ -15,6 +15,7 @@
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 #include "medialib/SwResampleHlpr.h"
 #include "medialib/SwScaleHlpr.h"
 #include "medialib/VersionedCalls.h"
@@ -71,26 +72,6 @@ std::string Trimmed(const char* text) {
 }
 
 }  // namespace
-
-InputStream::~InputStream() = default;
-
-OutputStream::~OutputStream() {
-  if (LogFile) std::fclose(LogFile);
-  if (PictTmp) AVU.av_frame_free(&PictTmp);
-  if (EncodeFrame) AVU.av_frame_free(&EncodeFrame);
-  if (PictPool) AVU.av_buffer_pool_uninit(&PictPool);
-  if (ImgResampleCtx) SWS.sws_freeContext(ImgResampleCtx);
-  AVU.av_channel_layout_uninit(&ConverterInLayout);
-  if (EncodedPacket) AVC.av_packet_free(&EncodedPacket);
-  for (AVBSFContext*& filter : Filters) AVC.av_bsf_free(&filter);
-  for (AVPacket*& packet : FilterOutputs) AVC.av_packet_free(&packet);
-}
-
-TranscodeTables::~TranscodeTables() {
-  if (ReadPacket) AVC.av_packet_free(&ReadPacket);
-  if (CopyPacket) AVC.av_packet_free(&CopyPacket);
-  if (DecodedFrame) AVU.av_frame_free(&DecodedFrame);
-}
 
 void TCustomFFmpegHlpr::RegisterOpenEncoder(AVCodecContext* context) {
   OpenEncoders.push_front(context);
@@ -207,24 +188,20 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       char name[1024];
       std::snprintf(name, sizeof name, "ffmpeg2pass-%d.log", o);
       if (enc->flags & AV_CODEC_FLAG_PASS1) {
-        ost.LogFile = std::fopen(name, "w");
+        ost.LogFile.reset(std::fopen(name, "w"));
         if (!ost.LogFile) throw FFMpegException(std::string("creat file fail: ") + name);
       } else {
-        FILE* file = std::fopen(name, "r");
+        FilePtr file(std::fopen(name, "r"));
         if (!file) throw FFMpegException(std::string("creat open fail: ") + name);
-        std::fseek(file, 0, SEEK_END);
-        const long size = std::max(0L, std::ftell(file));
-        std::fseek(file, 0, SEEK_SET);
-        char* text = static_cast<char*>(AVU.av_malloc(size + 1));
-        if (!text) {
-          std::fclose(file);
-          throw FFMpegException("Could not allocate log buffer");
-        }
-        const size_t read = std::fread(text, 1, size, file);
-        std::fclose(file);
-        text[read] = 0;
-        AVU.av_freep(&enc->stats_in);
-        enc->stats_in = text;
+        std::fseek(file.get(), 0, SEEK_END);
+        const long size = std::max(0L, std::ftell(file.get()));
+        std::fseek(file.get(), 0, SEEK_SET);
+        MediaObjects::MemoryPtr<char> text(static_cast<char*>(AVU.av_malloc(size + 1)));
+        if (!text) throw FFMpegException("Could not allocate log buffer");
+        const size_t read = std::fread(text.get(), 1, size, file.get());
+        file.reset();
+        text.get()[read] = 0;
+        MediaObjects::ReplaceUserText(enc->stats_in, std::move(text));
       }
     }
 
@@ -308,7 +285,7 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
     ost.Stream->time_base = enc->time_base;
 
     if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-      ost.EncodedPacket = AVC.av_packet_alloc();
+      ost.EncodedPacket.reset(AVC.av_packet_alloc());
       ost.EncoderFrame.reset(AVU.av_frame_alloc());
       if (!ost.EncodedPacket || !ost.EncoderFrame) throw FFMpegException("av_mallocz fail");
       ost.Fifo.reset(AVU.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels,
@@ -327,15 +304,16 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
         ost.EncodingNeeded && ost.Encoder->codec ? ost.Encoder->codec->name : "copy";
     for (const std::string& name : BitstreamFilters[ost.FileIndex][ost.Index]) {
       const AVBitStreamFilter* filter = AVC.av_bsf_get_by_name(name.c_str());
-      AVBSFContext* context = nullptr;
-      int result = filter ? AVC.av_bsf_alloc(filter, &context) : AVERROR_BSF_NOT_FOUND;
+      AVBSFContext* made = nullptr;
+      int result = filter ? AVC.av_bsf_alloc(filter, &made) : AVERROR_BSF_NOT_FOUND;
+      MediaObjects::BitstreamFilterPtr context(made);
       if (result >= 0) result = AVC.avcodec_parameters_copy(context->par_in, ost.Stream->codecpar);
       if (result >= 0) {
         context->time_base_in = ost.Stream->time_base;
-        result = AVC.av_bsf_init(context);
+        result = AVC.av_bsf_init(context.get());
       }
       if (result < 0) {
-        AVC.av_bsf_free(&context);
+        context.reset();
         if (LogHook.IsSet())
           Log(0, OpenErrorMessage(name + " failed for stream " + std::to_string(ost.Index) +
                                       ", codec " + codecName,
@@ -343,7 +321,7 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
         continue;
       }
       AVC.avcodec_parameters_copy(ost.Stream->codecpar, context->par_out);
-      ost.Filters.push_back(context);
+      ost.Filters.push_back(std::move(context));
       ost.FilterNames.push_back(name);
     }
   }
@@ -379,9 +357,9 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
     ist->NextPts = NoTimestamp;
   }
 
-  t.ReadPacket = AVC.av_packet_alloc();
-  t.CopyPacket = AVC.av_packet_alloc();
-  t.DecodedFrame = AVU.av_frame_alloc();
+  t.ReadPacket.reset(AVC.av_packet_alloc());
+  t.CopyPacket.reset(AVC.av_packet_alloc());
+  t.DecodedFrame.reset(AVU.av_frame_alloc());
   if (!t.ReadPacket || !t.CopyPacket || !t.DecodedFrame) throw FFMpegException("av_mallocz fail");
 
   // 13. Headers.

@@ -7,20 +7,12 @@
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 
 namespace {
 
 constexpr size_t SubtitleBufferSize = 65536;
 constexpr AVRational Milliseconds = {1, 1000};
-
-// Frees the decoded subtitle however the call that owns it ends.
-struct SubtitleHolder {
-  AVSubtitle subtitle = {};
-  bool got = false;
-  ~SubtitleHolder() {
-    if (got) AVC.avsubtitle_free(&subtitle);
-  }
-};
 
 }  // namespace
 
@@ -29,7 +21,7 @@ void TCustomFFmpegHlpr::SetUpSubtitleOutput(OutputStream& ost, InputStream& ist)
   // microseconds until the muxer chooses the stream's.
   if (ost.Encoder->time_base.num <= 0 || ost.Encoder->time_base.den <= 0)
     ost.Encoder->time_base = AV_TIME_BASE_Q;
-  if (!ost.EncodedPacket) ost.EncodedPacket = AVC.av_packet_alloc();
+  if (!ost.EncodedPacket) ost.EncodedPacket.reset(AVC.av_packet_alloc());
   if (!ost.EncodedPacket) throw FFMpegException("av_mallocz fail");
   ost.EncodingNeeded = 1;
   ist.DecodingNeeded = 1;
@@ -39,19 +31,19 @@ int TCustomFFmpegHlpr::ProcessSubtitlePacket(TranscodeTables& t, InputStream& is
                                              AVPacket* packet) {
   ist.Pts = ist.NextPts;
   // The end-of-input pass hands the decoder an empty packet.
-  AVPacket* input = packet ? packet : t.CopyPacket;
+  AVPacket* input = packet ? packet : t.CopyPacket.get();
   if (!packet) AVC.av_packet_unref(input);
-  SubtitleHolder decoded;
+  MediaObjects::DecodedSubtitle decoded;
   int got = 0;
-  if (AVC.avcodec_decode_subtitle2(ist.Decoder, &decoded.subtitle, &got, input) < 0) return -1;
-  decoded.got = got != 0;
+  if (AVC.avcodec_decode_subtitle2(ist.Decoder, &decoded.Subtitle, &got, input) < 0) return -1;
+  decoded.Got = got != 0;
   if (!got) return 0;
   const int64_t pts = packet ? packet->pts : AV_NOPTS_VALUE;
   for (const auto& ost : t.OutputStreams) {
     if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
     if (ost->Encoder->codec_type != AVMEDIA_TYPE_SUBTITLE)
       throw FFMpegException("invalid codec_type");
-    EncodeSubtitle(OutputFiles[ost->FileIndex], *ost, ist, &decoded.subtitle, pts);
+    EncodeSubtitle(OutputFiles[ost->FileIndex], *ost, ist, &decoded.Subtitle, pts);
   }
   return 0;
 }
@@ -87,7 +79,7 @@ void TCustomFFmpegHlpr::EncodeSubtitle(AVFormatContext* os, OutputStream& ost, I
       Log(0, "Subtitle encoding failed");
       break;
     }
-    AVPacket* packet = ost.EncodedPacket;
+    AVPacket* packet = ost.EncodedPacket.get();
     if (AVC.av_new_packet(packet, size) < 0) throw FFMpegException("av_mallocz fail");
     std::copy_n(SubtitleBuffer.data(), size, packet->data);
     packet->stream_index = ost.Index;

@@ -13,6 +13,7 @@
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ void TCustomFFmpegHlpr::FreeTranscodeTables(std::unique_ptr<TranscodeTables>& ta
 void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
   TimerStart = AVU.av_gettime();
   int64_t lastReport = TimerStart;
-  AVPacket* packet = t.ReadPacket;
+  AVPacket* packet = t.ReadPacket.get();
 
   while (!StopRequested) {
     // The input whose output lags furthest behind; ties go to the earlier
@@ -157,7 +158,7 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
 
   for (const auto& ost : t.OutputStreams) {
     if (!ost->EncodingNeeded) continue;
-    AVU.av_freep(&ost->Encoder->stats_in);
+    MediaObjects::ReplaceUserText(ost->Encoder->stats_in);
     UnregisterOpenEncoder(ost->Encoder);
   }
   for (const auto& ist : t.InputStreams) {

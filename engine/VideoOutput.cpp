@@ -37,8 +37,8 @@ constexpr int PictureRowAlign = 32;
 
 // Gives PictTmp a buffer of its own from the pool.
 bool TakePictureBuffer(OutputStream& ost) {
-  AVFrame* picture = ost.PictTmp;
-  AVBufferRef* buffer = AVU.av_buffer_pool_get(ost.PictPool);
+  AVFrame* picture = ost.PictTmp.get();
+  AVBufferRef* buffer = AVU.av_buffer_pool_get(ost.PictPool.get());
   if (!buffer) return false;
   AVU.av_buffer_unref(&picture->buf[0]);
   picture->buf[0] = buffer;
@@ -55,8 +55,8 @@ bool AllocatePictTmp(OutputStream& ost) {
   const int rows = (enc->height + PictureRowAlign - 1) / PictureRowAlign * PictureRowAlign;
   const int size = AVU.av_image_get_buffer_size(enc->pix_fmt, enc->width, rows, PictureAlign);
   if (size <= 0) return false;
-  ost.PictPool = AVU.av_buffer_pool_init(size + AV_INPUT_BUFFER_PADDING_SIZE, nullptr);
-  ost.PictTmp = AVU.av_frame_alloc();
+  ost.PictPool.reset(AVU.av_buffer_pool_init(size + AV_INPUT_BUFFER_PADDING_SIZE, nullptr));
+  ost.PictTmp.reset(AVU.av_frame_alloc());
   if (!ost.PictPool || !ost.PictTmp) return false;
   ost.PictTmp->format = enc->pix_fmt;
   ost.PictTmp->width = enc->width;
@@ -84,8 +84,8 @@ void TCustomFFmpegHlpr::SetUpVideoOutput(OutputStream& ost, InputStream& ist) {
     ost.PadRight = FramePadRight;
   }
   SetUpPicturePath(ost, dec->width, dec->height, dec->pix_fmt);
-  if (!ost.EncodeFrame) ost.EncodeFrame = AVU.av_frame_alloc();
-  if (!ost.EncodedPacket) ost.EncodedPacket = AVC.av_packet_alloc();
+  if (!ost.EncodeFrame) ost.EncodeFrame.reset(AVU.av_frame_alloc());
+  if (!ost.EncodedPacket) ost.EncodedPacket.reset(AVC.av_packet_alloc());
   if (!ost.EncodeFrame || !ost.EncodedPacket) throw FFMpegException("av_mallocz fail");
   ost.EncodingNeeded = 1;
   ist.DecodingNeeded = 1;
@@ -103,10 +103,7 @@ void TCustomFFmpegHlpr::SetUpPicturePath(OutputStream& ost, int width, int heigh
   ost.PictureHeight = height;
   ost.PictureFormat = format;
 
-  if (ost.ImgResampleCtx) {
-    SWS.sws_freeContext(ost.ImgResampleCtx);
-    ost.ImgResampleCtx = nullptr;
-  }
+  ost.ImgResampleCtx.reset();
   if (ost.VideoPad && !ost.VideoResample && !AllocatePictTmp(ost))
     throw FFMpegException("avpicture_alloc fail");
   if (!ost.VideoResample) return;
@@ -114,10 +111,10 @@ void TCustomFFmpegHlpr::SetUpPicturePath(OutputStream& ost, int width, int heigh
   int64_t flags = SwsFlags;
   if (ScalerOptions && AVU.av_opt_get_int(ScalerOptions, "sws_flags", 0, &flags) >= 0)
     SwsFlags = static_cast<int>(flags);
-  ost.ImgResampleCtx =
-      SWS.sws_getContext(width - cropWidth, height - cropHeight, static_cast<AVPixelFormat>(format),
-                         enc->width - padWidth, enc->height - padHeight, enc->pix_fmt, SwsFlags,
-                         nullptr, nullptr, nullptr);
+  ost.ImgResampleCtx.reset(SWS.sws_getContext(width - cropWidth, height - cropHeight,
+                                              static_cast<AVPixelFormat>(format),
+                                              enc->width - padWidth, enc->height - padHeight,
+                                              enc->pix_fmt, SwsFlags, nullptr, nullptr, nullptr));
   if (!ost.ImgResampleCtx) throw FFMpegException("Cannot get resampling context");
   ost.ResampleHeight = height - cropHeight;
 }
@@ -174,9 +171,9 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
   }
 
   const bool intoTmp = ost.VideoPad || ost.VideoResample;
-  if (intoTmp && !AVU.av_frame_is_writable(ost.PictTmp) && !TakePictureBuffer(ost))
+  if (intoTmp && !AVU.av_frame_is_writable(ost.PictTmp.get()) && !TakePictureBuffer(ost))
     throw FFMpegException("Video encoding failed");
-  const PictureView tmp = intoTmp ? ViewOf(ost.PictTmp) : PictureView{};
+  const PictureView tmp = intoTmp ? ViewOf(ost.PictTmp.get()) : PictureView{};
   const PictureView* padSource = &formatted;
   PictureView scaleTarget = tmp;
   if (ost.VideoPad && ost.VideoResample &&
@@ -186,8 +183,8 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
   }
   if (ost.VideoResample) {
     padSource = nullptr;  // scaling has filled the inside; only the border is painted
-    SWS.sws_scale(ost.ImgResampleCtx, formatted.data, formatted.linesize, 0, ost.ResampleHeight,
-                  scaleTarget.data, scaleTarget.linesize);
+    SWS.sws_scale(ost.ImgResampleCtx.get(), formatted.data, formatted.linesize, 0,
+                  ost.ResampleHeight, scaleTarget.data, scaleTarget.linesize);
   }
   if (ost.VideoPad)
     PadPicture(tmp, padSource, enc->height, enc->width, enc->pix_fmt, ost.PadTop, ost.PadBottom,
@@ -199,8 +196,8 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
   const float quality = OutputCodecs[ost.FileIndex][ost.Index].Quality;
   int written = 0;
   for (int i = 0; i < count; ++i) {
-    AVFrame* frame = ost.EncodeFrame;
-    if (AVU.av_frame_ref(frame, intoTmp ? ost.PictTmp : picture) < 0)
+    AVFrame* frame = ost.EncodeFrame.get();
+    if (AVU.av_frame_ref(frame, intoTmp ? ost.PictTmp.get() : picture) < 0)
       throw FFMpegException("Video encoding failed");
     if (!intoTmp)
       for (int p = 0; p < 4; ++p) {
@@ -228,7 +225,7 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
 
 int TCustomFFmpegHlpr::WriteVideoPackets(AVFormatContext* os, OutputStream& ost) {
   AVCodecContext* enc = ost.Encoder;
-  AVPacket* packet = ost.EncodedPacket;
+  AVPacket* packet = ost.EncodedPacket.get();
   int written = 0;
   for (;;) {
     const int received = AVC.avcodec_receive_packet(enc, packet);
@@ -244,7 +241,7 @@ int TCustomFFmpegHlpr::WriteVideoPackets(AVFormatContext* os, OutputStream& ost)
     WritePacket(os, packet, ost);
     AVC.av_packet_unref(packet);
     written += size;
-    if (ost.LogFile && enc->stats_out) std::fprintf(ost.LogFile, "%s", enc->stats_out);
+    if (ost.LogFile && enc->stats_out) std::fprintf(ost.LogFile.get(), "%s", enc->stats_out);
   }
   return written;
 }
