@@ -71,6 +71,92 @@ std::string Trimmed(const char* text) {
   return s.substr(begin, end - begin);
 }
 
+// The source's language, unless the output names one of its own.
+void CopyLanguage(OutputStream& ost, const InputStream& ist) {
+  if (AVU.av_dict_get(ost.Stream->metadata, "language", nullptr, 0)) return;
+  if (const AVDictionaryEntry* language =
+          AVU.av_dict_get(ist.Stream->metadata, "language", nullptr, 0)) {
+    char code[4];
+    AVU.av_strlcpy(code, language->value, sizeof code);
+    AVU.av_dict_set(&ost.Stream->metadata, "language", code, 0);
+  }
+}
+
+// Two-pass statistics of output stream `index`: pass 1 writes them, pass 2
+// hands them to the encoder.
+void OpenPassStatistics(OutputStream& ost, int index) {
+  AVCodecContext* enc = ost.Encoder;
+  char name[1024];
+  std::snprintf(name, sizeof name, "ffmpeg2pass-%d.log", index);
+  if (enc->flags & AV_CODEC_FLAG_PASS1) {
+    ost.LogFile.reset(std::fopen(name, "w"));
+    if (!ost.LogFile) throw FFMpegException(std::string("creat file fail: ") + name);
+    return;
+  }
+  FilePtr file(std::fopen(name, "r"));
+  if (!file) throw FFMpegException(std::string("creat open fail: ") + name);
+  std::fseek(file.get(), 0, SEEK_END);
+  const long size = std::max(0L, std::ftell(file.get()));
+  std::fseek(file.get(), 0, SEEK_SET);
+  MediaObjects::MemoryPtr<char> text(static_cast<char*>(AVU.av_malloc(size + 1)));
+  if (!text) throw FFMpegException("Could not allocate log buffer");
+  const size_t read = std::fread(text.get(), 1, size, file.get());
+  file.reset();
+  text.get()[read] = 0;
+  MediaObjects::ReplaceUserText(enc->stats_in, std::move(text));
+}
+
+// The source's depth is kept where the encoder can hold it. A source's own
+// rate or channel count that the encoder cannot take (a kept 96 kHz source
+// into MP3) becomes the nearest it can; a value asked for is left for the
+// encoder to refuse.
+void FitAudioEncoder(AVCodecContext* enc, const AVCodec* codec, const AVCodecParameters& source) {
+  const AVSampleFormat sourceFormat = static_cast<AVSampleFormat>(source.format);
+  enc->sample_fmt = ChooseSampleFormat(VersionedCalls::SupportedSampleFormats(codec),
+                                       enc->sample_fmt, sourceFormat);
+  if (enc->bits_per_raw_sample <= 0)
+    enc->bits_per_raw_sample =
+        EncoderRawBits(enc->sample_fmt, SampleDepth(sourceFormat, source.bits_per_raw_sample));
+  if (enc->sample_rate == source.sample_rate)
+    enc->sample_rate =
+        FittingSampleRate(VersionedCalls::SupportedSampleRates(codec), enc->sample_rate);
+  enc->time_base = {1, enc->sample_rate};
+  int channels = enc->ch_layout.nb_channels > 0 ? enc->ch_layout.nb_channels : 2;
+  if (channels == source.ch_layout.nb_channels)
+    channels = FittingChannelCount(VersionedCalls::SupportedChannelLayouts(codec), channels);
+  if (enc->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || enc->ch_layout.nb_channels != channels) {
+    AVU.av_channel_layout_uninit(&enc->ch_layout);
+    AVU.av_channel_layout_default(&enc->ch_layout, channels);
+  }
+}
+
+// The opened encoder's parameters, side data and time base, for the muxer.
+void PublishEncoderParameters(OutputStream& ost) {
+  const AVCodecContext* enc = ost.Encoder;
+  if (AVC.avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
+    throw FFMpegException("av_mallocz fail");
+  // The encoder's buffer-size record ("bufsize", "maxrate") must reach the
+  // muxer too: program streams size their decoder buffers from it.
+  for (int i = 0; i < enc->nb_coded_side_data; ++i) {
+    const AVPacketSideData& side = enc->coded_side_data[i];
+    uint8_t* copy = VersionedCalls::NewStreamSideData(ost.Stream, side.type, side.size);
+    if (!copy) throw FFMpegException("av_mallocz fail");
+    std::memcpy(copy, side.data, side.size);
+  }
+  ost.Stream->time_base = enc->time_base;
+}
+
+// The packet, the frame and the FIFO that an audio encoder is fed through.
+void AllocateAudioEncoderBuffers(OutputStream& ost, const AVFormatContext* os) {
+  const AVCodecContext* enc = ost.Encoder;
+  ost.EncodedPacket.reset(AVC.av_packet_alloc());
+  ost.EncoderFrame.reset(AVU.av_frame_alloc());
+  if (!ost.EncodedPacket || !ost.EncoderFrame) throw FFMpegException("av_mallocz fail");
+  ost.Fifo.reset(AVU.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels,
+                                         std::max(enc->frame_size, 1024)));
+  if (!ost.Fifo) RaiseLibraryError("av_audio_fifo_alloc", AVERROR(ENOMEM), os->url ? os->url : "");
+}
+
 }  // namespace
 
 void TCustomFFmpegHlpr::RegisterOpenEncoder(AVCodecContext* context) {
@@ -90,7 +176,18 @@ void TCustomFFmpegHlpr::UnregisterOpenDecoder(AVCodecContext* context) {
 }
 
 void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
-  // 1-2. Input files and streams.
+  MapInputStreams(t);
+  MapOutputSources(t);
+  SetUpOutputStreams(t);
+  ReportStreamMapping(t);
+  OpenNeededEncoders(t);
+  SetUpBitstreamFilters(t);
+  OpenNeededDecoders(t);
+  PrepareReading(t);
+  WriteHeaders();
+}
+
+void TCustomFFmpegHlpr::MapInputStreams(TranscodeTables& t) {
   t.Files.resize(InputFileCount);
   int inputStreamCount = 0;
   for (int f = 0; f < InputFileCount; ++f) {
@@ -109,8 +206,9 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       t.InputStreams.push_back(std::move(ist));
     }
   }
+}
 
-  // 3-4. Output streams.
+void TCustomFFmpegHlpr::MapOutputSources(TranscodeTables& t) {
   int outputStreamCount = 0;
   for (int f = 0; f < OutputFileCount; ++f) {
     if (OutputFiles[f]->nb_streams == 0)
@@ -119,8 +217,9 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
   }
   t.OutputStreams.reserve(outputStreamCount);
 
-  // 5. Sources: the first unused input stream of the type, else the last one
-  // of the type, shared with an earlier output.
+  // The first unused input stream of the type, else the last one of the
+  // type, shared with an earlier output.
+  const int inputStreamCount = static_cast<int>(t.InputStreams.size());
   for (int f = 0; f < OutputFileCount; ++f) {
     for (int s = 0; s < static_cast<int>(OutputFiles[f]->nb_streams); ++s) {
       auto ost = std::make_unique<OutputStream>();
@@ -148,20 +247,14 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       t.OutputStreams.push_back(std::move(ost));
     }
   }
+}
 
-  // 6. Per-stream parameters.
-  for (int o = 0; o < outputStreamCount; ++o) {
+void TCustomFFmpegHlpr::SetUpOutputStreams(TranscodeTables& t) {
+  for (int o = 0; o < static_cast<int>(t.OutputStreams.size()); ++o) {
     OutputStream& ost = *t.OutputStreams[o];
     InputStream& ist = *t.InputStreams[ost.SourceIndex];
     AVCodecContext* enc = ost.Encoder;
-    if (!AVU.av_dict_get(ost.Stream->metadata, "language", nullptr, 0)) {
-      if (const AVDictionaryEntry* language =
-              AVU.av_dict_get(ist.Stream->metadata, "language", nullptr, 0)) {
-        char code[4];
-        AVU.av_strlcpy(code, language->value, sizeof code);
-        AVU.av_dict_set(&ost.Stream->metadata, "language", code, 0);
-      }
-    }
+    CopyLanguage(ost, ist);
     ost.Stream->disposition = ist.Stream->disposition;
 
     const bool copy = !enc || OutputCodecs[ost.FileIndex][ost.Index].StreamCopy;
@@ -184,26 +277,8 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       }
     }
 
-    if (ost.EncodingNeeded && (enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) {
-      char name[1024];
-      std::snprintf(name, sizeof name, "ffmpeg2pass-%d.log", o);
-      if (enc->flags & AV_CODEC_FLAG_PASS1) {
-        ost.LogFile.reset(std::fopen(name, "w"));
-        if (!ost.LogFile) throw FFMpegException(std::string("creat file fail: ") + name);
-      } else {
-        FilePtr file(std::fopen(name, "r"));
-        if (!file) throw FFMpegException(std::string("creat open fail: ") + name);
-        std::fseek(file.get(), 0, SEEK_END);
-        const long size = std::max(0L, std::ftell(file.get()));
-        std::fseek(file.get(), 0, SEEK_SET);
-        MediaObjects::MemoryPtr<char> text(static_cast<char*>(AVU.av_malloc(size + 1)));
-        if (!text) throw FFMpegException("Could not allocate log buffer");
-        const size_t read = std::fread(text.get(), 1, size, file.get());
-        file.reset();
-        text.get()[read] = 0;
-        MediaObjects::ReplaceUserText(enc->stats_in, std::move(text));
-      }
-    }
+    if (ost.EncodingNeeded && (enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)))
+      OpenPassStatistics(ost, o);
 
     const AVCodecParameters* shape = ost.Stream->codecpar;
     const int width = ost.EncodingNeeded ? enc->width : shape->width;
@@ -212,12 +287,12 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
         4LL * width * height > BitBufferSize)
       BitBufferSize = 4 * width * height;
   }
+}
 
-  // 7. The bit buffer.
+void TCustomFFmpegHlpr::ReportStreamMapping(TranscodeTables& t) {
   if (!BitBuffer) BitBuffer = static_cast<uint8_t*>(AVU.av_malloc(BitBufferSize));
   if (!BitBuffer) throw FFMpegException("av_malloc fail");
 
-  // 8-9. Format dump and the mapping.
   for (int f = 0; f < OutputFileCount; ++f)
     AVF.av_dump_format(OutputFiles[f], f, OutputFiles[f]->url ? OutputFiles[f]->url : "", 1);
   if (Verbose >= 0 && LogHook.IsSet()) {
@@ -227,77 +302,36 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       LogF(1, "  Stream #%d.%d -> #%d.%d", ist.FileIndex, ist.Index, ost->FileIndex, ost->Index);
     }
   }
+}
 
-  // 10. Encoders.
-  for (auto& ostPointer : t.OutputStreams) {
-    OutputStream& ost = *ostPointer;
-    if (!ost.EncodingNeeded) continue;
-    AVCodecContext* enc = ost.Encoder;
-    const AVCodec* codec = AVC.avcodec_find_encoder(enc->codec_id);
-    if (!codec) RaiseFFMpeg("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.Index);
-    if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-      // The source's depth is kept where the encoder can hold it. A source's
-      // own rate or channel count that the encoder cannot take (a kept 96 kHz
-      // source into MP3) becomes the nearest it can; a value asked for is
-      // left for the encoder to refuse.
-      const AVCodecParameters* source = t.InputStreams[ost.SourceIndex]->Stream->codecpar;
-      const AVSampleFormat sourceFormat = static_cast<AVSampleFormat>(source->format);
-      enc->sample_fmt = ChooseSampleFormat(VersionedCalls::SupportedSampleFormats(codec),
-                                           enc->sample_fmt, sourceFormat);
-      if (enc->bits_per_raw_sample <= 0)
-        enc->bits_per_raw_sample =
-            EncoderRawBits(enc->sample_fmt, SampleDepth(sourceFormat, source->bits_per_raw_sample));
-      if (enc->sample_rate == source->sample_rate)
-        enc->sample_rate =
-            FittingSampleRate(VersionedCalls::SupportedSampleRates(codec), enc->sample_rate);
-      enc->time_base = {1, enc->sample_rate};
-      int channels = enc->ch_layout.nb_channels > 0 ? enc->ch_layout.nb_channels : 2;
-      if (channels == source->ch_layout.nb_channels)
-        channels = FittingChannelCount(VersionedCalls::SupportedChannelLayouts(codec), channels);
-      if (enc->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
-          enc->ch_layout.nb_channels != channels) {
-        AVU.av_channel_layout_uninit(&enc->ch_layout);
-        AVU.av_channel_layout_default(&enc->ch_layout, channels);
-      }
-    }
-    int result;
-    {
-      std::lock_guard<std::mutex> lock(*CodecLock);
-      result = AVC.avcodec_open2(enc, codec, nullptr);
-      if (result >= 0) RegisterOpenEncoder(enc);
-    }
-    if (result < 0)
-      RaiseFFMpeg(
-          "Error while opening codec for output stream #%d.%d - maybe incorrect parameters such "
-          "as bit_rate, rate, width or height",
-          ost.FileIndex, ost.Index);
-    ExtraBytes += enc->extradata_size;
-    if (AVC.avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
-      throw FFMpegException("av_mallocz fail");
-    // The encoder's buffer-size record ("bufsize", "maxrate") must reach the
-    // muxer too: program streams size their decoder buffers from it.
-    for (int i = 0; i < enc->nb_coded_side_data; ++i) {
-      const AVPacketSideData& side = enc->coded_side_data[i];
-      uint8_t* copy = VersionedCalls::NewStreamSideData(ost.Stream, side.type, side.size);
-      if (!copy) throw FFMpegException("av_mallocz fail");
-      std::memcpy(copy, side.data, side.size);
-    }
-    ost.Stream->time_base = enc->time_base;
+void TCustomFFmpegHlpr::OpenNeededEncoders(TranscodeTables& t) {
+  for (auto& ost : t.OutputStreams)
+    if (ost->EncodingNeeded) OpenEncoder(*ost, *t.InputStreams[ost->SourceIndex]->Stream->codecpar);
+}
 
-    if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-      ost.EncodedPacket.reset(AVC.av_packet_alloc());
-      ost.EncoderFrame.reset(AVU.av_frame_alloc());
-      if (!ost.EncodedPacket || !ost.EncoderFrame) throw FFMpegException("av_mallocz fail");
-      ost.Fifo.reset(AVU.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels,
-                                             std::max(enc->frame_size, 1024)));
-      if (!ost.Fifo)
-        RaiseLibraryError("av_audio_fifo_alloc", AVERROR(ENOMEM),
-                          OutputFiles[ost.FileIndex]->url ? OutputFiles[ost.FileIndex]->url : "");
-    }
+void TCustomFFmpegHlpr::OpenEncoder(OutputStream& ost, const AVCodecParameters& source) {
+  AVCodecContext* enc = ost.Encoder;
+  const AVCodec* codec = AVC.avcodec_find_encoder(enc->codec_id);
+  if (!codec) RaiseFFMpeg("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.Index);
+  if (enc->codec_type == AVMEDIA_TYPE_AUDIO) FitAudioEncoder(enc, codec, source);
+  int result;
+  {
+    std::lock_guard<std::mutex> lock(*CodecLock);
+    result = AVC.avcodec_open2(enc, codec, nullptr);
+    if (result >= 0) RegisterOpenEncoder(enc);
   }
+  if (result < 0)
+    RaiseFFMpeg(
+        "Error while opening codec for output stream #%d.%d - maybe incorrect parameters such "
+        "as bit_rate, rate, width or height",
+        ost.FileIndex, ost.Index);
+  ExtraBytes += enc->extradata_size;
+  PublishEncoderParameters(ost);
+  if (enc->codec_type == AVMEDIA_TYPE_AUDIO)
+    AllocateAudioEncoderBuffers(ost, OutputFiles[ost.FileIndex]);
+}
 
-  // Bitstream filters, now that every stream's parameters are final. A
-  // filter that cannot work on the stream is reported and left out.
+void TCustomFFmpegHlpr::SetUpBitstreamFilters(TranscodeTables& t) {
   for (auto& ostPointer : t.OutputStreams) {
     OutputStream& ost = *ostPointer;
     const char* codecName =
@@ -325,8 +359,9 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       ost.FilterNames.push_back(name);
     }
   }
+}
 
-  // 11. Decoders.
+void TCustomFFmpegHlpr::OpenNeededDecoders(TranscodeTables& t) {
   for (auto& istPointer : t.InputStreams) {
     InputStream& ist = *istPointer;
     if (!ist.DecodingNeeded) continue;
@@ -350,27 +385,27 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
     if (result < 0)
       RaiseFFMpeg("Error while opening codec for input stream #%d.%d", ist.FileIndex, ist.Index);
   }
+}
 
-  // 12. Timestamps.
+void TCustomFFmpegHlpr::PrepareReading(TranscodeTables& t) {
   for (auto& ist : t.InputStreams) {
     ist->Pts = 0;
     ist->NextPts = NoTimestamp;
   }
-
   t.ReadPacket.reset(AVC.av_packet_alloc());
   t.CopyPacket.reset(AVC.av_packet_alloc());
   t.DecodedFrame.reset(AVU.av_frame_alloc());
   if (!t.ReadPacket || !t.CopyPacket || !t.DecodedFrame) throw FFMpegException("av_mallocz fail");
+}
 
-  // 13. Headers.
+void TCustomFFmpegHlpr::WriteHeaders() {
   bool allRtp = true;
   for (int f = 0; f < OutputFileCount; ++f) {
     if (AVF.avformat_write_header(OutputFiles[f], nullptr) < 0)
       RaiseFFMpeg("Could not write header for output file #%d (incorrect codec parameters ?)", f);
     if (std::strcmp(OutputFiles[f]->oformat->name, "rtp") != 0) allRtp = false;
   }
-
-  // 14. Session description for RTP outputs.
+  // The session description that RTP outputs are received by.
   if (allRtp && LogHook.IsSet()) {
     char sdp[2048] = {};
     AVF.av_sdp_create(OutputFiles, OutputFileCount, sdp, sizeof sdp);

@@ -153,20 +153,27 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
     if (Verbose > 2) LogF(1, "*** %d dup!", count - 1);
   }
 
+  PictureView formatted;
+  if (!FormatPicture(ost, picture, formatted)) return 0;
+  return SendPicture(os, ost, picture, formatted, count);
+}
+
+bool TCustomFFmpegHlpr::FormatPicture(OutputStream& ost, AVFrame* picture, PictureView& formatted) {
+  const AVCodecContext* enc = ost.Encoder;
   // A decoder may change the picture's shape mid-stream; the scaler follows.
   if (picture->width != ost.PictureWidth || picture->height != ost.PictureHeight ||
       picture->format != ost.PictureFormat)
     SetUpPicturePath(ost, picture->width, picture->height, picture->format);
 
   const PictureView decoded = ViewOf(picture);
-  PictureView formatted = decoded;
+  formatted = decoded;
   if (ost.VideoCrop) {
     const bool fits = FrameLeftBand + FrameRightBand < picture->width &&
                       FrameTopBand + FrameBottomBand < picture->height;
     if (!fits || !CropPictureView(formatted, decoded, static_cast<AVPixelFormat>(picture->format),
                                   ost.TopBand, ost.LeftBand)) {
       Log(0, "error cropping picture");
-      return 0;
+      return false;
     }
   }
 
@@ -179,7 +186,7 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
   if (ost.VideoPad && ost.VideoResample &&
       !CropPictureView(scaleTarget, tmp, enc->pix_fmt, ost.PadTop, ost.PadLeft)) {
     Log(0, "error padding picture");
-    return 0;
+    return false;
   }
   if (ost.VideoResample) {
     padSource = nullptr;  // scaling has filled the inside; only the border is painted
@@ -189,7 +196,13 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
   if (ost.VideoPad)
     PadPicture(tmp, padSource, enc->height, enc->width, enc->pix_fmt, ost.PadTop, ost.PadBottom,
                ost.PadLeft, ost.PadRight, PadColor);
+  return true;
+}
 
+int TCustomFFmpegHlpr::SendPicture(AVFormatContext* os, OutputStream& ost, AVFrame* picture,
+                                   const PictureView& formatted, int count) {
+  AVCodecContext* enc = ost.Encoder;
+  const bool intoTmp = ost.VideoPad || ost.VideoResample;
   const AVCodecContext* options = CodecOptions[AVMEDIA_TYPE_VIDEO];
   const bool interlaced =
       options && (options->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME));
