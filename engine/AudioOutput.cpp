@@ -16,6 +16,7 @@
 #include "engine/AudioFormatRules.h"
 #include "engine/FFmpegHlpr.h"
 #include "engine/LibraryError.h"
+#include "engine/StreamNames.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
@@ -26,12 +27,6 @@ namespace {
 // Input samples per channel converted at a time: bounds the chunk buffer
 // whatever frame size a decoder delivers.
 constexpr int ChunkSamples = 4096;
-
-// "file, stream #f.s" for messages.
-std::string StreamName(const AVFormatContext* os, const OutputStream& ost) {
-  return std::string(os && os->url ? os->url : "") + ", stream #" + std::to_string(ost.FileIndex) +
-         "." + std::to_string(ost.Index);
-}
 
 // The frame's layout; an unordered one becomes the default for its count.
 void FrameLayout(const AVFrame* frame, MediaObjects::ChannelLayout& layout) {
@@ -204,9 +199,11 @@ void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, b
     if (AVU.av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->extended_data), samples) <
         samples)
       RaiseLibraryError("av_audio_fifo_read", AVERROR(EIO), where);
-    if (pad)
-      AVU.av_samples_set_silence(frame->extended_data, samples, frameSize - samples,
-                                 enc->ch_layout.nb_channels, enc->sample_fmt);
+    const int silenced =
+        pad ? AVU.av_samples_set_silence(frame->extended_data, samples, frameSize - samples,
+                                         enc->ch_layout.nb_channels, enc->sample_fmt)
+            : 0;
+    if (silenced < 0) RaiseLibraryError("av_samples_set_silence", silenced, where);
     frame->pts = ost.SyncOpts;
     SendAudioFrame(os, ost, frame);
     ost.SyncOpts += samples;

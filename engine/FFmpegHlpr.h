@@ -413,12 +413,14 @@ class TCustomFFmpegHlpr {
   // null. Returns -1 when the packet could not be decoded, else 0.
   int ProcessInputPacket(TranscodeTables& tables, InputStream& ist, int istIndex, AVPacket* packet);
   // Its stages. Feeds the packet (null: the drain) to ist's decoder and hands
-  // out every frame; -1 when a packet could not be decoded, else 0.
+  // out every frame; -1 when a packet could not be decoded (the failing call
+  // in ist's DecodeFailure), else 0. A failed drain is logged.
   int DecodePacket(TranscodeTables& tables, InputStream& ist, int istIndex, AVPacket* packet);
   // Hands out what the decoder holds, counting frames of one packet in
-  // `frames`; false on a decoding error. Stops between frames on a stop.
-  bool ReceiveDecodedFrames(TranscodeTables& tables, InputStream& ist, int istIndex,
-                            const AVPacket* packet, int& frames);
+  // `frames`; the decoder's negative status on a decoding error, else 0.
+  // Stops between frames on a stop.
+  int ReceiveDecodedFrames(TranscodeTables& tables, InputStream& ist, int istIndex,
+                           const AVPacket* packet, int& frames);
   // A decoded audio frame, handed to every audio output ist feeds; advances
   // ist's NextPts by its length. Raises on a shape no real stream has.
   void OutputDecodedAudio(TranscodeTables& tables, InputStream& ist, int istIndex, AVFrame* frame);
@@ -472,7 +474,8 @@ class TCustomFFmpegHlpr {
   void OutputDecodedPicture(TranscodeTables& tables, InputStream& ist, int istIndex,
                             AVFrame* picture);
   // Frame-rate conversion, crop, scale, pad and encoding of one picture.
-  // Returns the bytes written for it; raises "Video encoding failed".
+  // Returns the bytes written for it; raises "Video encoding failed: " and
+  // the failing call, the stream and the library's words.
   int EncodeVideo(AVFormatContext* os, OutputStream& ost, InputStream& ist, AVFrame* picture);
   // Its stages. Crops, scales and pads the picture as ost needs (into
   // PictTmp), following a change of its shape; false after logging a
@@ -484,6 +487,7 @@ class TCustomFFmpegHlpr {
   // Writes every packet the encoder has ready; returns their bytes.
   int WriteVideoPackets(AVFormatContext* os, OutputStream& ost);
   // End of input for one video output: the encoder's delayed packets.
+  // Raises like EncodeVideo.
   void FlushVideoEncoder(AVFormatContext* os, OutputStream& ost);
   void SetUpSubtitleOutput(OutputStream& ost, InputStream& ist);
   // Decodes one subtitle packet (null: the end-of-input pass) and encodes
@@ -491,7 +495,8 @@ class TCustomFFmpegHlpr {
   int ProcessSubtitlePacket(TranscodeTables& tables, InputStream& ist, int istIndex,
                             AVPacket* packet);
   // pts is the input packet's, in ist's time base; the subtitle is the
-  // caller's and comes back unchanged.
+  // caller's and comes back unchanged. Raises "Subtitle encoding failed: "
+  // and the library's words when the encoder fails.
   void EncodeSubtitle(AVFormatContext* os, OutputStream& ost, InputStream& ist,
                       AVSubtitle* subtitle, int64_t pts);
   // Encoded subtitles; allocated with the first one, kept for the engine's life.

@@ -3,7 +3,9 @@
 // that copy it. Without a packet the decoder is drained and the encoders of
 // the stream's outputs are flushed.
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
 #include "engine/StreamDecoder.h"
+#include "engine/StreamNames.h"
 #include "engine/StreamPlausibility.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
@@ -65,16 +67,31 @@ int TCustomFFmpegHlpr::DecodePacket(TranscodeTables& t, InputStream& ist, int is
                                     AVPacket* packet) {
   AVCodecContext* dec = ist.Decoder;
   int frames = 0;
+  // The first call that failed, for the message.
+  const char* failedCall = nullptr;
+  int failure = 0;
+  auto note = [&](const char* call, int status) {
+    if (status >= 0 || failedCall) return;
+    failedCall = call;
+    failure = status;
+  };
   int sent = SendToDecoder(dec, packet);
-  bool decoded = true;
   if (sent == AVERROR(EAGAIN)) {
     // Frames left over from an earlier error must go out first.
-    decoded = ReceiveDecodedFrames(t, ist, istIndex, packet, frames);
+    note("avcodec_receive_frame", ReceiveDecodedFrames(t, ist, istIndex, packet, frames));
     sent = SendToDecoder(dec, packet);
   }
-  if (sent < 0 && sent != AVERROR_EOF) decoded = false;
-  if (!ReceiveDecodedFrames(t, ist, istIndex, packet, frames)) decoded = false;
-  if (decoded || !packet) return 0;
+  if (sent != AVERROR_EOF) note("avcodec_send_packet", sent);
+  note("avcodec_receive_frame", ReceiveDecodedFrames(t, ist, istIndex, packet, frames));
+  if (!failedCall) return 0;
+  const std::string where = StreamName(InputFiles[ist.FileIndex], ist);
+  if (!packet) {
+    // What the decoder still held is lost: said, not passed over.
+    if (Verbose >= 0)
+      Log(1, "Error while draining the decoder: " + LibraryCallError(failedCall, failure, where));
+    return 0;
+  }
+  ist.DecodeFailure = LibraryCallError(failedCall, failure, where);
   // A header whose stated maximum block is too small makes the decoder
   // refuse every block: that is said at the first one, naming its size.
   const AVCodecParameters* parameters = ist.Stream->codecpar;
@@ -86,16 +103,16 @@ int TCustomFFmpegHlpr::DecodePacket(TranscodeTables& t, InputStream& ist, int is
   return -1;
 }
 
-bool TCustomFFmpegHlpr::ReceiveDecodedFrames(TranscodeTables& t, InputStream& ist, int istIndex,
-                                             const AVPacket* packet, int& frames) {
+int TCustomFFmpegHlpr::ReceiveDecodedFrames(TranscodeTables& t, InputStream& ist, int istIndex,
+                                            const AVPacket* packet, int& frames) {
   AVCodecContext* dec = ist.Decoder;
   AVFrame* frame = t.DecodedFrame.get();
   const AVMediaType type = ist.Stream->codecpar->codec_type;
   // A stop is honoured between frames too: one packet may hold many.
   while (!StopRequested) {
     const int received = ReceiveFromDecoder(dec, frame);
-    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return true;
-    if (received < 0) return false;
+    if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return 0;
+    if (received < 0) return received;
     if (packet && ++frames > 1 && Verbose > 0)
       LogF(0, "Multiple frames in a packet from stream %d", packet->stream_index);
     ist.Pts = ist.NextPts;
@@ -103,7 +120,7 @@ bool TCustomFFmpegHlpr::ReceiveDecodedFrames(TranscodeTables& t, InputStream& is
     if (type == AVMEDIA_TYPE_AUDIO) OutputDecodedAudio(t, ist, istIndex, frame);
     AVU.av_frame_unref(frame);
   }
-  return true;
+  return 0;
 }
 
 void TCustomFFmpegHlpr::OutputDecodedAudio(TranscodeTables& t, InputStream& ist, int istIndex,
@@ -142,7 +159,8 @@ void TCustomFFmpegHlpr::CopyPacketToOutputs(TranscodeTables& t, const InputStrea
       ost.SyncOpts += 1;
     }
     AVPacket* out = t.CopyPacket.get();
-    if (AVC.av_packet_ref(out, &packet) < 0) throw FFMpegException("av_mallocz fail");
+    if (const int referenced = AVC.av_packet_ref(out, &packet); referenced < 0)
+      RaiseLibraryError("av_packet_ref", referenced, StreamName(OutputFiles[ost.FileIndex], ost));
     const AVRational outBase = ost.Stream->time_base;
     out->stream_index = ost.Index;
     out->pts =

@@ -10,6 +10,7 @@
 #include "engine/FFmpegHlpr.h"
 #include "engine/LibraryError.h"
 #include "engine/StreamDecoder.h"
+#include "engine/StreamNames.h"
 #include "engine/StreamPlausibility.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
@@ -34,11 +35,13 @@ bool KeepInputTag(const AVOutputFormat* format, unsigned tag, AVCodecID id) {
   return AVF.av_codec_get_tag(format->codec_tag, id) == 0;
 }
 
-void CopyStreamParameters(OutputStream& ost, const InputStream& ist, const AVOutputFormat* format) {
+void CopyStreamParameters(OutputStream& ost, const InputStream& ist, const AVFormatContext* os) {
+  const AVOutputFormat* format = os->oformat;
   AVCodecParameters* out = ost.Stream->codecpar;
   const AVCodecParameters* in = ist.Stream->codecpar;
   const unsigned requestedTag = ost.Encoder ? ost.Encoder->codec_tag : 0;
-  if (AVC.avcodec_parameters_copy(out, in) < 0) throw FFMpegException("av_mallocz fail");
+  if (const int copied = AVC.avcodec_parameters_copy(out, in); copied < 0)
+    RaiseLibraryError("avcodec_parameters_copy", copied, StreamName(os, ost));
   out->codec_tag = requestedTag;
   if (!requestedTag && KeepInputTag(format, in->codec_tag, in->codec_id))
     out->codec_tag = in->codec_tag;
@@ -72,13 +75,14 @@ std::string Trimmed(const char* text) {
 }
 
 // The source's language, unless the output names one of its own.
-void CopyLanguage(OutputStream& ost, const InputStream& ist) {
+void CopyLanguage(OutputStream& ost, const InputStream& ist, const AVFormatContext* os) {
   if (AVU.av_dict_get(ost.Stream->metadata, "language", nullptr, 0)) return;
   if (const AVDictionaryEntry* language =
           AVU.av_dict_get(ist.Stream->metadata, "language", nullptr, 0)) {
     char code[4];
     AVU.av_strlcpy(code, language->value, sizeof code);
-    AVU.av_dict_set(&ost.Stream->metadata, "language", code, 0);
+    if (const int set = AVU.av_dict_set(&ost.Stream->metadata, "language", code, 0); set < 0)
+      RaiseLibraryError("av_dict_set", set, StreamName(os, ost));
   }
 }
 
@@ -131,10 +135,10 @@ void FitAudioEncoder(AVCodecContext* enc, const AVCodec* codec, const AVCodecPar
 }
 
 // The opened encoder's parameters, side data and time base, for the muxer.
-void PublishEncoderParameters(OutputStream& ost) {
+void PublishEncoderParameters(OutputStream& ost, const AVFormatContext* os) {
   const AVCodecContext* enc = ost.Encoder;
-  if (AVC.avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
-    throw FFMpegException("av_mallocz fail");
+  if (const int copied = AVC.avcodec_parameters_from_context(ost.Stream->codecpar, enc); copied < 0)
+    RaiseLibraryError("avcodec_parameters_from_context", copied, StreamName(os, ost));
   // The encoder's buffer-size record ("bufsize", "maxrate") must reach the
   // muxer too: program streams size their decoder buffers from it.
   for (int i = 0; i < enc->nb_coded_side_data; ++i) {
@@ -254,12 +258,12 @@ void TCustomFFmpegHlpr::SetUpOutputStreams(TranscodeTables& t) {
     OutputStream& ost = *t.OutputStreams[o];
     InputStream& ist = *t.InputStreams[ost.SourceIndex];
     AVCodecContext* enc = ost.Encoder;
-    CopyLanguage(ost, ist);
+    CopyLanguage(ost, ist, OutputFiles[ost.FileIndex]);
     ost.Stream->disposition = ist.Stream->disposition;
 
     const bool copy = !enc || OutputCodecs[ost.FileIndex][ost.Index].StreamCopy;
     if (copy) {
-      CopyStreamParameters(ost, ist, OutputFiles[ost.FileIndex]->oformat);
+      CopyStreamParameters(ost, ist, OutputFiles[ost.FileIndex]);
     } else {
       switch (enc->codec_type) {
         case AVMEDIA_TYPE_AUDIO:
@@ -320,13 +324,17 @@ void TCustomFFmpegHlpr::OpenEncoder(OutputStream& ost, const AVCodecParameters& 
     result = AVC.avcodec_open2(enc, codec, nullptr);
     if (result >= 0) RegisterOpenEncoder(enc);
   }
+  // Callers know the sentence raised below; the library's words go to the
+  // log just before it.
+  if (result < 0 && LogHook.IsSet())
+    Log(0, LibraryCallError("avcodec_open2", result, StreamName(OutputFiles[ost.FileIndex], ost)));
   if (result < 0)
     RaiseFFMpeg(
         "Error while opening codec for output stream #%d.%d - maybe incorrect parameters such "
         "as bit_rate, rate, width or height",
         ost.FileIndex, ost.Index);
   ExtraBytes += enc->extradata_size;
-  PublishEncoderParameters(ost);
+  PublishEncoderParameters(ost, OutputFiles[ost.FileIndex]);
   if (enc->codec_type == AVMEDIA_TYPE_AUDIO)
     AllocateAudioEncoderBuffers(ost, OutputFiles[ost.FileIndex]);
 }
@@ -354,7 +362,10 @@ void TCustomFFmpegHlpr::SetUpBitstreamFilters(TranscodeTables& t) {
                                   result));
         continue;
       }
-      AVC.avcodec_parameters_copy(ost.Stream->codecpar, context->par_out);
+      if (const int copied = AVC.avcodec_parameters_copy(ost.Stream->codecpar, context->par_out);
+          copied < 0)
+        RaiseLibraryError("avcodec_parameters_copy", copied,
+                          StreamName(OutputFiles[ost.FileIndex], ost) + ", " + name);
       ost.Filters.push_back(std::move(context));
       ost.FilterNames.push_back(name);
     }
@@ -382,6 +393,8 @@ void TCustomFFmpegHlpr::OpenNeededDecoders(TranscodeTables& t) {
       result = OpenStreamDecoder(dec, codec);
       if (result >= 0) RegisterOpenDecoder(dec);
     }
+    if (result < 0 && LogHook.IsSet())
+      Log(0, LibraryCallError("avcodec_open2", result, StreamName(InputFiles[ist.FileIndex], ist)));
     if (result < 0)
       RaiseFFMpeg("Error while opening codec for input stream #%d.%d", ist.FileIndex, ist.Index);
   }
@@ -401,14 +414,20 @@ void TCustomFFmpegHlpr::PrepareReading(TranscodeTables& t) {
 void TCustomFFmpegHlpr::WriteHeaders() {
   bool allRtp = true;
   for (int f = 0; f < OutputFileCount; ++f) {
-    if (AVF.avformat_write_header(OutputFiles[f], nullptr) < 0)
+    if (const int written = AVF.avformat_write_header(OutputFiles[f], nullptr); written < 0) {
+      if (LogHook.IsSet())
+        Log(0, LibraryCallError("avformat_write_header", written, FileName(OutputFiles[f])));
       RaiseFFMpeg("Could not write header for output file #%d (incorrect codec parameters ?)", f);
+    }
     if (std::strcmp(OutputFiles[f]->oformat->name, "rtp") != 0) allRtp = false;
   }
   // The session description that RTP outputs are received by.
   if (allRtp && LogHook.IsSet()) {
     char sdp[2048] = {};
-    AVF.av_sdp_create(OutputFiles, OutputFileCount, sdp, sizeof sdp);
-    Log(1, "SDP: " + Trimmed(sdp));
+    const int made = AVF.av_sdp_create(OutputFiles, OutputFileCount, sdp, sizeof sdp);
+    if (made < 0)
+      Log(0, LibraryCallError("av_sdp_create", made, FileName(OutputFiles[0])));
+    else
+      Log(1, "SDP: " + Trimmed(sdp));
   }
 }

@@ -9,6 +9,7 @@
 #include "engine/FFmpegHlpr.h"
 #include "engine/LibraryError.h"
 #include "engine/StreamDecoder.h"
+#include "engine/StreamNames.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
@@ -110,6 +111,9 @@ bool TCustomFFmpegHlpr::ReadInputPacket(TranscodeTables& t, int fileIndex, AVPac
   if (read == AVERROR_EXIT && !StopRequested)
     LogF(0, "%s: no packet within %d MiB; the rest of the file is left out",
          InputFiles[fileIndex]->url, static_cast<int>(MaxBytesPerPacket >> 20));
+  else if (read != AVERROR_EOF && read != AVERROR_EXIT)
+    Log(0, LibraryCallError("av_read_frame", read, FileName(InputFiles[fileIndex])) +
+               "; the rest of the file is left out");
   t.Files[fileIndex].EofReached = 1;
   return false;
 }
@@ -123,7 +127,10 @@ bool TCustomFFmpegHlpr::DispatchInputPacket(TranscodeTables& t, int fileIndex, A
     if (packet->flags & AV_PKT_FLAG_CORRUPT) ++DamagedPackets;
     if (ProcessInputPacket(t, ist, istIndex, packet) < 0) {
       ++DamagedPackets;
-      if (Verbose >= 0) LogF(1, "Error while decoding stream #%d.%d", ist.FileIndex, ist.Index);
+      if (Verbose >= 0)
+        LogF(1, "Error while decoding stream #%d.%d%s%s", ist.FileIndex, ist.Index,
+             ist.DecodeFailure.empty() ? "" : ": ", ist.DecodeFailure.c_str());
+      ist.DecodeFailure.clear();
       AVC.av_packet_unref(packet);
       return false;
     }

@@ -48,6 +48,9 @@ struct InputStream {
   // Audio samples per channel decoded so far: none at the end means the
   // input held nothing that could be decoded.
   int64_t DecodedSamples = 0;
+  // The failing call of the last packet that could not be decoded, in the
+  // library's words.
+  std::string DecodeFailure;
 };
 
 struct OutputStream {

@@ -16,7 +16,9 @@
 #include <cstdio>
 
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
 #include "engine/PictureView.h"
+#include "engine/StreamNames.h"
 #include "engine/TranscodeTables.h"
 #include "engine/VideoFrameCount.h"
 #include "medialib/AVCodecHlpr.h"
@@ -35,17 +37,28 @@ namespace {
 constexpr int PictureAlign = 64;
 constexpr int PictureRowAlign = 32;
 
-// Gives PictTmp a buffer of its own from the pool.
-bool TakePictureBuffer(OutputStream& ost) {
+// The video path's failures keep the sentence they always had, followed by
+// the call, the stream and the library's words.
+[[noreturn]] void RaiseVideoError(const char* call, int code, const OutputStream& ost,
+                                  const AVFormatContext* os) {
+  throw FFMpegException("Video encoding failed: " +
+                        LibraryCallError(call, code, StreamName(os, ost)));
+}
+
+// Gives PictTmp a buffer of its own from the pool; a negative library status
+// on failure, with `call` naming the call that failed.
+int TakePictureBuffer(OutputStream& ost, const char*& call) {
   AVFrame* picture = ost.PictTmp.get();
+  call = "av_buffer_pool_get";
   AVBufferRef* buffer = AVU.av_buffer_pool_get(ost.PictPool.get());
-  if (!buffer) return false;
+  if (!buffer) return AVERROR(ENOMEM);
   AVU.av_buffer_unref(&picture->buf[0]);
   picture->buf[0] = buffer;
   const int rows = (picture->height + PictureRowAlign - 1) / PictureRowAlign * PictureRowAlign;
+  call = "av_image_fill_arrays";
   return AVU.av_image_fill_arrays(picture->data, picture->linesize, buffer->data,
                                   static_cast<AVPixelFormat>(picture->format), picture->width, rows,
-                                  PictureAlign) >= 0;
+                                  PictureAlign);
 }
 
 // PictTmp at the encoder's size and pixel format, with its buffer pool.
@@ -61,7 +74,8 @@ bool AllocatePictTmp(OutputStream& ost) {
   ost.PictTmp->format = enc->pix_fmt;
   ost.PictTmp->width = enc->width;
   ost.PictTmp->height = enc->height;
-  return TakePictureBuffer(ost);
+  const char* call = nullptr;
+  return TakePictureBuffer(ost, call) >= 0;
 }
 
 }  // namespace
@@ -178,8 +192,11 @@ bool TCustomFFmpegHlpr::FormatPicture(OutputStream& ost, AVFrame* picture, Pictu
   }
 
   const bool intoTmp = ost.VideoPad || ost.VideoResample;
-  if (intoTmp && !AVU.av_frame_is_writable(ost.PictTmp.get()) && !TakePictureBuffer(ost))
-    throw FFMpegException("Video encoding failed");
+  if (intoTmp && !AVU.av_frame_is_writable(ost.PictTmp.get())) {
+    const char* call = nullptr;
+    const int taken = TakePictureBuffer(ost, call);
+    if (taken < 0) RaiseVideoError(call, taken, ost, OutputFiles[ost.FileIndex]);
+  }
   const PictureView tmp = intoTmp ? ViewOf(ost.PictTmp.get()) : PictureView{};
   const PictureView* padSource = &formatted;
   PictureView scaleTarget = tmp;
@@ -190,8 +207,9 @@ bool TCustomFFmpegHlpr::FormatPicture(OutputStream& ost, AVFrame* picture, Pictu
   }
   if (ost.VideoResample) {
     padSource = nullptr;  // scaling has filled the inside; only the border is painted
-    SWS.sws_scale(ost.ImgResampleCtx.get(), formatted.data, formatted.linesize, 0,
-                  ost.ResampleHeight, scaleTarget.data, scaleTarget.linesize);
+    const int scaled = SWS.sws_scale(ost.ImgResampleCtx.get(), formatted.data, formatted.linesize,
+                                     0, ost.ResampleHeight, scaleTarget.data, scaleTarget.linesize);
+    if (scaled < 0) RaiseVideoError("sws_scale", scaled, ost, OutputFiles[ost.FileIndex]);
   }
   if (ost.VideoPad)
     PadPicture(tmp, padSource, enc->height, enc->width, enc->pix_fmt, ost.PadTop, ost.PadBottom,
@@ -210,8 +228,8 @@ int TCustomFFmpegHlpr::SendPicture(AVFormatContext* os, OutputStream& ost, AVFra
   int written = 0;
   for (int i = 0; i < count; ++i) {
     AVFrame* frame = ost.EncodeFrame.get();
-    if (AVU.av_frame_ref(frame, intoTmp ? ost.PictTmp.get() : picture) < 0)
-      throw FFMpegException("Video encoding failed");
+    const int referenced = AVU.av_frame_ref(frame, intoTmp ? ost.PictTmp.get() : picture);
+    if (referenced < 0) RaiseVideoError("av_frame_ref", referenced, ost, os);
     if (!intoTmp)
       for (int p = 0; p < 4; ++p) {
         frame->data[p] = formatted.data[p];
@@ -228,7 +246,7 @@ int TCustomFFmpegHlpr::SendPicture(AVFormatContext* os, OutputStream& ost, AVFra
     frame->pts = ost.SyncOpts;
     const int sent = AVC.avcodec_send_frame(enc, frame);
     AVU.av_frame_unref(frame);
-    if (sent < 0) throw FFMpegException("Video encoding failed");
+    if (sent < 0) RaiseVideoError("avcodec_send_frame", sent, ost, os);
     written += WriteVideoPackets(os, ost);
     ost.SyncOpts += 1;
     ost.FrameNumber += 1;
@@ -243,7 +261,7 @@ int TCustomFFmpegHlpr::WriteVideoPackets(AVFormatContext* os, OutputStream& ost)
   for (;;) {
     const int received = AVC.avcodec_receive_packet(enc, packet);
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) break;
-    if (received < 0) throw FFMpegException("Video encoding failed");
+    if (received < 0) RaiseVideoError("avcodec_receive_packet", received, ost, os);
     size_t statsSize = 0;
     const uint8_t* stats =
         AVC.av_packet_get_side_data(packet, AV_PKT_DATA_QUALITY_STATS, &statsSize);
@@ -262,6 +280,10 @@ int TCustomFFmpegHlpr::WriteVideoPackets(AVFormatContext* os, OutputStream& ost)
 void TCustomFFmpegHlpr::FlushVideoEncoder(AVFormatContext* os, OutputStream& ost) {
   if (ost.EncoderDrained) return;
   ost.EncoderDrained = true;
-  if (AVC.avcodec_send_frame(ost.Encoder, nullptr) < 0) return;
+  const int sent = AVC.avcodec_send_frame(ost.Encoder, nullptr);
+  // An encoder already drained has nothing more to give; any other refusal
+  // would lose the delayed pictures.
+  if (sent == AVERROR_EOF) return;
+  if (sent < 0) RaiseVideoError("avcodec_send_frame", sent, ost, os);
   VideoBytes += WriteVideoPackets(os, ost);
 }
