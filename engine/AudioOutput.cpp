@@ -16,6 +16,7 @@
 #include "engine/AudioFormatRules.h"
 #include "engine/FFmpegHlpr.h"
 #include "engine/LibraryError.h"
+#include "engine/StreamNames.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
@@ -27,17 +28,11 @@ namespace {
 // whatever frame size a decoder delivers.
 constexpr int ChunkSamples = 4096;
 
-// "file, stream #f.s" for messages.
-std::string StreamName(const AVFormatContext* os, const OutputStream& ost) {
-  return std::string(os && os->url ? os->url : "") + ", stream #" + std::to_string(ost.FileIndex) +
-         "." + std::to_string(ost.Index);
-}
-
 // The frame's layout; an unordered one becomes the default for its count.
-void FrameLayout(const AVFrame* frame, AVChannelLayout& layout) {
+void FrameLayout(const AVFrame* frame, MediaObjects::ChannelLayout& layout) {
   if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
-      AVU.av_channel_layout_copy(&layout, &frame->ch_layout) < 0)
-    AVU.av_channel_layout_default(&layout, frame->ch_layout.nb_channels);
+      AVU.av_channel_layout_copy(layout.Address(), &frame->ch_layout) < 0)
+    AVU.av_channel_layout_default(layout.Address(), frame->ch_layout.nb_channels);
 }
 
 void SetOption(SwrContext* converter, const char* name, const std::string& value,
@@ -79,57 +74,46 @@ void TCustomFFmpegHlpr::FitAudioConverter(AVFormatContext* os, OutputStream& ost
                                           const AVFrame* frame) {
   if (ost.ConverterFitted && ost.ConverterInFormat == frame->format &&
       ost.ConverterInRate == frame->sample_rate &&
-      ost.ConverterInLayout.nb_channels == frame->ch_layout.nb_channels &&
+      ost.ConverterInLayout.Channels() == frame->ch_layout.nb_channels &&
       (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
-       AVU.av_channel_layout_compare(&ost.ConverterInLayout, &frame->ch_layout) == 0))
+       AVU.av_channel_layout_compare(ost.ConverterInLayout.Get(), &frame->ch_layout) == 0))
     return;
   // The old converter may hold samples (a resampler's filter tail).
   DrainAudioConverter(os, ost);
   ost.Converter.reset();
   ost.ConverterFitted = false;
-  AVU.av_channel_layout_uninit(&ost.ConverterInLayout);
+  ost.ConverterInLayout.Clear();
 
   AVCodecContext* enc = ost.Encoder;
   const std::string where = StreamName(os, ost);
-  AVChannelLayout layout = {};
+  MediaObjects::ChannelLayout layout;
   FrameLayout(frame, layout);
   const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
   const bool same = format == enc->sample_fmt && frame->sample_rate == enc->sample_rate &&
-                    AVU.av_channel_layout_compare(&layout, &enc->ch_layout) == 0;
+                    AVU.av_channel_layout_compare(layout.Get(), &enc->ch_layout) == 0;
   if (!same || AudioVolume != 256) {
     SwrContext* made = nullptr;
     int result = SWR.swr_alloc_set_opts2(&made, &enc->ch_layout, enc->sample_fmt, enc->sample_rate,
-                                         &layout, format, frame->sample_rate, 0, nullptr);
+                                         layout.Address(), format, frame->sample_rate, 0, nullptr);
     ost.Converter.reset(made);
-    if (result < 0) {
-      AVU.av_channel_layout_uninit(&layout);
-      RaiseLibraryError("swr_alloc_set_opts2", result, where);
+    if (result < 0) RaiseLibraryError("swr_alloc_set_opts2", result, where);
+    const AVCodecContext* dec = ost.SyncInput->Decoder;
+    const int inBits = SampleDepth(format, dec ? dec->bits_per_raw_sample : 0);
+    if (NeedsDither(inBits, enc->sample_fmt, enc->bits_per_raw_sample)) {
+      SetOption(made, "dither_method", "triangular", where);
+      if (SampleDepth(enc->sample_fmt, enc->bits_per_raw_sample) < 32 &&
+          SampleDepth(enc->sample_fmt) == 32)
+        SetOption(made, "output_sample_bits", std::to_string(enc->bits_per_raw_sample), where);
     }
-    try {
-      const AVCodecContext* dec = ost.SyncInput->Decoder;
-      const int inBits = SampleDepth(format, dec ? dec->bits_per_raw_sample : 0);
-      if (NeedsDither(inBits, enc->sample_fmt, enc->bits_per_raw_sample)) {
-        SetOption(made, "dither_method", "triangular", where);
-        if (SampleDepth(enc->sample_fmt, enc->bits_per_raw_sample) < 32 &&
-            SampleDepth(enc->sample_fmt) == 32)
-          SetOption(made, "output_sample_bits", std::to_string(enc->bits_per_raw_sample), where);
-      }
-      if (AudioVolume != 256) {
-        // Scaled in floating point, so that a raised volume clips instead of
-        // wrapping round.
-        SetOption(made, "rematrix_volume", std::to_string(AudioVolume / 256.0), where);
-        SetOption(made, "internal_sample_fmt", "fltp", where);
-      }
-    } catch (...) {
-      AVU.av_channel_layout_uninit(&layout);
-      throw;
+    if (AudioVolume != 256) {
+      // Scaled in floating point, so that a raised volume clips instead of
+      // wrapping round.
+      SetOption(made, "rematrix_volume", std::to_string(AudioVolume / 256.0), where);
+      SetOption(made, "internal_sample_fmt", "fltp", where);
     }
-    if ((result = SWR.swr_init(made)) < 0) {
-      AVU.av_channel_layout_uninit(&layout);
-      RaiseLibraryError("swr_init", result, where);
-    }
+    if ((result = SWR.swr_init(made)) < 0) RaiseLibraryError("swr_init", result, where);
   }
-  ost.ConverterInLayout = layout;  // takes over what the copy allocated
+  ost.ConverterInLayout.TakeOver(layout);
   ost.ConverterInFormat = frame->format;
   ost.ConverterInRate = frame->sample_rate;
   ost.ConverterFitted = true;
@@ -179,7 +163,7 @@ void TCustomFFmpegHlpr::SendAudioFrame(AVFormatContext* os, OutputStream& ost, A
   }
   const int sent = AVC.avcodec_send_frame(enc, frame);
   if (sent < 0) RaiseLibraryError("avcodec_send_frame", sent, StreamName(os, ost));
-  AVPacket* packet = ost.EncodedPacket;
+  AVPacket* packet = ost.EncodedPacket.get();
   for (;;) {
     const int received = AVC.avcodec_receive_packet(enc, packet);
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) break;
@@ -215,9 +199,11 @@ void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, b
     if (AVU.av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->extended_data), samples) <
         samples)
       RaiseLibraryError("av_audio_fifo_read", AVERROR(EIO), where);
-    if (pad)
-      AVU.av_samples_set_silence(frame->extended_data, samples, frameSize - samples,
-                                 enc->ch_layout.nb_channels, enc->sample_fmt);
+    const int silenced =
+        pad ? AVU.av_samples_set_silence(frame->extended_data, samples, frameSize - samples,
+                                         enc->ch_layout.nb_channels, enc->sample_fmt)
+            : 0;
+    if (silenced < 0) RaiseLibraryError("av_samples_set_silence", silenced, where);
     frame->pts = ost.SyncOpts;
     SendAudioFrame(os, ost, frame);
     ost.SyncOpts += samples;

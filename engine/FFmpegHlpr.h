@@ -31,6 +31,7 @@ extern "C" {
 
 class TFFmpegThread;
 struct TranscodeTables;
+struct PictureView;
 struct InputStream;
 struct OutputStream;
 
@@ -360,6 +361,29 @@ class TCustomFFmpegHlpr {
   // Set-up: tables, source mapping, stream parameters, codecs, headers.
   // Raises FFMpegException; codecs already opened stay registered.
   void SetUpTranscode(TranscodeTables& tables);
+  // Its stages, in the order it runs them; each raises FFMpegException.
+  // One input-stream record per stream of every input file.
+  void MapInputStreams(TranscodeTables& tables);
+  // One output-stream record per output stream, each with its source.
+  void MapOutputSources(TranscodeTables& tables);
+  // Per output: language, disposition, copied parameters or the set-up of
+  // its encoding (a video output's scaler), pass statistics, BitBufferSize.
+  void SetUpOutputStreams(TranscodeTables& tables);
+  // Allocates BitBuffer, dumps the output formats and logs the mapping.
+  void ReportStreamMapping(TranscodeTables& tables);
+  // Opens every encoder that is needed, under CodecLock, and hands its
+  // parameters to the muxer; an audio encoder is fitted to its source first.
+  void OpenNeededEncoders(TranscodeTables& tables);
+  void OpenEncoder(OutputStream& ost, const AVCodecParameters& source);
+  // Chains each output's bitstream filters; one that cannot work on its
+  // stream is logged and left out.
+  void SetUpBitstreamFilters(TranscodeTables& tables);
+  // Checks and opens every decoder that is needed, under CodecLock.
+  void OpenNeededDecoders(TranscodeTables& tables);
+  // Input timestamps back at their start; the loop's packets and frame.
+  void PrepareReading(TranscodeTables& tables);
+  // Every output's header; the session description when all are RTP.
+  void WriteHeaders();
   // Codec registries; called with CodecLock held.
   void RegisterOpenEncoder(AVCodecContext* context);
   void RegisterOpenDecoder(AVCodecContext* context);
@@ -368,6 +392,17 @@ class TCustomFFmpegHlpr {
   // Reads, decodes and writes until the inputs end, RecordingTime is reached
   // or a stop is asked for; then drains, writes trailers and reports.
   void RunTranscodeLoop(TranscodeTables& tables);
+  // Its stages. Reads the next packet of input `fileIndex`; false (the
+  // input marked ended) at its end or on a failed read.
+  bool ReadInputPacket(TranscodeTables& tables, int fileIndex, AVPacket* packet);
+  // Retimes a packet of a stream in use and processes it, then blanks it;
+  // false when it could not be decoded (counted as damaged and logged).
+  bool DispatchInputPacket(TranscodeTables& tables, int fileIndex, AVPacket* packet);
+  // Moves the packet by its input's offset, absorbing a jump in its timing.
+  void RetimeInputPacket(const InputStream& ist, int fileIndex, AVPacket* packet);
+  // End of the loop: drains, checks that audio was decoded, writes the
+  // trailers, reports and closes the run's codecs; sets Finished.
+  void FinishTranscode(TranscodeTables& tables);
   // At the end of input: raises "no audio could be decoded from FILE" and
   // marks the outputs for removal when outputs of audio alone received not
   // one decoded sample.
@@ -376,8 +411,25 @@ class TCustomFFmpegHlpr {
   void FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables);
   // One packet of one input stream, or the end-of-input pass when packet is
   // null. Returns -1 when the packet could not be decoded, else 0.
-  int ProcessInputPacket(TranscodeTables& tables, InputStream& ist, int istIndex,
-                         AVPacket* packet);
+  int ProcessInputPacket(TranscodeTables& tables, InputStream& ist, int istIndex, AVPacket* packet);
+  // Its stages. Feeds the packet (null: the drain) to ist's decoder and hands
+  // out every frame; -1 when a packet could not be decoded (the failing call
+  // in ist's DecodeFailure), else 0. A failed drain is logged.
+  int DecodePacket(TranscodeTables& tables, InputStream& ist, int istIndex, AVPacket* packet);
+  // Hands out what the decoder holds, counting frames of one packet in
+  // `frames`; the decoder's negative status on a decoding error, else 0.
+  // Stops between frames on a stop.
+  int ReceiveDecodedFrames(TranscodeTables& tables, InputStream& ist, int istIndex,
+                           const AVPacket* packet, int& frames);
+  // A decoded audio frame, handed to every audio output ist feeds; advances
+  // ist's NextPts by its length. Raises on a shape no real stream has.
+  void OutputDecodedAudio(TranscodeTables& tables, InputStream& ist, int istIndex, AVFrame* frame);
+  // The packet, retimed, to every output that copies ist, from its first key
+  // packet on.
+  void CopyPacketToOutputs(TranscodeTables& tables, const InputStream& ist, int istIndex,
+                           const AVPacket& packet);
+  // End of input: flushes the encoders of every output that ist feeds.
+  void FlushStreamEncoders(TranscodeTables& tables, int istIndex);
   // The only way a packet reaches an output file. Takes the packet's data
   // (the packet is blank afterwards); raises when the muxer refuses it.
   void WritePacket(AVFormatContext* os, AVPacket* packet, OutputStream& ost);
@@ -422,11 +474,20 @@ class TCustomFFmpegHlpr {
   void OutputDecodedPicture(TranscodeTables& tables, InputStream& ist, int istIndex,
                             AVFrame* picture);
   // Frame-rate conversion, crop, scale, pad and encoding of one picture.
-  // Returns the bytes written for it; raises "Video encoding failed".
+  // Returns the bytes written for it; raises "Video encoding failed: " and
+  // the failing call, the stream and the library's words.
   int EncodeVideo(AVFormatContext* os, OutputStream& ost, InputStream& ist, AVFrame* picture);
+  // Its stages. Crops, scales and pads the picture as ost needs (into
+  // PictTmp), following a change of its shape; false after logging a
+  // picture that cannot be cropped or padded.
+  bool FormatPicture(OutputStream& ost, AVFrame* picture, PictureView& formatted);
+  // Sends the formatted picture `count` times; returns the bytes written.
+  int SendPicture(AVFormatContext* os, OutputStream& ost, AVFrame* picture,
+                  const PictureView& formatted, int count);
   // Writes every packet the encoder has ready; returns their bytes.
   int WriteVideoPackets(AVFormatContext* os, OutputStream& ost);
   // End of input for one video output: the encoder's delayed packets.
+  // Raises like EncodeVideo.
   void FlushVideoEncoder(AVFormatContext* os, OutputStream& ost);
   void SetUpSubtitleOutput(OutputStream& ost, InputStream& ist);
   // Decodes one subtitle packet (null: the end-of-input pass) and encodes
@@ -434,7 +495,8 @@ class TCustomFFmpegHlpr {
   int ProcessSubtitlePacket(TranscodeTables& tables, InputStream& ist, int istIndex,
                             AVPacket* packet);
   // pts is the input packet's, in ist's time base; the subtitle is the
-  // caller's and comes back unchanged.
+  // caller's and comes back unchanged. Raises "Subtitle encoding failed: "
+  // and the library's words when the encoder fails.
   void EncodeSubtitle(AVFormatContext* os, OutputStream& ost, InputStream& ist,
                       AVSubtitle* subtitle, int64_t pts);
   // Encoded subtitles; allocated with the first one, kept for the engine's life.

@@ -22,6 +22,7 @@ extern "C" {
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 #include "medialib/MediaLibraries.h"
 
 namespace {
@@ -50,21 +51,19 @@ const AVOption* TrySet(void* object, const std::string& name, const std::string&
 // Whether a fresh context of the named muxer or encoder takes name = value.
 // This is where a private option is checked against the installed library.
 bool MuxerTakes(const char* muxer, const char* name, const std::string& value) {
-  AVFormatContext* context = nullptr;
-  if (AVF.avformat_alloc_output_context2(&context, nullptr, muxer, nullptr) < 0 || !context) return false;
-  const bool takes = AVU.av_opt_set(context, name, value.c_str(), AV_OPT_SEARCH_CHILDREN) >= 0;
-  AVF.avformat_free_context(context);
-  return takes;
+  AVFormatContext* made = nullptr;
+  const int result = AVF.avformat_alloc_output_context2(&made, nullptr, muxer, nullptr);
+  const MediaObjects::OutputPtr context(made);
+  if (result < 0 || !context) return false;
+  return AVU.av_opt_set(context.get(), name, value.c_str(), AV_OPT_SEARCH_CHILDREN) >= 0;
 }
 
 bool EncoderTakes(const char* encoder, const char* name, const std::string& value) {
   const AVCodec* codec = AVC.avcodec_find_encoder_by_name(encoder);
   if (!codec) return false;
-  AVCodecContext* context = AVC.avcodec_alloc_context3(codec);
+  const MediaObjects::CodecContextPtr context(AVC.avcodec_alloc_context3(codec));
   if (!context) return false;
-  const bool takes = AVU.av_opt_set(context, name, value.c_str(), AV_OPT_SEARCH_CHILDREN) >= 0;
-  AVC.avcodec_free_context(&context);
-  return takes;
+  return AVU.av_opt_set(context.get(), name, value.c_str(), AV_OPT_SEARCH_CHILDREN) >= 0;
 }
 
 std::string Lower(std::string text) {
@@ -99,10 +98,17 @@ static std::string SetCurrentOption(TCustomFFmpegHlpr& engine, const std::string
   if (!option) {
     const std::string rest = name.substr(1);
     switch (name[0]) {
-      case 'a': option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_AUDIO], rest, value); break;
-      case 'v': option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_VIDEO], rest, value); break;
-      case 's': option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_SUBTITLE], rest, value); break;
-      default: break;
+      case 'a':
+        option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_AUDIO], rest, value);
+        break;
+      case 'v':
+        option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_VIDEO], rest, value);
+        break;
+      case 's':
+        option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_SUBTITLE], rest, value);
+        break;
+      default:
+        break;
     }
   }
   return option ? option->name : std::string();
@@ -157,7 +163,8 @@ bool TCustomFFmpegHlpr::SetLibraryOption(const std::string& name, const std::str
   if (!FormatOptions || !ScalerOptions) return false;
 
   std::string recorded;
-  if (!SetLegacyOption(*this, name, value, recorded)) recorded = SetCurrentOption(*this, name, value);
+  if (!SetLegacyOption(*this, name, value, recorded))
+    recorded = SetCurrentOption(*this, name, value);
   if (recorded.empty()) return false;
   OptionNames.push_back(recorded);
 
@@ -177,17 +184,19 @@ void TCustomFFmpegHlpr::ApplyRecordedOptions(void* optionContext, void* target, 
   if (!optionContext || !target) return;
   const std::map<std::string, std::string>* privateValues = nullptr;
   if (optionContext == FormatOptions) privateValues = &PrivateFormatOptions;
-  if (std::find(std::begin(CodecOptions), std::end(CodecOptions), optionContext) != std::end(CodecOptions))
+  if (std::find(std::begin(CodecOptions), std::end(CodecOptions), optionContext) !=
+      std::end(CodecOptions))
     privateValues = &PrivateCodecOptions;
 
   for (const std::string& name : OptionNames) {
     const AVOption* option = AVU.av_opt_find(optionContext, name.c_str(), nullptr, 0, 0);
     if (option) {
       if ((option->flags & requiredFlags) != requiredFlags) continue;
-      uint8_t* text = nullptr;
-      if (AVU.av_opt_get(optionContext, name.c_str(), 0, &text) < 0 || !text) continue;
-      std::string value(reinterpret_cast<const char*>(text));
-      AVU.av_free(text);
+      uint8_t* got = nullptr;
+      const int read = AVU.av_opt_get(optionContext, name.c_str(), 0, &got);
+      const MediaObjects::MemoryPtr<uint8_t> text(got);
+      if (read < 0 || !text) continue;
+      std::string value(reinterpret_cast<const char*>(text.get()));
       if (value.size() > MaxOptionText) value.resize(MaxOptionText);
       AVU.av_opt_set(target, name.c_str(), value.c_str(), 0);
       continue;
@@ -196,7 +205,8 @@ void TCustomFFmpegHlpr::ApplyRecordedOptions(void* optionContext, void* target, 
     if (!privateValues) continue;
     const auto found = privateValues->find(name);
     if (found == privateValues->end()) continue;
-    if (!AVU.av_opt_find(target, name.c_str(), nullptr, requiredFlags, AV_OPT_SEARCH_CHILDREN)) continue;
+    if (!AVU.av_opt_find(target, name.c_str(), nullptr, requiredFlags, AV_OPT_SEARCH_CHILDREN))
+      continue;
     AVU.av_opt_set(target, name.c_str(), found->second.c_str(), AV_OPT_SEARCH_CHILDREN);
   }
 }

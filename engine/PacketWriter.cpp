@@ -47,9 +47,11 @@ void TCustomFFmpegHlpr::WritePacket(AVFormatContext* os, AVPacket* packet, Outpu
   // through as it was.
   if (!ost.Filters.empty()) {
     if (ost.FilterOutputs.size() < ost.Filters.size()) {
-      ost.FilterOutputs.resize(ost.Filters.size(), nullptr);
-      for (AVPacket*& out : ost.FilterOutputs)
-        if (!out && !(out = AVC.av_packet_alloc())) throw FFMpegException("av_mallocz fail");
+      ost.FilterOutputs.resize(ost.Filters.size());
+      for (MediaObjects::PacketPtr& out : ost.FilterOutputs) {
+        if (!out) out.reset(AVC.av_packet_alloc());
+        if (!out) throw FFMpegException("av_mallocz fail");
+      }
     }
     WriteFiltered(os, packet, ost, 0);
     return;
@@ -63,7 +65,7 @@ void TCustomFFmpegHlpr::WriteFiltered(AVFormatContext* os, AVPacket* packet, Out
     Mux(os, packet, ost);
     return;
   }
-  AVBSFContext* filter = ost.Filters[stage];
+  AVBSFContext* filter = ost.Filters[stage].get();
   const int streamIndex = packet->stream_index;
   auto report = [&](int error) {
     if (!LogHook.IsSet()) return;
@@ -79,7 +81,7 @@ void TCustomFFmpegHlpr::WriteFiltered(AVFormatContext* os, AVPacket* packet, Out
     WriteFiltered(os, packet, ost, stage + 1);
     return;
   }
-  AVPacket* out = ost.FilterOutputs[stage];
+  AVPacket* out = ost.FilterOutputs[stage].get();
   int received;
   while ((received = AVC.av_bsf_receive_packet(filter, out)) >= 0) {
     out->stream_index = streamIndex;

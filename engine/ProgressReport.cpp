@@ -42,6 +42,23 @@ float QualityOf(const OutputStream& ost) {
   return ost.EncodingNeeded && ost.Quality >= 0 ? ost.Quality / FF_QP2LAMBDA : -1.0f;
 }
 
+// Per plane and overall, of the last picture or (last) of the whole stream.
+void AppendPsnr(StatusText& text, const OutputStream& ost, int frameNumber, bool last) {
+  const AVCodecContext* enc = ost.Encoder;
+  double errorSum = 0, scaleSum = 0;
+  text.Append("PSNR=");
+  for (int plane = 0; plane < 3; ++plane) {
+    const double error = static_cast<double>(last ? enc->error[plane] : ost.PictureError[plane]);
+    double scale = static_cast<double>(enc->width) * enc->height * 255.0 * 255.0;
+    if (last) scale *= frameNumber;
+    if (plane) scale /= 4;
+    errorSum += error;
+    scaleSum += scale;
+    text.Append("%c:%2.2f ", "YUV"[plane], Psnr(error / scale));
+  }
+  text.Append("*:%2.2f ", Psnr(errorSum / scaleSum));
+}
+
 }  // namespace
 
 void TCustomFFmpegHlpr::ReportProgress(TranscodeTables& t, bool last) {
@@ -74,22 +91,8 @@ void TCustomFFmpegHlpr::ReportProgress(TranscodeTables& t, bool last) {
         quality = QualityOf(ost);
         text.Append("frame=%5d fps=%3d q=%3.1f ", frameNumber, fps, quality);
         if (last) text.Append("L");
-        if (ost.EncodingNeeded && (ost.Encoder->flags & AV_CODEC_FLAG_PSNR)) {
-          const AVCodecContext* enc = ost.Encoder;
-          double errorSum = 0, scaleSum = 0;
-          text.Append("PSNR=");
-          for (int plane = 0; plane < 3; ++plane) {
-            const double error =
-                static_cast<double>(last ? enc->error[plane] : ost.PictureError[plane]);
-            double scale = static_cast<double>(enc->width) * enc->height * 255.0 * 255.0;
-            if (last) scale *= frameNumber;
-            if (plane) scale /= 4;
-            errorSum += error;
-            scaleSum += scale;
-            text.Append("%c:%2.2f ", "YUV"[plane], Psnr(error / scale));
-          }
-          text.Append("*:%2.2f ", Psnr(errorSum / scaleSum));
-        }
+        if (ost.EncodingNeeded && (ost.Encoder->flags & AV_CODEC_FLAG_PSNR))
+          AppendPsnr(text, ost, frameNumber, last);
       }
     }
     const double position = ost.Position * av_q2d(ost.Stream->time_base);

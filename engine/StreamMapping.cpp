@@ -10,11 +10,13 @@
 #include "engine/FFmpegHlpr.h"
 #include "engine/LibraryError.h"
 #include "engine/StreamDecoder.h"
+#include "engine/StreamNames.h"
 #include "engine/StreamPlausibility.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 #include "medialib/SwResampleHlpr.h"
 #include "medialib/SwScaleHlpr.h"
 #include "medialib/VersionedCalls.h"
@@ -33,11 +35,13 @@ bool KeepInputTag(const AVOutputFormat* format, unsigned tag, AVCodecID id) {
   return AVF.av_codec_get_tag(format->codec_tag, id) == 0;
 }
 
-void CopyStreamParameters(OutputStream& ost, const InputStream& ist, const AVOutputFormat* format) {
+void CopyStreamParameters(OutputStream& ost, const InputStream& ist, const AVFormatContext* os) {
+  const AVOutputFormat* format = os->oformat;
   AVCodecParameters* out = ost.Stream->codecpar;
   const AVCodecParameters* in = ist.Stream->codecpar;
   const unsigned requestedTag = ost.Encoder ? ost.Encoder->codec_tag : 0;
-  if (AVC.avcodec_parameters_copy(out, in) < 0) throw FFMpegException("av_mallocz fail");
+  if (const int copied = AVC.avcodec_parameters_copy(out, in); copied < 0)
+    RaiseLibraryError("avcodec_parameters_copy", copied, StreamName(os, ost));
   out->codec_tag = requestedTag;
   if (!requestedTag && KeepInputTag(format, in->codec_tag, in->codec_id))
     out->codec_tag = in->codec_tag;
@@ -70,27 +74,94 @@ std::string Trimmed(const char* text) {
   return s.substr(begin, end - begin);
 }
 
+// The source's language, unless the output names one of its own.
+void CopyLanguage(OutputStream& ost, const InputStream& ist, const AVFormatContext* os) {
+  if (AVU.av_dict_get(ost.Stream->metadata, "language", nullptr, 0)) return;
+  if (const AVDictionaryEntry* language =
+          AVU.av_dict_get(ist.Stream->metadata, "language", nullptr, 0)) {
+    char code[4];
+    AVU.av_strlcpy(code, language->value, sizeof code);
+    if (const int set = AVU.av_dict_set(&ost.Stream->metadata, "language", code, 0); set < 0)
+      RaiseLibraryError("av_dict_set", set, StreamName(os, ost));
+  }
+}
+
+// Two-pass statistics of output stream `index`: pass 1 writes them, pass 2
+// hands them to the encoder.
+void OpenPassStatistics(OutputStream& ost, int index) {
+  AVCodecContext* enc = ost.Encoder;
+  char name[1024];
+  std::snprintf(name, sizeof name, "ffmpeg2pass-%d.log", index);
+  if (enc->flags & AV_CODEC_FLAG_PASS1) {
+    ost.LogFile.reset(std::fopen(name, "w"));
+    if (!ost.LogFile) throw FFMpegException(std::string("creat file fail: ") + name);
+    return;
+  }
+  FilePtr file(std::fopen(name, "r"));
+  if (!file) throw FFMpegException(std::string("creat open fail: ") + name);
+  std::fseek(file.get(), 0, SEEK_END);
+  const long size = std::max(0L, std::ftell(file.get()));
+  std::fseek(file.get(), 0, SEEK_SET);
+  MediaObjects::MemoryPtr<char> text(static_cast<char*>(AVU.av_malloc(size + 1)));
+  if (!text) throw FFMpegException("Could not allocate log buffer");
+  const size_t read = std::fread(text.get(), 1, size, file.get());
+  file.reset();
+  text.get()[read] = 0;
+  MediaObjects::ReplaceUserText(enc->stats_in, std::move(text));
+}
+
+// The source's depth is kept where the encoder can hold it. A source's own
+// rate or channel count that the encoder cannot take (a kept 96 kHz source
+// into MP3) becomes the nearest it can; a value asked for is left for the
+// encoder to refuse.
+void FitAudioEncoder(AVCodecContext* enc, const AVCodec* codec, const AVCodecParameters& source) {
+  const AVSampleFormat sourceFormat = static_cast<AVSampleFormat>(source.format);
+  enc->sample_fmt = ChooseSampleFormat(VersionedCalls::SupportedSampleFormats(codec),
+                                       enc->sample_fmt, sourceFormat);
+  if (enc->bits_per_raw_sample <= 0)
+    enc->bits_per_raw_sample =
+        EncoderRawBits(enc->sample_fmt, SampleDepth(sourceFormat, source.bits_per_raw_sample));
+  if (enc->sample_rate == source.sample_rate)
+    enc->sample_rate =
+        FittingSampleRate(VersionedCalls::SupportedSampleRates(codec), enc->sample_rate);
+  enc->time_base = {1, enc->sample_rate};
+  int channels = enc->ch_layout.nb_channels > 0 ? enc->ch_layout.nb_channels : 2;
+  if (channels == source.ch_layout.nb_channels)
+    channels = FittingChannelCount(VersionedCalls::SupportedChannelLayouts(codec), channels);
+  if (enc->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || enc->ch_layout.nb_channels != channels) {
+    AVU.av_channel_layout_uninit(&enc->ch_layout);
+    AVU.av_channel_layout_default(&enc->ch_layout, channels);
+  }
+}
+
+// The opened encoder's parameters, side data and time base, for the muxer.
+void PublishEncoderParameters(OutputStream& ost, const AVFormatContext* os) {
+  const AVCodecContext* enc = ost.Encoder;
+  if (const int copied = AVC.avcodec_parameters_from_context(ost.Stream->codecpar, enc); copied < 0)
+    RaiseLibraryError("avcodec_parameters_from_context", copied, StreamName(os, ost));
+  // The encoder's buffer-size record ("bufsize", "maxrate") must reach the
+  // muxer too: program streams size their decoder buffers from it.
+  for (int i = 0; i < enc->nb_coded_side_data; ++i) {
+    const AVPacketSideData& side = enc->coded_side_data[i];
+    uint8_t* copy = VersionedCalls::NewStreamSideData(ost.Stream, side.type, side.size);
+    if (!copy) throw FFMpegException("av_mallocz fail");
+    std::memcpy(copy, side.data, side.size);
+  }
+  ost.Stream->time_base = enc->time_base;
+}
+
+// The packet, the frame and the FIFO that an audio encoder is fed through.
+void AllocateAudioEncoderBuffers(OutputStream& ost, const AVFormatContext* os) {
+  const AVCodecContext* enc = ost.Encoder;
+  ost.EncodedPacket.reset(AVC.av_packet_alloc());
+  ost.EncoderFrame.reset(AVU.av_frame_alloc());
+  if (!ost.EncodedPacket || !ost.EncoderFrame) throw FFMpegException("av_mallocz fail");
+  ost.Fifo.reset(AVU.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels,
+                                         std::max(enc->frame_size, 1024)));
+  if (!ost.Fifo) RaiseLibraryError("av_audio_fifo_alloc", AVERROR(ENOMEM), os->url ? os->url : "");
+}
+
 }  // namespace
-
-InputStream::~InputStream() = default;
-
-OutputStream::~OutputStream() {
-  if (LogFile) std::fclose(LogFile);
-  if (PictTmp) AVU.av_frame_free(&PictTmp);
-  if (EncodeFrame) AVU.av_frame_free(&EncodeFrame);
-  if (PictPool) AVU.av_buffer_pool_uninit(&PictPool);
-  if (ImgResampleCtx) SWS.sws_freeContext(ImgResampleCtx);
-  AVU.av_channel_layout_uninit(&ConverterInLayout);
-  if (EncodedPacket) AVC.av_packet_free(&EncodedPacket);
-  for (AVBSFContext*& filter : Filters) AVC.av_bsf_free(&filter);
-  for (AVPacket*& packet : FilterOutputs) AVC.av_packet_free(&packet);
-}
-
-TranscodeTables::~TranscodeTables() {
-  if (ReadPacket) AVC.av_packet_free(&ReadPacket);
-  if (CopyPacket) AVC.av_packet_free(&CopyPacket);
-  if (DecodedFrame) AVU.av_frame_free(&DecodedFrame);
-}
 
 void TCustomFFmpegHlpr::RegisterOpenEncoder(AVCodecContext* context) {
   OpenEncoders.push_front(context);
@@ -109,7 +180,18 @@ void TCustomFFmpegHlpr::UnregisterOpenDecoder(AVCodecContext* context) {
 }
 
 void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
-  // 1-2. Input files and streams.
+  MapInputStreams(t);
+  MapOutputSources(t);
+  SetUpOutputStreams(t);
+  ReportStreamMapping(t);
+  OpenNeededEncoders(t);
+  SetUpBitstreamFilters(t);
+  OpenNeededDecoders(t);
+  PrepareReading(t);
+  WriteHeaders();
+}
+
+void TCustomFFmpegHlpr::MapInputStreams(TranscodeTables& t) {
   t.Files.resize(InputFileCount);
   int inputStreamCount = 0;
   for (int f = 0; f < InputFileCount; ++f) {
@@ -128,8 +210,9 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       t.InputStreams.push_back(std::move(ist));
     }
   }
+}
 
-  // 3-4. Output streams.
+void TCustomFFmpegHlpr::MapOutputSources(TranscodeTables& t) {
   int outputStreamCount = 0;
   for (int f = 0; f < OutputFileCount; ++f) {
     if (OutputFiles[f]->nb_streams == 0)
@@ -138,8 +221,9 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
   }
   t.OutputStreams.reserve(outputStreamCount);
 
-  // 5. Sources: the first unused input stream of the type, else the last one
-  // of the type, shared with an earlier output.
+  // The first unused input stream of the type, else the last one of the
+  // type, shared with an earlier output.
+  const int inputStreamCount = static_cast<int>(t.InputStreams.size());
   for (int f = 0; f < OutputFileCount; ++f) {
     for (int s = 0; s < static_cast<int>(OutputFiles[f]->nb_streams); ++s) {
       auto ost = std::make_unique<OutputStream>();
@@ -167,25 +251,19 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       t.OutputStreams.push_back(std::move(ost));
     }
   }
+}
 
-  // 6. Per-stream parameters.
-  for (int o = 0; o < outputStreamCount; ++o) {
+void TCustomFFmpegHlpr::SetUpOutputStreams(TranscodeTables& t) {
+  for (int o = 0; o < static_cast<int>(t.OutputStreams.size()); ++o) {
     OutputStream& ost = *t.OutputStreams[o];
     InputStream& ist = *t.InputStreams[ost.SourceIndex];
     AVCodecContext* enc = ost.Encoder;
-    if (!AVU.av_dict_get(ost.Stream->metadata, "language", nullptr, 0)) {
-      if (const AVDictionaryEntry* language =
-              AVU.av_dict_get(ist.Stream->metadata, "language", nullptr, 0)) {
-        char code[4];
-        AVU.av_strlcpy(code, language->value, sizeof code);
-        AVU.av_dict_set(&ost.Stream->metadata, "language", code, 0);
-      }
-    }
+    CopyLanguage(ost, ist, OutputFiles[ost.FileIndex]);
     ost.Stream->disposition = ist.Stream->disposition;
 
     const bool copy = !enc || OutputCodecs[ost.FileIndex][ost.Index].StreamCopy;
     if (copy) {
-      CopyStreamParameters(ost, ist, OutputFiles[ost.FileIndex]->oformat);
+      CopyStreamParameters(ost, ist, OutputFiles[ost.FileIndex]);
     } else {
       switch (enc->codec_type) {
         case AVMEDIA_TYPE_AUDIO:
@@ -203,30 +281,8 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       }
     }
 
-    if (ost.EncodingNeeded && (enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2))) {
-      char name[1024];
-      std::snprintf(name, sizeof name, "ffmpeg2pass-%d.log", o);
-      if (enc->flags & AV_CODEC_FLAG_PASS1) {
-        ost.LogFile = std::fopen(name, "w");
-        if (!ost.LogFile) throw FFMpegException(std::string("creat file fail: ") + name);
-      } else {
-        FILE* file = std::fopen(name, "r");
-        if (!file) throw FFMpegException(std::string("creat open fail: ") + name);
-        std::fseek(file, 0, SEEK_END);
-        const long size = std::max(0L, std::ftell(file));
-        std::fseek(file, 0, SEEK_SET);
-        char* text = static_cast<char*>(AVU.av_malloc(size + 1));
-        if (!text) {
-          std::fclose(file);
-          throw FFMpegException("Could not allocate log buffer");
-        }
-        const size_t read = std::fread(text, 1, size, file);
-        std::fclose(file);
-        text[read] = 0;
-        AVU.av_freep(&enc->stats_in);
-        enc->stats_in = text;
-      }
-    }
+    if (ost.EncodingNeeded && (enc->flags & (AV_CODEC_FLAG_PASS1 | AV_CODEC_FLAG_PASS2)))
+      OpenPassStatistics(ost, o);
 
     const AVCodecParameters* shape = ost.Stream->codecpar;
     const int width = ost.EncodingNeeded ? enc->width : shape->width;
@@ -235,12 +291,12 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
         4LL * width * height > BitBufferSize)
       BitBufferSize = 4 * width * height;
   }
+}
 
-  // 7. The bit buffer.
+void TCustomFFmpegHlpr::ReportStreamMapping(TranscodeTables& t) {
   if (!BitBuffer) BitBuffer = static_cast<uint8_t*>(AVU.av_malloc(BitBufferSize));
   if (!BitBuffer) throw FFMpegException("av_malloc fail");
 
-  // 8-9. Format dump and the mapping.
   for (int f = 0; f < OutputFileCount; ++f)
     AVF.av_dump_format(OutputFiles[f], f, OutputFiles[f]->url ? OutputFiles[f]->url : "", 1);
   if (Verbose >= 0 && LogHook.IsSet()) {
@@ -250,105 +306,73 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       LogF(1, "  Stream #%d.%d -> #%d.%d", ist.FileIndex, ist.Index, ost->FileIndex, ost->Index);
     }
   }
+}
 
-  // 10. Encoders.
-  for (auto& ostPointer : t.OutputStreams) {
-    OutputStream& ost = *ostPointer;
-    if (!ost.EncodingNeeded) continue;
-    AVCodecContext* enc = ost.Encoder;
-    const AVCodec* codec = AVC.avcodec_find_encoder(enc->codec_id);
-    if (!codec) RaiseFFMpeg("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.Index);
-    if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-      // The source's depth is kept where the encoder can hold it. A source's
-      // own rate or channel count that the encoder cannot take (a kept 96 kHz
-      // source into MP3) becomes the nearest it can; a value asked for is
-      // left for the encoder to refuse.
-      const AVCodecParameters* source = t.InputStreams[ost.SourceIndex]->Stream->codecpar;
-      const AVSampleFormat sourceFormat = static_cast<AVSampleFormat>(source->format);
-      enc->sample_fmt = ChooseSampleFormat(VersionedCalls::SupportedSampleFormats(codec),
-                                           enc->sample_fmt, sourceFormat);
-      if (enc->bits_per_raw_sample <= 0)
-        enc->bits_per_raw_sample =
-            EncoderRawBits(enc->sample_fmt, SampleDepth(sourceFormat, source->bits_per_raw_sample));
-      if (enc->sample_rate == source->sample_rate)
-        enc->sample_rate =
-            FittingSampleRate(VersionedCalls::SupportedSampleRates(codec), enc->sample_rate);
-      enc->time_base = {1, enc->sample_rate};
-      int channels = enc->ch_layout.nb_channels > 0 ? enc->ch_layout.nb_channels : 2;
-      if (channels == source->ch_layout.nb_channels)
-        channels = FittingChannelCount(VersionedCalls::SupportedChannelLayouts(codec), channels);
-      if (enc->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC ||
-          enc->ch_layout.nb_channels != channels) {
-        AVU.av_channel_layout_uninit(&enc->ch_layout);
-        AVU.av_channel_layout_default(&enc->ch_layout, channels);
-      }
-    }
-    int result;
-    {
-      std::lock_guard<std::mutex> lock(*CodecLock);
-      result = AVC.avcodec_open2(enc, codec, nullptr);
-      if (result >= 0) RegisterOpenEncoder(enc);
-    }
-    if (result < 0)
-      RaiseFFMpeg(
-          "Error while opening codec for output stream #%d.%d - maybe incorrect parameters such "
-          "as bit_rate, rate, width or height",
-          ost.FileIndex, ost.Index);
-    ExtraBytes += enc->extradata_size;
-    if (AVC.avcodec_parameters_from_context(ost.Stream->codecpar, enc) < 0)
-      throw FFMpegException("av_mallocz fail");
-    // The encoder's buffer-size record ("bufsize", "maxrate") must reach the
-    // muxer too: program streams size their decoder buffers from it.
-    for (int i = 0; i < enc->nb_coded_side_data; ++i) {
-      const AVPacketSideData& side = enc->coded_side_data[i];
-      uint8_t* copy = VersionedCalls::NewStreamSideData(ost.Stream, side.type, side.size);
-      if (!copy) throw FFMpegException("av_mallocz fail");
-      std::memcpy(copy, side.data, side.size);
-    }
-    ost.Stream->time_base = enc->time_base;
+void TCustomFFmpegHlpr::OpenNeededEncoders(TranscodeTables& t) {
+  for (auto& ost : t.OutputStreams)
+    if (ost->EncodingNeeded) OpenEncoder(*ost, *t.InputStreams[ost->SourceIndex]->Stream->codecpar);
+}
 
-    if (enc->codec_type == AVMEDIA_TYPE_AUDIO) {
-      ost.EncodedPacket = AVC.av_packet_alloc();
-      ost.EncoderFrame.reset(AVU.av_frame_alloc());
-      if (!ost.EncodedPacket || !ost.EncoderFrame) throw FFMpegException("av_mallocz fail");
-      ost.Fifo.reset(AVU.av_audio_fifo_alloc(enc->sample_fmt, enc->ch_layout.nb_channels,
-                                             std::max(enc->frame_size, 1024)));
-      if (!ost.Fifo)
-        RaiseLibraryError("av_audio_fifo_alloc", AVERROR(ENOMEM),
-                          OutputFiles[ost.FileIndex]->url ? OutputFiles[ost.FileIndex]->url : "");
-    }
+void TCustomFFmpegHlpr::OpenEncoder(OutputStream& ost, const AVCodecParameters& source) {
+  AVCodecContext* enc = ost.Encoder;
+  const AVCodec* codec = AVC.avcodec_find_encoder(enc->codec_id);
+  if (!codec) RaiseFFMpeg("Unsupported codec for output stream #%d.%d", ost.FileIndex, ost.Index);
+  if (enc->codec_type == AVMEDIA_TYPE_AUDIO) FitAudioEncoder(enc, codec, source);
+  int result;
+  {
+    std::lock_guard<std::mutex> lock(*CodecLock);
+    result = AVC.avcodec_open2(enc, codec, nullptr);
+    if (result >= 0) RegisterOpenEncoder(enc);
   }
+  // Callers know the sentence raised below; the library's words go to the
+  // log just before it.
+  if (result < 0 && LogHook.IsSet())
+    Log(0, LibraryCallError("avcodec_open2", result, StreamName(OutputFiles[ost.FileIndex], ost)));
+  if (result < 0)
+    RaiseFFMpeg(
+        "Error while opening codec for output stream #%d.%d - maybe incorrect parameters such "
+        "as bit_rate, rate, width or height",
+        ost.FileIndex, ost.Index);
+  ExtraBytes += enc->extradata_size;
+  PublishEncoderParameters(ost, OutputFiles[ost.FileIndex]);
+  if (enc->codec_type == AVMEDIA_TYPE_AUDIO)
+    AllocateAudioEncoderBuffers(ost, OutputFiles[ost.FileIndex]);
+}
 
-  // Bitstream filters, now that every stream's parameters are final. A
-  // filter that cannot work on the stream is reported and left out.
+void TCustomFFmpegHlpr::SetUpBitstreamFilters(TranscodeTables& t) {
   for (auto& ostPointer : t.OutputStreams) {
     OutputStream& ost = *ostPointer;
     const char* codecName =
         ost.EncodingNeeded && ost.Encoder->codec ? ost.Encoder->codec->name : "copy";
     for (const std::string& name : BitstreamFilters[ost.FileIndex][ost.Index]) {
       const AVBitStreamFilter* filter = AVC.av_bsf_get_by_name(name.c_str());
-      AVBSFContext* context = nullptr;
-      int result = filter ? AVC.av_bsf_alloc(filter, &context) : AVERROR_BSF_NOT_FOUND;
+      AVBSFContext* made = nullptr;
+      int result = filter ? AVC.av_bsf_alloc(filter, &made) : AVERROR_BSF_NOT_FOUND;
+      MediaObjects::BitstreamFilterPtr context(made);
       if (result >= 0) result = AVC.avcodec_parameters_copy(context->par_in, ost.Stream->codecpar);
       if (result >= 0) {
         context->time_base_in = ost.Stream->time_base;
-        result = AVC.av_bsf_init(context);
+        result = AVC.av_bsf_init(context.get());
       }
       if (result < 0) {
-        AVC.av_bsf_free(&context);
+        context.reset();
         if (LogHook.IsSet())
           Log(0, OpenErrorMessage(name + " failed for stream " + std::to_string(ost.Index) +
                                       ", codec " + codecName,
                                   result));
         continue;
       }
-      AVC.avcodec_parameters_copy(ost.Stream->codecpar, context->par_out);
-      ost.Filters.push_back(context);
+      if (const int copied = AVC.avcodec_parameters_copy(ost.Stream->codecpar, context->par_out);
+          copied < 0)
+        RaiseLibraryError("avcodec_parameters_copy", copied,
+                          StreamName(OutputFiles[ost.FileIndex], ost) + ", " + name);
+      ost.Filters.push_back(std::move(context));
       ost.FilterNames.push_back(name);
     }
   }
+}
 
-  // 11. Decoders.
+void TCustomFFmpegHlpr::OpenNeededDecoders(TranscodeTables& t) {
   for (auto& istPointer : t.InputStreams) {
     InputStream& ist = *istPointer;
     if (!ist.DecodingNeeded) continue;
@@ -369,33 +393,41 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       result = OpenStreamDecoder(dec, codec);
       if (result >= 0) RegisterOpenDecoder(dec);
     }
+    if (result < 0 && LogHook.IsSet())
+      Log(0, LibraryCallError("avcodec_open2", result, StreamName(InputFiles[ist.FileIndex], ist)));
     if (result < 0)
       RaiseFFMpeg("Error while opening codec for input stream #%d.%d", ist.FileIndex, ist.Index);
   }
+}
 
-  // 12. Timestamps.
+void TCustomFFmpegHlpr::PrepareReading(TranscodeTables& t) {
   for (auto& ist : t.InputStreams) {
     ist->Pts = 0;
     ist->NextPts = NoTimestamp;
   }
-
-  t.ReadPacket = AVC.av_packet_alloc();
-  t.CopyPacket = AVC.av_packet_alloc();
-  t.DecodedFrame = AVU.av_frame_alloc();
+  t.ReadPacket.reset(AVC.av_packet_alloc());
+  t.CopyPacket.reset(AVC.av_packet_alloc());
+  t.DecodedFrame.reset(AVU.av_frame_alloc());
   if (!t.ReadPacket || !t.CopyPacket || !t.DecodedFrame) throw FFMpegException("av_mallocz fail");
+}
 
-  // 13. Headers.
+void TCustomFFmpegHlpr::WriteHeaders() {
   bool allRtp = true;
   for (int f = 0; f < OutputFileCount; ++f) {
-    if (AVF.avformat_write_header(OutputFiles[f], nullptr) < 0)
+    if (const int written = AVF.avformat_write_header(OutputFiles[f], nullptr); written < 0) {
+      if (LogHook.IsSet())
+        Log(0, LibraryCallError("avformat_write_header", written, FileName(OutputFiles[f])));
       RaiseFFMpeg("Could not write header for output file #%d (incorrect codec parameters ?)", f);
+    }
     if (std::strcmp(OutputFiles[f]->oformat->name, "rtp") != 0) allRtp = false;
   }
-
-  // 14. Session description for RTP outputs.
+  // The session description that RTP outputs are received by.
   if (allRtp && LogHook.IsSet()) {
     char sdp[2048] = {};
-    AVF.av_sdp_create(OutputFiles, OutputFileCount, sdp, sizeof sdp);
-    Log(1, "SDP: " + Trimmed(sdp));
+    const int made = AVF.av_sdp_create(OutputFiles, OutputFileCount, sdp, sizeof sdp);
+    if (made < 0)
+      Log(0, LibraryCallError("av_sdp_create", made, FileName(OutputFiles[0])));
+    else
+      Log(1, "SDP: " + Trimmed(sdp));
   }
 }

@@ -4,23 +4,17 @@
 #include <algorithm>
 
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
+#include "engine/StreamNames.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 
 namespace {
 
 constexpr size_t SubtitleBufferSize = 65536;
 constexpr AVRational Milliseconds = {1, 1000};
-
-// Frees the decoded subtitle however the call that owns it ends.
-struct SubtitleHolder {
-  AVSubtitle subtitle = {};
-  bool got = false;
-  ~SubtitleHolder() {
-    if (got) AVC.avsubtitle_free(&subtitle);
-  }
-};
 
 }  // namespace
 
@@ -29,7 +23,7 @@ void TCustomFFmpegHlpr::SetUpSubtitleOutput(OutputStream& ost, InputStream& ist)
   // microseconds until the muxer chooses the stream's.
   if (ost.Encoder->time_base.num <= 0 || ost.Encoder->time_base.den <= 0)
     ost.Encoder->time_base = AV_TIME_BASE_Q;
-  if (!ost.EncodedPacket) ost.EncodedPacket = AVC.av_packet_alloc();
+  if (!ost.EncodedPacket) ost.EncodedPacket.reset(AVC.av_packet_alloc());
   if (!ost.EncodedPacket) throw FFMpegException("av_mallocz fail");
   ost.EncodingNeeded = 1;
   ist.DecodingNeeded = 1;
@@ -39,19 +33,24 @@ int TCustomFFmpegHlpr::ProcessSubtitlePacket(TranscodeTables& t, InputStream& is
                                              AVPacket* packet) {
   ist.Pts = ist.NextPts;
   // The end-of-input pass hands the decoder an empty packet.
-  AVPacket* input = packet ? packet : t.CopyPacket;
+  AVPacket* input = packet ? packet : t.CopyPacket.get();
   if (!packet) AVC.av_packet_unref(input);
-  SubtitleHolder decoded;
+  MediaObjects::DecodedSubtitle decoded;
   int got = 0;
-  if (AVC.avcodec_decode_subtitle2(ist.Decoder, &decoded.subtitle, &got, input) < 0) return -1;
-  decoded.got = got != 0;
+  const int used = AVC.avcodec_decode_subtitle2(ist.Decoder, &decoded.Subtitle, &got, input);
+  if (used < 0) {
+    ist.DecodeFailure = LibraryCallError("avcodec_decode_subtitle2", used,
+                                         StreamName(InputFiles[ist.FileIndex], ist));
+    return -1;
+  }
+  decoded.Got = got != 0;
   if (!got) return 0;
   const int64_t pts = packet ? packet->pts : AV_NOPTS_VALUE;
   for (const auto& ost : t.OutputStreams) {
     if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
     if (ost->Encoder->codec_type != AVMEDIA_TYPE_SUBTITLE)
       throw FFMpegException("invalid codec_type");
-    EncodeSubtitle(OutputFiles[ost->FileIndex], *ost, ist, &decoded.subtitle, pts);
+    EncodeSubtitle(OutputFiles[ost->FileIndex], *ost, ist, &decoded.Subtitle, pts);
   }
   return 0;
 }
@@ -72,7 +71,18 @@ void TCustomFFmpegHlpr::EncodeSubtitle(AVFormatContext* os, OutputStream& ost, I
   // start offset moves into the time, the end stays where it was.
   const uint32_t start = subtitle->start_display_time;
   const uint32_t end = subtitle->end_display_time;
-  const unsigned rects = subtitle->num_rects;
+  // The caller frees the subtitle by its own rectangle count, so it gets
+  // its fields back on every way out.
+  struct Restore {
+    AVSubtitle* subtitle;
+    uint32_t start, end;
+    unsigned rects;
+    ~Restore() {
+      subtitle->num_rects = rects;
+      subtitle->start_display_time = start;
+      subtitle->end_display_time = end;
+    }
+  } restore{subtitle, start, end, subtitle->num_rects};
   subtitle->pts = AVU.av_rescale_q(pts, ist.Stream->time_base, AV_TIME_BASE_Q) +
                   AVU.av_rescale_q(start, Milliseconds, AV_TIME_BASE_Q);
   subtitle->start_display_time = 0;
@@ -83,12 +93,12 @@ void TCustomFFmpegHlpr::EncodeSubtitle(AVFormatContext* os, OutputStream& ost, I
     if (pass == 1) subtitle->num_rects = 0;
     const int size = AVC.avcodec_encode_subtitle(enc, SubtitleBuffer.data(),
                                                  static_cast<int>(SubtitleBuffer.size()), subtitle);
-    if (size < 0) {
-      Log(0, "Subtitle encoding failed");
-      break;
-    }
-    AVPacket* packet = ost.EncodedPacket;
-    if (AVC.av_new_packet(packet, size) < 0) throw FFMpegException("av_mallocz fail");
+    if (size < 0)
+      throw FFMpegException("Subtitle encoding failed: " +
+                            LibraryCallError("avcodec_encode_subtitle", size, StreamName(os, ost)));
+    AVPacket* packet = ost.EncodedPacket.get();
+    if (const int made = AVC.av_new_packet(packet, size); made < 0)
+      RaiseLibraryError("av_new_packet", made, StreamName(os, ost));
     std::copy_n(SubtitleBuffer.data(), size, packet->data);
     packet->stream_index = ost.Index;
     packet->pts = time + AVU.av_rescale_q(pass == 1 ? end : start, Milliseconds, outBase);
@@ -98,7 +108,4 @@ void TCustomFFmpegHlpr::EncodeSubtitle(AVFormatContext* os, OutputStream& ost, I
     WritePacket(os, packet, ost);
     AVC.av_packet_unref(packet);
   }
-  subtitle->num_rects = rects;
-  subtitle->start_display_time = start;
-  subtitle->end_display_time = end;
 }

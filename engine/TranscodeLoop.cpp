@@ -9,10 +9,12 @@
 #include "engine/FFmpegHlpr.h"
 #include "engine/LibraryError.h"
 #include "engine/StreamDecoder.h"
+#include "engine/StreamNames.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 
 namespace {
 
@@ -22,6 +24,24 @@ namespace {
 double OutputPosition(const OutputStream& ost) {
   if (ost.EncodingNeeded) return ost.SyncOpts * av_q2d(ost.Encoder->time_base);
   return ost.Position * av_q2d(ost.Stream->time_base);
+}
+
+// The input whose output lags furthest behind, with that output's position
+// in `position`; ties go to the earlier output stream. -1 when every input
+// feeding an output has ended.
+int LaggingInput(const TranscodeTables& t, double& position) {
+  int fileIndex = -1;
+  for (const auto& ost : t.OutputStreams) {
+    // A cover is one packet, written when it is read; it never lags.
+    if (ost->Stream->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
+    const int source = t.InputStreams[ost->SourceIndex]->FileIndex;
+    const double reached = OutputPosition(*ost);
+    if (!t.Files[source].EofReached && reached < position) {
+      position = reached;
+      fileIndex = source;
+    }
+  }
+  return fileIndex;
 }
 
 }  // namespace
@@ -63,74 +83,15 @@ void TCustomFFmpegHlpr::FreeTranscodeTables(std::unique_ptr<TranscodeTables>& ta
 void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
   TimerStart = AVU.av_gettime();
   int64_t lastReport = TimerStart;
-  AVPacket* packet = t.ReadPacket;
+  AVPacket* packet = t.ReadPacket.get();
 
   while (!StopRequested) {
-    // The input whose output lags furthest behind; ties go to the earlier
-    // output stream.
     double smallest = 1e100;
-    int fileIndex = -1;
-    for (const auto& ost : t.OutputStreams) {
-      // A cover is one packet, written when it is read; it never lags.
-      if (ost->Stream->disposition & AV_DISPOSITION_ATTACHED_PIC) continue;
-      const int source = t.InputStreams[ost->SourceIndex]->FileIndex;
-      const double position = OutputPosition(*ost);
-      if (!t.Files[source].EofReached && position < smallest) {
-        smallest = position;
-        fileIndex = source;
-      }
-    }
+    const int fileIndex = LaggingInput(t, smallest);
     if (fileIndex < 0) break;
     if (RecordingTime > 0 && RecordingTime / 1000000.0 <= smallest) break;
-
-    ReadingInput = InputFiles[fileIndex];
-    ReadingFrom = InputFiles[fileIndex]->pb ? InputFiles[fileIndex]->pb->bytes_read : 0;
-    const int read = AVF.av_read_frame(InputFiles[fileIndex], packet);
-    ReadingInput = nullptr;
-    if (read < 0) {
-      if (read == AVERROR_EXIT && !StopRequested)
-        LogF(0, "%s: no packet within %d MiB; the rest of the file is left out",
-             InputFiles[fileIndex]->url, static_cast<int>(MaxBytesPerPacket >> 20));
-      t.Files[fileIndex].EofReached = 1;
-      continue;
-    }
-
-    const InputFileState& file = t.Files[fileIndex];
-    const int istIndex = file.FirstStream + packet->stream_index;
-    if (packet->stream_index < file.StreamCount && !t.InputStreams[istIndex]->Discard) {
-      InputStream& ist = *t.InputStreams[istIndex];
-      const AVRational base = ist.Stream->time_base;
-      if (packet->dts != AV_NOPTS_VALUE)
-        packet->dts += AVU.av_rescale_q(InputTsOffset[fileIndex], AV_TIME_BASE_Q, base);
-      if (packet->pts != AV_NOPTS_VALUE)
-        packet->pts += AVU.av_rescale_q(InputTsOffset[fileIndex], AV_TIME_BASE_Q, base);
-
-      // A jump in the input's timestamps is absorbed by its offset, so that
-      // the output's timing continues smoothly.
-      if (packet->dts != AV_NOPTS_VALUE && ist.NextPts != AV_NOPTS_VALUE) {
-        const int64_t packetDts = AVU.av_rescale_q(packet->dts, base, AV_TIME_BASE_Q);
-        const int64_t delta = packetDts - ist.NextPts;
-        if ((std::llabs(delta) > DtsDeltaThreshold * 1000000.0 || packetDts + 1 < ist.Pts) &&
-            !CopyTimestamps) {
-          InputTsOffset[fileIndex] -= delta;
-          if (Verbose > 2)
-            LogF(1, "timestamp discontinuity %lld, new offset= %lld", static_cast<long long>(delta),
-                 static_cast<long long>(InputTsOffset[fileIndex]));
-          const int64_t shift = AVU.av_rescale_q(delta, AV_TIME_BASE_Q, base);
-          packet->dts -= shift;
-          if (packet->pts != AV_NOPTS_VALUE) packet->pts -= shift;
-        }
-      }
-
-      if (packet->flags & AV_PKT_FLAG_CORRUPT) ++DamagedPackets;
-      if (ProcessInputPacket(t, ist, istIndex, packet) < 0) {
-        ++DamagedPackets;
-        if (Verbose >= 0) LogF(1, "Error while decoding stream #%d.%d", ist.FileIndex, ist.Index);
-        AVC.av_packet_unref(packet);
-        continue;
-      }
-    }
-    AVC.av_packet_unref(packet);
+    if (!ReadInputPacket(t, fileIndex, packet)) continue;
+    if (!DispatchInputPacket(t, fileIndex, packet)) continue;
 
     const int64_t now = AVU.av_gettime();
     if (now - lastReport > ReportInterval) {
@@ -138,7 +99,71 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
       ReportProgress(t, false);
     }
   }
+  FinishTranscode(t);
+}
 
+bool TCustomFFmpegHlpr::ReadInputPacket(TranscodeTables& t, int fileIndex, AVPacket* packet) {
+  ReadingInput = InputFiles[fileIndex];
+  ReadingFrom = InputFiles[fileIndex]->pb ? InputFiles[fileIndex]->pb->bytes_read : 0;
+  const int read = AVF.av_read_frame(InputFiles[fileIndex], packet);
+  ReadingInput = nullptr;
+  if (read >= 0) return true;
+  if (read == AVERROR_EXIT && !StopRequested)
+    LogF(0, "%s: no packet within %d MiB; the rest of the file is left out",
+         InputFiles[fileIndex]->url, static_cast<int>(MaxBytesPerPacket >> 20));
+  else if (read != AVERROR_EOF && read != AVERROR_EXIT)
+    Log(0, LibraryCallError("av_read_frame", read, FileName(InputFiles[fileIndex])) +
+               "; the rest of the file is left out");
+  t.Files[fileIndex].EofReached = 1;
+  return false;
+}
+
+bool TCustomFFmpegHlpr::DispatchInputPacket(TranscodeTables& t, int fileIndex, AVPacket* packet) {
+  const InputFileState& file = t.Files[fileIndex];
+  const int istIndex = file.FirstStream + packet->stream_index;
+  if (packet->stream_index < file.StreamCount && !t.InputStreams[istIndex]->Discard) {
+    InputStream& ist = *t.InputStreams[istIndex];
+    RetimeInputPacket(ist, fileIndex, packet);
+    if (packet->flags & AV_PKT_FLAG_CORRUPT) ++DamagedPackets;
+    if (ProcessInputPacket(t, ist, istIndex, packet) < 0) {
+      ++DamagedPackets;
+      if (Verbose >= 0)
+        LogF(1, "Error while decoding stream #%d.%d%s%s", ist.FileIndex, ist.Index,
+             ist.DecodeFailure.empty() ? "" : ": ", ist.DecodeFailure.c_str());
+      ist.DecodeFailure.clear();
+      AVC.av_packet_unref(packet);
+      return false;
+    }
+  }
+  AVC.av_packet_unref(packet);
+  return true;
+}
+
+void TCustomFFmpegHlpr::RetimeInputPacket(const InputStream& ist, int fileIndex, AVPacket* packet) {
+  const AVRational base = ist.Stream->time_base;
+  if (packet->dts != AV_NOPTS_VALUE)
+    packet->dts += AVU.av_rescale_q(InputTsOffset[fileIndex], AV_TIME_BASE_Q, base);
+  if (packet->pts != AV_NOPTS_VALUE)
+    packet->pts += AVU.av_rescale_q(InputTsOffset[fileIndex], AV_TIME_BASE_Q, base);
+
+  // A jump in the input's timestamps is absorbed by its offset, so that the
+  // output's timing continues smoothly.
+  if (packet->dts == AV_NOPTS_VALUE || ist.NextPts == AV_NOPTS_VALUE) return;
+  const int64_t packetDts = AVU.av_rescale_q(packet->dts, base, AV_TIME_BASE_Q);
+  const int64_t delta = packetDts - ist.NextPts;
+  if ((std::llabs(delta) > DtsDeltaThreshold * 1000000.0 || packetDts + 1 < ist.Pts) &&
+      !CopyTimestamps) {
+    InputTsOffset[fileIndex] -= delta;
+    if (Verbose > 2)
+      LogF(1, "timestamp discontinuity %lld, new offset= %lld", static_cast<long long>(delta),
+           static_cast<long long>(InputTsOffset[fileIndex]));
+    const int64_t shift = AVU.av_rescale_q(delta, AV_TIME_BASE_Q, base);
+    packet->dts -= shift;
+    if (packet->pts != AV_NOPTS_VALUE) packet->pts -= shift;
+  }
+}
+
+void TCustomFFmpegHlpr::FinishTranscode(TranscodeTables& t) {
   // Drain what the decoders and encoders still hold.
   for (size_t i = 0; i < t.InputStreams.size(); ++i)
     if (t.InputStreams[i]->DecodingNeeded)
@@ -157,7 +182,7 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
 
   for (const auto& ost : t.OutputStreams) {
     if (!ost->EncodingNeeded) continue;
-    AVU.av_freep(&ost->Encoder->stats_in);
+    MediaObjects::ReplaceUserText(ost->Encoder->stats_in);
     UnregisterOpenEncoder(ost->Encoder);
   }
   for (const auto& ist : t.InputStreams) {

@@ -1,8 +1,9 @@
 // The per-run tables of one transcode: one record per input file, per input
 // stream and per output stream. Built by the set-up, used by the loop and
-// the output paths on the worker thread, freed by FreeTranscodeTables (the
-// destructor releases every library object a record owns, so a table that
-// was only partly built is freed just as well).
+// the output paths on the worker thread, freed by FreeTranscodeTables. Every
+// library object a record owns is held by an owner, so a table that was only
+// partly built is freed just as well. The codec contexts are the engine's
+// (InputCodecs, OutputCodecs): no record frees a codec.
 #pragma once
 
 #include <cstdio>
@@ -27,9 +28,13 @@ struct InputFileState {
   int StreamCount = 0;  // streams the file had at set-up
 };
 
-struct InputStream {
-  ~InputStream();
+// Closes a file of the C library.
+struct FileClose {
+  void operator()(FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<FILE, FileClose>;
 
+struct InputStream {
   int FileIndex = 0;
   int Index = 0;
   AVStream* Stream = nullptr;
@@ -43,11 +48,12 @@ struct InputStream {
   // Audio samples per channel decoded so far: none at the end means the
   // input held nothing that could be decoded.
   int64_t DecodedSamples = 0;
+  // The failing call of the last packet that could not be decoded, in the
+  // library's words.
+  std::string DecodeFailure;
 };
 
 struct OutputStream {
-  ~OutputStream();
-
   int FileIndex = 0;
   int Index = 0;
   int SourceIndex = 0;
@@ -67,8 +73,8 @@ struct OutputStream {
 
   // Video (filled by the picture path).
   int VideoResample = 0;
-  AVFrame* PictTmp = nullptr;
-  SwsContext* ImgResampleCtx = nullptr;
+  MediaObjects::FramePtr PictTmp;
+  MediaObjects::ScalerPtr ImgResampleCtx;
   int ResampleHeight = 0;
   int VideoCrop = 0, TopBand = 0, LeftBand = 0;
   int VideoPad = 0, PadTop = 0, PadBottom = 0, PadLeft = 0, PadRight = 0;
@@ -78,8 +84,8 @@ struct OutputStream {
   uint64_t PictureError[3] = {};
   // PictTmp's buffers: the encoder may hold one while PictTmp moves on to
   // another, which then comes back here instead of being allocated anew.
-  AVBufferPool* PictPool = nullptr;
-  AVFrame* EncodeFrame = nullptr;  // the reference handed to the encoder, reused
+  MediaObjects::BufferPoolPtr PictPool;
+  MediaObjects::FramePtr EncodeFrame;  // the reference handed to the encoder, reused
   // Decoded picture shape that crop, scaler and PictTmp were set up for.
   int PictureWidth = 0, PictureHeight = 0, PictureFormat = -1;
 
@@ -91,33 +97,31 @@ struct OutputStream {
   bool ConverterFitted = false;  // the shape below has been looked at
   int ConverterInFormat = -1;
   int ConverterInRate = 0;
-  AVChannelLayout ConverterInLayout = {};
+  MediaObjects::ChannelLayout ConverterInLayout;
   MediaObjects::FramePtr Converted;  // one bounded chunk of converted samples
   int ConvertedCapacity = 0;         // samples per channel Converted can hold
   // Encoder-format samples short of a whole encoder frame.
   MediaObjects::AudioFifoPtr Fifo;
   MediaObjects::FramePtr EncoderFrame;  // reused for every frame sent to the encoder
   int EncoderFrameCapacity = 0;         // samples per channel EncoderFrame can hold
-  AVPacket* EncodedPacket = nullptr;
+  MediaObjects::PacketPtr EncodedPacket;
   bool EncoderDrained = false;
 
-  FILE* LogFile = nullptr;  // pass-1 statistics
+  FilePtr LogFile;  // pass-1 statistics
   // Bitstream filters in chain order; a filter that could not be set up is
   // left out (and reported) at set-up.
-  std::vector<AVBSFContext*> Filters;
+  std::vector<MediaObjects::BitstreamFilterPtr> Filters;
   std::vector<std::string> FilterNames;
-  std::vector<AVPacket*> FilterOutputs;  // one reusable packet per filter
+  std::vector<MediaObjects::PacketPtr> FilterOutputs;  // one reusable packet per filter
 };
 
 struct TranscodeTables {
-  ~TranscodeTables();
-
   std::vector<InputFileState> Files;
   std::vector<std::unique_ptr<InputStream>> InputStreams;
   std::vector<std::unique_ptr<OutputStream>> OutputStreams;
 
   // Reused for every packet read, every decoded frame and every copy.
-  AVPacket* ReadPacket = nullptr;
-  AVPacket* CopyPacket = nullptr;
-  AVFrame* DecodedFrame = nullptr;
+  MediaObjects::PacketPtr ReadPacket;
+  MediaObjects::PacketPtr CopyPacket;
+  MediaObjects::FramePtr DecodedFrame;
 };

@@ -16,7 +16,9 @@
 #include <cstdio>
 
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
 #include "engine/PictureView.h"
+#include "engine/StreamNames.h"
 #include "engine/TranscodeTables.h"
 #include "engine/VideoFrameCount.h"
 #include "medialib/AVCodecHlpr.h"
@@ -35,17 +37,28 @@ namespace {
 constexpr int PictureAlign = 64;
 constexpr int PictureRowAlign = 32;
 
-// Gives PictTmp a buffer of its own from the pool.
-bool TakePictureBuffer(OutputStream& ost) {
-  AVFrame* picture = ost.PictTmp;
-  AVBufferRef* buffer = AVU.av_buffer_pool_get(ost.PictPool);
-  if (!buffer) return false;
+// The video path's failures keep the sentence they always had, followed by
+// the call, the stream and the library's words.
+[[noreturn]] void RaiseVideoError(const char* call, int code, const OutputStream& ost,
+                                  const AVFormatContext* os) {
+  throw FFMpegException("Video encoding failed: " +
+                        LibraryCallError(call, code, StreamName(os, ost)));
+}
+
+// Gives PictTmp a buffer of its own from the pool; a negative library status
+// on failure, with `call` naming the call that failed.
+int TakePictureBuffer(OutputStream& ost, const char*& call) {
+  AVFrame* picture = ost.PictTmp.get();
+  call = "av_buffer_pool_get";
+  AVBufferRef* buffer = AVU.av_buffer_pool_get(ost.PictPool.get());
+  if (!buffer) return AVERROR(ENOMEM);
   AVU.av_buffer_unref(&picture->buf[0]);
   picture->buf[0] = buffer;
   const int rows = (picture->height + PictureRowAlign - 1) / PictureRowAlign * PictureRowAlign;
+  call = "av_image_fill_arrays";
   return AVU.av_image_fill_arrays(picture->data, picture->linesize, buffer->data,
                                   static_cast<AVPixelFormat>(picture->format), picture->width, rows,
-                                  PictureAlign) >= 0;
+                                  PictureAlign);
 }
 
 // PictTmp at the encoder's size and pixel format, with its buffer pool.
@@ -55,13 +68,14 @@ bool AllocatePictTmp(OutputStream& ost) {
   const int rows = (enc->height + PictureRowAlign - 1) / PictureRowAlign * PictureRowAlign;
   const int size = AVU.av_image_get_buffer_size(enc->pix_fmt, enc->width, rows, PictureAlign);
   if (size <= 0) return false;
-  ost.PictPool = AVU.av_buffer_pool_init(size + AV_INPUT_BUFFER_PADDING_SIZE, nullptr);
-  ost.PictTmp = AVU.av_frame_alloc();
+  ost.PictPool.reset(AVU.av_buffer_pool_init(size + AV_INPUT_BUFFER_PADDING_SIZE, nullptr));
+  ost.PictTmp.reset(AVU.av_frame_alloc());
   if (!ost.PictPool || !ost.PictTmp) return false;
   ost.PictTmp->format = enc->pix_fmt;
   ost.PictTmp->width = enc->width;
   ost.PictTmp->height = enc->height;
-  return TakePictureBuffer(ost);
+  const char* call = nullptr;
+  return TakePictureBuffer(ost, call) >= 0;
 }
 
 }  // namespace
@@ -84,8 +98,8 @@ void TCustomFFmpegHlpr::SetUpVideoOutput(OutputStream& ost, InputStream& ist) {
     ost.PadRight = FramePadRight;
   }
   SetUpPicturePath(ost, dec->width, dec->height, dec->pix_fmt);
-  if (!ost.EncodeFrame) ost.EncodeFrame = AVU.av_frame_alloc();
-  if (!ost.EncodedPacket) ost.EncodedPacket = AVC.av_packet_alloc();
+  if (!ost.EncodeFrame) ost.EncodeFrame.reset(AVU.av_frame_alloc());
+  if (!ost.EncodedPacket) ost.EncodedPacket.reset(AVC.av_packet_alloc());
   if (!ost.EncodeFrame || !ost.EncodedPacket) throw FFMpegException("av_mallocz fail");
   ost.EncodingNeeded = 1;
   ist.DecodingNeeded = 1;
@@ -103,10 +117,7 @@ void TCustomFFmpegHlpr::SetUpPicturePath(OutputStream& ost, int width, int heigh
   ost.PictureHeight = height;
   ost.PictureFormat = format;
 
-  if (ost.ImgResampleCtx) {
-    SWS.sws_freeContext(ost.ImgResampleCtx);
-    ost.ImgResampleCtx = nullptr;
-  }
+  ost.ImgResampleCtx.reset();
   if (ost.VideoPad && !ost.VideoResample && !AllocatePictTmp(ost))
     throw FFMpegException("avpicture_alloc fail");
   if (!ost.VideoResample) return;
@@ -114,10 +125,10 @@ void TCustomFFmpegHlpr::SetUpPicturePath(OutputStream& ost, int width, int heigh
   int64_t flags = SwsFlags;
   if (ScalerOptions && AVU.av_opt_get_int(ScalerOptions, "sws_flags", 0, &flags) >= 0)
     SwsFlags = static_cast<int>(flags);
-  ost.ImgResampleCtx =
-      SWS.sws_getContext(width - cropWidth, height - cropHeight, static_cast<AVPixelFormat>(format),
-                         enc->width - padWidth, enc->height - padHeight, enc->pix_fmt, SwsFlags,
-                         nullptr, nullptr, nullptr);
+  ost.ImgResampleCtx.reset(SWS.sws_getContext(width - cropWidth, height - cropHeight,
+                                              static_cast<AVPixelFormat>(format),
+                                              enc->width - padWidth, enc->height - padHeight,
+                                              enc->pix_fmt, SwsFlags, nullptr, nullptr, nullptr));
   if (!ost.ImgResampleCtx) throw FFMpegException("Cannot get resampling context");
   ost.ResampleHeight = height - cropHeight;
 }
@@ -156,52 +167,69 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
     if (Verbose > 2) LogF(1, "*** %d dup!", count - 1);
   }
 
+  PictureView formatted;
+  if (!FormatPicture(ost, picture, formatted)) return 0;
+  return SendPicture(os, ost, picture, formatted, count);
+}
+
+bool TCustomFFmpegHlpr::FormatPicture(OutputStream& ost, AVFrame* picture, PictureView& formatted) {
+  const AVCodecContext* enc = ost.Encoder;
   // A decoder may change the picture's shape mid-stream; the scaler follows.
   if (picture->width != ost.PictureWidth || picture->height != ost.PictureHeight ||
       picture->format != ost.PictureFormat)
     SetUpPicturePath(ost, picture->width, picture->height, picture->format);
 
   const PictureView decoded = ViewOf(picture);
-  PictureView formatted = decoded;
+  formatted = decoded;
   if (ost.VideoCrop) {
     const bool fits = FrameLeftBand + FrameRightBand < picture->width &&
                       FrameTopBand + FrameBottomBand < picture->height;
     if (!fits || !CropPictureView(formatted, decoded, static_cast<AVPixelFormat>(picture->format),
                                   ost.TopBand, ost.LeftBand)) {
       Log(0, "error cropping picture");
-      return 0;
+      return false;
     }
   }
 
   const bool intoTmp = ost.VideoPad || ost.VideoResample;
-  if (intoTmp && !AVU.av_frame_is_writable(ost.PictTmp) && !TakePictureBuffer(ost))
-    throw FFMpegException("Video encoding failed");
-  const PictureView tmp = intoTmp ? ViewOf(ost.PictTmp) : PictureView{};
+  if (intoTmp && !AVU.av_frame_is_writable(ost.PictTmp.get())) {
+    const char* call = nullptr;
+    const int taken = TakePictureBuffer(ost, call);
+    if (taken < 0) RaiseVideoError(call, taken, ost, OutputFiles[ost.FileIndex]);
+  }
+  const PictureView tmp = intoTmp ? ViewOf(ost.PictTmp.get()) : PictureView{};
   const PictureView* padSource = &formatted;
   PictureView scaleTarget = tmp;
   if (ost.VideoPad && ost.VideoResample &&
       !CropPictureView(scaleTarget, tmp, enc->pix_fmt, ost.PadTop, ost.PadLeft)) {
     Log(0, "error padding picture");
-    return 0;
+    return false;
   }
   if (ost.VideoResample) {
     padSource = nullptr;  // scaling has filled the inside; only the border is painted
-    SWS.sws_scale(ost.ImgResampleCtx, formatted.data, formatted.linesize, 0, ost.ResampleHeight,
-                  scaleTarget.data, scaleTarget.linesize);
+    const int scaled = SWS.sws_scale(ost.ImgResampleCtx.get(), formatted.data, formatted.linesize,
+                                     0, ost.ResampleHeight, scaleTarget.data, scaleTarget.linesize);
+    if (scaled < 0) RaiseVideoError("sws_scale", scaled, ost, OutputFiles[ost.FileIndex]);
   }
   if (ost.VideoPad)
     PadPicture(tmp, padSource, enc->height, enc->width, enc->pix_fmt, ost.PadTop, ost.PadBottom,
                ost.PadLeft, ost.PadRight, PadColor);
+  return true;
+}
 
+int TCustomFFmpegHlpr::SendPicture(AVFormatContext* os, OutputStream& ost, AVFrame* picture,
+                                   const PictureView& formatted, int count) {
+  AVCodecContext* enc = ost.Encoder;
+  const bool intoTmp = ost.VideoPad || ost.VideoResample;
   const AVCodecContext* options = CodecOptions[AVMEDIA_TYPE_VIDEO];
   const bool interlaced =
       options && (options->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME));
   const float quality = OutputCodecs[ost.FileIndex][ost.Index].Quality;
   int written = 0;
   for (int i = 0; i < count; ++i) {
-    AVFrame* frame = ost.EncodeFrame;
-    if (AVU.av_frame_ref(frame, intoTmp ? ost.PictTmp : picture) < 0)
-      throw FFMpegException("Video encoding failed");
+    AVFrame* frame = ost.EncodeFrame.get();
+    const int referenced = AVU.av_frame_ref(frame, intoTmp ? ost.PictTmp.get() : picture);
+    if (referenced < 0) RaiseVideoError("av_frame_ref", referenced, ost, os);
     if (!intoTmp)
       for (int p = 0; p < 4; ++p) {
         frame->data[p] = formatted.data[p];
@@ -218,7 +246,7 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
     frame->pts = ost.SyncOpts;
     const int sent = AVC.avcodec_send_frame(enc, frame);
     AVU.av_frame_unref(frame);
-    if (sent < 0) throw FFMpegException("Video encoding failed");
+    if (sent < 0) RaiseVideoError("avcodec_send_frame", sent, ost, os);
     written += WriteVideoPackets(os, ost);
     ost.SyncOpts += 1;
     ost.FrameNumber += 1;
@@ -228,12 +256,12 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
 
 int TCustomFFmpegHlpr::WriteVideoPackets(AVFormatContext* os, OutputStream& ost) {
   AVCodecContext* enc = ost.Encoder;
-  AVPacket* packet = ost.EncodedPacket;
+  AVPacket* packet = ost.EncodedPacket.get();
   int written = 0;
   for (;;) {
     const int received = AVC.avcodec_receive_packet(enc, packet);
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) break;
-    if (received < 0) throw FFMpegException("Video encoding failed");
+    if (received < 0) RaiseVideoError("avcodec_receive_packet", received, ost, os);
     size_t statsSize = 0;
     const uint8_t* stats =
         AVC.av_packet_get_side_data(packet, AV_PKT_DATA_QUALITY_STATS, &statsSize);
@@ -244,7 +272,7 @@ int TCustomFFmpegHlpr::WriteVideoPackets(AVFormatContext* os, OutputStream& ost)
     WritePacket(os, packet, ost);
     AVC.av_packet_unref(packet);
     written += size;
-    if (ost.LogFile && enc->stats_out) std::fprintf(ost.LogFile, "%s", enc->stats_out);
+    if (ost.LogFile && enc->stats_out) std::fprintf(ost.LogFile.get(), "%s", enc->stats_out);
   }
   return written;
 }
@@ -252,6 +280,10 @@ int TCustomFFmpegHlpr::WriteVideoPackets(AVFormatContext* os, OutputStream& ost)
 void TCustomFFmpegHlpr::FlushVideoEncoder(AVFormatContext* os, OutputStream& ost) {
   if (ost.EncoderDrained) return;
   ost.EncoderDrained = true;
-  if (AVC.avcodec_send_frame(ost.Encoder, nullptr) < 0) return;
+  const int sent = AVC.avcodec_send_frame(ost.Encoder, nullptr);
+  // An encoder already drained has nothing more to give; any other refusal
+  // would lose the delayed pictures.
+  if (sent == AVERROR_EOF) return;
+  if (sent < 0) RaiseVideoError("avcodec_send_frame", sent, ost, os);
   VideoBytes += WriteVideoPackets(os, ost);
 }

@@ -79,3 +79,66 @@ class Dictionary {
 };
 
 }  // namespace MediaObjects
+
+namespace MediaObjects {
+
+// A pool lets go of its memory once the last of its buffers comes back, so
+// buffers still held elsewhere (by an encoder) stay valid.
+struct BufferPoolFree {
+  void operator()(AVBufferPool* p) const { AVU.av_buffer_pool_uninit(&p); }
+};
+using BufferPoolPtr = std::unique_ptr<AVBufferPool, BufferPoolFree>;
+
+// Memory from av_malloc: texts the library hands out, work buffers.
+struct MemoryFree {
+  void operator()(void* p) const { AVU.av_free(p); }
+};
+template <typename T>
+using MemoryPtr = std::unique_ptr<T, MemoryFree>;
+
+// A text field that a library struct leaves to its user to free (an
+// encoder's stats_in): frees what the field holds and gives it `text`.
+inline void ReplaceUserText(char*& field, MemoryPtr<char> text = nullptr) {
+  AVU.av_freep(&field);
+  field = text.release();
+}
+
+// A channel layout; a custom one holds library memory. Held by value and
+// handed out by address, like Dictionary.
+class ChannelLayout {
+ public:
+  ChannelLayout() = default;
+  ~ChannelLayout() { AVU.av_channel_layout_uninit(&Layout); }
+  ChannelLayout(const ChannelLayout&) = delete;
+  ChannelLayout& operator=(const ChannelLayout&) = delete;
+
+  AVChannelLayout* Address() { return &Layout; }
+  const AVChannelLayout* Get() const { return &Layout; }
+  int Channels() const { return Layout.nb_channels; }
+  void Clear() { AVU.av_channel_layout_uninit(&Layout); }
+  // Frees what this one holds and takes over other's layout; other is left empty.
+  void TakeOver(ChannelLayout& other) {
+    Clear();
+    Layout = other.Layout;
+    other.Layout = {};
+  }
+
+ private:
+  AVChannelLayout Layout = {};
+};
+
+// A subtitle that avcodec_decode_subtitle2 fills; freed only once the
+// decoder has said that it gave one (Got), as the library asks.
+struct DecodedSubtitle {
+  DecodedSubtitle() = default;
+  ~DecodedSubtitle() {
+    if (Got) AVC.avsubtitle_free(&Subtitle);
+  }
+  DecodedSubtitle(const DecodedSubtitle&) = delete;
+  DecodedSubtitle& operator=(const DecodedSubtitle&) = delete;
+
+  AVSubtitle Subtitle = {};
+  bool Got = false;
+};
+
+}  // namespace MediaObjects

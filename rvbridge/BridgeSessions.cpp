@@ -5,19 +5,18 @@
 #include <unordered_map>
 
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 
 namespace {
 
 struct BridgeSession {
   explicit BridgeSession(const BridgeDecoder& decoder) : Decoder(decoder) {}
-  ~BridgeSession() {
-    Decoder.Close(Context);
-    AVU.av_frame_free(&Picture);
-  }
+  // The decoder is closed before its picture goes: members go after the body.
+  ~BridgeSession() { Decoder.Close(Context); }
 
   const BridgeDecoder& Decoder;
   RVBridgeContext Context;
-  AVFrame* Picture = nullptr;  // the decoded picture until it is received
+  MediaObjects::FramePtr Picture;  // the decoded picture until it is received
   bool Waiting = false;
   bool Ended = false;
 };
@@ -39,7 +38,7 @@ BridgeSession* SessionOf(const AVCodecContext& context) {
 int OpenBridgeDecoder(const BridgeDecoder& decoder, AVCodecContext& context) {
   if (context.codec || SessionOf(context)) return AVERROR(EINVAL);
   auto session = std::make_unique<BridgeSession>(decoder);
-  session->Picture = AVU.av_frame_alloc();
+  session->Picture.reset(AVU.av_frame_alloc());
   if (!session->Picture) return AVERROR(ENOMEM);
   if (decoder.Init(session->Context, context) < 0) return AVERROR_EXTERNAL;
   std::lock_guard<std::mutex> lock(SessionsLock);
@@ -71,7 +70,7 @@ int ReceiveFromBridge(AVCodecContext& context, AVFrame& frame) {
   if (!session) return AVERROR(EINVAL);
   if (!session->Waiting) return session->Ended ? AVERROR_EOF : AVERROR(EAGAIN);
   AVU.av_frame_unref(&frame);
-  AVU.av_frame_move_ref(&frame, session->Picture);
+  AVU.av_frame_move_ref(&frame, session->Picture.get());
   session->Waiting = false;
   return 0;
 }

@@ -65,7 +65,7 @@ bool HandOut(RVBridgeContext& context, const uint8_t* source, AVFrame& picture) 
   const int width = context.Width;
   const int height = context.Height;
   const int bytes = RVPictureBufferSize(width, height);
-  AVBufferRef* buffer = AVU.av_buffer_pool_get(context.Pictures);
+  AVBufferRef* buffer = AVU.av_buffer_pool_get(context.Pictures.get());
   if (!buffer) return false;
   std::memcpy(buffer->data, source, bytes);
   context.Source = source;
@@ -139,15 +139,15 @@ int rv_bridge_init(RVBridgeContext& context, AVCodecContext& codec) {
   context.Width = codec.width;
   context.Height = codec.height;
   const int bufferSize = RVPictureBufferSize(context.Width, context.Height);
-  context.Buffer1 = static_cast<uint8_t*>(AVU.av_malloc(bufferSize));
-  context.Buffer2 = static_cast<uint8_t*>(AVU.av_malloc(bufferSize));
-  context.Pictures = AVU.av_buffer_pool_init(bufferSize, nullptr);
+  context.Buffer1.reset(static_cast<uint8_t*>(AVU.av_malloc(bufferSize)));
+  context.Buffer2.reset(static_cast<uint8_t*>(AVU.av_malloc(bufferSize)));
+  context.Pictures.reset(AVU.av_buffer_pool_init(bufferSize, nullptr));
   if (status < 0 || !context.Buffer1 || !context.Buffer2 || !context.Pictures) {
     rv_bridge_close(context);
     return -1;
   }
-  PaintBlack(context.Buffer1, context.Width, context.Height);
-  PaintBlack(context.Buffer2, context.Width, context.Height);
+  PaintBlack(context.Buffer1.get(), context.Width, context.Height);
+  PaintBlack(context.Buffer2.get(), context.Width, context.Height);
 
   codec.pix_fmt = AV_PIX_FMT_YUV420P;
   codec.has_b_frames = 1;
@@ -167,7 +167,8 @@ int rv_bridge_decode(RVBridgeContext& context, AVCodecContext& codec, AVFrame& p
   RVTransformOut out{};
   int status;
   try {
-    status = context.Library.Transform(layout.Data, context.Buffer1, &in, &out, context.Handle);
+    status =
+        context.Library.Transform(layout.Data, context.Buffer1.get(), &in, &out, context.Handle);
   } catch (const std::exception& fault) {
     AVU.av_log(&codec, AV_LOG_ERROR, "RVTransform() Exception%s\n", fault.what());
     return -1;
@@ -184,10 +185,11 @@ int rv_bridge_decode(RVBridgeContext& context, AVCodecContext& codec, AVFrame& p
                out.Width, out.Height, context.Width, context.Height);
     return -1;
   }
-  uint8_t* source = context.Buffer1;
+  uint8_t* source = context.Buffer1.get();
   if (width != context.Width || height != context.Height) {
-    ScaleYUV420Up(context.Buffer1, width, height, context.Buffer2, context.Width, context.Height);
-    if (width == context.Width || height == context.Height) source = context.Buffer2;
+    ScaleYUV420Up(context.Buffer1.get(), width, height, context.Buffer2.get(), context.Width,
+                  context.Height);
+    if (width == context.Width || height == context.Height) source = context.Buffer2.get();
   }
 
   AVU.av_frame_unref(&picture);
@@ -204,10 +206,9 @@ int rv_bridge_close(RVBridgeContext& context) {
     context.Library.Free(context.Handle);
     context.Handle = nullptr;
   }
-  if (context.Buffer1) AVU.av_free(context.Buffer1);
-  if (context.Buffer2) AVU.av_free(context.Buffer2);
-  context.Buffer1 = context.Buffer2 = nullptr;
+  context.Buffer1.reset();
+  context.Buffer2.reset();
   context.Source = nullptr;
-  if (context.Pictures) AVU.av_buffer_pool_uninit(&context.Pictures);
+  context.Pictures.reset();
   return 0;
 }

@@ -19,6 +19,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
+#include "medialib/LibraryObjects.h"
 #include "medialib/RealVideoHlpr.h"
 
 // The parts of one packet: byte 0 holds c, the number of segments minus one;
@@ -48,12 +49,12 @@ struct RVBridgeContext {
   RVDecoderHandle Handle = nullptr;
   // Each RVPictureBufferSize(Width, Height) bytes: the library decodes into
   // buffer 1; a smaller picture is enlarged through buffer 2.
-  uint8_t* Buffer1 = nullptr;
-  uint8_t* Buffer2 = nullptr;
+  MediaObjects::MemoryPtr<uint8_t> Buffer1;
+  MediaObjects::MemoryPtr<uint8_t> Buffer2;
   // The buffer the last picture was taken from: Buffer1 or Buffer2.
   const uint8_t* Source = nullptr;
   // Buffers of the handed-out pictures; freed once the last one comes back.
-  AVBufferPool* Pictures = nullptr;
+  MediaObjects::BufferPoolPtr Pictures;
   int Width = 0;  // the stream's picture, from the codec context
   int Height = 0;
 };

@@ -189,7 +189,7 @@ TEST_F(RealVideoBridge, BuffersAreBlackBeforeTheFirstFrame) {
   ASSERT_GE(rv_bridge_init(Context, *Codec), 0);
   EXPECT_EQ(Codec->pix_fmt, AV_PIX_FMT_YUV420P);
   EXPECT_EQ(Codec->has_b_frames, 1);
-  for (const uint8_t* buffer : {Context.Buffer1, Context.Buffer2}) {
+  for (const uint8_t* buffer : {Context.Buffer1.get(), Context.Buffer2.get()}) {
     ASSERT_NE(buffer, nullptr);
     const std::vector<uint8_t> luma(buffer, buffer + 128), chroma(buffer + 128, buffer + 192);
     EXPECT_EQ(luma, std::vector<uint8_t>(128, 0));
@@ -248,7 +248,7 @@ TEST_F(RealVideoBridge, HandsThePacketToTheLibrary) {
   EXPECT_EQ(Library->Segments[0], 1);
   EXPECT_EQ(Library->Segments[7], 8);
   EXPECT_EQ(Library->FirstDataByte, 0xAB);
-  EXPECT_EQ(Library->Picture, Context.Buffer1);
+  EXPECT_EQ(Library->Picture, Context.Buffer1.get());
   EXPECT_EQ(Frame->pts, 2500);
 
   // An empty packet drains nothing; a packet shorter than its header and a
@@ -332,7 +332,7 @@ TEST_P(RealVideoBridgePicture, ComesAtTheStreamSize) {
   }
   ASSERT_EQ(Decode(), Packet->size);
   ASSERT_EQ(GotPicture, 1);
-  EXPECT_EQ(Context.Source, c.buffer == 1 ? Context.Buffer1 : Context.Buffer2);
+  EXPECT_EQ(Context.Source, c.buffer == 1 ? Context.Buffer1.get() : Context.Buffer2.get());
   ASSERT_NE(Frame->buf[0], nullptr);
   EXPECT_EQ(Frame->data[0], Frame->buf[0]->data);
   EXPECT_EQ(Frame->format, AV_PIX_FMT_YUV420P);
