@@ -62,7 +62,7 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
           if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
           if (ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO)
             throw FFMpegException("invalid codec_type");
-          EncodeAudio(OutputFiles[ost->FileIndex], *ost, frame);
+          EncodeAudio(OutputFiles[ost->FileIndex].get(), *ost, frame);
         }
         AVU.av_frame_unref(frame);
       }
@@ -125,7 +125,7 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
                                                : AVU.av_rescale_q(ist.Pts, AV_TIME_BASE_Q, outBase);
       out->duration = AVU.av_rescale_q(packet->duration, base, outBase);
       out->pos = -1;
-      WritePacket(OutputFiles[ost.FileIndex], out, ost);
+      WritePacket(OutputFiles[ost.FileIndex].get(), out, ost);
       AVC.av_packet_unref(out);
       ost.FrameNumber += 1;
     }
@@ -136,9 +136,9 @@ int TCustomFFmpegHlpr::ProcessInputPacket(TranscodeTables& t, InputStream& ist, 
   for (const auto& ost : t.OutputStreams) {
     if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
     if (ost->Encoder->codec_type == AVMEDIA_TYPE_AUDIO)
-      FlushAudioEncoder(OutputFiles[ost->FileIndex], *ost);
+      FlushAudioEncoder(OutputFiles[ost->FileIndex].get(), *ost);
     else if (ost->Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
-      FlushVideoEncoder(OutputFiles[ost->FileIndex], *ost);
+      FlushVideoEncoder(OutputFiles[ost->FileIndex].get(), *ost);
   }
   return 0;
 }

@@ -37,7 +37,7 @@ void TCustomFFmpegHlpr::SetTarget(const std::string& target, const std::string& 
     chosen = NormOfRate(MilliFrameRate(FrameRate.num, FrameRate.den));
     // Then the frame rate of the opened inputs' video streams.
     for (int i = 0; chosen < 0 && i < InputFileCount; ++i) {
-      const AVFormatContext* input = InputFiles[i];
+      const AVFormatContext* input = InputFiles[i].get();
       if (!input) continue;
       for (unsigned s = 0; chosen < 0 && s < input->nb_streams; ++s) {
         const AVStream* stream = input->streams[s];

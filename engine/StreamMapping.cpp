@@ -124,7 +124,7 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       ist->FileIndex = f;
       ist->Index = s;
       ist->Stream = InputFiles[f]->streams[s];
-      if (s < static_cast<int>(InputCodecs[f].size())) ist->Decoder = InputCodecs[f][s].Context;
+      if (s < static_cast<int>(InputCodecs[f].size())) ist->Decoder = InputCodecs[f][s].Context.get();
       t.InputStreams.push_back(std::move(ist));
     }
   }
@@ -146,7 +146,7 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
       ost->FileIndex = f;
       ost->Index = s;
       ost->Stream = OutputFiles[f]->streams[s];
-      ost->Encoder = s < MaxStreamsPerFile ? OutputCodecs[f][s].Context : nullptr;
+      ost->Encoder = s < MaxStreamsPerFile ? OutputCodecs[f][s].Context.get() : nullptr;
       const AVMediaType type =
           ost->Encoder ? ost->Encoder->codec_type : ost->Stream->codecpar->codec_type;
       int source = -1;
@@ -237,12 +237,12 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
   }
 
   // 7. The bit buffer.
-  if (!BitBuffer) BitBuffer = static_cast<uint8_t*>(AVU.av_malloc(BitBufferSize));
+  if (!BitBuffer) BitBuffer.reset(static_cast<uint8_t*>(AVU.av_malloc(BitBufferSize)));
   if (!BitBuffer) throw FFMpegException("av_malloc fail");
 
   // 8-9. Format dump and the mapping.
   for (int f = 0; f < OutputFileCount; ++f)
-    AVF.av_dump_format(OutputFiles[f], f, OutputFiles[f]->url ? OutputFiles[f]->url : "", 1);
+    AVF.av_dump_format(OutputFiles[f].get(), f, OutputFiles[f]->url ? OutputFiles[f]->url : "", 1);
   if (Verbose >= 0 && LogHook.IsSet()) {
     Log(1, "Stream mapping:");
     for (const auto& ost : t.OutputStreams) {
@@ -387,7 +387,7 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
   // 13. Headers.
   bool allRtp = true;
   for (int f = 0; f < OutputFileCount; ++f) {
-    if (AVF.avformat_write_header(OutputFiles[f], nullptr) < 0)
+    if (AVF.avformat_write_header(OutputFiles[f].get(), nullptr) < 0)
       RaiseFFMpeg("Could not write header for output file #%d (incorrect codec parameters ?)", f);
     if (std::strcmp(OutputFiles[f]->oformat->name, "rtp") != 0) allRtp = false;
   }
@@ -395,7 +395,7 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
   // 14. Session description for RTP outputs.
   if (allRtp && LogHook.IsSet()) {
     char sdp[2048] = {};
-    AVF.av_sdp_create(OutputFiles, OutputFileCount, sdp, sizeof sdp);
+    AVF.av_sdp_create(OutputContexts().data(), OutputFileCount, sdp, sizeof sdp);
     Log(1, "SDP: " + Trimmed(sdp));
   }
 }

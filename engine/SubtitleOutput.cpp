@@ -51,7 +51,7 @@ int TCustomFFmpegHlpr::ProcessSubtitlePacket(TranscodeTables& t, InputStream& is
     if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
     if (ost->Encoder->codec_type != AVMEDIA_TYPE_SUBTITLE)
       throw FFMpegException("invalid codec_type");
-    EncodeSubtitle(OutputFiles[ost->FileIndex], *ost, ist, &decoded.subtitle, pts);
+    EncodeSubtitle(OutputFiles[ost->FileIndex].get(), *ost, ist, &decoded.subtitle, pts);
   }
   return 0;
 }

@@ -56,7 +56,7 @@ void TCustomFFmpegHlpr::Transcode() {
 }
 
 void TCustomFFmpegHlpr::FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables) {
-  AVU.av_freep(&BitBuffer);
+  BitBuffer.reset();
   tables.reset();
 }
 
@@ -83,9 +83,9 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
     if (fileIndex < 0) break;
     if (RecordingTime > 0 && RecordingTime / 1000000.0 <= smallest) break;
 
-    ReadingInput = InputFiles[fileIndex];
+    ReadingInput = InputFiles[fileIndex].get();
     ReadingFrom = InputFiles[fileIndex]->pb ? InputFiles[fileIndex]->pb->bytes_read : 0;
-    const int read = AVF.av_read_frame(InputFiles[fileIndex], packet);
+    const int read = AVF.av_read_frame(InputFiles[fileIndex].get(), packet);
     ReadingInput = nullptr;
     if (read < 0) {
       if (read == AVERROR_EXIT && !StopRequested)
@@ -147,7 +147,7 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
   if (!StopRequested) FailWhenNothingDecoded(t);
 
   for (int f = 0; f < OutputFileCount; ++f) {
-    const int written = AVF.av_write_trailer(OutputFiles[f]);
+    const int written = AVF.av_write_trailer(OutputFiles[f].get());
     if (written < 0 && !StopRequested)
       RaiseLibraryError("av_write_trailer", written,
                         OutputFiles[f]->url ? OutputFiles[f]->url : "");

@@ -112,7 +112,7 @@ void TCustomFFmpegHlpr::SetUpPicturePath(OutputStream& ost, int width, int heigh
   if (!ost.VideoResample) return;
   if (!AllocatePictTmp(ost)) throw FFMpegException("Cannot allocate temp picture, check pix fmt");
   int64_t flags = SwsFlags;
-  if (ScalerOptions && AVU.av_opt_get_int(ScalerOptions, "sws_flags", 0, &flags) >= 0)
+  if (ScalerOptions && AVU.av_opt_get_int(ScalerOptions.get(), "sws_flags", 0, &flags) >= 0)
     SwsFlags = static_cast<int>(flags);
   ost.ImgResampleCtx =
       SWS.sws_getContext(width - cropWidth, height - cropHeight, static_cast<AVPixelFormat>(format),
@@ -134,7 +134,7 @@ void TCustomFFmpegHlpr::OutputDecodedPicture(TranscodeTables& t, InputStream& is
   for (const auto& ost : t.OutputStreams) {
     if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
     if (ost->Encoder->codec_type != AVMEDIA_TYPE_VIDEO) throw FFMpegException("invalid codec_type");
-    VideoBytes += EncodeVideo(OutputFiles[ost->FileIndex], *ost, ist, picture);
+    VideoBytes += EncodeVideo(OutputFiles[ost->FileIndex].get(), *ost, ist, picture);
   }
 }
 
@@ -193,7 +193,7 @@ int TCustomFFmpegHlpr::EncodeVideo(AVFormatContext* os, OutputStream& ost, Input
     PadPicture(tmp, padSource, enc->height, enc->width, enc->pix_fmt, ost.PadTop, ost.PadBottom,
                ost.PadLeft, ost.PadRight, PadColor);
 
-  const AVCodecContext* options = CodecOptions[AVMEDIA_TYPE_VIDEO];
+  const AVCodecContext* options = CodecOptions[AVMEDIA_TYPE_VIDEO].get();
   const bool interlaced =
       options && (options->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME));
   const float quality = OutputCodecs[ost.FileIndex][ost.Index].Quality;

@@ -79,3 +79,27 @@ class Dictionary {
 };
 
 }  // namespace MediaObjects
+
+namespace MediaObjects {
+
+// A format context that was allocated, not opened: an option context, or an
+// input before avformat_open_input takes it over.
+struct FormatContextFree {
+  void operator()(AVFormatContext* c) const { AVF.avformat_free_context(c); }
+};
+// A buffer from av_malloc or av_strdup.
+struct BufferFree {
+  void operator()(void* p) const { AVU.av_free(p); }
+};
+
+using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextFree>;
+template <typename T>
+using BufferPtr = std::unique_ptr<T, BufferFree>;
+
+// Closes an output's file ahead of its owner, where the status matters (the
+// last buffered bytes are written here); the library's status.
+inline int CloseOutputFile(AVFormatContext* output) {
+  return output->pb ? AVF.avio_closep(&output->pb) : 0;
+}
+
+}  // namespace MediaObjects

@@ -41,7 +41,7 @@ TEST(EngineWithoutLibraries, ResetAndCleanupDoNothing) {
   {
     TCustomFFmpegHlpr engine(lock);
     engine.Reset();
-    for (AVCodecContext* context : engine.CodecOptions) EXPECT_EQ(context, nullptr);
+    for (const auto& context : engine.CodecOptions) EXPECT_EQ(context, nullptr);
     EXPECT_EQ(engine.FormatOptions, nullptr);
     EXPECT_EQ(engine.ScalerOptions, nullptr);
     engine.Cleanup();
