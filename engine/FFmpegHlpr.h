@@ -505,6 +505,10 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   void ApplyMuxerOptions(AVFormatContext* output, const std::string& fileName);
   // Encoding parameters of a video stream that is not copied.
   void SetUpVideoEncoder(AVStream* stream, StreamCodec& codec, const AVCodec* encoder);
+  // SetTarget's norm: the one named, else the one of FrameRate or of the
+  // opened inputs' video, else fallbackNorm's (logged). Raises when
+  // FrameRate is invalid.
+  int TargetNorm(const std::string& norm, const std::string& fallbackNorm);
 
   // Frees output `file` (its file closed first), removes its hidden file and
   // frees its codec contexts, open ones under CodecLock.
