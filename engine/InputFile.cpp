@@ -264,7 +264,8 @@ bool TCustomFFmpegHlpr::ProbeInput(AVFormatContext* input, const std::string& fi
     ReadingInput = nullptr;
   }
   if (probed < 0) {
-    LastError = fileName + ": could not find codec parameters: " + LibraryErrorText(probed);
+    LastError = LibraryCallError("avformat_find_stream_info", probed,
+                                 fileName + ": could not find codec parameters");
     return false;
   }
   return true;
