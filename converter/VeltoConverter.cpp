@@ -148,7 +148,7 @@ bool TCustomAVConverter::DescribeInput(const std::string& fileName, const TInput
     error = failure.what();
     return false;
   }
-  description = DescribeOpenedInput(fileName, probe.InputFiles[0]);
+  description = DescribeOpenedInput(fileName, probe.InputFiles[0].get());
   return true;
 }
 

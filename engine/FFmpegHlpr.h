@@ -28,6 +28,7 @@ extern "C" {
 
 #include "engine/EngineHooks.h"
 #include "engine/FFMpegException.h"
+#include "medialib/LibraryObjects.h"
 
 class TFFmpegThread;
 struct TranscodeTables;
@@ -66,13 +67,130 @@ using BitstreamFilterChain = std::vector<std::string>;
 // carries codec_type and codec_id only; the run fills it from the opened
 // encoder (or, for a copy, from the input stream).
 struct StreamCodec {
-  AVCodecContext* Context = nullptr;
+  MediaObjects::CodecContextPtr Context;
   bool StreamCopy = false;  // outputs: packets are copied, not encoded
   float Quality = 0;        // fixed quality asked for, in lambda units
   bool RateEmu = false;     // inputs: read no faster than the stream plays
 };
 
-class TCustomFFmpegHlpr {
+// ---- Option groups -----------------------------------------------------------
+// The engine's option fields. Each member initialiser is the field's default,
+// written here only: SetDefaults assigns fresh groups. The engine derives from
+// the groups, so that callers name the fields directly (engine.AudioSampleRate).
+
+// Formats forced for the next file opened.
+struct FormatOptionFields {
+  const AVInputFormat* ForcedInputFormat = nullptr;
+  const AVOutputFormat* ForcedOutputFormat = nullptr;
+  int PgmYuvCompatibility = 0;
+};
+
+struct PictureOptionFields {
+  int FrameWidth = 0;
+  int FrameHeight = 0;
+  float FrameAspectRatio = 0;
+  int FramePixFmt = -1;
+  AVRational FrameRate = {0, 0};
+  int FramePadTop = 0, FramePadBottom = 0, FramePadLeft = 0, FramePadRight = 0;
+  int PadColor[3] = {16, 128, 128};
+  int FrameTopBand = 0, FrameBottomBand = 0, FrameLeftBand = 0, FrameRightBand = 0;
+};
+
+// Empty names mean "none".
+struct VideoCodingOptionFields {
+  std::string VideoCodecName;
+  int VideoStreamCopy = 0;
+  int VideoDisable = 0;
+  int VideoDiscard = 0;
+  int VideoCodecTag = 0;
+  float VideoQScale = 0;
+  int VideoQDiff = 3;
+  std::vector<uint16_t> IntraMatrix, InterMatrix;
+  std::string VideoRcOverride;
+  int SameQuality = 0;
+  int StrictStd = 0;
+  int IntraDcPrecision = 8;
+  int IntraOnly = 0;
+  int VideoGlobalHeader = 0;
+};
+
+struct AudioSubtitleOptionFields {
+  int AudioSampleRate = 44100;
+  int AudioChannels = 2;
+  std::string AudioCodecName;
+  int AudioStreamCopy = 0;
+  int AudioDisable = 0;
+  int AudioCodecTag = 0;
+  float AudioQScale = -99999;
+  std::string AudioLanguage;
+  int AudioVolume = 256;
+  std::string SubtitleCodecName;
+  int SubtitleStreamCopy = 0;
+  int SubtitleDisable = 0;
+  std::string SubtitleLanguage;
+};
+
+// Microseconds unless noted.
+struct TimingMuxingOptionFields {
+  int64_t StartTime = 0;
+  int64_t RecordingTime = 0;
+  int64_t RecTimestamp = 0;  // seconds since 1970-01-01 00:00 UTC
+  int64_t InputTimeOffset = 0;
+  uint8_t CopyTimestamps = 0;
+  float MuxPreload = 0.5f;   // seconds
+  float MuxMaxDelay = 0.7f;  // seconds
+  int LoopOutput = -1;
+  float DtsDeltaThreshold = 10.0f;  // seconds
+  int RateEmu = 0;
+  int VideoChannel = 0;
+  std::string VideoStandard;
+  int ProgramId = 0;
+  int ThreadCount = 1;
+};
+
+// Copied into each output.
+struct OutputDescriptionFields {
+  std::string Title, Author, Copyright, Comment, Album, Genre;
+  int Year = 0;
+  int Track = 0;
+};
+
+// Diagnostics, passes and the recorded library options.
+struct DiagnosticOptionFields {
+  int Verbose = 1;
+  int ComputePsnr = 0;
+  int PassNumber = 0;
+  int SwsFlags = SWS_BICUBIC;
+  // Library names of the options recorded by SetLibraryOption, repeats kept.
+  std::vector<std::string> OptionNames;
+  // Values of recorded options that are private options of particular muxers
+  // (format) or encoders (codec); ApplyRecordedOptions passes them on to the
+  // targets that have them.
+  std::map<std::string, std::string> PrivateFormatOptions, PrivateCodecOptions;
+  // Pending bitstream filter chains; nothing fills them yet.
+  BitstreamFilterChain VideoBitstreamFilters, AudioBitstreamFilters, SubtitleBitstreamFilters;
+};
+
+// Written by the worker.
+struct RunStatisticFields {
+  int64_t VideoBytes = 0, AudioBytes = 0, ExtraBytes = 0;
+  // Input packets that could not be decoded, or that the demuxer marked
+  // corrupt, and were skipped.
+  int DamagedPackets = 0;
+  int DupFrames = 0, DropFrames = 0;
+  int64_t TimerStart = 0;
+  // The size BitBuffer is made with; the run raises it for large pictures.
+  int BitBufferSize = 262144;
+};
+
+class TCustomFFmpegHlpr : public FormatOptionFields,
+                          public PictureOptionFields,
+                          public VideoCodingOptionFields,
+                          public AudioSubtitleOptionFields,
+                          public TimingMuxingOptionFields,
+                          public OutputDescriptionFields,
+                          public DiagnosticOptionFields,
+                          public RunStatisticFields {
  public:
   explicit TCustomFFmpegHlpr(std::mutex& codecLock);
   virtual ~TCustomFFmpegHlpr();
@@ -83,9 +201,12 @@ class TCustomFFmpegHlpr {
   // Frees everything and makes fresh option contexts; nothing while the
   // media libraries are not loaded.
   void Reset();
+  // Every option group and run statistic back to its default, the file
+  // counts to 0; library objects and files are Cleanup's.
   void SetDefaults();
-  // Releases option contexts, files (deleting outputs that stayed empty) and
-  // option buffers; nothing while the media libraries are not loaded.
+  // Releases option contexts, files (removing outputs not put in place),
+  // their codec contexts and BitBuffer; nothing while the media libraries
+  // are not loaded. Option fields stay as they are.
   void Cleanup();
   // Makes fresh option contexts (codec, format and scaler options); the
   // first half of Reset, usable on the thread that runs the job.
@@ -198,16 +319,20 @@ class TCustomFFmpegHlpr {
   // Copies the streams of a feed into `output`; a negative library status on
   // failure.
   int ReadFeedStreams(AVFormatContext* output, const std::string& url);
+  // The contexts of the created outputs, in table order, for library calls
+  // that take an array of them.
+  std::vector<AVFormatContext*> OutputContexts() const;
 
   // ---- Fields ----------------------------------------------------------------
   // Written by the owner's thread before Start; read by the worker during the
-  // run; released by Cleanup at the end of the run.
+  // run; released by Cleanup at the end of the run. The option fields are the
+  // groups' above.
 
-  // File tables.
-  AVFormatContext* InputFiles[MaxFiles] = {};
+  // File tables. An output's owner closes its file when it frees it.
+  MediaObjects::InputPtr InputFiles[MaxFiles];
   int64_t InputTsOffset[MaxFiles] = {};
   int InputFileCount = 0;
-  AVFormatContext* OutputFiles[MaxFiles] = {};
+  MediaObjects::OutputPtr OutputFiles[MaxFiles];
   int OutputFileCount = 0;
   // Per output: the hidden file it is written to until the run puts it in
   // place; empty when the muxer writes files of its own, or once in place.
@@ -217,102 +342,13 @@ class TCustomFFmpegHlpr {
   std::vector<StreamCodec> InputCodecs[MaxFiles];
   StreamCodec OutputCodecs[MaxFiles][MaxStreamsPerFile];
 
-  // Formats.
-  const AVInputFormat* ForcedInputFormat = nullptr;
-  const AVOutputFormat* ForcedOutputFormat = nullptr;
-  int PgmYuvCompatibility = 0;
-
-  // Picture.
-  int FrameWidth = 0;
-  int FrameHeight = 0;
-  float FrameAspectRatio = 0;
-  int FramePixFmt = -1;
-  AVRational FrameRate = {0, 0};
-  int FramePadTop = 0, FramePadBottom = 0, FramePadLeft = 0, FramePadRight = 0;
-  int PadColor[3] = {16, 128, 128};
-  int FrameTopBand = 0, FrameBottomBand = 0, FrameLeftBand = 0, FrameRightBand = 0;
-
-  // Video coding. Empty names mean "none".
-  std::string VideoCodecName;
-  int VideoStreamCopy = 0;
-  int VideoDisable = 0;
-  int VideoDiscard = 0;
-  int VideoCodecTag = 0;
-  float VideoQScale = 0;
-  int VideoQDiff = 3;
-  std::vector<uint16_t> IntraMatrix, InterMatrix;
-  std::string VideoRcOverride;
-  int SameQuality = 0;
-  int StrictStd = 0;
-  int IntraDcPrecision = 8;
-  int IntraOnly = 0;
-  int VideoGlobalHeader = 0;
-
-  // Audio and subtitles.
-  int AudioSampleRate = 44100;
-  int AudioChannels = 2;
-  std::string AudioCodecName;
-  int AudioStreamCopy = 0;
-  int AudioDisable = 0;
-  int AudioCodecTag = 0;
-  float AudioQScale = -99999;
-  std::string AudioLanguage;
-  int AudioVolume = 256;
-  std::string SubtitleCodecName;
-  int SubtitleStreamCopy = 0;
-  int SubtitleDisable = 0;
-  std::string SubtitleLanguage;
-
-  // Timing and muxing (microseconds unless noted).
-  int64_t StartTime = 0;
-  int64_t RecordingTime = 0;
-  int64_t RecTimestamp = 0;  // seconds since 1970-01-01 00:00 UTC
-  int64_t InputTimeOffset = 0;
-  uint8_t CopyTimestamps = 0;
-  float MuxPreload = 0.5f;   // seconds
-  float MuxMaxDelay = 0.7f;  // seconds
-  int LoopOutput = -1;
-  float DtsDeltaThreshold = 10.0f;  // seconds
-  int RateEmu = 0;
-  int VideoChannel = 0;
-  std::string VideoStandard;
-  int ProgramId = 0;
-  int ThreadCount = 1;
-
-  // Output description, copied into each output.
-  std::string Title, Author, Copyright, Comment, Album, Genre;
-  int Year = 0;
-  int Track = 0;
-
-  // Diagnostics, passes and library options.
-  int Verbose = 1;
-  int ComputePsnr = 0;
-  int PassNumber = 0;
-  int SwsFlags = SWS_BICUBIC;
-  AVCodecContext* CodecOptions[AVMEDIA_TYPE_NB] = {};
-  AVFormatContext* FormatOptions = nullptr;
-  SwsContext* ScalerOptions = nullptr;
-  // Library names of the options recorded by SetLibraryOption, repeats kept.
-  std::vector<std::string> OptionNames;
-  // Values of recorded options that are private options of particular muxers
-  // (format) or encoders (codec); ApplyRecordedOptions passes them on to the
-  // targets that have them.
-  std::map<std::string, std::string> PrivateFormatOptions, PrivateCodecOptions;
-
-  // Pending bitstream filter chains; nothing fills them yet.
-  BitstreamFilterChain VideoBitstreamFilters, AudioBitstreamFilters, SubtitleBitstreamFilters;
-
-  // Run statistics, written by the worker.
-  int64_t VideoBytes = 0, AudioBytes = 0, ExtraBytes = 0;
-  // Input packets that could not be decoded, or that the demuxer marked
-  // corrupt, and were skipped.
-  int DamagedPackets = 0;
-  int DupFrames = 0, DropFrames = 0;
-  int64_t TimerStart = 0;
+  // Option contexts that SetLibraryOption sets and ApplyRecordedOptions reads.
+  MediaObjects::CodecContextPtr CodecOptions[AVMEDIA_TYPE_NB];
+  MediaObjects::FormatContextPtr FormatOptions;
+  MediaObjects::ScalerPtr ScalerOptions;
 
   // One buffer that every encoder of the job writes into.
-  uint8_t* BitBuffer = nullptr;
-  int BitBufferSize = 262144;
+  MediaObjects::MemoryPtr<uint8_t> BitBuffer;
 
   // Lifecycle and control.
   std::mutex* CodecLock;
@@ -503,6 +539,48 @@ class TCustomFFmpegHlpr {
   std::vector<uint8_t> SubtitleBuffer;
 
  private:
+  // ---- Stages of OpenInputFile and OpenOutputFile; each failure sets
+  // LastError and leaves the tables as they were ----------------------------
+  // The container opened (the file's name as its url) and configured from
+  // the option fields; null on failure.
+  MediaObjects::InputPtr OpenInputContainer(const std::string& fileName, const std::string& url);
+  // Program selection, then the stream probe, bounded like a packet read.
+  bool ProbeInput(AVFormatContext* input, const std::string& fileName);
+  // Seeks to StartTime (consumed); the input's start timestamp. A failed
+  // seek is logged and the input read from its start.
+  int64_t SeekToStartTime(AVFormatContext* input, const std::string& fileName);
+  // One codec context per stream, holding its parameters (TakeInputStream).
+  bool MakeInputCodecs(AVFormatContext* input, const std::string& fileName,
+                       std::vector<StreamCodec>& codecs);
+  // The stream's decoding options and discard; its parameters flow back into
+  // the option fields. Raises on a stream type it does not know.
+  void TakeInputStream(AVFormatContext* input, AVStream* stream, StreamCodec& codec,
+                       const std::string& fileName);
+  // The output's video, audio, subtitle and cover streams, as the format,
+  // the options and the opened inputs call for.
+  bool AddOutputStreams(AVFormatContext* output, const std::string& fileName);
+  // The description fields and the source's tags, as the output's tags.
+  void DescribeOutput(AVFormatContext* output);
+  // The output's hidden file created and opened (`partial` names it once
+  // made), unless the muxer writes files of its own.
+  bool OpenOutputTarget(AVFormatContext* output, const std::string& fileName, std::string& partial);
+  // Muxing delay, preload, looping and the recorded format options.
+  void ApplyMuxerOptions(AVFormatContext* output, const std::string& fileName);
+  // Encoding parameters of a video stream that is not copied.
+  void SetUpVideoEncoder(AVStream* stream, StreamCodec& codec, const AVCodec* encoder);
+  // SetTarget's norm: the one named, else the one of FrameRate or of the
+  // opened inputs' video, else fallbackNorm's (logged). Raises when
+  // FrameRate is invalid.
+  int TargetNorm(const std::string& norm, const std::string& fallbackNorm);
+
+  // Frees output `file` (its file closed first), removes its hidden file and
+  // frees its codec contexts, open ones under CodecLock.
+  void ReleaseOutput(int file);
+  // Closes input `file` and frees its codec contexts under CodecLock.
+  void ReleaseInput(int file);
+  // Lets go of every library object without freeing it; only for when the
+  // libraries are no longer bound.
+  void AbandonLibraryObjects();
   // Joins a worker that has ended its run; detaches when called from it.
   void ReleaseWorker();
   std::unique_ptr<TFFmpegThread> Worker;

@@ -10,24 +10,17 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "engine/FFmpegHlpr.h"
+#include "engine/LibraryError.h"
 #include "engine/LocalFileNames.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 
 namespace {
-
-struct InputClose {
-  void operator()(AVFormatContext* context) const { AVF.avformat_close_input(&context); }
-};
-using InputPtr = std::unique_ptr<AVFormatContext, InputClose>;
-
-struct DictionaryFree {
-  void operator()(AVDictionary* dictionary) const { AVU.av_dict_free(&dictionary); }
-};
 
 // The input's interrupt callback: a stop ends a blocked read as well, and so
 // does a packet read that goes on too long (a parser that finds no frame in
@@ -129,9 +122,37 @@ class RegularInput {
   int Descriptor = -1;
 };
 
-void FreeCodecs(std::vector<StreamCodec>& codecs) {
-  for (StreamCodec& codec : codecs) AVC.avcodec_free_context(&codec.Context);
-  codecs.clear();
+// What the old format parameters told a headerless input (raw audio or
+// video) is given to its demuxer as options; demuxers that read their
+// parameters from the file leave them unused.
+void SetRawInputOptions(const TCustomFFmpegHlpr& engine, AVDictionary** options) {
+  AVU.av_dict_set(options, "protocol_whitelist", "file", 0);
+  if (engine.AudioSampleRate > 0)
+    AVU.av_dict_set(options, "sample_rate", std::to_string(engine.AudioSampleRate).c_str(), 0);
+  if (engine.AudioChannels > 0) {
+    MediaObjects::ChannelLayout layout;
+    AVU.av_channel_layout_default(layout.Address(), engine.AudioChannels);
+    char text[64] = {};
+    AVU.av_channel_layout_describe(layout.Get(), text, sizeof text);
+    AVU.av_dict_set(options, "ch_layout", text, 0);
+  }
+  const int width = engine.FrameWidth + engine.FramePadLeft + engine.FramePadRight;
+  const int height = engine.FrameHeight + engine.FramePadTop + engine.FramePadBottom;
+  if (width > 0 && height > 0)
+    AVU.av_dict_set(options, "video_size",
+                    (std::to_string(width) + "x" + std::to_string(height)).c_str(), 0);
+  if (engine.FramePixFmt >= 0)
+    if (const char* pixelFormat =
+            AVU.av_get_pix_fmt_name(static_cast<AVPixelFormat>(engine.FramePixFmt)))
+      AVU.av_dict_set(options, "pixel_format", pixelFormat, 0);
+  const AVRational rate = engine.FrameRate;
+  if (rate.num > 0 && rate.den > 0)
+    AVU.av_dict_set(options, "framerate",
+                    (std::to_string(rate.num) + "/" + std::to_string(rate.den)).c_str(), 0);
+  if (engine.VideoChannel != 0)
+    AVU.av_dict_set(options, "channel", std::to_string(engine.VideoChannel).c_str(), 0);
+  if (!engine.VideoStandard.empty())
+    AVU.av_dict_set(options, "standard", engine.VideoStandard.c_str(), 0);
 }
 
 }  // namespace
@@ -163,161 +184,19 @@ bool TCustomFFmpegHlpr::OpenInputFile(const std::string& fileName) {
   RegularInput file;
   if (!file.Open(fileName, LastError)) return false;
 
-  AVCodecID videoId, audioId, subtitleId;
-  if (!FindCodecByName(VideoCodecName, AVMEDIA_TYPE_VIDEO, false, videoId) ||
-      !FindCodecByName(AudioCodecName, AVMEDIA_TYPE_AUDIO, false, audioId) ||
-      !FindCodecByName(SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false, subtitleId))
-    return false;
-  if (PgmYuvCompatibility) videoId = AV_CODEC_ID_PGMYUV;
+  MediaObjects::InputPtr input = OpenInputContainer(fileName, url);
+  if (!input || !ProbeInput(input.get(), fileName)) return false;
+  const int64_t timestamp = SeekToStartTime(input.get(), fileName);
+  std::vector<StreamCodec> codecs;
+  if (!MakeInputCodecs(input.get(), fileName, codecs)) return false;
 
-  AVFormatContext* context = AVF.avformat_alloc_context();
-  if (!context) {
-    LastError = OpenErrorMessage(fileName, AVERROR(ENOMEM));
-    return false;
-  }
-  // What the old format parameters told a headerless input (raw audio or
-  // video) is given to its demuxer as options; demuxers that read their
-  // parameters from the file leave them unused.
-  AVDictionary* rawOptions = nullptr;
-  AVU.av_dict_set(&rawOptions, "protocol_whitelist", "file", 0);
-  if (AudioSampleRate > 0)
-    AVU.av_dict_set(&rawOptions, "sample_rate", std::to_string(AudioSampleRate).c_str(), 0);
-  if (AudioChannels > 0) {
-    AVChannelLayout layout{};
-    AVU.av_channel_layout_default(&layout, AudioChannels);
-    char text[64] = {};
-    AVU.av_channel_layout_describe(&layout, text, sizeof text);
-    AVU.av_channel_layout_uninit(&layout);
-    AVU.av_dict_set(&rawOptions, "ch_layout", text, 0);
-  }
-  const int width = FrameWidth + FramePadLeft + FramePadRight;
-  const int height = FrameHeight + FramePadTop + FramePadBottom;
-  if (width > 0 && height > 0)
-    AVU.av_dict_set(&rawOptions, "video_size",
-                    (std::to_string(width) + "x" + std::to_string(height)).c_str(), 0);
-  if (FramePixFmt >= 0)
-    if (const char* pixelFormat = AVU.av_get_pix_fmt_name(static_cast<AVPixelFormat>(FramePixFmt)))
-      AVU.av_dict_set(&rawOptions, "pixel_format", pixelFormat, 0);
-  if (FrameRate.num > 0 && FrameRate.den > 0)
-    AVU.av_dict_set(&rawOptions, "framerate",
-                    (std::to_string(FrameRate.num) + "/" + std::to_string(FrameRate.den)).c_str(),
-                    0);
-  if (VideoChannel != 0)
-    AVU.av_dict_set(&rawOptions, "channel", std::to_string(VideoChannel).c_str(), 0);
-  if (!VideoStandard.empty()) AVU.av_dict_set(&rawOptions, "standard", VideoStandard.c_str(), 0);
-  std::unique_ptr<AVDictionary, DictionaryFree> options(rawOptions);
-
-  ApplyRecordedOptions(FormatOptions, context, AV_OPT_FLAG_DECODING_PARAM);
-  context->video_codec_id = videoId;
-  context->audio_codec_id = audioId;
-  context->subtitle_codec_id = subtitleId;
-  context->interrupt_callback = {InterruptOnStop, this};
-
-  AVDictionary* leftOver = options.release();
-  const int opened = AVF.avformat_open_input(&context, url.c_str(), ForcedInputFormat, &leftOver);
-  options.reset(leftOver);
-  if (opened < 0) {  // the library has freed the context
-    LastError = OpenErrorMessage(
-        fileName, ForcedInputFormat ? opened : ClassifyInvalidData(fileName, opened));
-    return false;
-  }
-  InputPtr input(context);
-  if (url != fileName) {  // the caller reads the name back from the context
-    AVU.av_free(context->url);
-    context->url = AVU.av_strdup(fileName.c_str());
-  }
-
-  if (ProgramId != 0)
-    for (unsigned i = 0; i < context->nb_programs; ++i)
-      if (context->programs[i]->id != ProgramId) context->programs[i]->discard = AVDISCARD_ALL;
-
-  int probed;
-  {
-    std::lock_guard<std::mutex> lock(*CodecLock);
-    // The probe limit counts packets; reading that finds none is bounded too.
-    ReadingInput = context;
-    ReadingFrom = context->pb ? context->pb->bytes_read : 0;
-    probed = AVF.avformat_find_stream_info(context, nullptr);
-    ReadingInput = nullptr;
-  }
-  if (probed < 0 && Verbose >= 0) {
-    LastError = fileName + ": could not find codec parameters";
-    return false;
-  }
-
-  int64_t timestamp = StartTime;
-  if (context->start_time != AV_NOPTS_VALUE) timestamp += context->start_time;
-  if (StartTime != 0) {
-    AVF.av_seek_frame(context, -1, timestamp, AVSEEK_FLAG_BACKWARD);
-    StartTime = 0;
-  }
-
-  std::vector<StreamCodec> codecs(context->nb_streams);
-  for (unsigned i = 0; i < context->nb_streams; ++i) {
-    AVStream* stream = context->streams[i];
-    const AVCodecParameters* parameters = stream->codecpar;
-    StreamCodec& codec = codecs[i];
-    codec.Context = AVC.avcodec_alloc_context3(nullptr);
-    if (!codec.Context || AVC.avcodec_parameters_to_context(codec.Context, parameters) < 0) {
-      FreeCodecs(codecs);
-      LastError = OpenErrorMessage(fileName, AVERROR(ENOMEM));
-      return false;
-    }
-    AVCodecContext* decoder = codec.Context;
-    decoder->pkt_timebase = stream->time_base;
-    decoder->thread_count = ThreadCount;
-    switch (parameters->codec_type) {
-      case AVMEDIA_TYPE_VIDEO: {
-        ApplyRecordedOptions(CodecOptions[AVMEDIA_TYPE_VIDEO], decoder,
-                             AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
-        FrameHeight = parameters->height;
-        FrameWidth = parameters->width;
-        const AVRational aspect = stream->sample_aspect_ratio.num ? stream->sample_aspect_ratio
-                                                                  : parameters->sample_aspect_ratio;
-        FrameAspectRatio =
-            aspect.den != 0 && parameters->height != 0
-                ? static_cast<float>(av_q2d(aspect) * parameters->width / parameters->height)
-                : 0.0f;
-        if (decoder->pix_fmt == AV_PIX_FMT_NONE && IsRealMediaName(fileName))
-          decoder->pix_fmt = AV_PIX_FMT_YUV420P;
-        FramePixFmt = decoder->pix_fmt;
-        // FFmpeg 7 gives field-coded video (MPEG-1/2, H.264) the field rate as
-        // r_frame_rate; the library's guess is the frame rate on 5.1 and 7.1.
-        FrameRate = AVF.av_guess_frame_rate(context, stream, nullptr);
-        codec.RateEmu = RateEmu != 0;
-        if (VideoDisable)
-          stream->discard = AVDISCARD_ALL;
-        else if (VideoDiscard != 0)
-          stream->discard = static_cast<AVDiscard>(VideoDiscard);
-        break;
-      }
-      case AVMEDIA_TYPE_AUDIO:
-        ApplyRecordedOptions(CodecOptions[AVMEDIA_TYPE_AUDIO], decoder,
-                             AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
-        AudioChannels = parameters->ch_layout.nb_channels;
-        AudioSampleRate = parameters->sample_rate;
-        codec.RateEmu = RateEmu != 0;
-        if (AudioDisable) stream->discard = AVDISCARD_ALL;
-        break;
-      case AVMEDIA_TYPE_SUBTITLE:
-        if (SubtitleDisable) stream->discard = AVDISCARD_ALL;
-        break;
-      case AVMEDIA_TYPE_UNKNOWN:
-      case AVMEDIA_TYPE_DATA:
-      case AVMEDIA_TYPE_ATTACHMENT:
-        break;
-      default:
-        FreeCodecs(codecs);
-        throw FFMpegException("invalid codec_type");
-    }
-  }
-
+  AVFormatContext* context = input.get();
   if (context->duration != AV_NOPTS_VALUE) {
     const int64_t milliseconds = context->duration / 1000;
     if (TotalDuration < milliseconds) TotalDuration = static_cast<int>(milliseconds);
   }
 
-  InputFiles[InputFileCount] = input.release();
+  InputFiles[InputFileCount] = std::move(input);
   InputCodecs[InputFileCount] = std::move(codecs);
   InputTsOffset[InputFileCount] = CopyTimestamps ? InputTimeOffset : InputTimeOffset - timestamp;
   if (Verbose >= 0) AVF.av_dump_format(context, InputFileCount, fileName.c_str(), 0);
@@ -325,11 +204,164 @@ bool TCustomFFmpegHlpr::OpenInputFile(const std::string& fileName) {
   return true;
 }
 
+MediaObjects::InputPtr TCustomFFmpegHlpr::OpenInputContainer(const std::string& fileName,
+                                                             const std::string& url) {
+  AVCodecID videoId, audioId, subtitleId;
+  if (!FindCodecByName(VideoCodecName, AVMEDIA_TYPE_VIDEO, false, videoId) ||
+      !FindCodecByName(AudioCodecName, AVMEDIA_TYPE_AUDIO, false, audioId) ||
+      !FindCodecByName(SubtitleCodecName, AVMEDIA_TYPE_SUBTITLE, false, subtitleId))
+    return nullptr;
+  if (PgmYuvCompatibility) videoId = AV_CODEC_ID_PGMYUV;
+
+  MediaObjects::FormatContextPtr prepared(AVF.avformat_alloc_context());
+  if (!prepared) {
+    LastError = OpenErrorMessage(fileName, AVERROR(ENOMEM));
+    return nullptr;
+  }
+  MediaObjects::Dictionary options;
+  SetRawInputOptions(*this, options.Address());
+
+  ApplyRecordedOptions(FormatOptions.get(), prepared.get(), AV_OPT_FLAG_DECODING_PARAM);
+  prepared->video_codec_id = videoId;
+  prepared->audio_codec_id = audioId;
+  prepared->subtitle_codec_id = subtitleId;
+  prepared->interrupt_callback = {InterruptOnStop, this};
+
+  // The library takes the context over and frees it when the open fails.
+  AVFormatContext* context = prepared.release();
+  const int opened =
+      AVF.avformat_open_input(&context, url.c_str(), ForcedInputFormat, options.Address());
+  if (opened < 0) {
+    LastError = OpenErrorMessage(
+        fileName, ForcedInputFormat ? opened : ClassifyInvalidData(fileName, opened));
+    return nullptr;
+  }
+  MediaObjects::InputPtr input(context);
+  if (url != fileName) {  // the caller reads the name back from the context
+    const MediaObjects::MemoryPtr<char> previous(
+        std::exchange(context->url, AVU.av_strdup(fileName.c_str())));
+    if (!context->url) {  // every later message names the file from here
+      LastError = OpenErrorMessage(fileName, AVERROR(ENOMEM));
+      return nullptr;
+    }
+  }
+  return input;
+}
+
+bool TCustomFFmpegHlpr::ProbeInput(AVFormatContext* input, const std::string& fileName) {
+  if (ProgramId != 0)
+    for (unsigned i = 0; i < input->nb_programs; ++i)
+      if (input->programs[i]->id != ProgramId) input->programs[i]->discard = AVDISCARD_ALL;
+
+  int probed;
+  {
+    std::lock_guard<std::mutex> lock(*CodecLock);
+    // The probe limit counts packets; reading that finds none is bounded too.
+    ReadingInput = input;
+    ReadingFrom = input->pb ? input->pb->bytes_read : 0;
+    probed = AVF.avformat_find_stream_info(input, nullptr);
+    ReadingInput = nullptr;
+  }
+  if (probed < 0) {
+    LastError = LibraryCallError("avformat_find_stream_info", probed,
+                                 fileName + ": could not find codec parameters");
+    return false;
+  }
+  return true;
+}
+
+int64_t TCustomFFmpegHlpr::SeekToStartTime(AVFormatContext* input, const std::string& fileName) {
+  int64_t timestamp = StartTime;
+  if (input->start_time != AV_NOPTS_VALUE) timestamp += input->start_time;
+  if (StartTime != 0) {
+    const int sought = AVF.av_seek_frame(input, -1, timestamp, AVSEEK_FLAG_BACKWARD);
+    if (sought < 0)
+      Log(1, LibraryCallError("av_seek_frame", sought, fileName) + "; reading from the start");
+    StartTime = 0;
+  }
+  return timestamp;
+}
+
+bool TCustomFFmpegHlpr::MakeInputCodecs(AVFormatContext* input, const std::string& fileName,
+                                        std::vector<StreamCodec>& codecs) {
+  codecs.resize(input->nb_streams);
+  for (unsigned i = 0; i < input->nb_streams; ++i) {
+    const AVCodecParameters* parameters = input->streams[i]->codecpar;
+    StreamCodec& codec = codecs[i];
+    codec.Context.reset(AVC.avcodec_alloc_context3(nullptr));
+    if (!codec.Context) {
+      LastError = OpenErrorMessage(fileName, AVERROR(ENOMEM));
+      return false;
+    }
+    const int copied = AVC.avcodec_parameters_to_context(codec.Context.get(), parameters);
+    if (copied < 0) {
+      LastError = copied == AVERROR(ENOMEM)
+                      ? OpenErrorMessage(fileName, copied)
+                      : LibraryCallError("avcodec_parameters_to_context", copied,
+                                         fileName + " stream " + std::to_string(i));
+      return false;
+    }
+    TakeInputStream(input, input->streams[i], codec, fileName);
+  }
+  return true;
+}
+
+void TCustomFFmpegHlpr::TakeInputStream(AVFormatContext* input, AVStream* stream,
+                                        StreamCodec& codec, const std::string& fileName) {
+  const AVCodecParameters* parameters = stream->codecpar;
+  AVCodecContext* decoder = codec.Context.get();
+  decoder->pkt_timebase = stream->time_base;
+  decoder->thread_count = ThreadCount;
+  switch (parameters->codec_type) {
+    case AVMEDIA_TYPE_VIDEO: {
+      ApplyRecordedOptions(CodecOptions[AVMEDIA_TYPE_VIDEO].get(), decoder,
+                           AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+      FrameHeight = parameters->height;
+      FrameWidth = parameters->width;
+      const AVRational aspect = stream->sample_aspect_ratio.num ? stream->sample_aspect_ratio
+                                                                : parameters->sample_aspect_ratio;
+      FrameAspectRatio =
+          aspect.den != 0 && parameters->height != 0
+              ? static_cast<float>(av_q2d(aspect) * parameters->width / parameters->height)
+              : 0.0f;
+      if (decoder->pix_fmt == AV_PIX_FMT_NONE && IsRealMediaName(fileName))
+        decoder->pix_fmt = AV_PIX_FMT_YUV420P;
+      FramePixFmt = decoder->pix_fmt;
+      // FFmpeg 7 gives field-coded video (MPEG-1/2, H.264) the field rate as
+      // r_frame_rate; the library's guess is the frame rate on 5.1 and 7.1.
+      FrameRate = AVF.av_guess_frame_rate(input, stream, nullptr);
+      codec.RateEmu = RateEmu != 0;
+      if (VideoDisable)
+        stream->discard = AVDISCARD_ALL;
+      else if (VideoDiscard != 0)
+        stream->discard = static_cast<AVDiscard>(VideoDiscard);
+      break;
+    }
+    case AVMEDIA_TYPE_AUDIO:
+      ApplyRecordedOptions(CodecOptions[AVMEDIA_TYPE_AUDIO].get(), decoder,
+                           AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
+      AudioChannels = parameters->ch_layout.nb_channels;
+      AudioSampleRate = parameters->sample_rate;
+      codec.RateEmu = RateEmu != 0;
+      if (AudioDisable) stream->discard = AVDISCARD_ALL;
+      break;
+    case AVMEDIA_TYPE_SUBTITLE:
+      if (SubtitleDisable) stream->discard = AVDISCARD_ALL;
+      break;
+    case AVMEDIA_TYPE_UNKNOWN:
+    case AVMEDIA_TYPE_DATA:
+    case AVMEDIA_TYPE_ATTACHMENT:
+      break;
+    default:
+      throw FFMpegException("invalid codec_type");
+  }
+}
+
 void TCustomFFmpegHlpr::check_audio_video_sub_inputs(bool& hasVideo, bool& hasAudio,
                                                      bool& hasSubtitle) {
   hasVideo = hasAudio = hasSubtitle = false;
   for (int i = 0; i < InputFileCount; ++i) {
-    const AVFormatContext* input = InputFiles[i];
+    const AVFormatContext* input = InputFiles[i].get();
     for (unsigned j = 0; j < input->nb_streams; ++j) {
       switch (input->streams[j]->codecpar->codec_type) {
         case AVMEDIA_TYPE_VIDEO:

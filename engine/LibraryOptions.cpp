@@ -90,22 +90,22 @@ static std::string SetCurrentOption(TCustomFFmpegHlpr& engine, const std::string
                                     const std::string& value) {
   const AVOption* option = nullptr;
   for (int type = 0; type < AVMEDIA_TYPE_NB; ++type) {
-    if (AVU.av_opt_find(engine.CodecOptions[0], name.c_str(), nullptr, TypeMasks[type], 0))
-      option = TrySet(engine.CodecOptions[type], name, value);
+    if (AVU.av_opt_find(engine.CodecOptions[0].get(), name.c_str(), nullptr, TypeMasks[type], 0))
+      option = TrySet(engine.CodecOptions[type].get(), name, value);
   }
-  if (!option) option = TrySet(engine.FormatOptions, name, value);
-  if (!option) option = TrySet(engine.ScalerOptions, name, value);
+  if (!option) option = TrySet(engine.FormatOptions.get(), name, value);
+  if (!option) option = TrySet(engine.ScalerOptions.get(), name, value);
   if (!option) {
     const std::string rest = name.substr(1);
     switch (name[0]) {
       case 'a':
-        option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_AUDIO], rest, value);
+        option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_AUDIO].get(), rest, value);
         break;
       case 'v':
-        option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_VIDEO], rest, value);
+        option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_VIDEO].get(), rest, value);
         break;
       case 's':
-        option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_SUBTITLE], rest, value);
+        option = TrySet(engine.CodecOptions[AVMEDIA_TYPE_SUBTITLE].get(), rest, value);
         break;
       default:
         break;
@@ -158,7 +158,7 @@ static bool SetLegacyOption(TCustomFFmpegHlpr& engine, const std::string& name,
 
 bool TCustomFFmpegHlpr::SetLibraryOption(const std::string& name, const std::string& value) {
   if (IsBlank(name) || IsBlank(value)) return false;
-  for (AVCodecContext* context : CodecOptions)
+  for (const auto& context : CodecOptions)
     if (!context) return false;  // no option contexts before Reset
   if (!FormatOptions || !ScalerOptions) return false;
 
@@ -183,9 +183,9 @@ bool TCustomFFmpegHlpr::SetLibraryOptionInt(const std::string& name, int64_t val
 void TCustomFFmpegHlpr::ApplyRecordedOptions(void* optionContext, void* target, int requiredFlags) {
   if (!optionContext || !target) return;
   const std::map<std::string, std::string>* privateValues = nullptr;
-  if (optionContext == FormatOptions) privateValues = &PrivateFormatOptions;
-  if (std::find(std::begin(CodecOptions), std::end(CodecOptions), optionContext) !=
-      std::end(CodecOptions))
+  if (optionContext == FormatOptions.get()) privateValues = &PrivateFormatOptions;
+  if (std::any_of(std::begin(CodecOptions), std::end(CodecOptions),
+                  [&](const auto& context) { return context.get() == optionContext; }))
     privateValues = &PrivateCodecOptions;
 
   for (const std::string& name : OptionNames) {

@@ -3,6 +3,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 
 #include "engine/FFmpegHlpr.h"
 #include "engine/FFmpegThread.h"
@@ -22,6 +23,9 @@ TCustomFFmpegHlpr::TCustomFFmpegHlpr(std::mutex& codecLock) : CodecLock(&codecLo
 TCustomFFmpegHlpr::~TCustomFFmpegHlpr() {
   StopAndWait();
   Cleanup();
+  // Without bound libraries Cleanup frees nothing, and the owners must not
+  // call through the unbound tables either: what they hold is left behind.
+  if (!MediaLibrariesLoaded) AbandonLibraryObjects();
 }
 
 void TCustomFFmpegHlpr::StopAndWait() {
@@ -40,87 +44,29 @@ void TCustomFFmpegHlpr::ReleaseWorker() {
   Worker.reset();
 }
 
+namespace {
+
+// A group back to its member initialisers, which are the defaults.
+template <typename Group>
+void Renew(Group& group) {
+  group = Group{};
+}
+
+}  // namespace
+
 void TCustomFFmpegHlpr::SetDefaults() {
+  Renew<FormatOptionFields>(*this);
+  Renew<PictureOptionFields>(*this);
+  Renew<VideoCodingOptionFields>(*this);
+  Renew<AudioSubtitleOptionFields>(*this);
+  Renew<TimingMuxingOptionFields>(*this);
+  Renew<OutputDescriptionFields>(*this);
+  Renew<DiagnosticOptionFields>(*this);
+  Renew<RunStatisticFields>(*this);
   InputFileCount = 0;
   OutputFileCount = 0;
   for (auto& perFile : BitstreamFilters)
     for (auto& chain : perFile) chain.clear();
-
-  ForcedInputFormat = nullptr;
-  ForcedOutputFormat = nullptr;
-  PgmYuvCompatibility = 0;
-
-  FrameWidth = FrameHeight = 0;
-  FrameAspectRatio = 0;
-  FramePixFmt = -1;
-  FrameRate = {0, 0};
-  FramePadTop = FramePadBottom = FramePadLeft = FramePadRight = 0;
-  PadColor[0] = 16;
-  PadColor[1] = PadColor[2] = 128;
-  FrameTopBand = FrameBottomBand = FrameLeftBand = FrameRightBand = 0;
-
-  VideoCodecName.clear();
-  VideoStreamCopy = VideoDisable = VideoDiscard = VideoCodecTag = 0;
-  VideoQScale = 0;
-  VideoQDiff = 3;
-  IntraMatrix.clear();
-  InterMatrix.clear();
-  VideoRcOverride.clear();
-  SameQuality = StrictStd = 0;
-  IntraDcPrecision = 8;
-  IntraOnly = VideoGlobalHeader = 0;
-
-  AudioSampleRate = 44100;
-  AudioChannels = 2;
-  AudioCodecName.clear();
-  AudioStreamCopy = AudioDisable = AudioCodecTag = 0;
-  AudioQScale = -99999;
-  AudioLanguage.clear();
-  AudioVolume = 256;
-  SubtitleCodecName.clear();
-  SubtitleStreamCopy = SubtitleDisable = 0;
-  SubtitleLanguage.clear();
-
-  StartTime = RecordingTime = RecTimestamp = InputTimeOffset = 0;
-  CopyTimestamps = 0;
-  MuxPreload = 0.5f;
-  MuxMaxDelay = 0.7f;
-  LoopOutput = -1;
-  DtsDeltaThreshold = 10.0f;
-  RateEmu = VideoChannel = 0;
-  VideoStandard.clear();
-  ProgramId = 0;
-  ThreadCount = 1;
-
-  Title.clear();
-  Author.clear();
-  Copyright.clear();
-  Comment.clear();
-  Album.clear();
-  Genre.clear();
-  Year = Track = 0;
-
-  Verbose = 1;
-  ComputePsnr = PassNumber = 0;
-  SwsFlags = SWS_BICUBIC;
-  OptionNames.clear();
-  PrivateFormatOptions.clear();
-  PrivateCodecOptions.clear();
-
-  VideoBitstreamFilters.clear();
-  AudioBitstreamFilters.clear();
-  SubtitleBitstreamFilters.clear();
-
-  VideoBytes = AudioBytes = ExtraBytes = 0;
-  DamagedPackets = 0;
-  DupFrames = DropFrames = 0;
-  TimerStart = 0;
-
-  // The references are dropped, not freed: Reset calls Cleanup first.
-  FormatOptions = nullptr;
-  ScalerOptions = nullptr;
-  BitBuffer = nullptr;
-  BitBufferSize = 262144;
   WorkerThread = nullptr;
   TotalDuration = -1;
 }
@@ -132,72 +78,67 @@ void TCustomFFmpegHlpr::Reset() {
   SetDefaults();
   Running = false;
   StopRequested = false;
-  TotalDuration = -1;
   MakeOptionContexts();
 }
 
 void TCustomFFmpegHlpr::MakeOptionContexts() {
-  for (AVCodecContext*& context : CodecOptions) AVC.avcodec_free_context(&context);
-  AVF.avformat_free_context(FormatOptions);
-  SWS.sws_freeContext(ScalerOptions);
   for (int type = 0; type < AVMEDIA_TYPE_NB; ++type) {
-    CodecOptions[type] = AVC.avcodec_alloc_context3(nullptr);
+    CodecOptions[type].reset(AVC.avcodec_alloc_context3(nullptr));
     if (CodecOptions[type]) CodecOptions[type]->codec_type = static_cast<AVMediaType>(type);
   }
-  FormatOptions = AVF.avformat_alloc_context();
-  ScalerOptions = SWS.sws_getContext(16, 16, AV_PIX_FMT_YUV420P, 16, 16, AV_PIX_FMT_YUV420P,
-                                     SwsFlags, nullptr, nullptr, nullptr);
+  FormatOptions.reset(AVF.avformat_alloc_context());
+  ScalerOptions.reset(SWS.sws_getContext(16, 16, AV_PIX_FMT_YUV420P, 16, 16, AV_PIX_FMT_YUV420P,
+                                         SwsFlags, nullptr, nullptr, nullptr));
 }
 
 void TCustomFFmpegHlpr::Cleanup() {
   if (!MediaLibrariesLoaded) return;
 
-  for (AVCodecContext*& context : CodecOptions) AVC.avcodec_free_context(&context);
-  AVF.avformat_free_context(FormatOptions);
-  FormatOptions = nullptr;
-  SWS.sws_freeContext(ScalerOptions);
-  ScalerOptions = nullptr;
-
-  for (int i = 0; i < OutputFileCount; ++i) {
-    AVFormatContext* output = OutputFiles[i];
-    if (!output) continue;
-    if (output->oformat && !(output->oformat->flags & AVFMT_NOFILE)) AVF.avio_closep(&output->pb);
-    // Not put in place by a finished run: incomplete, or never written.
-    if (!OutputPartialPaths[i].empty()) unlink(OutputPartialPaths[i].c_str());
-    OutputPartialPaths[i].clear();
-    AVF.avformat_free_context(output);
-    OutputFiles[i] = nullptr;
-    for (StreamCodec& codec : OutputCodecs[i]) {
-      std::lock_guard<std::mutex> lock(*CodecLock);  // freeing closes an open codec
-      AVC.avcodec_free_context(&codec.Context);
-      codec = StreamCodec{};
-    }
-  }
+  for (MediaObjects::CodecContextPtr& context : CodecOptions) context.reset();
+  FormatOptions.reset();
+  ScalerOptions.reset();
+  // Every slot, not only the counted ones: an owner never outlives Cleanup.
+  for (int i = 0; i < MaxFiles; ++i) ReleaseOutput(i);
   OutputFileCount = 0;
-
-  for (int i = 0; i < InputFileCount; ++i) {
-    AVF.avformat_close_input(&InputFiles[i]);
-    for (StreamCodec& codec : InputCodecs[i]) {
-      std::lock_guard<std::mutex> lock(*CodecLock);
-      AVC.avcodec_free_context(&codec.Context);
-    }
-    InputCodecs[i].clear();
-  }
+  for (int i = 0; i < MaxFiles; ++i) ReleaseInput(i);
   InputFileCount = 0;
+  BitBuffer.reset();
+}
 
-  IntraMatrix.clear();
-  InterMatrix.clear();
-  OptionNames.clear();
-  PrivateFormatOptions.clear();
-  PrivateCodecOptions.clear();
-  VideoCodecName.clear();
-  AudioCodecName.clear();
-  SubtitleCodecName.clear();
-  VideoStandard.clear();
-  VideoRcOverride.clear();
-  AudioLanguage.clear();
-  SubtitleLanguage.clear();
-  AVU.av_freep(&BitBuffer);
+void TCustomFFmpegHlpr::ReleaseOutput(int file) {
+  OutputFiles[file].reset();
+  // Not put in place by a finished run: incomplete, or never written.
+  if (!OutputPartialPaths[file].empty()) unlink(OutputPartialPaths[file].c_str());
+  OutputPartialPaths[file].clear();
+  for (StreamCodec& codec : OutputCodecs[file]) {
+    if (codec.Context) {
+      std::lock_guard<std::mutex> lock(*CodecLock);  // freeing closes an open codec
+      codec.Context.reset();
+    }
+    codec = StreamCodec{};
+  }
+}
+
+void TCustomFFmpegHlpr::ReleaseInput(int file) {
+  InputFiles[file].reset();
+  for (StreamCodec& codec : InputCodecs[file]) {
+    std::lock_guard<std::mutex> lock(*CodecLock);
+    codec.Context.reset();
+  }
+  InputCodecs[file].clear();
+}
+
+void TCustomFFmpegHlpr::AbandonLibraryObjects() {
+  for (MediaObjects::CodecContextPtr& context : CodecOptions) (void)context.release();
+  (void)FormatOptions.release();
+  (void)ScalerOptions.release();
+  (void)BitBuffer.release();
+  for (int i = 0; i < MaxFiles; ++i) {
+    (void)OutputFiles[i].release();
+    (void)InputFiles[i].release();
+    for (StreamCodec& codec : OutputCodecs[i]) (void)codec.Context.release();
+    for (StreamCodec& codec : InputCodecs[i]) (void)codec.Context.release();
+  }
 }
 
 uint32_t TCustomFFmpegHlpr::Start(bool threaded, TConvertPriority priority) {
@@ -226,11 +167,11 @@ uint32_t TCustomFFmpegHlpr::Start(bool threaded, TConvertPriority priority) {
 
 void TCustomFFmpegHlpr::CommitOutputs() {
   for (int i = 0; i < OutputFileCount; ++i) {
-    AVFormatContext* output = OutputFiles[i];
+    AVFormatContext* output = OutputFiles[i].get();
     if (OutputPartialPaths[i].empty() || !output) continue;
     const std::string finalName = output->url ? output->url : "";
     // Closing flushes the last buffered bytes: a full disk shows here.
-    const int closed = output->pb ? AVF.avio_closep(&output->pb) : 0;
+    const int closed = MediaObjects::CloseOutputFile(output);
     if (closed < 0)
       throw FFMpegException("Could not write '" + finalName + "': " + LibraryErrorText(closed));
     std::string error;
@@ -239,9 +180,7 @@ void TCustomFFmpegHlpr::CommitOutputs() {
   }
 }
 
-void TCustomFFmpegHlpr::Stop() {
-  StopRequested = true;
-}
+void TCustomFFmpegHlpr::Stop() { StopRequested = true; }
 
 void TCustomFFmpegHlpr::Run() {
   TCurrentRunScope current(this);
@@ -284,7 +223,7 @@ void TCustomFFmpegHlpr::CloseOpenEncoders() {
     OpenEncoders.pop_front();
     // A pass-2 statistics text belongs to the run; the encoder itself is
     // closed when Cleanup frees its context.
-    AVU.av_freep(&context->stats_in);
+    MediaObjects::ReplaceUserText(context->stats_in);
   }
 }
 

@@ -257,7 +257,7 @@ void TCustomFFmpegHlpr::SetStartTime(int ms) {
   if (ms <= 0) return;
   StartTime = static_cast<int64_t>(ms) * 1000;
   for (int i = 0; i < InputFileCount; ++i) {
-    AVFormatContext* input = InputFiles[i];
+    AVFormatContext* input = InputFiles[i].get();
     if (!input) continue;
     int64_t timestamp = StartTime;
     if (input->start_time != AV_NOPTS_VALUE) timestamp += input->start_time;

@@ -3,6 +3,7 @@
 // opens it. The per-stream option fields apply to one stream only.
 #include <algorithm>
 #include <climits>
+#include <utility>
 
 #include "engine/FFmpegHlpr.h"
 #include "engine/OutputStreamRules.h"
@@ -32,12 +33,28 @@ const AVCodec* EncoderFor(const std::string& name, AVCodecID id) {
 
 // A context for `encoder` (so that its private options exist), or a plain
 // one when there is none.
-AVCodecContext* NewCodecContext(const AVCodec* encoder, AVMediaType type, AVCodecID id) {
-  AVCodecContext* context = AVC.avcodec_alloc_context3(encoder);
+MediaObjects::CodecContextPtr NewCodecContext(const AVCodec* encoder, AVMediaType type,
+                                              AVCodecID id) {
+  MediaObjects::CodecContextPtr context(AVC.avcodec_alloc_context3(encoder));
   if (!context) throw FFMpegException("Could not alloc stream");
   context->codec_type = type;
   context->codec_id = id;
   return context;
+}
+
+// A library buffer of `count` elements, for a codec context field (the
+// context frees it); raises when there is no memory.
+template <typename T>
+MediaObjects::MemoryPtr<T> NewLibraryArray(size_t count) {
+  MediaObjects::MemoryPtr<T> array(static_cast<T*>(AVU.av_malloc(count * sizeof(T))));
+  if (!array) throw FFMpegException("Could not alloc stream");
+  return array;
+}
+
+// Hands `array` to a codec context field, freeing what the field held.
+template <typename T>
+void HandTo(T*& field, MediaObjects::MemoryPtr<T> array) {
+  const MediaObjects::MemoryPtr<T> previous(std::exchange(field, array.release()));
 }
 
 void SetLanguage(AVStream* stream, std::string& language) {
@@ -64,7 +81,7 @@ void TCustomFFmpegHlpr::new_audio_stream(AVFormatContext* output) {
     }
     codec.Context = NewCodecContext(AudioStreamCopy ? nullptr : EncoderFor(AudioCodecName, id),
                                     AVMEDIA_TYPE_AUDIO, id);
-    AVCodecContext* context = codec.Context;
+    AVCodecContext* context = codec.Context.get();
     context->thread_count = ThreadCount;
     context->strict_std_compliance = StrictStd;
     if (AudioCodecTag) context->codec_tag = static_cast<unsigned>(AudioCodecTag);
@@ -76,7 +93,7 @@ void TCustomFFmpegHlpr::new_audio_stream(AVFormatContext* output) {
     if (AudioStreamCopy) {
       codec.StreamCopy = true;
     } else {
-      ApplyRecordedOptions(CodecOptions[AVMEDIA_TYPE_AUDIO], context,
+      ApplyRecordedOptions(CodecOptions[AVMEDIA_TYPE_AUDIO].get(), context,
                            AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
       if (AudioQScale > -99999) {
         context->flags |= AV_CODEC_FLAG_QSCALE;
@@ -85,8 +102,7 @@ void TCustomFFmpegHlpr::new_audio_stream(AVFormatContext* output) {
       }
     }
     if (AudioChannels > 0) {
-      AVU.av_channel_layout_uninit(&context->ch_layout);
-      AVU.av_channel_layout_default(&context->ch_layout, AudioChannels);
+      MediaObjects::SetDefaultLayout(context->ch_layout, AudioChannels);
     }
     context->sample_rate = AudioSampleRate;
     if (AudioSampleRate > 0) context->time_base = {1, AudioSampleRate};
@@ -122,10 +138,10 @@ void TCustomFFmpegHlpr::new_video_stream(AVFormatContext* output) {
       encoder = EncoderFor(VideoCodecName, id);
     }
     codec.Context = NewCodecContext(encoder, AVMEDIA_TYPE_VIDEO, id);
-    AVCodecContext* context = codec.Context;
+    AVCodecContext* context = codec.Context.get();
     context->thread_count = ThreadCount;
     if (VideoCodecTag) context->codec_tag = static_cast<unsigned>(VideoCodecTag);
-    AVCodecContext* options = CodecOptions[AVMEDIA_TYPE_VIDEO];
+    AVCodecContext* options = CodecOptions[AVMEDIA_TYPE_VIDEO].get();
     if ((VideoGlobalHeader & 1) ||
         (VideoGlobalHeader == 0 && (output->oformat->flags & AVFMT_GLOBALHEADER))) {
       context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
@@ -138,70 +154,10 @@ void TCustomFFmpegHlpr::new_video_stream(AVFormatContext* output) {
     stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
     stream->codecpar->codec_id = id;
 
-    if (VideoStreamCopy) {
+    if (VideoStreamCopy)
       codec.StreamCopy = true;
-    } else {
-      const AVRational wanted =
-          FrameRate.num != 0 && FrameRate.den != 0 ? FrameRate : AVRational{25, 1};
-      ApplyRecordedOptions(options, context, AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
-      const AVRational rate =
-          ClosestFrameRate(wanted, VersionedCalls::SupportedFrameRates(encoder));
-      context->framerate = rate;
-      context->time_base = av_inv_q(rate);
-      stream->time_base = context->time_base;
-
-      context->width = FrameWidth + FramePadRight + FramePadLeft;
-      context->height = FrameHeight + FramePadTop + FramePadBottom;
-      context->sample_aspect_ratio =
-          context->width > 0
-              ? AVU.av_d2q(double(context->height) * FrameAspectRatio / context->width, 255)
-              : AVRational{0, 1};
-      stream->sample_aspect_ratio = context->sample_aspect_ratio;
-
-      context->pix_fmt = static_cast<AVPixelFormat>(FramePixFmt);
-      if (const AVPixelFormat* formats = VersionedCalls::SupportedPixelFormats(encoder)) {
-        const AVPixelFormat* format = formats;
-        while (*format != AV_PIX_FMT_NONE && *format != context->pix_fmt) ++format;
-        if (*format == AV_PIX_FMT_NONE) context->pix_fmt = formats[0];
-      }
-      if (IntraOnly) context->gop_size = 0;
-      if (VideoQScale != 0 || SameQuality) {
-        context->flags |= AV_CODEC_FLAG_QSCALE;
-        codec.Quality = FF_QP2LAMBDA * VideoQScale;
-        context->global_quality = static_cast<int>(codec.Quality);
-      }
-      const auto copyMatrix = [](const std::vector<uint16_t>& matrix, uint16_t*& target) {
-        if (matrix.empty()) return;
-        AVU.av_freep(&target);
-        target = static_cast<uint16_t*>(AVU.av_malloc(64 * sizeof(uint16_t)));
-        if (!target) throw FFMpegException("Could not alloc stream");
-        std::fill_n(target, 64, uint16_t{16});
-        std::copy_n(matrix.begin(), std::min<size_t>(matrix.size(), 64), target);
-      };
-      copyMatrix(IntraMatrix, context->intra_matrix);
-      copyMatrix(InterMatrix, context->inter_matrix);
-      context->max_qdiff = VideoQDiff;
-
-      if (!VideoRcOverride.empty()) {
-        const std::vector<RcOverride> overrides = ParseRcOverride(VideoRcOverride);
-        auto* table =
-            static_cast<RcOverride*>(AVU.av_malloc(overrides.size() * sizeof(RcOverride)));
-        if (!table) throw FFMpegException("Could not alloc stream");
-        std::copy(overrides.begin(), overrides.end(), table);
-        AVU.av_freep(&context->rc_override);
-        context->rc_override = table;
-        context->rc_override_count = static_cast<int>(overrides.size());
-      }
-      if (context->rc_initial_buffer_occupancy == 0)
-        context->rc_initial_buffer_occupancy = context->rc_buffer_size * 3 / 4;
-      context->intra_dc_precision = IntraDcPrecision - 8;
-      context->strict_std_compliance = StrictStd;
-      if (ComputePsnr) context->flags |= AV_CODEC_FLAG_PSNR;
-      if (PassNumber == 1)
-        context->flags |= AV_CODEC_FLAG_PASS1;
-      else if (PassNumber != 0)
-        context->flags |= AV_CODEC_FLAG_PASS2;
-    }
+    else
+      SetUpVideoEncoder(stream, codec, encoder);
   } catch (...) {
     VideoCodecName.clear();
     throw;
@@ -209,6 +165,67 @@ void TCustomFFmpegHlpr::new_video_stream(AVFormatContext* output) {
   VideoDisable = 0;
   VideoCodecName.clear();
   VideoStreamCopy = 0;
+}
+
+void TCustomFFmpegHlpr::SetUpVideoEncoder(AVStream* stream, StreamCodec& codec,
+                                          const AVCodec* encoder) {
+  AVCodecContext* context = codec.Context.get();
+  const AVRational wanted =
+      FrameRate.num != 0 && FrameRate.den != 0 ? FrameRate : AVRational{25, 1};
+  ApplyRecordedOptions(CodecOptions[AVMEDIA_TYPE_VIDEO].get(), context,
+                       AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
+  const AVRational rate = ClosestFrameRate(wanted, VersionedCalls::SupportedFrameRates(encoder));
+  context->framerate = rate;
+  context->time_base = av_inv_q(rate);
+  stream->time_base = context->time_base;
+
+  context->width = FrameWidth + FramePadRight + FramePadLeft;
+  context->height = FrameHeight + FramePadTop + FramePadBottom;
+  context->sample_aspect_ratio =
+      context->width > 0
+          ? AVU.av_d2q(double(context->height) * FrameAspectRatio / context->width, 255)
+          : AVRational{0, 1};
+  stream->sample_aspect_ratio = context->sample_aspect_ratio;
+
+  context->pix_fmt = static_cast<AVPixelFormat>(FramePixFmt);
+  if (const AVPixelFormat* formats = VersionedCalls::SupportedPixelFormats(encoder)) {
+    const AVPixelFormat* format = formats;
+    while (*format != AV_PIX_FMT_NONE && *format != context->pix_fmt) ++format;
+    if (*format == AV_PIX_FMT_NONE) context->pix_fmt = formats[0];
+  }
+  if (IntraOnly) context->gop_size = 0;
+  if (VideoQScale != 0 || SameQuality) {
+    context->flags |= AV_CODEC_FLAG_QSCALE;
+    codec.Quality = FF_QP2LAMBDA * VideoQScale;
+    context->global_quality = static_cast<int>(codec.Quality);
+  }
+  const auto copyMatrix = [](const std::vector<uint16_t>& matrix, uint16_t*& target) {
+    if (matrix.empty()) return;
+    MediaObjects::MemoryPtr<uint16_t> table = NewLibraryArray<uint16_t>(64);
+    std::fill_n(table.get(), 64, uint16_t{16});
+    std::copy_n(matrix.begin(), std::min<size_t>(matrix.size(), 64), table.get());
+    HandTo(target, std::move(table));
+  };
+  copyMatrix(IntraMatrix, context->intra_matrix);
+  copyMatrix(InterMatrix, context->inter_matrix);
+  context->max_qdiff = VideoQDiff;
+
+  if (!VideoRcOverride.empty()) {
+    const std::vector<RcOverride> overrides = ParseRcOverride(VideoRcOverride);
+    MediaObjects::MemoryPtr<RcOverride> table = NewLibraryArray<RcOverride>(overrides.size());
+    std::copy(overrides.begin(), overrides.end(), table.get());
+    HandTo(context->rc_override, std::move(table));
+    context->rc_override_count = static_cast<int>(overrides.size());
+  }
+  if (context->rc_initial_buffer_occupancy == 0)
+    context->rc_initial_buffer_occupancy = context->rc_buffer_size * 3 / 4;
+  context->intra_dc_precision = IntraDcPrecision - 8;
+  context->strict_std_compliance = StrictStd;
+  if (ComputePsnr) context->flags |= AV_CODEC_FLAG_PSNR;
+  if (PassNumber == 1)
+    context->flags |= AV_CODEC_FLAG_PASS1;
+  else if (PassNumber != 0)
+    context->flags |= AV_CODEC_FLAG_PASS2;
 }
 
 void TCustomFFmpegHlpr::new_subtitle_stream(AVFormatContext* output) {
@@ -235,7 +252,7 @@ void TCustomFFmpegHlpr::new_subtitle_stream(AVFormatContext* output) {
     if (SubtitleStreamCopy)
       codec.StreamCopy = true;
     else
-      ApplyRecordedOptions(CodecOptions[AVMEDIA_TYPE_SUBTITLE], codec.Context,
+      ApplyRecordedOptions(CodecOptions[AVMEDIA_TYPE_SUBTITLE].get(), codec.Context.get(),
                            AV_OPT_FLAG_SUBTITLE_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
     stream->codecpar->codec_type = AVMEDIA_TYPE_SUBTITLE;
     stream->codecpar->codec_id = id;

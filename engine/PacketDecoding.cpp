@@ -84,7 +84,7 @@ int TCustomFFmpegHlpr::DecodePacket(TranscodeTables& t, InputStream& ist, int is
   if (sent != AVERROR_EOF) note("avcodec_send_packet", sent);
   note("avcodec_receive_frame", ReceiveDecodedFrames(t, ist, istIndex, packet, frames));
   if (!failedCall) return 0;
-  const std::string where = StreamName(InputFiles[ist.FileIndex], ist);
+  const std::string where = StreamName(InputFiles[ist.FileIndex].get(), ist);
   if (!packet) {
     // What the decoder still held is lost: said, not passed over.
     if (Verbose >= 0)
@@ -139,7 +139,7 @@ void TCustomFFmpegHlpr::OutputDecodedAudio(TranscodeTables& t, InputStream& ist,
   for (const auto& ost : t.OutputStreams) {
     if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
     if (ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO) throw FFMpegException("invalid codec_type");
-    EncodeAudio(OutputFiles[ost->FileIndex], *ost, frame);
+    EncodeAudio(OutputFiles[ost->FileIndex].get(), *ost, frame);
   }
 }
 
@@ -160,7 +160,8 @@ void TCustomFFmpegHlpr::CopyPacketToOutputs(TranscodeTables& t, const InputStrea
     }
     AVPacket* out = t.CopyPacket.get();
     if (const int referenced = AVC.av_packet_ref(out, &packet); referenced < 0)
-      RaiseLibraryError("av_packet_ref", referenced, StreamName(OutputFiles[ost.FileIndex], ost));
+      RaiseLibraryError("av_packet_ref", referenced,
+                        StreamName(OutputFiles[ost.FileIndex].get(), ost));
     const AVRational outBase = ost.Stream->time_base;
     out->stream_index = ost.Index;
     out->pts =
@@ -169,7 +170,7 @@ void TCustomFFmpegHlpr::CopyPacketToOutputs(TranscodeTables& t, const InputStrea
                                             : AVU.av_rescale_q(ist.Pts, AV_TIME_BASE_Q, outBase);
     out->duration = AVU.av_rescale_q(packet.duration, base, outBase);
     out->pos = -1;
-    WritePacket(OutputFiles[ost.FileIndex], out, ost);
+    WritePacket(OutputFiles[ost.FileIndex].get(), out, ost);
     AVC.av_packet_unref(out);
     ost.FrameNumber += 1;
   }
@@ -179,8 +180,8 @@ void TCustomFFmpegHlpr::FlushStreamEncoders(TranscodeTables& t, int istIndex) {
   for (const auto& ost : t.OutputStreams) {
     if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
     if (ost->Encoder->codec_type == AVMEDIA_TYPE_AUDIO)
-      FlushAudioEncoder(OutputFiles[ost->FileIndex], *ost);
+      FlushAudioEncoder(OutputFiles[ost->FileIndex].get(), *ost);
     else if (ost->Encoder->codec_type == AVMEDIA_TYPE_VIDEO)
-      FlushVideoEncoder(OutputFiles[ost->FileIndex], *ost);
+      FlushVideoEncoder(OutputFiles[ost->FileIndex].get(), *ost);
   }
 }

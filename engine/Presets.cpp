@@ -23,8 +23,7 @@ int NormOfRate(int64_t milliRate) {
 
 }  // namespace
 
-void TCustomFFmpegHlpr::SetTarget(const std::string& target, const std::string& norm,
-                                  const std::string& fallbackNorm) {
+int TCustomFFmpegHlpr::TargetNorm(const std::string& norm, const std::string& fallbackNorm) {
   int chosen;
   if (norm == "pal") {
     chosen = PalNorm;
@@ -37,7 +36,7 @@ void TCustomFFmpegHlpr::SetTarget(const std::string& target, const std::string& 
     chosen = NormOfRate(MilliFrameRate(FrameRate.num, FrameRate.den));
     // Then the frame rate of the opened inputs' video streams.
     for (int i = 0; chosen < 0 && i < InputFileCount; ++i) {
-      const AVFormatContext* input = InputFiles[i];
+      const AVFormatContext* input = InputFiles[i].get();
       if (!input) continue;
       for (unsigned s = 0; chosen < 0 && s < input->nb_streams; ++s) {
         const AVStream* stream = input->streams[s];
@@ -49,7 +48,12 @@ void TCustomFFmpegHlpr::SetTarget(const std::string& target, const std::string& 
     if (chosen < 0) chosen = fallbackNorm == "film" ? FilmNorm : fallbackNorm == "ntsc" ? NtscNorm : PalNorm;
     if (Verbose > 0) LogF(1, "Assuming %s for target.", chosen == PalNorm ? "PAL" : "NTSC");
   }
+  return chosen;
+}
 
+void TCustomFFmpegHlpr::SetTarget(const std::string& target, const std::string& norm,
+                                  const std::string& fallbackNorm) {
+  const int chosen = TargetNorm(norm, fallbackNorm);
   const bool pal = chosen == PalNorm;
   const char* rate = pal ? "25" : chosen == NtscNorm ? "30000/1001" : "24000/1001";
   const char* gop = pal ? "15" : "18";

@@ -129,8 +129,7 @@ void FitAudioEncoder(AVCodecContext* enc, const AVCodec* codec, const AVCodecPar
   if (channels == source.ch_layout.nb_channels)
     channels = FittingChannelCount(VersionedCalls::SupportedChannelLayouts(codec), channels);
   if (enc->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC || enc->ch_layout.nb_channels != channels) {
-    AVU.av_channel_layout_uninit(&enc->ch_layout);
-    AVU.av_channel_layout_default(&enc->ch_layout, channels);
+    MediaObjects::SetDefaultLayout(enc->ch_layout, channels);
   }
 }
 
@@ -206,7 +205,8 @@ void TCustomFFmpegHlpr::MapInputStreams(TranscodeTables& t) {
       ist->FileIndex = f;
       ist->Index = s;
       ist->Stream = InputFiles[f]->streams[s];
-      if (s < static_cast<int>(InputCodecs[f].size())) ist->Decoder = InputCodecs[f][s].Context;
+      if (s < static_cast<int>(InputCodecs[f].size()))
+        ist->Decoder = InputCodecs[f][s].Context.get();
       t.InputStreams.push_back(std::move(ist));
     }
   }
@@ -230,7 +230,7 @@ void TCustomFFmpegHlpr::MapOutputSources(TranscodeTables& t) {
       ost->FileIndex = f;
       ost->Index = s;
       ost->Stream = OutputFiles[f]->streams[s];
-      ost->Encoder = s < MaxStreamsPerFile ? OutputCodecs[f][s].Context : nullptr;
+      ost->Encoder = s < MaxStreamsPerFile ? OutputCodecs[f][s].Context.get() : nullptr;
       const AVMediaType type =
           ost->Encoder ? ost->Encoder->codec_type : ost->Stream->codecpar->codec_type;
       int source = -1;
@@ -258,12 +258,12 @@ void TCustomFFmpegHlpr::SetUpOutputStreams(TranscodeTables& t) {
     OutputStream& ost = *t.OutputStreams[o];
     InputStream& ist = *t.InputStreams[ost.SourceIndex];
     AVCodecContext* enc = ost.Encoder;
-    CopyLanguage(ost, ist, OutputFiles[ost.FileIndex]);
+    CopyLanguage(ost, ist, OutputFiles[ost.FileIndex].get());
     ost.Stream->disposition = ist.Stream->disposition;
 
     const bool copy = !enc || OutputCodecs[ost.FileIndex][ost.Index].StreamCopy;
     if (copy) {
-      CopyStreamParameters(ost, ist, OutputFiles[ost.FileIndex]);
+      CopyStreamParameters(ost, ist, OutputFiles[ost.FileIndex].get());
     } else {
       switch (enc->codec_type) {
         case AVMEDIA_TYPE_AUDIO:
@@ -294,11 +294,11 @@ void TCustomFFmpegHlpr::SetUpOutputStreams(TranscodeTables& t) {
 }
 
 void TCustomFFmpegHlpr::ReportStreamMapping(TranscodeTables& t) {
-  if (!BitBuffer) BitBuffer = static_cast<uint8_t*>(AVU.av_malloc(BitBufferSize));
+  if (!BitBuffer) BitBuffer.reset(static_cast<uint8_t*>(AVU.av_malloc(BitBufferSize)));
   if (!BitBuffer) throw FFMpegException("av_malloc fail");
 
   for (int f = 0; f < OutputFileCount; ++f)
-    AVF.av_dump_format(OutputFiles[f], f, OutputFiles[f]->url ? OutputFiles[f]->url : "", 1);
+    AVF.av_dump_format(OutputFiles[f].get(), f, OutputFiles[f]->url ? OutputFiles[f]->url : "", 1);
   if (Verbose >= 0 && LogHook.IsSet()) {
     Log(1, "Stream mapping:");
     for (const auto& ost : t.OutputStreams) {
@@ -327,16 +327,17 @@ void TCustomFFmpegHlpr::OpenEncoder(OutputStream& ost, const AVCodecParameters& 
   // Callers know the sentence raised below; the library's words go to the
   // log just before it.
   if (result < 0 && LogHook.IsSet())
-    Log(0, LibraryCallError("avcodec_open2", result, StreamName(OutputFiles[ost.FileIndex], ost)));
+    Log(0, LibraryCallError("avcodec_open2", result,
+                            StreamName(OutputFiles[ost.FileIndex].get(), ost)));
   if (result < 0)
     RaiseFFMpeg(
         "Error while opening codec for output stream #%d.%d - maybe incorrect parameters such "
         "as bit_rate, rate, width or height",
         ost.FileIndex, ost.Index);
   ExtraBytes += enc->extradata_size;
-  PublishEncoderParameters(ost, OutputFiles[ost.FileIndex]);
+  PublishEncoderParameters(ost, OutputFiles[ost.FileIndex].get());
   if (enc->codec_type == AVMEDIA_TYPE_AUDIO)
-    AllocateAudioEncoderBuffers(ost, OutputFiles[ost.FileIndex]);
+    AllocateAudioEncoderBuffers(ost, OutputFiles[ost.FileIndex].get());
 }
 
 void TCustomFFmpegHlpr::SetUpBitstreamFilters(TranscodeTables& t) {
@@ -365,7 +366,7 @@ void TCustomFFmpegHlpr::SetUpBitstreamFilters(TranscodeTables& t) {
       if (const int copied = AVC.avcodec_parameters_copy(ost.Stream->codecpar, context->par_out);
           copied < 0)
         RaiseLibraryError("avcodec_parameters_copy", copied,
-                          StreamName(OutputFiles[ost.FileIndex], ost) + ", " + name);
+                          StreamName(OutputFiles[ost.FileIndex].get(), ost) + ", " + name);
       ost.Filters.push_back(std::move(context));
       ost.FilterNames.push_back(name);
     }
@@ -394,7 +395,8 @@ void TCustomFFmpegHlpr::OpenNeededDecoders(TranscodeTables& t) {
       if (result >= 0) RegisterOpenDecoder(dec);
     }
     if (result < 0 && LogHook.IsSet())
-      Log(0, LibraryCallError("avcodec_open2", result, StreamName(InputFiles[ist.FileIndex], ist)));
+      Log(0, LibraryCallError("avcodec_open2", result,
+                              StreamName(InputFiles[ist.FileIndex].get(), ist)));
     if (result < 0)
       RaiseFFMpeg("Error while opening codec for input stream #%d.%d", ist.FileIndex, ist.Index);
   }
@@ -414,9 +416,9 @@ void TCustomFFmpegHlpr::PrepareReading(TranscodeTables& t) {
 void TCustomFFmpegHlpr::WriteHeaders() {
   bool allRtp = true;
   for (int f = 0; f < OutputFileCount; ++f) {
-    if (const int written = AVF.avformat_write_header(OutputFiles[f], nullptr); written < 0) {
+    if (const int written = AVF.avformat_write_header(OutputFiles[f].get(), nullptr); written < 0) {
       if (LogHook.IsSet())
-        Log(0, LibraryCallError("avformat_write_header", written, FileName(OutputFiles[f])));
+        Log(0, LibraryCallError("avformat_write_header", written, FileName(OutputFiles[f].get())));
       RaiseFFMpeg("Could not write header for output file #%d (incorrect codec parameters ?)", f);
     }
     if (std::strcmp(OutputFiles[f]->oformat->name, "rtp") != 0) allRtp = false;
@@ -424,9 +426,9 @@ void TCustomFFmpegHlpr::WriteHeaders() {
   // The session description that RTP outputs are received by.
   if (allRtp && LogHook.IsSet()) {
     char sdp[2048] = {};
-    const int made = AVF.av_sdp_create(OutputFiles, OutputFileCount, sdp, sizeof sdp);
+    const int made = AVF.av_sdp_create(OutputContexts().data(), OutputFileCount, sdp, sizeof sdp);
     if (made < 0)
-      Log(0, LibraryCallError("av_sdp_create", made, FileName(OutputFiles[0])));
+      Log(0, LibraryCallError("av_sdp_create", made, FileName(OutputFiles[0].get())));
     else
       Log(1, "SDP: " + Trimmed(sdp));
   }

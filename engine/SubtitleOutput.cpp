@@ -40,7 +40,7 @@ int TCustomFFmpegHlpr::ProcessSubtitlePacket(TranscodeTables& t, InputStream& is
   const int used = AVC.avcodec_decode_subtitle2(ist.Decoder, &decoded.Subtitle, &got, input);
   if (used < 0) {
     ist.DecodeFailure = LibraryCallError("avcodec_decode_subtitle2", used,
-                                         StreamName(InputFiles[ist.FileIndex], ist));
+                                         StreamName(InputFiles[ist.FileIndex].get(), ist));
     return -1;
   }
   decoded.Got = got != 0;
@@ -50,7 +50,7 @@ int TCustomFFmpegHlpr::ProcessSubtitlePacket(TranscodeTables& t, InputStream& is
     if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
     if (ost->Encoder->codec_type != AVMEDIA_TYPE_SUBTITLE)
       throw FFMpegException("invalid codec_type");
-    EncodeSubtitle(OutputFiles[ost->FileIndex], *ost, ist, &decoded.Subtitle, pts);
+    EncodeSubtitle(OutputFiles[ost->FileIndex].get(), *ost, ist, &decoded.Subtitle, pts);
   }
   return 0;
 }

@@ -76,7 +76,7 @@ void TCustomFFmpegHlpr::Transcode() {
 }
 
 void TCustomFFmpegHlpr::FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables) {
-  AVU.av_freep(&BitBuffer);
+  BitBuffer.reset();
   tables.reset();
 }
 
@@ -103,16 +103,16 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
 }
 
 bool TCustomFFmpegHlpr::ReadInputPacket(TranscodeTables& t, int fileIndex, AVPacket* packet) {
-  ReadingInput = InputFiles[fileIndex];
+  ReadingInput = InputFiles[fileIndex].get();
   ReadingFrom = InputFiles[fileIndex]->pb ? InputFiles[fileIndex]->pb->bytes_read : 0;
-  const int read = AVF.av_read_frame(InputFiles[fileIndex], packet);
+  const int read = AVF.av_read_frame(InputFiles[fileIndex].get(), packet);
   ReadingInput = nullptr;
   if (read >= 0) return true;
   if (read == AVERROR_EXIT && !StopRequested)
     LogF(0, "%s: no packet within %d MiB; the rest of the file is left out",
          InputFiles[fileIndex]->url, static_cast<int>(MaxBytesPerPacket >> 20));
   else if (read != AVERROR_EOF && read != AVERROR_EXIT)
-    Log(0, LibraryCallError("av_read_frame", read, FileName(InputFiles[fileIndex])) +
+    Log(0, LibraryCallError("av_read_frame", read, FileName(InputFiles[fileIndex].get())) +
                "; the rest of the file is left out");
   t.Files[fileIndex].EofReached = 1;
   return false;
@@ -172,7 +172,7 @@ void TCustomFFmpegHlpr::FinishTranscode(TranscodeTables& t) {
   if (!StopRequested) FailWhenNothingDecoded(t);
 
   for (int f = 0; f < OutputFileCount; ++f) {
-    const int written = AVF.av_write_trailer(OutputFiles[f]);
+    const int written = AVF.av_write_trailer(OutputFiles[f].get());
     if (written < 0 && !StopRequested)
       RaiseLibraryError("av_write_trailer", written,
                         OutputFiles[f]->url ? OutputFiles[f]->url : "");

@@ -123,7 +123,7 @@ void TCustomFFmpegHlpr::SetUpPicturePath(OutputStream& ost, int width, int heigh
   if (!ost.VideoResample) return;
   if (!AllocatePictTmp(ost)) throw FFMpegException("Cannot allocate temp picture, check pix fmt");
   int64_t flags = SwsFlags;
-  if (ScalerOptions && AVU.av_opt_get_int(ScalerOptions, "sws_flags", 0, &flags) >= 0)
+  if (ScalerOptions && AVU.av_opt_get_int(ScalerOptions.get(), "sws_flags", 0, &flags) >= 0)
     SwsFlags = static_cast<int>(flags);
   ost.ImgResampleCtx.reset(SWS.sws_getContext(width - cropWidth, height - cropHeight,
                                               static_cast<AVPixelFormat>(format),
@@ -145,7 +145,7 @@ void TCustomFFmpegHlpr::OutputDecodedPicture(TranscodeTables& t, InputStream& is
   for (const auto& ost : t.OutputStreams) {
     if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
     if (ost->Encoder->codec_type != AVMEDIA_TYPE_VIDEO) throw FFMpegException("invalid codec_type");
-    VideoBytes += EncodeVideo(OutputFiles[ost->FileIndex], *ost, ist, picture);
+    VideoBytes += EncodeVideo(OutputFiles[ost->FileIndex].get(), *ost, ist, picture);
   }
 }
 
@@ -195,7 +195,7 @@ bool TCustomFFmpegHlpr::FormatPicture(OutputStream& ost, AVFrame* picture, Pictu
   if (intoTmp && !AVU.av_frame_is_writable(ost.PictTmp.get())) {
     const char* call = nullptr;
     const int taken = TakePictureBuffer(ost, call);
-    if (taken < 0) RaiseVideoError(call, taken, ost, OutputFiles[ost.FileIndex]);
+    if (taken < 0) RaiseVideoError(call, taken, ost, OutputFiles[ost.FileIndex].get());
   }
   const PictureView tmp = intoTmp ? ViewOf(ost.PictTmp.get()) : PictureView{};
   const PictureView* padSource = &formatted;
@@ -209,7 +209,7 @@ bool TCustomFFmpegHlpr::FormatPicture(OutputStream& ost, AVFrame* picture, Pictu
     padSource = nullptr;  // scaling has filled the inside; only the border is painted
     const int scaled = SWS.sws_scale(ost.ImgResampleCtx.get(), formatted.data, formatted.linesize,
                                      0, ost.ResampleHeight, scaleTarget.data, scaleTarget.linesize);
-    if (scaled < 0) RaiseVideoError("sws_scale", scaled, ost, OutputFiles[ost.FileIndex]);
+    if (scaled < 0) RaiseVideoError("sws_scale", scaled, ost, OutputFiles[ost.FileIndex].get());
   }
   if (ost.VideoPad)
     PadPicture(tmp, padSource, enc->height, enc->width, enc->pix_fmt, ost.PadTop, ost.PadBottom,
@@ -221,7 +221,7 @@ int TCustomFFmpegHlpr::SendPicture(AVFormatContext* os, OutputStream& ost, AVFra
                                    const PictureView& formatted, int count) {
   AVCodecContext* enc = ost.Encoder;
   const bool intoTmp = ost.VideoPad || ost.VideoResample;
-  const AVCodecContext* options = CodecOptions[AVMEDIA_TYPE_VIDEO];
+  const AVCodecContext* options = CodecOptions[AVMEDIA_TYPE_VIDEO].get();
   const bool interlaced =
       options && (options->flags & (AV_CODEC_FLAG_INTERLACED_DCT | AV_CODEC_FLAG_INTERLACED_ME));
   const float quality = OutputCodecs[ost.FileIndex][ost.Index].Quality;

@@ -127,6 +127,13 @@ class ChannelLayout {
   AVChannelLayout Layout = {};
 };
 
+// Gives a layout field of a library struct (a codec context's ch_layout) the
+// default layout of `channels`, freeing what it held.
+inline void SetDefaultLayout(AVChannelLayout& field, int channels) {
+  AVU.av_channel_layout_uninit(&field);
+  AVU.av_channel_layout_default(&field, channels);
+}
+
 // A subtitle that avcodec_decode_subtitle2 fills; freed only once the
 // decoder has said that it gave one (Got), as the library asks.
 struct DecodedSubtitle {
@@ -140,5 +147,18 @@ struct DecodedSubtitle {
   AVSubtitle Subtitle = {};
   bool Got = false;
 };
+
+// A format context that was allocated, not opened: an option context, or an
+// input before avformat_open_input takes it over.
+struct FormatContextFree {
+  void operator()(AVFormatContext* c) const { AVF.avformat_free_context(c); }
+};
+using FormatContextPtr = std::unique_ptr<AVFormatContext, FormatContextFree>;
+
+// Closes an output's file ahead of its owner, where the status matters (the
+// last buffered bytes are written here); the library's status.
+inline int CloseOutputFile(AVFormatContext* output) {
+  return output->pb ? AVF.avio_closep(&output->pb) : 0;
+}
 
 }  // namespace MediaObjects

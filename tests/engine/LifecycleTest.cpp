@@ -41,7 +41,7 @@ TEST(EngineWithoutLibraries, ResetAndCleanupDoNothing) {
   {
     TCustomFFmpegHlpr engine(lock);
     engine.Reset();
-    for (AVCodecContext* context : engine.CodecOptions) EXPECT_EQ(context, nullptr);
+    for (const auto& context : engine.CodecOptions) EXPECT_EQ(context, nullptr);
     EXPECT_EQ(engine.FormatOptions, nullptr);
     EXPECT_EQ(engine.ScalerOptions, nullptr);
     engine.Cleanup();
@@ -65,6 +65,54 @@ TEST_F(EngineLifecycle, ResetMakesOptionContextsFromTheLibraries) {
   engine.Reset();  // a second reset frees the first contexts (ASan checks)
   engine.Cleanup();
   EXPECT_EQ(engine.FormatOptions, nullptr);
+}
+
+TEST_F(EngineLifecycle, CleanupKeepsTheOptionsAndResetRestoresEveryGroup) {
+  TCustomFFmpegHlpr engine(lock);
+  const TCustomFFmpegHlpr fresh(lock);
+  engine.Reset();
+  // One field or more of every option group, and the run statistics.
+  engine.PgmYuvCompatibility = 1;
+  engine.FrameWidth = 320;
+  engine.PadColor[0] = 1;
+  engine.VideoQDiff = 7;
+  engine.IntraMatrix = {1, 2};
+  engine.AudioSampleRate = 8000;
+  engine.AudioLanguage = "eng";
+  engine.MuxPreload = 2;
+  engine.VideoStandard = "ntsc";
+  engine.Title = "title";
+  engine.Year = 1999;
+  engine.Verbose = 2;
+  engine.OptionNames = {"b"};
+  engine.AudioBitstreamFilters = {"aac_adtstoasc"};
+  engine.VideoBytes = 5;
+  engine.BitBufferSize = 1;
+
+  engine.Cleanup();  // files and library objects only
+  EXPECT_EQ(engine.FormatOptions, nullptr);
+  EXPECT_EQ(engine.Title, "title");
+  EXPECT_EQ(engine.VideoStandard, "ntsc");
+  EXPECT_EQ(engine.IntraMatrix.size(), 2u);
+
+  engine.Reset();
+  EXPECT_EQ(engine.PgmYuvCompatibility, fresh.PgmYuvCompatibility);
+  EXPECT_EQ(engine.FrameWidth, fresh.FrameWidth);
+  EXPECT_EQ(engine.PadColor[0], fresh.PadColor[0]);
+  EXPECT_EQ(engine.VideoQDiff, fresh.VideoQDiff);
+  EXPECT_EQ(engine.IntraMatrix, fresh.IntraMatrix);
+  EXPECT_EQ(engine.AudioSampleRate, fresh.AudioSampleRate);
+  EXPECT_EQ(engine.AudioLanguage, fresh.AudioLanguage);
+  EXPECT_EQ(engine.MuxPreload, fresh.MuxPreload);
+  EXPECT_EQ(engine.VideoStandard, fresh.VideoStandard);
+  EXPECT_EQ(engine.Title, fresh.Title);
+  EXPECT_EQ(engine.Year, fresh.Year);
+  EXPECT_EQ(engine.Verbose, fresh.Verbose);
+  EXPECT_EQ(engine.OptionNames, fresh.OptionNames);
+  EXPECT_EQ(engine.AudioBitstreamFilters, fresh.AudioBitstreamFilters);
+  EXPECT_EQ(engine.VideoBytes, fresh.VideoBytes);
+  EXPECT_EQ(engine.BitBufferSize, fresh.BitBufferSize);
+  EXPECT_NE(engine.FormatOptions, nullptr);  // and fresh option contexts
 }
 
 TEST_F(EngineLifecycle, StartRefusesMissingFilesOutputFirst) {

@@ -45,7 +45,7 @@ class OpenFiles : public ::testing::Test {
 };
 
 const AVCodecContext* OutputContext(const TCustomFFmpegHlpr& engine, int file, int stream) {
-  return engine.OutputCodecs[file][stream].Context;
+  return engine.OutputCodecs[file][stream].Context.get();
 }
 
 }  // namespace
@@ -68,9 +68,9 @@ TEST_F(OpenFiles, EveryFormatOpensWithItsParameters) {
       EXPECT_EQ(engine.AudioChannels, shape.channels);
       EXPECT_NEAR(engine.TotalDuration, 2000, 100);
       EXPECT_STREQ(engine.InputFiles[0]->url, path.c_str());
-      const AVFormatContext* input = engine.InputFiles[0];
+      const AVFormatContext* input = engine.InputFiles[0].get();
       ASSERT_EQ(engine.InputCodecs[0].size(), input->nb_streams);
-      const AVCodecContext* decoder = engine.InputCodecs[0][0].Context;
+      const AVCodecContext* decoder = engine.InputCodecs[0][0].Context.get();
       ASSERT_NE(decoder, nullptr);
       EXPECT_EQ(decoder->codec_id, input->streams[0]->codecpar->codec_id);
       EXPECT_EQ(decoder->sample_rate, shape.rate);
@@ -323,7 +323,7 @@ TEST_F(OpenFiles, Mp3AfterAudioInputHasOneAudioStreamWithTheInputsParameters) {
     const std::string output = folder / "out.mp3";
     ASSERT_TRUE(engine.OpenOutputFile(output)) << engine.LastError;
     ASSERT_EQ(engine.OutputFileCount, 1);
-    const AVFormatContext* written = engine.OutputFiles[0];
+    const AVFormatContext* written = engine.OutputFiles[0].get();
     ASSERT_EQ(written->nb_streams, 1u);
     EXPECT_EQ(written->streams[0]->codecpar->codec_type, AVMEDIA_TYPE_AUDIO);
     const AVCodecContext* encoder = OutputContext(engine, 0, 0);
@@ -351,7 +351,7 @@ TEST_F(OpenFiles, AudioOutputOfAVideoInputGetsNoPictureStream) {
   for (const char* name : {"out.mp3", "out.flac"}) {
     SCOPED_TRACE(name);
     ASSERT_TRUE(engine.OpenOutputFile(folder / name)) << engine.LastError;
-    const AVFormatContext* output = engine.OutputFiles[engine.OutputFileCount - 1];
+    const AVFormatContext* output = engine.OutputFiles[engine.OutputFileCount - 1].get();
     ASSERT_EQ(output->nb_streams, 1u);
     EXPECT_EQ(output->streams[0]->codecpar->codec_type, AVMEDIA_TYPE_AUDIO);
   }
@@ -362,7 +362,7 @@ TEST_F(OpenFiles, VideoOutputTakesTheInputPictureAndASupportedRate) {
   ASSERT_TRUE(engine.OpenInputFile(Video("clip.avi")));
   engine.FrameRate = {29, 1};
   ASSERT_TRUE(engine.OpenOutputFile(folder / "out.mpg")) << engine.LastError;
-  const AVFormatContext* output = engine.OutputFiles[0];
+  const AVFormatContext* output = engine.OutputFiles[0].get();
   ASSERT_EQ(output->nb_streams, 2u);
   const AVCodecContext* video = OutputContext(engine, 0, 0);
   EXPECT_EQ(video->codec_type, AVMEDIA_TYPE_VIDEO);
@@ -412,7 +412,7 @@ TEST_F(OpenFiles, StreamsTakeTheirLanguagesAndSubtitlesTheFormatsEncoder) {
   engine.AudioLanguage = "english";
   engine.SubtitleLanguage = "ger";
   ASSERT_TRUE(engine.OpenOutputFile(folder / "out.mkv")) << engine.LastError;
-  const AVFormatContext* output = engine.OutputFiles[0];
+  const AVFormatContext* output = engine.OutputFiles[0].get();
   ASSERT_EQ(output->nb_streams, 3u);  // video, audio, subtitles
   const AVDictionaryEntry* audioLanguage =
       AVU.av_dict_get(output->streams[1]->metadata, "language", nullptr, 0);
@@ -496,7 +496,7 @@ TEST_F(OpenFiles, DescriptiveFieldsBecomeTagsOfTheWrittenFile) {
   engine.SetGenre("Ambient");
   const std::string path = folder / "tagged.mp3";
   ASSERT_TRUE(engine.OpenOutputFile(path)) << engine.LastError;
-  AVFormatContext* output = engine.OutputFiles[0];
+  AVFormatContext* output = engine.OutputFiles[0].get();
   const std::map<std::string, std::string> expected = {
       {"title", "A Title"},     {"artist", "An Author"}, {"copyright", "(c) Someone"},
       {"comment", "A comment"}, {"album", "An Album"},   {"date", "1999"},
@@ -508,7 +508,7 @@ TEST_F(OpenFiles, DescriptiveFieldsBecomeTagsOfTheWrittenFile) {
   }
 
   // Write the header as the run would, and read the tags back from the file.
-  AVCodecContext* encoder = engine.OutputCodecs[0][0].Context;
+  AVCodecContext* encoder = engine.OutputCodecs[0][0].Context.get();
   encoder->sample_fmt = VersionedCalls::SupportedSampleFormats(encoder->codec)[0];
   ASSERT_GE(AVC.avcodec_open2(encoder, encoder->codec, nullptr), 0);
   ASSERT_GE(AVC.avcodec_parameters_from_context(output->streams[0]->codecpar, encoder), 0);
@@ -584,6 +584,6 @@ TEST_F(OpenFiles, FeedStreamsAreCopiedFromALocalSourceOnly) {
       EXPECT_EQ(output->nb_streams, 0u);
     }
     AVF.avformat_free_context(output);
-    AVC.avcodec_free_context(&engine.OutputCodecs[0][0].Context);
+    engine.OutputCodecs[0][0].Context.reset();
   }
 }

@@ -87,12 +87,12 @@ class Presets : public ::testing::Test {
     ASSERT_EQ(engine.OutputFileCount, 1);
   }
 
-  AVFormatContext* Output() { return engine.OutputFiles[0]; }
+  AVFormatContext* Output() { return engine.OutputFiles[0].get(); }
 
   // The output stream's encoder context of a type, or nullptr.
   AVCodecContext* Encoder(AVMediaType type) {
     for (unsigned i = 0; i < Output()->nb_streams; ++i) {
-      AVCodecContext* context = engine.OutputCodecs[0][i].Context;
+      AVCodecContext* context = engine.OutputCodecs[0][i].Context.get();
       if (context && context->codec_type == type) return context;
     }
     return nullptr;

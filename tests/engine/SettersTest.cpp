@@ -346,8 +346,10 @@ TEST_F(Setters, StartTimeSeeksEveryOpenedInput) {
   const std::string path = folder / "tone.wav";
   MediaFixtures::MakeWav(path, 8000, 1, 12.0, 440);
   for (int i = 0; i < 2; ++i) {
-    ASSERT_EQ(AVF.avformat_open_input(&engine.InputFiles[i], path.c_str(), nullptr, nullptr), 0);
-    ASSERT_GE(AVF.avformat_find_stream_info(engine.InputFiles[i], nullptr), 0);
+    AVFormatContext* opened = nullptr;
+    ASSERT_EQ(AVF.avformat_open_input(&opened, path.c_str(), nullptr, nullptr), 0);
+    engine.InputFiles[i].reset(opened);
+    ASSERT_GE(AVF.avformat_find_stream_info(engine.InputFiles[i].get(), nullptr), 0);
   }
   engine.InputFileCount = 2;
   engine.InputTimeOffset = 1000;
@@ -362,7 +364,7 @@ TEST_F(Setters, StartTimeSeeksEveryOpenedInput) {
     EXPECT_EQ(engine.InputTsOffset[i], 1000 - 5000000);
     // The next packet comes from the seek position, not the file's start.
     AVPacket* packet = AVC.av_packet_alloc();
-    ASSERT_EQ(AVF.av_read_frame(engine.InputFiles[i], packet), 0);
+    ASSERT_EQ(AVF.av_read_frame(engine.InputFiles[i].get(), packet), 0);
     const AVRational base = engine.InputFiles[i]->streams[packet->stream_index]->time_base;
     EXPECT_NEAR(packet->pts * av_q2d(base), 5.0, 0.1);
     AVC.av_packet_free(&packet);
@@ -383,7 +385,7 @@ TEST_F(Setters, StartTimeLeavesAnUnknownLengthUnknown) {
 }
 
 TEST_F(Setters, LibraryOptionsFindTheirContexts) {
-  AVCodecContext** codec = engine.CodecOptions;
+  const MediaObjects::CodecContextPtr* codec = engine.CodecOptions;
   // "ab" is an audio option: the audio, data and attachment contexts take it
   // (128000 is every context's default bit rate).
   EXPECT_TRUE(engine.SetLibraryOption("ab", "96000"));
@@ -405,7 +407,7 @@ TEST_F(Setters, LibraryOptionsFindTheirContexts) {
   EXPECT_EQ(engine.FormatOptions->packet_size, 2324u);
   EXPECT_TRUE(engine.SetLibraryOption("sws_flags", "bilinear"));
   int64_t swsFlags = 0;
-  ASSERT_GE(AVU.av_opt_get_int(engine.ScalerOptions, "sws_flags", 0, &swsFlags), 0);
+  ASSERT_GE(AVU.av_opt_get_int(engine.ScalerOptions.get(), "sws_flags", 0, &swsFlags), 0);
   EXPECT_EQ(swsFlags, SWS_BILINEAR);
   // Private options of muxers and encoders today.
   EXPECT_TRUE(engine.SetLibraryOption("muxrate", "1411200"));
@@ -471,7 +473,7 @@ TEST_F(Setters, RecordedOptionsReachTargetsWhoseFlagsFit) {
   // The MP3 encoder opens at the recorded bit rate (not the default 128000).
   AVCodecContext* mp3 = AVC.avcodec_alloc_context3(AVC.avcodec_find_encoder_by_name("libmp3lame"));
   ASSERT_NE(mp3, nullptr);
-  engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_AUDIO], mp3, audioEncoding);
+  engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_AUDIO].get(), mp3, audioEncoding);
   EXPECT_EQ(mp3->bit_rate, 96000);
   EXPECT_NE(mp3->gop_size, 18);
   mp3->sample_rate = 44100;
@@ -483,7 +485,7 @@ TEST_F(Setters, RecordedOptionsReachTargetsWhoseFlagsFit) {
 
   // The video encoder takes the picture options and its own scan offset.
   AVCodecContext* mpeg2 = AVC.avcodec_alloc_context3(AVC.avcodec_find_encoder_by_name("mpeg2video"));
-  engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_VIDEO], mpeg2, videoEncoding);
+  engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_VIDEO].get(), mpeg2, videoEncoding);
   EXPECT_EQ(mpeg2->bit_rate, 500000);
   EXPECT_EQ(mpeg2->gop_size, 18);
   int64_t scanOffset = 0;
@@ -492,7 +494,7 @@ TEST_F(Setters, RecordedOptionsReachTargetsWhoseFlagsFit) {
   AVC.avcodec_free_context(&mpeg2);
   // A decoder asks for decoding options: none of these is one.
   AVCodecContext* decoder = AVC.avcodec_alloc_context3(AVC.avcodec_find_decoder(AV_CODEC_ID_MP3));
-  engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_AUDIO], decoder,
+  engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_AUDIO].get(), decoder,
                               AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
   EXPECT_NE(decoder->bit_rate, 96000);
   AVC.avcodec_free_context(&decoder);
@@ -501,7 +503,7 @@ TEST_F(Setters, RecordedOptionsReachTargetsWhoseFlagsFit) {
   // the mux rate; an MP3 muxer has no mux rate and is left alone.
   AVFormatContext* vcd = nullptr;
   ASSERT_GE(AVF.avformat_alloc_output_context2(&vcd, nullptr, "vcd", nullptr), 0);
-  engine.ApplyRecordedOptions(engine.FormatOptions, vcd, AV_OPT_FLAG_ENCODING_PARAM);
+  engine.ApplyRecordedOptions(engine.FormatOptions.get(), vcd, AV_OPT_FLAG_ENCODING_PARAM);
   EXPECT_EQ(vcd->packet_size, 2324u);
   int64_t muxRate = 0;
   ASSERT_GE(AVU.av_opt_get_int(vcd, "muxrate", AV_OPT_SEARCH_CHILDREN, &muxRate), 0);
@@ -509,12 +511,12 @@ TEST_F(Setters, RecordedOptionsReachTargetsWhoseFlagsFit) {
   AVF.avformat_free_context(vcd);
   AVFormatContext* mp3Muxer = nullptr;
   ASSERT_GE(AVF.avformat_alloc_output_context2(&mp3Muxer, nullptr, "mp3", nullptr), 0);
-  engine.ApplyRecordedOptions(engine.FormatOptions, mp3Muxer, AV_OPT_FLAG_ENCODING_PARAM);
+  engine.ApplyRecordedOptions(engine.FormatOptions.get(), mp3Muxer, AV_OPT_FLAG_ENCODING_PARAM);
   EXPECT_EQ(mp3Muxer->packet_size, 2324u);
   AVF.avformat_free_context(mp3Muxer);
   // Inputs ask for decoding options; the packet size is an encoding one.
   AVFormatContext* input = AVF.avformat_alloc_context();
-  engine.ApplyRecordedOptions(engine.FormatOptions, input, AV_OPT_FLAG_DECODING_PARAM);
+  engine.ApplyRecordedOptions(engine.FormatOptions.get(), input, AV_OPT_FLAG_DECODING_PARAM);
   EXPECT_EQ(input->packet_size, 0u);
   AVF.avformat_free_context(input);
 }
@@ -523,7 +525,7 @@ TEST_F(Setters, FlagsRoundTripThroughTheirText) {
   engine.CodecOptions[AVMEDIA_TYPE_AUDIO]->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   ASSERT_TRUE(engine.SetLibraryOption("flags", "+qscale"));
   AVCodecContext* target = AVC.avcodec_alloc_context3(nullptr);
-  engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_AUDIO], target,
+  engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_AUDIO].get(), target,
                               AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
   EXPECT_EQ(target->flags, AV_CODEC_FLAG_GLOBAL_HEADER | AV_CODEC_FLAG_QSCALE);
   AVC.avcodec_free_context(&target);

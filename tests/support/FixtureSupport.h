@@ -50,15 +50,12 @@ using MediaObjects::ResamplerPtr;
 class Output {
  public:
   Output(const std::string& path, const char* formatName) : Path(path) {
-    Check(AVF.avformat_alloc_output_context2(&Context, nullptr, formatName, path.c_str()),
-          "no output format", path);
+    AVFormatContext* created = nullptr;
+    const int allocated =
+        AVF.avformat_alloc_output_context2(&created, nullptr, formatName, path.c_str());
+    Context.reset(created);
+    Check(allocated, "no output format", path);
   }
-  ~Output() {
-    if (Context && !(Context->oformat->flags & AVFMT_NOFILE)) AVF.avio_closep(&Context->pb);
-    AVF.avformat_free_context(Context);
-  }
-  Output(const Output&) = delete;
-  Output& operator=(const Output&) = delete;
 
   // Creates the file (unless the format writes none) and writes the header,
   // once every stream has been added.
@@ -66,10 +63,10 @@ class Output {
     if (!(Context->oformat->flags & AVFMT_NOFILE))
       Check(AVF.avio_open2(&Context->pb, Path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr),
             "cannot create", Path);
-    Check(AVF.avformat_write_header(Context, nullptr), "cannot write the header", Path);
+    Check(AVF.avformat_write_header(Context.get(), nullptr), "cannot write the header", Path);
   }
 
-  AVFormatContext* Context = nullptr;
+  MediaObjects::OutputPtr Context;
   std::string Path;
 };
 

@@ -45,7 +45,7 @@ Encoder AddEncoder(Output& output, const AVCodec* codec,
   context->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
   Check(AVC.avcodec_open2(context, codec, nullptr), std::string("cannot open ") + codec->name,
         output.Path);
-  encoder.Stream = AVF.avformat_new_stream(output.Context, nullptr);
+  encoder.Stream = AVF.avformat_new_stream(output.Context.get(), nullptr);
   if (!encoder.Stream) Fail("cannot add a stream", output.Path);
   Check(AVC.avcodec_parameters_from_context(encoder.Stream->codecpar, context),
         "cannot copy stream parameters", output.Path);
@@ -63,8 +63,8 @@ void EncodeAndWrite(Output& output, Encoder& encoder, AVFrame* frame) {
     Check(result, "cannot encode", output.Path);
     AVC.av_packet_rescale_ts(packet.get(), encoder.Context->time_base, encoder.Stream->time_base);
     packet->stream_index = encoder.Stream->index;
-    Check(AVF.av_interleaved_write_frame(output.Context, packet.get()), "cannot write a packet",
-          output.Path);
+    Check(AVF.av_interleaved_write_frame(output.Context.get(), packet.get()),
+          "cannot write a packet", output.Path);
   }
 }
 
@@ -247,7 +247,7 @@ void WriteNextPicture(Output& output, VideoTrack& track) {
 }
 
 void Finish(Output& output) {
-  Check(AVF.av_write_trailer(output.Context), "cannot write the trailer", output.Path);
+  Check(AVF.av_write_trailer(output.Context.get()), "cannot write the trailer", output.Path);
 }
 
 std::string Lower(std::string text) {
@@ -418,7 +418,7 @@ void MakeAudio(const std::string& path, AudioFormat format, int rate, int channe
   AVStream* coverStream = nullptr;
   if (extras.cover) {
     cover = CoverPicture(path);
-    coverStream = AVF.avformat_new_stream(output.Context, nullptr);
+    coverStream = AVF.avformat_new_stream(output.Context.get(), nullptr);
     if (!coverStream) Fail("cannot add a stream", path);
     coverStream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
     coverStream->codecpar->codec_id = AV_CODEC_ID_PNG;
@@ -429,8 +429,8 @@ void MakeAudio(const std::string& path, AudioFormat format, int rate, int channe
   output.Open();
   if (coverStream) {
     cover->stream_index = coverStream->index;
-    Check(AVF.av_interleaved_write_frame(output.Context, cover.get()), "cannot write the cover",
-          path);
+    Check(AVF.av_interleaved_write_frame(output.Context.get(), cover.get()),
+          "cannot write the cover", path);
   }
   while (!track.Done) WriteNextToneFrame(output, track);
   Finish(output);

@@ -23,7 +23,7 @@ AVStream* AddStream(Output& output, AVCodecContext* context, const AVCodec* code
     context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   Check(AVC.avcodec_open2(context, codec, nullptr), std::string("cannot open ") + codec->name,
         output.Path);
-  AVStream* stream = AVF.avformat_new_stream(output.Context, nullptr);
+  AVStream* stream = AVF.avformat_new_stream(output.Context.get(), nullptr);
   if (!stream) Fail("cannot add a stream", output.Path);
   Check(AVC.avcodec_parameters_from_context(stream->codecpar, context),
         "cannot copy stream parameters", output.Path);
@@ -65,7 +65,8 @@ void MakeRawVideo(const std::string& path, int width, int height, AVRational fra
     while (AVC.avcodec_receive_packet(context.get(), packet.get()) >= 0) {
       AVC.av_packet_rescale_ts(packet.get(), context->time_base, stream->time_base);
       packet->stream_index = stream->index;
-      Check(AVF.av_interleaved_write_frame(output.Context, packet.get()), "cannot write", path);
+      Check(AVF.av_interleaved_write_frame(output.Context.get(), packet.get()), "cannot write",
+            path);
     }
   };
   for (int64_t n = 0; n < total; ++n) {
@@ -85,7 +86,7 @@ void MakeRawVideo(const std::string& path, int width, int height, AVRational fra
     write(frame.get());
   }
   write(nullptr);
-  Check(AVF.av_write_trailer(output.Context), "cannot write the trailer", path);
+  Check(AVF.av_write_trailer(output.Context.get()), "cannot write the trailer", path);
 }
 
 void MakeBitmapSubtitles(const std::string& path, const std::vector<SubtitleCue>& cues) {
@@ -138,9 +139,9 @@ void MakeBitmapSubtitles(const std::string& path, const std::vector<SubtitleCue>
     packet->duration = AVU.av_rescale_q(cue.endMs - cue.startMs, {1, 1000}, stream->time_base);
     packet->flags |= AV_PKT_FLAG_KEY;
     packet->stream_index = stream->index;
-    Check(AVF.av_interleaved_write_frame(output.Context, packet.get()), "cannot write", path);
+    Check(AVF.av_interleaved_write_frame(output.Context.get(), packet.get()), "cannot write", path);
   }
-  Check(AVF.av_write_trailer(output.Context), "cannot write the trailer", path);
+  Check(AVF.av_write_trailer(output.Context.get()), "cannot write the trailer", path);
 }
 
 std::vector<PacketInfo> ReadPackets(const std::string& path) {
