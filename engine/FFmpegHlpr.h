@@ -28,6 +28,7 @@ extern "C" {
 
 #include "engine/EngineHooks.h"
 #include "engine/FFMpegException.h"
+#include "engine/LogLevelClaims.h"
 
 class TFFmpegThread;
 struct TranscodeTables;
@@ -149,9 +150,13 @@ class TCustomFFmpegHlpr {
   void SetDuration(int ms);
   void SetStartTime(int ms);
   void SetRecTimestamp(int64_t seconds);
+  // This engine's level; the library logs at the most verbose level of the
+  // engines that set one, and the log router filters each task's lines by its
+  // engine's level.
   void SetVerbose(int level);
-  // Process-wide: true shows the library's own RealVideo 3.0/4.0 decoders.
-  static void SetRealVideoDecoders(bool useLibraryDecoders);
+  // This engine's choice: true finds the library's own RealVideo 3.0/4.0
+  // decoders, false the RealVideo bridge's. Kept over Reset.
+  void SetRealVideoDecoders(bool useLibraryDecoders);
   bool SetLibraryOption(const std::string& name, const std::string& value);
   bool SetLibraryOptionInt(const std::string& name, int64_t value);
   void SetTarget(const std::string& target, const std::string& norm,
@@ -285,6 +290,8 @@ class TCustomFFmpegHlpr {
 
   // Diagnostics, passes and library options.
   int Verbose = 1;
+  TLibraryLogLevelClaim LibraryLogLevelClaim;  // Verbose, once set through SetVerbose
+  bool LibraryRealVideoDecoders = true;        // SetRealVideoDecoders; not reset
   int ComputePsnr = 0;
   int PassNumber = 0;
   int SwsFlags = SWS_BICUBIC;
