@@ -60,6 +60,9 @@ class TConversionTask {
   TInputDescription Description;  // Path names the input
   TInputOptions InputOptions;
   std::vector<TPlannedOutput> Outputs;
+  // The component's RealVideo34Codec when the task was added: true for the
+  // library's own RealVideo 3.0/4.0 decoders.
+  bool LibraryRealVideoDecoders = true;
 
   // The running engine; set and cleared under the component's task list
   // lock, freed only after its run has ended (ReleaseEngine).

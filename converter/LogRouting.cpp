@@ -166,7 +166,11 @@ void InstallCallback() { AVU.av_log_set_callback(&LibraryLogCallback); }
 void LibraryLogCallback(void* context, int level, const char* format, va_list args) {
   // The high bits of a level may carry a colour hint.
   const int engineLevel = EngineLevelFromLibrary(level >= 0 ? (level & 0xFF) : level);
-  if (LibraryLogLevel < engineLevel) return;
+  // A line of a run counts against its own task's level (the library logs at
+  // the most verbose one); a line outside any run, e.g. of a library's own
+  // thread, against the library's.
+  TCustomFFmpegHlpr* running = CurrentRunEngine();
+  if ((running ? running->Verbose : LibraryLogLevel.load()) < engineLevel) return;
 
   Registry& registry = TheRegistry();
   const uint32_t threadId = CurrentThreadID();
@@ -183,7 +187,6 @@ void LibraryLogCallback(void* context, int level, const char* format, va_list ar
   // Handed on without the registry lock, so that a handler holding its
   // component's event lock may log in turn without a lock-order cycle.
   PinRelease release(registry, components);
-  TCustomFFmpegHlpr* running = CurrentRunEngine();
   for (const std::string& line : lines)
     for (TCustomAVConverter* component : components)
       TLogDispatcher::Dispatch(*component, running, engineLevel, line);

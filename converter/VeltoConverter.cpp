@@ -138,7 +138,7 @@ bool TCustomAVConverter::DescribeInput(const std::string& fileName, const TInput
   TCustomFFmpegHlpr probe(codecLock);
   try {
     probe.Reset();
-    probe.Verbose = 0;  // not SetVerbose: the library's level is the process's
+    probe.Verbose = 0;  // not SetVerbose: the probe claims no library level
     if (options) ApplyInputOptions(probe, *options);
     if (!probe.OpenInputFile(fileName)) {
       error = probe.LastError;
@@ -165,8 +165,8 @@ int TCustomAVConverter::AddInput(const TInputDescription& described, const TInpu
         MediaLibraryError.empty() ? "The media libraries are not loaded" : MediaLibraryError;
     return -1;
   }
-  TCustomFFmpegHlpr::SetRealVideoDecoders(FRealVideo34Codec == rvFFmpeg);
   auto task = std::make_unique<TConversionTask>();
+  task->LibraryRealVideoDecoders = FRealVideo34Codec == rvFFmpeg;
   task->Description = described;
   if (options) {
     task->InputOptions = *options;
@@ -318,6 +318,7 @@ void TCustomAVConverter::StartTask(int index) {
   TFFmpegHlpr* engine = made.get();
   engine->ReportInterval = static_cast<int64_t>(FProgressInterval.load()) * 1000;
   engine->SetVerbose(static_cast<int>(FLogLevel.load()) - 1);
+  engine->SetRealVideoDecoders(task->LibraryRealVideoDecoders);
   engine->LogHook = {LogHookProc, this};
   engine->ProgressHook = {ProgressHookProc, this};
   engine->TerminateHook = {TerminateHookProc, this};

@@ -28,6 +28,7 @@ extern "C" {
 
 #include "engine/EngineHooks.h"
 #include "engine/FFMpegException.h"
+#include "engine/LogLevelClaims.h"
 #include "medialib/LibraryObjects.h"
 
 class TFFmpegThread;
@@ -271,9 +272,13 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   void SetDuration(int ms);
   void SetStartTime(int ms);
   void SetRecTimestamp(int64_t seconds);
+  // This engine's level; the library logs at the most verbose level of the
+  // engines that set one, and the log router filters each task's lines by its
+  // engine's level.
   void SetVerbose(int level);
-  // Process-wide: true shows the library's own RealVideo 3.0/4.0 decoders.
-  static void SetRealVideoDecoders(bool useLibraryDecoders);
+  // This engine's choice: true finds the library's own RealVideo 3.0/4.0
+  // decoders, false the RealVideo bridge's. Kept over Reset.
+  void SetRealVideoDecoders(bool useLibraryDecoders);
   bool SetLibraryOption(const std::string& name, const std::string& value);
   bool SetLibraryOptionInt(const std::string& name, int64_t value);
   void SetTarget(const std::string& target, const std::string& norm,
@@ -346,6 +351,12 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   MediaObjects::CodecContextPtr CodecOptions[AVMEDIA_TYPE_NB];
   MediaObjects::FormatContextPtr FormatOptions;
   MediaObjects::ScalerPtr ScalerOptions;
+
+  // Per-engine settings that a reset keeps: the library's log level this
+  // engine asks for (Verbose, once set through SetVerbose), and whether its
+  // decoder look-up shows the library's own RealVideo 3.0/4.0 decoders.
+  TLibraryLogLevelClaim LibraryLogLevelClaim;
+  bool LibraryRealVideoDecoders = true;
 
   // One buffer that every encoder of the job writes into.
   MediaObjects::MemoryPtr<uint8_t> BitBuffer;

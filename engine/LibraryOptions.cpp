@@ -169,9 +169,7 @@ bool TCustomFFmpegHlpr::SetLibraryOption(const std::string& name, const std::str
   OptionNames.push_back(recorded);
 
   if (CodecOptions[AVMEDIA_TYPE_VIDEO]->debug != 0) {
-    AVU.av_log_set_level(LibraryLevelFromEngine(2));
-    LibraryLogLevel = 2;
-    Verbose = 2;
+    SetVerbose(2);
   }
   return true;
 }

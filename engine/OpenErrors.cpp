@@ -50,7 +50,7 @@ bool TCustomFFmpegHlpr::FindCodecByName(const std::string& name, AVMediaType typ
     return true;
   }
   const AVCodec* codec = encoder ? AVC.avcodec_find_encoder_by_name(name.c_str())
-                                 : FindLibraryDecoderByName(name.c_str());
+                                 : FindLibraryDecoderByName(name.c_str(), LibraryRealVideoDecoders);
   const char* kind = encoder ? "encoder" : "decoder";
   if (!codec) {
     LastError = std::string("Unknown ") + kind + " '" + name + "'";

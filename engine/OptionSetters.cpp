@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "engine/DecoderLookup.h"
 #include "engine/FFmpegHlpr.h"
 #include "engine/PixelFormatTable.h"
 #include "engine/RegionalNumber.h"
@@ -188,7 +187,7 @@ void TCustomFFmpegHlpr::SetVideoCodec(const std::string& name) {
 }
 
 void TCustomFFmpegHlpr::SetRealVideoDecoders(bool useLibraryDecoders) {
-  ShowLibraryRealVideoDecoders(useLibraryDecoders);
+  LibraryRealVideoDecoders = useLibraryDecoders;
 }
 
 // ---- Plain values ---------------------------------------------------------
@@ -284,6 +283,5 @@ void TCustomFFmpegHlpr::SetRecTimestamp(int64_t seconds) {
 
 void TCustomFFmpegHlpr::SetVerbose(int level) {
   Verbose = level;
-  if (MediaLibrariesLoaded) AVU.av_log_set_level(LibraryLevelFromEngine(level));
-  LibraryLogLevel = level;
+  LibraryLogLevelClaim.Claim(level);
 }

@@ -4,8 +4,9 @@
 #include "medialib/AVCodecHlpr.h"
 #include "rvbridge/BridgeSessions.h"
 
-const AVCodec* FindStreamDecoder(const AVCodecParameters* parameters) {
-  if (const AVCodec* codec = FindLibraryDecoder(parameters->codec_id)) return codec;
+const AVCodec* FindStreamDecoder(const AVCodecParameters* parameters, bool libraryRealVideo) {
+  if (const AVCodec* codec = FindLibraryDecoder(parameters->codec_id, libraryRealVideo))
+    return codec;
   // The library has none for this stream (its RealVideo decoders may be
   // hidden): the RealVideo bridge's, while it is registered.
   const BridgeDecoder* bridge = FindBridgeDecoder(parameters->codec_id);

@@ -9,9 +9,9 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 }
 
-// The decoder for a stream, through the engine's decoder look-up; nullptr
-// when there is none.
-const AVCodec* FindStreamDecoder(const AVCodecParameters* parameters);
+// The decoder for a stream, through the engine's decoder look-up with the
+// engine's RealVideo choice (see DecoderLookup.h); nullptr when there is none.
+const AVCodec* FindStreamDecoder(const AVCodecParameters* parameters, bool libraryRealVideo);
 // avcodec_open2 semantics: negative on failure.
 int OpenStreamDecoder(AVCodecContext* context, const AVCodec* decoder);
 // avcodec_send_packet semantics; packet nullptr starts the drain.

@@ -378,7 +378,7 @@ void TCustomFFmpegHlpr::OpenNeededDecoders(TranscodeTables& t) {
     InputStream& ist = *istPointer;
     if (!ist.DecodingNeeded) continue;
     AVCodecContext* dec = ist.Decoder;
-    const AVCodec* codec = FindStreamDecoder(ist.Stream->codecpar);
+    const AVCodec* codec = FindStreamDecoder(ist.Stream->codecpar, LibraryRealVideoDecoders);
     if (!codec || !dec)
       RaiseFFMpeg("Unsupported codec (id=%d) for input stream #%d.%d",
                   static_cast<int>(ist.Stream->codecpar->codec_id), ist.FileIndex, ist.Index);

@@ -12,7 +12,9 @@ extern std::atomic<bool> MediaLibrariesLoaded;
 // Why the last unsuccessful load failed; empty after a successful one.
 extern std::string MediaLibraryError;
 // The libraries' log level on the engine's scale (-1 quiet, 0 errors,
-// 1 information, 2 debugging, 3 everything); lines above it are dropped.
+// 1 information, 2 debugging, 3 everything): the most verbose level that a
+// live engine asked for. Lines above it are dropped; a line of a task's run
+// is held to that task's own level.
 extern std::atomic<int> LibraryLogLevel;
 
 // Loads avcodec, avformat, avutil, swscale and swresample, in this order, from

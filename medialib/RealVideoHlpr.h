@@ -12,7 +12,7 @@ extern "C" {
 }
 
 #include "medialib/LibraryBinding.h"
-#include "rvbridge/RealVideoInterface.h"
+#include "medialib/RealVideoInterface.h"
 
 struct RealVideoEntryPoints {
 #define MELVARO_REALVIDEO_SLOT(name, type) type name = nullptr;

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs every test twice: a normal
-# build, then one with AddressSanitizer and UndefinedBehaviorSanitizer; last,
-# the engine fuzzer's build (clang) runs a short fixed-seed fuzzing pass.
-# Fails when any build or any test run fails.
+# build, then one with AddressSanitizer and UndefinedBehaviorSanitizer; then
+# the threaded tests (label "threaded") in a ThreadSanitizer build of only
+# their programs; last, the engine fuzzer's build (clang) runs a short
+# fixed-seed fuzzing pass. Fails when any build or any test run fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -24,5 +25,16 @@ echo "== Normal build"
 run_suite build
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 run_suite build-asan -DMELVARO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+echo "== ThreadSanitizer build: the threaded tests"
+threaded_tests=(engine_run_lifecycle_test converter_component_test converter_batch_test
+  app_convert_test)
+cmake -S . -B build-tsan -G Ninja -DMELVARO_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-tsan -j "$jobs" --target "${threaded_tests[@]}"
+# Any report fails its test; tests/tsan.supp names only Qt's uninstrumented
+# internals. GLib, beneath Qt's event loop, allocates through plain malloc so
+# that its own per-thread caches do not show up as races.
+tsan_options="halt_on_error=1:second_deadlock_stack=1:suppressions=$PWD/tests/tsan.supp"
+(cd build-tsan && G_SLICE=always-malloc TSAN_OPTIONS=$tsan_options \
+  ctest --output-on-failure -j "$jobs" -L threaded)
 echo "== Engine fuzzer build (clang): a short fixed-seed pass"
 run_suite build-fuzz -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DMELVARO_FUZZ=ON

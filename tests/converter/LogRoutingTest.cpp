@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "converter/VeltoConverter.h"
+#include "engine/FFmpegHlpr.h"
+#include "engine/FFmpegThread.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
 #include "tests/support/MediaFixtures.h"
@@ -122,6 +124,35 @@ TEST_F(ConverterLogRouting, LevelFilterFollowsTheEngineScale) {
           << c.engineLevel << " " << c.libraryLevel;
     }
   }
+}
+
+TEST_F(ConverterLogRouting, LinesOfARunFollowTheLevelOfItsEngine) {
+  std::mutex codecLock;
+  TCustomFFmpegHlpr quiet(codecLock);
+  TCustomFFmpegHlpr chatty(codecLock);
+  quiet.SetVerbose(0);
+  chatty.SetVerbose(2);  // the library now logs what the most verbose task asks for
+  EXPECT_EQ(LibraryLogLevel, 2);
+  {
+    TCurrentRunScope run(&quiet);
+    AVU.av_log(nullptr, AV_LOG_INFO, "quiet info\n");
+    AVU.av_log(nullptr, AV_LOG_ERROR, "quiet error\n");
+  }
+  {
+    TCurrentRunScope run(&chatty);
+    AVU.av_log(nullptr, AV_LOG_DEBUG, "chatty debug\n");
+  }
+  EXPECT_EQ(Lines(),
+            (std::vector<Line>{{-1, llError, "quiet error"}, {-1, llDebug, "chatty debug"}}));
+  // Once the verbose engine goes, the library follows the one left.
+  {
+    std::mutex otherLock;
+    TCustomFFmpegHlpr gone(otherLock);
+    gone.SetVerbose(3);
+    EXPECT_EQ(LibraryLogLevel, 3);
+  }
+  EXPECT_EQ(LibraryLogLevel, 2);
+  EXPECT_EQ(AVU.av_log_get_level(), LibraryLevelFromEngine(2));
 }
 
 TEST_F(ConverterLogRouting, LinesThatDoNotFitAreCutNotOverrun) {

@@ -534,21 +534,28 @@ TEST_F(Setters, FlagsRoundTripThroughTheirText) {
 TEST_F(Setters, RealVideoDecodersAreHiddenAndShownThroughTheEngineLookUp) {
   for (AVCodecID id : {AV_CODEC_ID_RV30, AV_CODEC_ID_RV40})
     ASSERT_NE(AVC.avcodec_find_decoder(id), nullptr) << "the library lacks its RealVideo decoders";
-  TCustomFFmpegHlpr::SetRealVideoDecoders(false);
-  EXPECT_EQ(FindLibraryDecoder(AV_CODEC_ID_RV30), nullptr);
-  EXPECT_EQ(FindLibraryDecoder(AV_CODEC_ID_RV40), nullptr);
-  EXPECT_EQ(FindLibraryDecoderByName("rv40"), nullptr);
-  EXPECT_NE(FindLibraryDecoder(AV_CODEC_ID_RV20), nullptr);
-  EXPECT_NE(FindLibraryDecoder(AV_CODEC_ID_MP3), nullptr);
-  // Process-wide: another task sees the same choice.
+  engine.SetRealVideoDecoders(false);
+  const bool chosen = engine.LibraryRealVideoDecoders;
+  EXPECT_EQ(FindLibraryDecoder(AV_CODEC_ID_RV30, chosen), nullptr);
+  EXPECT_EQ(FindLibraryDecoder(AV_CODEC_ID_RV40, chosen), nullptr);
+  EXPECT_EQ(FindLibraryDecoderByName("rv40", chosen), nullptr);
+  EXPECT_NE(FindLibraryDecoder(AV_CODEC_ID_RV20, chosen), nullptr);
+  EXPECT_NE(FindLibraryDecoder(AV_CODEC_ID_MP3, chosen), nullptr);
+  // The engine's own: another task keeps the library's decoders, and the
+  // choice outlives Reset.
   std::mutex otherLock;
   TCustomFFmpegHlpr other(otherLock);
-  EXPECT_FALSE(LibraryRealVideoDecodersShown());
-  other.SetRealVideoDecoders(true);
-  const AVCodec* rv30 = FindLibraryDecoder(AV_CODEC_ID_RV30);
+  const AVCodec* rv30 = FindLibraryDecoder(AV_CODEC_ID_RV30, other.LibraryRealVideoDecoders);
   ASSERT_NE(rv30, nullptr);
   EXPECT_STREQ(rv30->name, "rv30");
-  EXPECT_NE(FindLibraryDecoderByName("rv40"), nullptr);
+  EXPECT_NE(FindLibraryDecoderByName("rv40", other.LibraryRealVideoDecoders), nullptr);
+  engine.Reset();
+  EXPECT_FALSE(engine.LibraryRealVideoDecoders);
+  // A forced decoder is looked up with the engine's choice.
+  AVCodecID id = AV_CODEC_ID_NONE;
+  EXPECT_FALSE(engine.FindCodecByName("rv40", AVMEDIA_TYPE_VIDEO, false, id));
+  EXPECT_TRUE(other.FindCodecByName("rv40", AVMEDIA_TYPE_VIDEO, false, id));
+  EXPECT_EQ(id, AV_CODEC_ID_RV40);
 }
 
 TEST_F(Setters, RecordedOptionsReachTheOpenedInputAndTheCreatedOutput) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/FFmpegHlpr.h"
+#include "engine/StreamDecoder.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
@@ -78,14 +79,18 @@ class BridgeTranscode : public ::testing::Test {
   // With the bridge chosen, to uncompressed YUV 4:2:0; the run's error, or ""
   // when it ended normally.
   std::string Convert() {
-    TCustomFFmpegHlpr::SetRealVideoDecoders(false);
-    Engine.Reset();
-    if (!Engine.OpenInputFile(Input)) return "input: " + Engine.LastError;
-    Engine.SetVideoCodec("rawvideo");
-    Engine.SetPixelFormat("yuv420p");
-    if (!Engine.OpenOutputFile(Output)) return "output: " + Engine.LastError;
+    Engine.SetRealVideoDecoders(false);
+    return ConvertWith(Engine, Output);
+  }
+  // With the engine's own choice.
+  std::string ConvertWith(TCustomFFmpegHlpr& engine, const std::string& output) {
+    engine.Reset();
+    if (!engine.OpenInputFile(Input)) return "input: " + engine.LastError;
+    engine.SetVideoCodec("rawvideo");
+    engine.SetPixelFormat("yuv420p");
+    if (!engine.OpenOutputFile(output)) return "output: " + engine.LastError;
     try {
-      Engine.Start(false, tpNormal);
+      engine.Start(false, tpNormal);
       return "";
     } catch (const FFMpegException& error) {
       return error.what();
@@ -134,4 +139,25 @@ TEST_F(BridgeTranscode, WithoutTheLibraryTheStreamHasNoDecoder) {
   Load(false);
   EXPECT_EQ(Convert(), "Unsupported codec (id=" + std::to_string(int(AV_CODEC_ID_RV40)) +
                            ") for input stream #0.0");
+}
+
+TEST_F(BridgeTranscode, TwoEnginesKeepTheirOwnDecoderChoice) {
+  Load(true);
+  std::mutex otherLock;
+  TCustomFFmpegHlpr own(otherLock);
+  Engine.SetRealVideoDecoders(false);
+  // Chosen after the first engine's: a choice for the whole process would
+  // send the first engine's stream through the library's own decoder.
+  own.SetRealVideoDecoders(true);
+  *Library = DrvcStandinState{};
+  ASSERT_EQ(ConvertWith(Engine, Output), "");
+  EXPECT_EQ(std::string(Library->Calls).rfind("Init Transform ", 0), 0u) << Library->Calls;
+  // The other engine's look-up gives the same stream the library's decoder.
+  AVCodecParameters* parameters = AVC.avcodec_parameters_alloc();
+  parameters->codec_type = AVMEDIA_TYPE_VIDEO;
+  parameters->codec_id = AV_CODEC_ID_RV40;
+  const AVCodec* codec = FindStreamDecoder(parameters, own.LibraryRealVideoDecoders);
+  AVC.avcodec_parameters_free(&parameters);
+  ASSERT_NE(codec, nullptr);
+  EXPECT_STREQ(codec->name, "rv40");
 }

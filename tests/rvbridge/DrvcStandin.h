@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "rvbridge/RealVideoInterface.h"
+#include "medialib/RealVideoInterface.h"
 
 struct DrvcStandinState {
   // Behaviour, set by the test.

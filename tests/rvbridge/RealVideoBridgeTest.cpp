@@ -412,8 +412,7 @@ TEST_F(RealVideoBridge, TheDecodingPathUsesTheBridgeWhenTheLookUpYieldsIt) {
   Describe(AV_CODEC_ID_RV40, 8, 8, TagRV40, ExtraDataThreeSizes);
   AVCodecParameters* parameters = AVC.avcodec_parameters_alloc();
   ASSERT_GE(AVC.avcodec_parameters_from_context(parameters, Codec), 0);
-  ShowLibraryRealVideoDecoders(false);
-  const AVCodec* codec = FindStreamDecoder(parameters);
+  const AVCodec* codec = FindStreamDecoder(parameters, false);
   AVC.avcodec_parameters_free(&parameters);
   ASSERT_NE(codec, nullptr);
   EXPECT_STREQ(codec->name, "veltorv40");

@@ -110,11 +110,11 @@ class RealVideoDecoderChoice : public ::testing::TestWithParam<ChoiceCase> {};
 
 // The decoder the engine's look-up gives a stream of this codec, and the
 // bridge decoder behind it if it is one.
-const AVCodec* Chosen(AVCodecID id, const BridgeDecoder** bridge) {
+const AVCodec* Chosen(AVCodecID id, bool libraryRealVideo, const BridgeDecoder** bridge) {
   AVCodecParameters* parameters = AVC.avcodec_parameters_alloc();
   parameters->codec_type = AVMEDIA_TYPE_VIDEO;
   parameters->codec_id = id;
-  const AVCodec* codec = FindStreamDecoder(parameters);
+  const AVCodec* codec = FindStreamDecoder(parameters, libraryRealVideo);
   AVC.avcodec_parameters_free(&parameters);
   *bridge = BridgeDecoderOf(codec);
   return codec;
@@ -126,11 +126,10 @@ TEST_P(RealVideoDecoderChoice, FollowsTheSetting) {
   const ChoiceCase& c = GetParam();
   TempFolder folder;
   LoadWith(folder, c.withLibrary ? MELVARO_DRVC_STANDIN_RV40 : nullptr);
-  ShowLibraryRealVideoDecoders(c.showOwnDecoders);
 
   const BridgeDecoder* bridges[2];
-  const AVCodec* rv30 = Chosen(AV_CODEC_ID_RV30, &bridges[0]);
-  const AVCodec* rv40 = Chosen(AV_CODEC_ID_RV40, &bridges[1]);
+  const AVCodec* rv30 = Chosen(AV_CODEC_ID_RV30, c.showOwnDecoders, &bridges[0]);
+  const AVCodec* rv40 = Chosen(AV_CODEC_ID_RV40, c.showOwnDecoders, &bridges[1]);
   EXPECT_STREQ(rv30 ? rv30->name : "", c.rv30);
   EXPECT_STREQ(rv40 ? rv40->name : "", c.rv40);
   EXPECT_EQ(bridges[0] != nullptr, c.bridge);
@@ -145,7 +144,7 @@ TEST_P(RealVideoDecoderChoice, FollowsTheSetting) {
   }
   // Other codecs do not depend on the setting.
   const BridgeDecoder* none;
-  const AVCodec* mp3 = Chosen(AV_CODEC_ID_MP3, &none);
+  const AVCodec* mp3 = Chosen(AV_CODEC_ID_MP3, c.showOwnDecoders, &none);
   EXPECT_TRUE(mp3 && !none);
 }
 
