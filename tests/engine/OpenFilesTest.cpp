@@ -10,6 +10,7 @@
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 #include "medialib/MediaLibraries.h"
 #include "medialib/VersionedCalls.h"
 #include "tests/support/MediaFixtures.h"
@@ -94,8 +95,10 @@ TEST_F(OpenFiles, VideoInputGivesItsPictureParameters) {
 
 // An AVI whose video codec nobody knows, so that its pixel format stays unknown.
 static void WriteUnknownVideo(const std::string& path) {
-  AVFormatContext* output = nullptr;
-  ASSERT_GE(AVF.avformat_alloc_output_context2(&output, nullptr, "avi", path.c_str()), 0);
+  AVFormatContext* made = nullptr;
+  ASSERT_GE(AVF.avformat_alloc_output_context2(&made, nullptr, "avi", path.c_str()), 0);
+  const MediaObjects::OutputPtr owner(made);
+  AVFormatContext* output = made;
   AVStream* stream = AVF.avformat_new_stream(output, nullptr);
   stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
   stream->codecpar->codec_tag = MKTAG('Z', 'Z', 'Z', 'Z');
@@ -104,7 +107,8 @@ static void WriteUnknownVideo(const std::string& path) {
   stream->time_base = {1, 25};
   ASSERT_GE(AVF.avio_open2(&output->pb, path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr), 0);
   ASSERT_GE(AVF.avformat_write_header(output, nullptr), 0);
-  AVPacket* packet = AVC.av_packet_alloc();
+  const MediaObjects::PacketPtr owned(AVC.av_packet_alloc());
+  AVPacket* packet = owned.get();
   for (int i = 0; i < 5; ++i) {
     ASSERT_GE(AVC.av_new_packet(packet, 100), 0);
     std::fill_n(packet->data, 100, uint8_t(i));
@@ -112,10 +116,7 @@ static void WriteUnknownVideo(const std::string& path) {
     packet->flags = AV_PKT_FLAG_KEY;
     ASSERT_GE(AVF.av_interleaved_write_frame(output, packet), 0);
   }
-  AVC.av_packet_free(&packet);
   AVF.av_write_trailer(output);
-  AVF.avio_closep(&output->pb);
-  AVF.avformat_free_context(output);
 }
 
 TEST_F(OpenFiles, RealMediaNamesMakeAnUnknownPixelFormatPlanarYuv) {
@@ -513,8 +514,10 @@ TEST_F(OpenFiles, DescriptiveFieldsBecomeTagsOfTheWrittenFile) {
   ASSERT_GE(AVC.avcodec_open2(encoder, encoder->codec, nullptr), 0);
   ASSERT_GE(AVC.avcodec_parameters_from_context(output->streams[0]->codecpar, encoder), 0);
   ASSERT_GE(AVF.avformat_write_header(output, nullptr), 0);
-  AVFrame* frame = AVU.av_frame_alloc();
-  AVPacket* packet = AVC.av_packet_alloc();
+  const MediaObjects::FramePtr ownedFrame(AVU.av_frame_alloc());
+  const MediaObjects::PacketPtr ownedPacket(AVC.av_packet_alloc());
+  AVFrame* frame = ownedFrame.get();
+  AVPacket* packet = ownedPacket.get();
   for (int i = 0; i <= 10; ++i) {  // ten frames of silence, then the drain
     if (i < 10) {
       frame->format = encoder->sample_fmt;
@@ -532,8 +535,6 @@ TEST_F(OpenFiles, DescriptiveFieldsBecomeTagsOfTheWrittenFile) {
       ASSERT_GE(AVF.av_interleaved_write_frame(output, packet), 0);
     }
   }
-  AVU.av_frame_free(&frame);
-  AVC.av_packet_free(&packet);
   ASSERT_GE(AVF.av_write_trailer(output), 0);
   engine.CommitOutputs();
   engine.Cleanup();
@@ -568,11 +569,11 @@ TEST_F(OpenFiles, FeedStreamsAreCopiedFromALocalSourceOnly) {
   for (const std::string& url :
        {source, std::string("http://localhost/feed.ffm"), folder / "none.ffm"}) {
     SCOPED_TRACE(url);
-    AVFormatContext* output = nullptr;
+    AVFormatContext* made = nullptr;
     ASSERT_GE(
-        AVF.avformat_alloc_output_context2(&output, nullptr, "wav", (folder / "out.wav").c_str()),
-        0);
-    const int result = engine.ReadFeedStreams(output, url);
+        AVF.avformat_alloc_output_context2(&made, nullptr, "wav", (folder / "out.wav").c_str()), 0);
+    const MediaObjects::FormatContextPtr output(made);
+    const int result = engine.ReadFeedStreams(output.get(), url);
     if (url == source) {
       EXPECT_EQ(result, 0);
       ASSERT_EQ(output->nb_streams, 1u);
@@ -583,7 +584,6 @@ TEST_F(OpenFiles, FeedStreamsAreCopiedFromALocalSourceOnly) {
       EXPECT_LT(result, 0);
       EXPECT_EQ(output->nb_streams, 0u);
     }
-    AVF.avformat_free_context(output);
     engine.OutputCodecs[0][0].Context.reset();
   }
 }

@@ -132,11 +132,11 @@ TEST_F(PictureViewTest, ScaledPictureLandsInsideTheBorder) {
   const PictureView whole = ViewOf(target.get());
   PictureView inside;
   ASSERT_TRUE(CropPictureView(inside, whole, AV_PIX_FMT_YUV420P, 4, 8));
-  SwsContext* scaler = SWS.sws_getContext(24, 20, AV_PIX_FMT_YUV420P, 48, 40, AV_PIX_FMT_YUV420P,
-                                          SWS_BICUBIC, nullptr, nullptr, nullptr);
+  const MediaObjects::ScalerPtr scaler(SWS.sws_getContext(24, 20, AV_PIX_FMT_YUV420P, 48, 40,
+                                                          AV_PIX_FMT_YUV420P, SWS_BICUBIC, nullptr,
+                                                          nullptr, nullptr));
   ASSERT_NE(scaler, nullptr);
-  SWS.sws_scale(scaler, cropped.data, cropped.linesize, 0, 20, inside.data, inside.linesize);
-  SWS.sws_freeContext(scaler);
+  SWS.sws_scale(scaler.get(), cropped.data, cropped.linesize, 0, 20, inside.data, inside.linesize);
   const int colour[3] = {16, 128, 128};
   ASSERT_TRUE(PadPicture(whole, nullptr, 48, 64, AV_PIX_FMT_YUV420P, 4, 4, 8, 8, colour));
 

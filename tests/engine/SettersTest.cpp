@@ -20,6 +20,7 @@ extern "C" {
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
 #include "tests/engine/SetterChecks.h"
+#include "medialib/LibraryObjects.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
@@ -363,11 +364,10 @@ TEST_F(Setters, StartTimeSeeksEveryOpenedInput) {
   for (int i = 0; i < 2; ++i) {
     EXPECT_EQ(engine.InputTsOffset[i], 1000 - 5000000);
     // The next packet comes from the seek position, not the file's start.
-    AVPacket* packet = AVC.av_packet_alloc();
-    ASSERT_EQ(AVF.av_read_frame(engine.InputFiles[i].get(), packet), 0);
+    const MediaObjects::PacketPtr packet(AVC.av_packet_alloc());
+    ASSERT_EQ(AVF.av_read_frame(engine.InputFiles[i].get(), packet.get()), 0);
     const AVRational base = engine.InputFiles[i]->streams[packet->stream_index]->time_base;
     EXPECT_NEAR(packet->pts * av_q2d(base), 5.0, 0.1);
-    AVC.av_packet_free(&packet);
   }
 
   // Beyond 2 147 483 ms the microseconds no longer fit 32 bits.
@@ -471,7 +471,9 @@ TEST_F(Setters, RecordedOptionsReachTargetsWhoseFlagsFit) {
   const int videoEncoding = AV_OPT_FLAG_VIDEO_PARAM | AV_OPT_FLAG_ENCODING_PARAM;
 
   // The MP3 encoder opens at the recorded bit rate (not the default 128000).
-  AVCodecContext* mp3 = AVC.avcodec_alloc_context3(AVC.avcodec_find_encoder_by_name("libmp3lame"));
+  const MediaObjects::CodecContextPtr mp3Owner(
+      AVC.avcodec_alloc_context3(AVC.avcodec_find_encoder_by_name("libmp3lame")));
+  AVCodecContext* mp3 = mp3Owner.get();
   ASSERT_NE(mp3, nullptr);
   engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_AUDIO].get(), mp3, audioEncoding);
   EXPECT_EQ(mp3->bit_rate, 96000);
@@ -481,54 +483,54 @@ TEST_F(Setters, RecordedOptionsReachTargetsWhoseFlagsFit) {
   AVU.av_channel_layout_default(&mp3->ch_layout, 2);
   ASSERT_EQ(AVC.avcodec_open2(mp3, nullptr, nullptr), 0);
   EXPECT_EQ(mp3->bit_rate, 96000);
-  AVC.avcodec_free_context(&mp3);
 
   // The video encoder takes the picture options and its own scan offset.
-  AVCodecContext* mpeg2 = AVC.avcodec_alloc_context3(AVC.avcodec_find_encoder_by_name("mpeg2video"));
+  const MediaObjects::CodecContextPtr mpeg2Owner(
+      AVC.avcodec_alloc_context3(AVC.avcodec_find_encoder_by_name("mpeg2video")));
+  AVCodecContext* mpeg2 = mpeg2Owner.get();
   engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_VIDEO].get(), mpeg2, videoEncoding);
   EXPECT_EQ(mpeg2->bit_rate, 500000);
   EXPECT_EQ(mpeg2->gop_size, 18);
   int64_t scanOffset = 0;
   ASSERT_GE(AVU.av_opt_get_int(mpeg2, "scan_offset", AV_OPT_SEARCH_CHILDREN, &scanOffset), 0);
   EXPECT_EQ(scanOffset, 1);
-  AVC.avcodec_free_context(&mpeg2);
   // A decoder asks for decoding options: none of these is one.
-  AVCodecContext* decoder = AVC.avcodec_alloc_context3(AVC.avcodec_find_decoder(AV_CODEC_ID_MP3));
+  const MediaObjects::CodecContextPtr decoderOwner(
+      AVC.avcodec_alloc_context3(AVC.avcodec_find_decoder(AV_CODEC_ID_MP3)));
+  AVCodecContext* decoder = decoderOwner.get();
   engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_AUDIO].get(), decoder,
                               AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_DECODING_PARAM);
   EXPECT_NE(decoder->bit_rate, 96000);
-  AVC.avcodec_free_context(&decoder);
 
   // The muxer takes the packet size and, being an MPEG program stream muxer,
   // the mux rate; an MP3 muxer has no mux rate and is left alone.
-  AVFormatContext* vcd = nullptr;
-  ASSERT_GE(AVF.avformat_alloc_output_context2(&vcd, nullptr, "vcd", nullptr), 0);
+  AVFormatContext* made = nullptr;
+  ASSERT_GE(AVF.avformat_alloc_output_context2(&made, nullptr, "vcd", nullptr), 0);
+  const MediaObjects::FormatContextPtr vcdOwner(made);
+  AVFormatContext* vcd = made;
   engine.ApplyRecordedOptions(engine.FormatOptions.get(), vcd, AV_OPT_FLAG_ENCODING_PARAM);
   EXPECT_EQ(vcd->packet_size, 2324u);
   int64_t muxRate = 0;
   ASSERT_GE(AVU.av_opt_get_int(vcd, "muxrate", AV_OPT_SEARCH_CHILDREN, &muxRate), 0);
   EXPECT_EQ(muxRate, 1411200);
-  AVF.avformat_free_context(vcd);
-  AVFormatContext* mp3Muxer = nullptr;
-  ASSERT_GE(AVF.avformat_alloc_output_context2(&mp3Muxer, nullptr, "mp3", nullptr), 0);
+  ASSERT_GE(AVF.avformat_alloc_output_context2(&made, nullptr, "mp3", nullptr), 0);
+  const MediaObjects::FormatContextPtr mp3MuxerOwner(made);
+  AVFormatContext* mp3Muxer = made;
   engine.ApplyRecordedOptions(engine.FormatOptions.get(), mp3Muxer, AV_OPT_FLAG_ENCODING_PARAM);
   EXPECT_EQ(mp3Muxer->packet_size, 2324u);
-  AVF.avformat_free_context(mp3Muxer);
   // Inputs ask for decoding options; the packet size is an encoding one.
-  AVFormatContext* input = AVF.avformat_alloc_context();
-  engine.ApplyRecordedOptions(engine.FormatOptions.get(), input, AV_OPT_FLAG_DECODING_PARAM);
+  const MediaObjects::FormatContextPtr input(AVF.avformat_alloc_context());
+  engine.ApplyRecordedOptions(engine.FormatOptions.get(), input.get(), AV_OPT_FLAG_DECODING_PARAM);
   EXPECT_EQ(input->packet_size, 0u);
-  AVF.avformat_free_context(input);
 }
 
 TEST_F(Setters, FlagsRoundTripThroughTheirText) {
   engine.CodecOptions[AVMEDIA_TYPE_AUDIO]->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   ASSERT_TRUE(engine.SetLibraryOption("flags", "+qscale"));
-  AVCodecContext* target = AVC.avcodec_alloc_context3(nullptr);
-  engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_AUDIO].get(), target,
+  const MediaObjects::CodecContextPtr target(AVC.avcodec_alloc_context3(nullptr));
+  engine.ApplyRecordedOptions(engine.CodecOptions[AVMEDIA_TYPE_AUDIO].get(), target.get(),
                               AV_OPT_FLAG_AUDIO_PARAM | AV_OPT_FLAG_ENCODING_PARAM);
   EXPECT_EQ(target->flags, AV_CODEC_FLAG_GLOBAL_HEADER | AV_CODEC_FLAG_QSCALE);
-  AVC.avcodec_free_context(&target);
 }
 
 TEST_F(Setters, RealVideoDecodersAreHiddenAndShownThroughTheEngineLookUp) {

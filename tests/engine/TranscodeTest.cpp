@@ -16,6 +16,7 @@
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 #include "tests/engine/EngineRun.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
@@ -44,8 +45,10 @@ void ExpectComponentMp3(const std::string& path, double seconds) {
 // Two seconds of 16-bit stereo PCM in Matroska whose timestamps jump 20 s
 // forward after the first second.
 void MakeJumpingPcm(const std::string& path) {
-  AVFormatContext* output = nullptr;
-  ASSERT_GE(AVF.avformat_alloc_output_context2(&output, nullptr, "matroska", path.c_str()), 0);
+  AVFormatContext* made = nullptr;
+  ASSERT_GE(AVF.avformat_alloc_output_context2(&made, nullptr, "matroska", path.c_str()), 0);
+  const MediaObjects::OutputPtr owner(made);
+  AVFormatContext* output = made;
   AVStream* stream = AVF.avformat_new_stream(output, nullptr);
   ASSERT_NE(stream, nullptr);
   stream->codecpar->codec_type = AVMEDIA_TYPE_AUDIO;
@@ -58,7 +61,8 @@ void MakeJumpingPcm(const std::string& path) {
   ASSERT_GE(AVF.avio_open2(&output->pb, path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr), 0);
   ASSERT_GE(AVF.avformat_write_header(output, nullptr), 0);
   const std::vector<int16_t> tone = ToneSamples(44100, 2, 2.0, ToneHz);
-  AVPacket* packet = AVC.av_packet_alloc();
+  const MediaObjects::PacketPtr owned(AVC.av_packet_alloc());
+  AVPacket* packet = owned.get();
   constexpr int Frames = 4410;  // 100 ms
   for (int block = 0; block < 20; ++block) {
     ASSERT_GE(AVC.av_new_packet(packet, Frames * 4), 0);
@@ -70,10 +74,7 @@ void MakeJumpingPcm(const std::string& path) {
     packet->flags = AV_PKT_FLAG_KEY;
     ASSERT_GE(AVF.av_interleaved_write_frame(output, packet), 0);
   }
-  AVC.av_packet_free(&packet);
   AVF.av_write_trailer(output);
-  AVF.avio_closep(&output->pb);
-  AVF.avformat_free_context(output);
 }
 
 class Transcode : public ::testing::Test {

@@ -14,6 +14,7 @@
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
+#include "medialib/LibraryObjects.h"
 #include "medialib/MediaLibraries.h"
 #include "tests/rvbridge/DrvcStandin.h"
 #include "tests/support/MediaFixtures.h"
@@ -29,8 +30,10 @@ constexpr int Pictures = 10;
 // A NUT file with one RealVideo 4.0 stream at 25 pictures per second: each
 // packet one segment entry and 4 bytes of frame data.
 void MakeRealVideo(const std::string& path) {
-  AVFormatContext* output = nullptr;
-  ASSERT_GE(AVF.avformat_alloc_output_context2(&output, nullptr, nullptr, path.c_str()), 0);
+  AVFormatContext* made = nullptr;
+  ASSERT_GE(AVF.avformat_alloc_output_context2(&made, nullptr, nullptr, path.c_str()), 0);
+  const MediaObjects::OutputPtr owner(made);
+  AVFormatContext* output = made;
   AVStream* stream = AVF.avformat_new_stream(output, nullptr);
   AVCodecParameters* p = stream->codecpar;
   p->codec_type = AVMEDIA_TYPE_VIDEO;
@@ -45,7 +48,8 @@ void MakeRealVideo(const std::string& path) {
   stream->time_base = AVRational{1, 25};
   ASSERT_GE(AVF.avio_open2(&output->pb, path.c_str(), AVIO_FLAG_WRITE, nullptr, nullptr), 0);
   ASSERT_GE(AVF.avformat_write_header(output, nullptr), 0);
-  AVPacket* packet = AVC.av_packet_alloc();
+  const MediaObjects::PacketPtr owned(AVC.av_packet_alloc());
+  AVPacket* packet = owned.get();
   for (int n = 0; n < Pictures; ++n) {
     ASSERT_EQ(AVC.av_new_packet(packet, 13), 0);
     std::memset(packet->data, 0, 13);
@@ -55,10 +59,7 @@ void MakeRealVideo(const std::string& path) {
     AVC.av_packet_rescale_ts(packet, AVRational{1, 25}, stream->time_base);
     ASSERT_GE(AVF.av_interleaved_write_frame(output, packet), 0);
   }
-  AVC.av_packet_free(&packet);
   ASSERT_GE(AVF.av_write_trailer(output), 0);
-  AVF.avio_closep(&output->pb);
-  AVF.avformat_free_context(output);
 }
 
 class BridgeTranscode : public ::testing::Test {
