@@ -32,6 +32,7 @@
 #include "app/SettingsDialog.h"
 #include "app/Shell.h"
 #include "app/StartupFolders.h"
+#include "app/ThreadMailbox.h"
 #include "converter/VeltoConverter.h"
 
 namespace {
@@ -73,6 +74,7 @@ TForm1::TForm1(TShell& shell)
       Shell(shell),
       FConverter(std::make_unique<TVeltoConverter>()) {
   CreateControls();
+  Posts = new TThreadMailbox(this);
 
   // Posted, never called: these run on the tasks' threads. The result is
   // read here, where the task is known to have ended and still exists.
@@ -80,33 +82,24 @@ TForm1::TForm1(TShell& shell)
   FConverter->OnProgress = [this](int AIndex, int, int, int ADurationTime, float, float, int64_t,
                                   int ATotalDuration) {
     const unsigned batch = Batch.load();
-    QMetaObject::invokeMethod(
-        this,
-        [this, batch, AIndex, ADurationTime, ATotalDuration] {
-          if (batch == Batch.load()) Progress(AIndex, ADurationTime, ATotalDuration);
-        },
-        Qt::QueuedConnection);
+    Posts->Post([this, batch, AIndex, ADurationTime, ATotalDuration] {
+      if (batch == Batch.load()) Progress(AIndex, ADurationTime, ATotalDuration);
+    });
   };
   FConverter->OnTerminate = [this, converter](int AIndex, bool) {
     const unsigned batch = Batch.load();
     const TTaskResult result = AIndex >= 0 ? converter->TaskResult(AIndex) : TTaskResult{};
-    QMetaObject::invokeMethod(
-        this,
-        [this, batch, AIndex, result] {
-          if (batch == Batch.load()) Terminate(AIndex, result);
-        },
-        Qt::QueuedConnection);
+    Posts->Post([this, batch, AIndex, result] {
+      if (batch == Batch.load()) Terminate(AIndex, result);
+    });
   };
   FConverter->OnLog = [this](int AIndex, TLogLevel, const std::string& AMsg) {
     if (AIndex < 0) return;  // not a line of one of our files
     const unsigned batch = Batch.load();
     const QString line = QString::fromUtf8(AMsg);
-    QMetaObject::invokeMethod(
-        this,
-        [this, batch, AIndex, line] {
-          if (batch == Batch.load()) Logged(AIndex, line);
-        },
-        Qt::QueuedConnection);
+    Posts->Post([this, batch, AIndex, line] {
+      if (batch == Batch.load()) Logged(AIndex, line);
+    });
   };
 
   PrepareSlices = new QTimer(this);
@@ -392,12 +385,9 @@ void TForm1::Convert() {
 
   const unsigned batch = Batch.load();
   Preparer.Start(std::move(inputs), [this, batch](TPreparedInput prepared) {
-    QMetaObject::invokeMethod(
-        this,
-        [this, batch, prepared = std::move(prepared)]() mutable {
-          if (batch == Batch.load()) Prepared(std::move(prepared));
-        },
-        Qt::QueuedConnection);
+    Posts->Post([this, batch, prepared = std::move(prepared)]() mutable {
+      if (batch == Batch.load()) Prepared(std::move(prepared));
+    });
   });
 }
 
@@ -558,7 +548,7 @@ void TForm1::Stop() {
   // The stopped tasks' last reports and their ends were posted while
   // ClearTasks waited; they belong before the summary, not after.
   Stopping = true;
-  QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+  Posts->DeliverWaiting();
   Stopping = false;
   if (Converting()) EndBatch(false);
 }

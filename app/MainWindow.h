@@ -26,8 +26,8 @@
 #include <string>
 #include <vector>
 
-#include "app/FormatSettings.h"
 #include "app/BatchProgress.h"
+#include "app/FormatSettings.h"
 #include "app/InputPreparer.h"
 #include "app/OutputNames.h"
 #include "app/StatusTexts.h"
@@ -44,6 +44,7 @@ class TDetailsDialog;
 class TFileListView;
 class TFset;
 class TShell;
+class TThreadMailbox;
 class TVeltoConverter;
 
 class TForm1 : public QWidget {
@@ -161,4 +162,6 @@ class TForm1 : public QWidget {
   // Events of a batch that Convert, Stop or closing has left behind are
   // dropped; read on the producers' threads when an event is posted.
   std::atomic<unsigned> Batch{0};
+  // Carries the producers' events to this thread; a child of the window.
+  TThreadMailbox* Posts = nullptr;
 };
