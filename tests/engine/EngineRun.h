@@ -15,6 +15,8 @@
 
 #include "engine/FFmpegHlpr.h"
 #include "engine/FFmpegThread.h"
+#include "tests/support/MediaFixtures.h"
+#include "tests/support/TempFolder.h"
 
 struct ProgressValues {
   int frameNumber, fps, durationTime;
@@ -90,6 +92,17 @@ struct RunRecord {
     engine.ProgressHook = {Progress, this};
     engine.TerminateHook = {Terminate, this};
   }
+};
+
+// A table-driven engine case: the libraries loaded, a folder of its own, the
+// codec lock and a record of the engine's events.
+template <typename Case>
+class EngineRunTest : public ::testing::TestWithParam<Case> {
+ protected:
+  void SetUp() override { MediaFixtures::EnsureLibraries(); }
+  TempFolder folder;
+  std::mutex lock;
+  RunRecord record;
 };
 
 // Opens `input` and creates the MP3 `output` as the component does. Returns

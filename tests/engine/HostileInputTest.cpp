@@ -171,13 +171,7 @@ std::string Expected(const char* pattern, const std::string& path) {
   return text.replace(at, 4, path);
 }
 
-class HostileInput : public ::testing::TestWithParam<HostileCase> {
- protected:
-  void SetUp() override { EnsureLibraries(); }
-  TempFolder folder;
-  std::mutex lock;
-  RunRecord record;
-};
+class HostileInput : public EngineRunTest<HostileCase> {};
 
 TEST_P(HostileInput, EndsWithItsMessageWithinBounds) {
   const HostileCase& c = GetParam();

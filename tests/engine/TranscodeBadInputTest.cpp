@@ -47,13 +47,7 @@ void Spoil(const std::string& path, Damage damage) {
   }
 }
 
-class DamagedInput : public ::testing::TestWithParam<DamageCase> {
- protected:
-  void SetUp() override { EnsureLibraries(); }
-  TempFolder folder;
-  std::mutex lock;
-  RunRecord record;
-};
+class DamagedInput : public EngineRunTest<DamageCase> {};
 
 TEST_P(DamagedInput, EndsWithAMessageOrAShorterValidOutput) {
   const DamageCase& c = GetParam();
@@ -140,13 +134,7 @@ struct BreakdownCase {
   bool drainOnly;
 };
 
-class EncoderFailure : public ::testing::TestWithParam<BreakdownCase> {
- protected:
-  void SetUp() override { EnsureLibraries(); }
-  TempFolder folder;
-  std::mutex lock;
-  RunRecord record;
-};
+class EncoderFailure : public EngineRunTest<BreakdownCase> {};
 
 TEST_P(EncoderFailure, FailsTheTaskInTheLibrarysWordsAndLeavesNoOutput) {
   const BreakdownCase& c = GetParam();
