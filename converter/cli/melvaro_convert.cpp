@@ -14,22 +14,26 @@
 #include <string>
 #include <vector>
 
+#include "converter/FolderWalker.h"
+#include "converter/OutputNaming.h"
 #include "converter/OutputPresets.h"
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
-#include "converter/cli/OutputPlan.h"
 #include "engine/PartialOutputs.h"
 
 namespace {
 
 const char* const Usage =
     "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
-    "                       [--rate HZ|keep] [--channels 1|2|keep] FILE...\n"
-    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n";
+    "                       [--rate HZ|keep] [--channels 1|2|keep]\n"
+    "                       [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...\n"
+    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...\n";
 
 const char* const Help =
     "Converts each FILE and writes it to FOLDER/NAME.EXT, where NAME is the file's\n"
-    "name without its extension and EXT the format's. Video is left out of audio\n"
+    "name without its extension and EXT the format's. A folder stands for the\n"
+    "audio files beneath it (sub-folders included, hidden ones left out); their\n"
+    "folders below it are kept under FOLDER. Video is left out of audio\n"
     "formats. A \".dat\" file is read as MPEG. Tags (title, artist, album, ...) and\n"
     "cover art are carried over where the format can hold them.\n"
     "\n"
@@ -49,7 +53,24 @@ const char* const Help =
     "      --target TARGET  convert video for a disc or tape: vcd, svcd, dvd\n"
     "                       (written as .mpg) or dv (.dv), each also with a\n"
     "                       \"pal-\", \"ntsc-\" or \"film-\" prefix\n"
+    "      --layout LAYOUT  flat: every output in FOLDER; tree: a file found in a\n"
+    "                       given folder keeps its folders below it under FOLDER;\n"
+    "                       beside: next to its source. Default: tree for files\n"
+    "                       found in a folder, flat for files named one by one\n"
+    "                       and for a --name that makes folders\n"
+    "      --name PATTERN   the output's name (without extension) from fields:\n"
+    "                       {artist} {albumartist} {album} {title} {track}\n"
+    "                       {disc} {year} {genre} {name} {folder}; a number\n"
+    "                       takes a width, {track:02}; \"/\" makes folders\n"
     "  -h, --help           show this text\n"
+    "\n"
+    "Names from tags: {albumartist} is the artist when missing, {title} the\n"
+    "file's name, {name} is the file's name without extension and {folder} its\n"
+    "folder below the folder given. A missing field is \"Unknown Artist\",\n"
+    "\"Unknown Album\", \"Unknown Genre\" or \"Unknown Year\", a missing {track}\n"
+    "or {disc} is 0. Names are made safe for FAT and exFAT: / \\ : * ? \" < > |\n"
+    "and control characters become \"_\", trailing dots and spaces go, and each\n"
+    "name is cut to 255 bytes; no tag can place a file outside FOLDER.\n"
     "\n"
     "FLAC keeps the source's bit depth up to 24 bits. A choice the format cannot\n"
     "make (Opus at 44100 Hz, FLAC with a bit rate, ...) is refused before any file\n"
@@ -75,6 +96,7 @@ struct CommandLine {
   std::string Folder = ".";
   int Jobs = 1;
   std::vector<std::string> Files;
+  TNamingRules Naming;  // --layout and --name; the extension comes with the format
   OutputChoice Choice;  // what -f, -b, -q, --rate and --channels chose
   std::string Target;   // a video target; empty for audio
 };
@@ -177,6 +199,24 @@ int Parse(int argc, char** argv, CommandLine& line) {
       if (!(rate = value("a sample rate or \"keep\""))) return 2;
     } else if (arg == "--channels") {
       if (!(channels = value("1, 2 or \"keep\""))) return 2;
+    } else if (arg == "--layout") {
+      const char* layout = value("flat, tree or beside");
+      if (!layout) return 2;
+      if (std::string(layout) == "auto" || !LayoutByName(layout, line.Naming.Layout)) {
+        std::fprintf(stderr, "melvaro-convert: --layout wants flat, tree or beside, not \"%s\"\n",
+                     layout);
+        return 2;
+      }
+    } else if (arg == "--name") {
+      const char* pattern = value("a pattern");
+      if (!pattern) return 2;
+      if (!*pattern) {
+        std::fprintf(stderr,
+                     "melvaro-convert: --name wants a pattern such as "
+                     "\"{artist}/{album}/{track:02} {title}\"\n");
+        return 2;
+      }
+      line.Naming.Pattern = pattern;
     } else if (arg == "--target") {
       const char* target = value("a target");
       if (!target) return 2;
@@ -249,34 +289,51 @@ int main(int argc, char** argv) {
   RemoveStalePartialFiles(line.Folder);
 
   BatchConsole console(stdout, stderr, isatty(STDOUT_FILENO));
-  const std::vector<PlannedOutput> plan =
-      PlanOutputs(line.Files, line.Folder, OutputOptionsFor(line, {}).FileExt);
-  std::vector<std::string>().swap(line.Files);  // the plan has them; a long list costs
+  const TFoundInputs found = FindInputs(line.Files);
+  std::vector<std::string>().swap(line.Files);  // found has them; a long list costs
+  for (const TInputProblem& problem : found.Problems)
+    console.Failed(-1, problem.Path, problem.Reason);
+  for (const std::string& path : found.Repeated)
+    console.Note("note: " + path + " is already an input; it is converted once");
+  line.Naming.Extension = OutputOptionsFor(line, {}).FileExt;
+  TOutputClaims claims;
+  for (const TFoundInput& file : found.Files) claims.AddInput(file.Path);
   const std::string libraryFolder =
       LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString());
 
+  struct Entry {
+    std::string Input, Output;
+  };
   TVeltoConverter converter;
   converter.SetLogLevel(llError);
-  std::vector<const PlannedOutput*> entryOfTask;
+  std::vector<Entry> entryOfTask;
   std::set<int> setUpFailed;  // tasks without an output: already counted
   std::vector<char> ended;    // per task, written under the component's event lock
 
-  for (const PlannedOutput& entry : plan) {
-    if (!entry.Note.empty()) console.Note("note: " + entry.Note);
+  for (const TFoundInput& file : found.Files) {
     if (!converter.LoadLibraries(libraryFolder, true)) {
       std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
       return 1;
     }
-    const TInputOptions input = InputOptionsFor(entry.Input);
-    const int index = converter.AddInput(entry.Input, input);
+    // Described first: a name from tags needs them.
+    const TInputOptions input = InputOptionsFor(file.Path);
+    TInputDescription described;
+    std::string error;
+    const int index = TCustomAVConverter::DescribeInput(file.Path, &input, described, error)
+                          ? converter.AddInput(described, &input)
+                          : -1;
     if (index < 0) {
-      console.Failed(-1, entry.Input, converter.LastError());
+      console.Failed(-1, file.Path, error.empty() ? converter.LastError() : error);
       continue;
     }
+    std::string note;
+    const std::string output = claims.Claim(
+        OutputPath({file.Path, file.Root, described.Tags}, line.Naming, line.Folder), &note);
+    if (!note.empty()) console.Note("note: " + note);
     entryOfTask.resize(index + 1);
-    entryOfTask[index] = &entry;
-    if (!converter.AddOutput(index, entry.Output, OutputOptionsFor(line, entry.Output))) {
-      console.Failed(index, entry.Input, converter.LastError());
+    entryOfTask[index] = {file.Path, output};
+    if (!converter.AddOutput(index, output, OutputOptionsFor(line, output))) {
+      console.Failed(index, file.Path, converter.LastError());
       setUpFailed.insert(index);
     }
   }
@@ -289,7 +346,7 @@ int main(int argc, char** argv) {
     };
     converter.OnProgress = [&](int index, int, int, int durationTime, float, float, int64_t,
                                int totalDuration) {
-      const std::string name = std::filesystem::path(entryOfTask[index]->Input).filename().string();
+      const std::string name = std::filesystem::path(entryOfTask[index].Input).filename().string();
       console.Progress(index, name, durationTime, totalDuration);
     };
     converter.OnTerminate = [&](int index, bool) {
@@ -297,7 +354,7 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
       } else if (!setUpFailed.count(index)) {
         ended[index] = 1;
-        const PlannedOutput& entry = *entryOfTask[index];
+        const Entry& entry = entryOfTask[index];
         const TTaskResult result = converter.TaskResult(index);
         if (result.State == TTaskState::tsConverted ||
             result.State == TTaskState::tsConvertedWithProblems)
@@ -336,7 +393,7 @@ int main(int argc, char** argv) {
 
   for (int index = 0; index < taskCount; ++index)
     if (!ended[index] && !setUpFailed.count(index))
-      console.Failed(index, entryOfTask[index]->Input, "stopped before it started");
+      console.Failed(index, entryOfTask[index].Input, "stopped before it started");
   console.Summary();
   if (console.FailedCount() > 0) return 1;
   return console.WarnedCount() > 0 ? 3 : 0;
