@@ -4,10 +4,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -118,6 +120,84 @@ TEST(ConvertProgram, AllGoodFilesExitZero) {
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_TRUE(Contains(result.output, "1 converted, 0 failed")) << result.output;
   ExpectMp3(folder / "made/here/tone.mp3");
+}
+
+namespace {
+
+// Every file below folder, as paths relative to it, sorted.
+std::vector<std::string> FilesBelow(const std::string& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), folder).string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace
+
+// A library given as a folder: its tree kept, or names built from tags.
+TEST(ConvertProgram, AFolderKeepsItsTreeOrTakesNamesFromTags) {
+  TempFolder folder;
+  const std::string music = folder / "Music";
+  for (const char* album : {"Artist A/Album 1", "Artist A/Album 2", "Artist B", ".hidden"})
+    fs::create_directories(music + "/" + album);
+  const auto flac = [&](const std::string& name, std::map<std::string, std::string> tags) {
+    MediaFixtures::MakeAudio(music + "/" + name, MediaFixtures::AudioFormat::Flac, 44100, 2, 0.3,
+                             440, {std::move(tags)});
+  };
+  flac("Artist A/Album 1/01 Intro.flac",
+       {{"artist", "A"}, {"album", "One"}, {"title", "Intro"}, {"track", "1"}});
+  flac("Artist A/Album 2/01 Intro.flac", {{"artist", "A"},
+                                          {"album_artist", "Band"},
+                                          {"album", "Two"},
+                                          {"title", "Intro"},
+                                          {"track", "1/10"}});
+  flac("Artist B/b.flac", {{"title", "../../escape"}});
+  flac(".hidden/h.flac", {});
+  std::ofstream(music + "/Artist B/notes.txt") << "not audio";
+
+  // Given as a folder: the tree below it is kept.
+  Result result = RunProgram({"-o", folder / "tree", "-j", "2", music});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(FilesBelow(folder / "tree"),
+            (std::vector<std::string>{"Artist A/Album 1/01 Intro.mp3",
+                                      "Artist A/Album 2/01 Intro.mp3", "Artist B/b.mp3"}));
+  ExpectMp3(folder / "tree/Artist A/Album 2/01 Intro.mp3");
+
+  // Names from tags; a missing one has its placeholder, and no tag leads out.
+  result = RunProgram(
+      {"-o", folder / "named", "--name", "{albumartist}/{album}/{track:02} {title}", music});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(FilesBelow(folder / "named"),
+            (std::vector<std::string>{"A/One/01 Intro.mp3", "Band/Two/01 Intro.mp3",
+                                      "Unknown Artist/Unknown Album/00 .._.._escape.mp3"}));
+  // Five sources and six outputs: nothing else was written.
+  EXPECT_EQ(FilesBelow(folder.path().string()).size(), 5u + 3 + 3);
+
+  // Flat: the two "01 Intro" get numbers.
+  result = RunProgram({"-o", folder / "flat", "--layout", "flat", music});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(FilesBelow(folder / "flat"),
+            (std::vector<std::string>{"01 Intro (2).mp3", "01 Intro.mp3", "b.mp3"}));
+  EXPECT_TRUE(Contains(result.output, "is taken by an earlier input")) << result.output;
+
+  // Beside the sources.
+  result = RunProgram({"--layout", "beside", "-f", "opus", music + "/Artist B"});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(fs::exists(music + "/Artist B/b.opus"));
+
+  for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--layout", "mirror", music}, "--layout wants flat, tree or beside, not \"mirror\""},
+           {{"--name", "", music}, "--name wants a pattern"}}) {
+    result = RunProgram(args);
+    EXPECT_EQ(result.status, 2) << message;
+    EXPECT_TRUE(Contains(result.output, message)) << result.output;
+  }
+  // A path that is not there fails alone.
+  result = RunProgram({"-o", folder / "more", folder / "nothing.wav", music + "/Artist B/b.flac"});
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_TRUE(Contains(result.output, "nothing.wav: No such file or directory")) << result.output;
+  EXPECT_TRUE(fs::exists(folder / "more/b.mp3"));
 }
 
 namespace {
