@@ -36,6 +36,7 @@
 class QComboBox;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -79,6 +80,9 @@ class TForm1 : public QWidget {
   QPushButton* DetailsButton = nullptr;
   QPushButton* HelpButton = nullptr;
   QFrame* ListPanel = nullptr;
+  // The output folder as it stands, and the button that picks another.
+  QLineEdit* OutputFolderField = nullptr;
+  QPushButton* OutputFolderButton = nullptr;
   TFileListView* lvFiles = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QComboBox* FormatBox = nullptr;
@@ -104,6 +108,11 @@ class TForm1 : public QWidget {
   void Remove();
   void Clear();
   void Settings();
+  // Picks another output folder for this session (the settings dialog's
+  // "Save as default" keeps it for later starts); cancelling changes nothing.
+  void ChangeOutputFolder();
+  // Shows OutputFolder in the window.
+  void ShowOutputFolder();
   // Shows the Details window with the selected row's log lines.
   void ShowDetails();
   void Help();
