@@ -151,16 +151,17 @@ void TFset::CreateNamesPage() {
   PatternEdit->setGeometry(76, 40, 197, 20);
   PatternEdit->setPlaceholderText(QStringLiteral("{name}"));
   patternLabel->setBuddy(PatternEdit);
-  auto* fields = new QLabel(tr("{artist} {albumartist} {album} {title} {track} {disc} {year} "
-                               "{genre} {name} {folder}; {track:02} pads; / makes folders"),
+  auto* fields = new QLabel(tr("{artist} {albumartist} {album} {title} {track}\n"
+                               "{disc} {year} {genre} {name} {folder}\n"
+                               "{track:02} gives 07; / makes a folder"),
                             page);
   QFont small = fields->font();
   small.setPointSizeF(std::max(7.0, small.pointSizeF() - 1.5));
   fields->setFont(small);
-  fields->setWordWrap(true);
-  fields->setGeometry(16, 64, 257, 32);
+  fields->setGeometry(16, 64, 257, 38);
+  fields->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   ExampleLabel = new QLabel(page);
-  ExampleLabel->setGeometry(16, 98, 257, 48);
+  ExampleLabel->setGeometry(16, 104, 257, 44);
   ExampleLabel->setWordWrap(true);
   ExampleLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   connect(LayoutBox, &QComboBox::currentIndexChanged, this, &TFset::ShowExample);
