@@ -25,6 +25,7 @@
 #include "converter/LogRouting.h"
 #include "converter/OptionApplication.h"
 #include "engine/FFmpegThread.h"
+#include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
@@ -56,8 +57,13 @@ TInputDescription DescribeOpenedInput(const std::string& fileName, const AVForma
   };
   addTags(input->metadata);
   for (unsigned i = 0; i < input->nb_streams; ++i) {
-    if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+    const AVCodecParameters* audio = input->streams[i]->codecpar;
+    if (audio->codec_type == AVMEDIA_TYPE_AUDIO) {
       addTags(input->streams[i]->metadata);
+      if (const char* name = AVC.avcodec_get_name(audio->codec_id)) description.AudioCodec = name;
+      description.AudioBitRate = audio->bit_rate > 0 ? audio->bit_rate : input->bit_rate;
+      description.SampleRate = audio->sample_rate;
+      description.Channels = audio->ch_layout.nb_channels;
       break;
     }
   }
