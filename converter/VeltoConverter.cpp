@@ -34,16 +34,7 @@ namespace {
 
 // What the window needs of an opened input, kept without the input.
 TInputDescription DescribeOpenedInput(const std::string& fileName, const AVFormatContext* input) {
-  TInputDescription description;
-  description.Path = fileName;
-  struct stat info;
-  if (stat(fileName.c_str(), &info) == 0) {
-    description.Size = static_cast<int64_t>(info.st_size);
-    description.ModifiedNs =
-        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    description.Device = info.st_dev;
-    description.Inode = info.st_ino;
-  }
+  TInputDescription description = TCustomAVConverter::DescribeWithoutOpening(fileName);
   if (input->duration != AV_NOPTS_VALUE && input->duration >= 0)
     description.DurationMs = input->duration / 1000;
   const auto addTags = [&](const AVDictionary* tags) {
@@ -132,6 +123,20 @@ bool TCustomAVConverter::LoadLibraries(const std::string& folder, bool versioned
   }
   LogRouting::InstallCallback();
   return true;
+}
+
+TInputDescription TCustomAVConverter::DescribeWithoutOpening(const std::string& fileName) {
+  TInputDescription description;
+  description.Path = fileName;
+  struct stat info;
+  if (stat(fileName.c_str(), &info) == 0) {
+    description.Size = static_cast<int64_t>(info.st_size);
+    description.ModifiedNs =
+        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    description.Device = info.st_dev;
+    description.Inode = info.st_ino;
+  }
+  return description;
 }
 
 bool TCustomAVConverter::DescribeInput(const std::string& fileName, const TInputOptions* options,

@@ -267,8 +267,12 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
       return 1;
     }
+    // Nothing is opened here: each task reads its input on its worker when
+    // its turn comes, so the first file starts at once however long the
+    // list is.
     const TInputOptions input = InputOptionsFor(entry.Input);
-    const int index = converter.AddInput(entry.Input, input);
+    const int index =
+        converter.AddInput(TVeltoConverter::DescribeWithoutOpening(entry.Input), &input);
     if (index < 0) {
       console.Failed(-1, entry.Input, converter.LastError());
       continue;
