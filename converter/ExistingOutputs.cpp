@@ -25,6 +25,6 @@ TOutputDecision DecideOutput(TExistingRule rule, const std::optional<TRecordEntr
   if (rule == TExistingRule::Skip) return TOutputDecision::Existing;
   const bool current = entry && entry->State == TRecordState::Made &&
                        entry->Output == outputInRecord && entry->SourceStamp == source &&
-                       entry->Settings == settings;
+                       entry->Settings == settings && entry->OutputStamp == output;
   return current ? TOutputDecision::UpToDate : TOutputDecision::Convert;
 }

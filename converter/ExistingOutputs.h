@@ -27,9 +27,11 @@ enum class TOutputDecision {
 
 // For Update: the output is current when it exists, the record has an entry
 // for the source that was made ("ok") at this output path, from a source of
-// the same size and modification time, with the same settings. Anything
-// else (no entry, a failed one, another path or settings, a changed source)
-// converts again.
+// the same size and modification time, with the same settings, and the
+// output still has the size and modification time it was made with. Anything
+// else (no entry, a failed one, another path or settings, a changed source,
+// an output rewritten since, say by a run with --existing replace, which
+// keeps no record) converts again.
 TOutputDecision DecideOutput(TExistingRule rule, const std::optional<TRecordEntry>& entry,
                              const TFileStamp& source, const TFileStamp& output,
                              const std::string& outputInRecord, const std::string& settings);

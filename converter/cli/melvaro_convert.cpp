@@ -14,9 +14,12 @@
 #include <string>
 #include <vector>
 
+#include "converter/ExistingOutputs.h"
 #include "converter/OutputPresets.h"
+#include "converter/OutputSync.h"
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
+#include "converter/cli/BatchSync.h"
 #include "converter/cli/OutputPlan.h"
 #include "engine/PartialOutputs.h"
 
@@ -25,7 +28,9 @@ namespace {
 const char* const Usage =
     "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
     "                       [--rate HZ|keep] [--channels 1|2|keep] FILE...\n"
-    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n";
+    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n"
+    "       melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...\n"
+    "  also: [--existing replace|skip|update] [-n|--dry-run]\n";
 
 const char* const Help =
     "Converts each FILE and writes it to FOLDER/NAME.EXT, where NAME is the file's\n"
@@ -49,6 +54,21 @@ const char* const Help =
     "      --target TARGET  convert video for a disc or tape: vcd, svcd, dvd\n"
     "                       (written as .mpg) or dv (.dv), each also with a\n"
     "                       \"pal-\", \"ntsc-\" or \"film-\" prefix\n"
+    "      --existing RULE  what to do when an output exists: replace it (the\n"
+    "                       default), skip the file, or update: convert only\n"
+    "                       when the output is missing, its source has changed\n"
+    "                       (size, time) or the settings have, as the record\n"
+    "                       Melvaro keeps in FOLDER says\n"
+    "      --mirror         keep FOLDER in step with the SOURCE folders: their\n"
+    "                       tree, --existing update, and the companion pictures\n"
+    "                       (cover.jpg, folder.jpg, front.png, ...) when newer\n"
+    "      --prune          with update: also remove the outputs whose source is\n"
+    "                       gone (only files Melvaro made there, unchanged since,\n"
+    "                       and the folders this leaves empty)\n"
+    "      --copy-same-format  copy a source already in the output format (and\n"
+    "                       not above the chosen bit rate) instead of converting\n"
+    "  -n, --dry-run        print what would be done to each file (convert,\n"
+    "                       copy, up to date, prune) and write nothing\n"
     "  -h, --help           show this text\n"
     "\n"
     "FLAC keeps the source's bit depth up to 24 bits. A choice the format cannot\n"
@@ -77,6 +97,12 @@ struct CommandLine {
   std::vector<std::string> Files;
   OutputChoice Choice;  // what -f, -b, -q, --rate and --channels chose
   std::string Target;   // a video target; empty for audio
+  TExistingRule Existing = TExistingRule::Replace;
+  bool ExistingGiven = false;
+  bool Mirror = false;
+  bool Prune = false;
+  bool CopySameFormat = false;
+  bool DryRun = false;
 };
 
 // A whole decimal number, or false.
@@ -177,6 +203,24 @@ int Parse(int argc, char** argv, CommandLine& line) {
       if (!(rate = value("a sample rate or \"keep\""))) return 2;
     } else if (arg == "--channels") {
       if (!(channels = value("1, 2 or \"keep\""))) return 2;
+    } else if (arg == "--existing") {
+      const char* rule = value("replace, skip or update");
+      if (!rule) return 2;
+      if (!ExistingRuleByName(rule, line.Existing)) {
+        std::fprintf(stderr,
+                     "melvaro-convert: --existing wants replace, skip or update, not \"%s\"\n",
+                     rule);
+        return 2;
+      }
+      line.ExistingGiven = true;
+    } else if (arg == "--mirror") {
+      line.Mirror = true;
+    } else if (arg == "--prune") {
+      line.Prune = true;
+    } else if (arg == "--copy-same-format") {
+      line.CopySameFormat = true;
+    } else if (arg == "-n" || arg == "--dry-run") {
+      line.DryRun = true;
     } else if (arg == "--target") {
       const char* target = value("a target");
       if (!target) return 2;
@@ -196,6 +240,15 @@ int Parse(int argc, char** argv, CommandLine& line) {
   }
   if (line.Files.empty()) {
     std::fputs(Usage, stderr);
+    return 2;
+  }
+  if (line.Mirror && !line.ExistingGiven) line.Existing = TExistingRule::Update;
+  if (line.Prune && line.Existing != TExistingRule::Update) {
+    std::fprintf(stderr, "melvaro-convert: --prune needs --mirror or --existing update\n");
+    return 2;
+  }
+  if (line.CopySameFormat && !line.Target.empty()) {
+    std::fprintf(stderr, "melvaro-convert: --copy-same-format cannot go with --target\n");
     return 2;
   }
   if (!line.Target.empty()) {
@@ -236,17 +289,19 @@ int main(int argc, char** argv) {
   if (const int status = Parse(argc, argv, line)) return status;
   QCoreApplication app(argc, argv);
 
-  std::error_code error;
-  std::filesystem::create_directories(line.Folder, error);
-  if (!std::filesystem::is_directory(line.Folder)) {
-    std::fprintf(stderr, "melvaro-convert: cannot make the folder %s: %s\n", line.Folder.c_str(),
-                 error.message().c_str());
-    return 1;
+  // A dry run writes nothing at all, not even the output folder.
+  if (!line.DryRun) {
+    std::error_code error;
+    std::filesystem::create_directories(line.Folder, error);
+    if (!std::filesystem::is_directory(line.Folder)) {
+      std::fprintf(stderr, "melvaro-convert: cannot make the folder %s: %s\n",
+                   line.Folder.c_str(), error.message().c_str());
+      return 1;
+    }
+    // What a killed earlier run left half-written goes, even if this run
+    // writes nothing.
+    RemoveStalePartialFiles(line.Folder);
   }
-
-  // What a killed earlier run left half-written goes, even if this run
-  // writes nothing.
-  RemoveStalePartialFiles(line.Folder);
 
   BatchConsole console(stdout, stderr, isatty(STDOUT_FILENO));
   const std::vector<PlannedOutput> plan =
@@ -257,12 +312,36 @@ int main(int argc, char** argv) {
 
   TVeltoConverter converter;
   converter.SetLogLevel(llError);
-  std::vector<const PlannedOutput*> entryOfTask;
+  if (line.CopySameFormat && !converter.LoadLibraries(libraryFolder, true)) {
+    std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
+    return 1;
+  }
+  SyncOptions syncOptions;
+  syncOptions.Folder = line.Folder;
+  syncOptions.Rule = line.Existing;
+  syncOptions.Prune = line.Prune;
+  syncOptions.DryRun = line.DryRun;
+  syncOptions.CopySameFormat = line.CopySameFormat;
+  syncOptions.Pictures = line.Mirror;
+  syncOptions.HasChoice = line.Target.empty();
+  syncOptions.Choice = line.Choice;
+  syncOptions.Settings =
+      line.Target.empty() ? SettingsWording(line.Choice) : "target " + line.Target;
+  BatchSync sync(syncOptions, console);
+  std::vector<SyncInput> syncInputs;
+  syncInputs.reserve(plan.size());
+  for (const PlannedOutput& entry : plan) {
+    if (!entry.Note.empty()) console.Note("note: " + entry.Note);
+    syncInputs.push_back({entry.Input, {}, entry.Output});
+  }
+  const std::vector<size_t> toConvert = sync.Prepare(syncInputs);
+
+  std::vector<const SyncInput*> entryOfTask;
   std::set<int> setUpFailed;  // tasks without an output: already counted
   std::vector<char> ended;    // per task, written under the component's event lock
 
-  for (const PlannedOutput& entry : plan) {
-    if (!entry.Note.empty()) console.Note("note: " + entry.Note);
+  for (size_t position : toConvert) {
+    const SyncInput& entry = syncInputs[position];
     if (!converter.LoadLibraries(libraryFolder, true)) {
       std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
       return 1;
@@ -301,13 +380,15 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
       } else if (!setUpFailed.count(index)) {
         ended[index] = 1;
-        const PlannedOutput& entry = *entryOfTask[index];
+        const SyncInput& entry = *entryOfTask[index];
         const TTaskResult result = converter.TaskResult(index);
         if (result.State == TTaskState::tsConverted ||
-            result.State == TTaskState::tsConvertedWithProblems)
+            result.State == TTaskState::tsConvertedWithProblems) {
+          sync.Converted(entry);
           console.Converted(index, entry.Input, entry.Output, result.Reason);
-        else
+        } else {
           console.Failed(index, entry.Input, result.Reason);
+        }
       }
     };
 
@@ -341,7 +422,9 @@ int main(int argc, char** argv) {
   for (int index = 0; index < taskCount; ++index)
     if (!ended[index] && !setUpFailed.count(index))
       console.Failed(index, entryOfTask[index]->Input, "stopped before it started");
-  console.Summary();
+  const bool recorded = sync.Finish();
+  if (!line.DryRun) console.Summary();
+  if (!recorded && console.FailedCount() == 0) return 1;
   if (console.FailedCount() > 0) return 1;
   return console.WarnedCount() > 0 ? 3 : 0;
 }

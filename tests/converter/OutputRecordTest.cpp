@@ -218,7 +218,9 @@ TEST(ExistingOutputs, TheRuleDecidesFromStatAndTheRecord) {
   TRecordEntry failed = made;
   failed.State = TRecordState::Failed;
   const TFileStamp source = made.SourceStamp;
-  const TFileStamp output{true, 200, 5};
+  const TFileStamp output = made.OutputStamp;
+  TFileStamp rewritten = output;
+  rewritten.ModifiedNs += 1;
   const TFileStamp missing{};
   TFileStamp touched = source;
   touched.ModifiedNs += 1;
@@ -245,6 +247,8 @@ TEST(ExistingOutputs, TheRuleDecidesFromStatAndTheRecord) {
       {"source touched", R::Update, made, touched, output, "a.flac.mp3", "mp3 128", D::Convert},
       {"source grown", R::Update, made, grown, output, "a.flac.mp3", "mp3 128", D::Convert},
       {"settings changed", R::Update, made, source, output, "a.flac.mp3", "mp3 192", D::Convert},
+      {"output rewritten since", R::Update, made, source, rewritten, "a.flac.mp3", "mp3 128",
+       D::Convert},
       {"other output path", R::Update, made, source, output, "b.mp3", "mp3 128", D::Convert},
   };
   for (const Case& c : cases)
