@@ -29,9 +29,10 @@ BatchSync::~BatchSync() = default;
 
 void BatchSync::Say(const std::string& line) { FConsole.Note(line); }
 
-std::vector<size_t> BatchSync::Prepare(const std::vector<SyncInput>& inputs) {
+std::vector<size_t> BatchSync::Prepare(const std::vector<SyncInput>& inputs,
+                                       const std::vector<std::string>& givenRoots) {
   if (FOptions.Prune) {
-    std::set<std::string> roots;
+    std::set<std::string> roots(givenRoots.begin(), givenRoots.end());
     for (const SyncInput& input : inputs)
       roots.insert(input.Root.empty() ? FolderOf(input.Input) : input.Root);
     for (const TOutputSync::PruneStep& step :

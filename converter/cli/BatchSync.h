@@ -44,8 +44,10 @@ class BatchSync {
   // every input: up to date and existing outputs are counted (listed in a
   // dry run), copies are made at once; companion pictures follow. Returns
   // the positions of the inputs to convert (none in a dry run, which prints
-  // each as "convert: IN -> OUT").
-  std::vector<size_t> Prepare(const std::vector<SyncInput>& inputs);
+  // each as "convert: IN -> OUT"). roots: the folders given, whose records a
+  // prune reads even when no file is left in them.
+  std::vector<size_t> Prepare(const std::vector<SyncInput>& inputs,
+                              const std::vector<std::string>& roots);
 
   // An input's output is in place: recorded at once (journaled), so that a
   // killed run redoes only the files in flight.

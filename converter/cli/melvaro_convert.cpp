@@ -15,26 +15,30 @@
 #include <vector>
 
 #include "converter/ExistingOutputs.h"
+#include "converter/FolderWalker.h"
+#include "converter/OutputNaming.h"
 #include "converter/OutputPresets.h"
 #include "converter/OutputSync.h"
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
 #include "converter/cli/BatchSync.h"
-#include "converter/cli/OutputPlan.h"
 #include "engine/PartialOutputs.h"
 
 namespace {
 
 const char* const Usage =
     "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
-    "                       [--rate HZ|keep] [--channels 1|2|keep] FILE...\n"
-    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n"
+    "                       [--rate HZ|keep] [--channels 1|2|keep]\n"
+    "                       [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...\n"
+    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...\n"
     "       melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...\n"
     "  also: [--existing replace|skip|update] [-n|--dry-run]\n";
 
 const char* const Help =
     "Converts each FILE and writes it to FOLDER/NAME.EXT, where NAME is the file's\n"
-    "name without its extension and EXT the format's. Video is left out of audio\n"
+    "name without its extension and EXT the format's. A folder stands for the\n"
+    "audio files beneath it (sub-folders included, hidden ones left out); their\n"
+    "folders below it are kept under FOLDER. Video is left out of audio\n"
     "formats. A \".dat\" file is read as MPEG. Tags (title, artist, album, ...) and\n"
     "cover art are carried over where the format can hold them.\n"
     "\n"
@@ -54,14 +58,24 @@ const char* const Help =
     "      --target TARGET  convert video for a disc or tape: vcd, svcd, dvd\n"
     "                       (written as .mpg) or dv (.dv), each also with a\n"
     "                       \"pal-\", \"ntsc-\" or \"film-\" prefix\n"
+    "      --layout LAYOUT  flat: every output in FOLDER; tree: a file found in a\n"
+    "                       given folder keeps its folders below it under FOLDER;\n"
+    "                       beside: next to its source. Default: tree for files\n"
+    "                       found in a folder, flat for files named one by one\n"
+    "                       and for a --name that makes folders\n"
+    "      --name PATTERN   the output's name (without extension) from fields:\n"
+    "                       {artist} {albumartist} {album} {title} {track}\n"
+    "                       {disc} {year} {genre} {name} {folder}; a number\n"
+    "                       takes a width, {track:02}; \"/\" makes folders\n"
     "      --existing RULE  what to do when an output exists: replace it (the\n"
     "                       default), skip the file, or update: convert only\n"
     "                       when the output is missing, its source has changed\n"
     "                       (size, time) or the settings have, as the record\n"
     "                       Melvaro keeps in FOLDER says\n"
-    "      --mirror         keep FOLDER in step with the SOURCE folders: their\n"
-    "                       tree, --existing update, and the companion pictures\n"
-    "                       (cover.jpg, folder.jpg, front.png, ...) when newer\n"
+    "      --mirror         keep FOLDER in step with the SOURCE folders: the\n"
+    "                       tree layout, --existing update, and the companion\n"
+    "                       pictures (cover.jpg, folder.jpg, front.png, ...)\n"
+    "                       when newer\n"
     "      --prune          with update: also remove the outputs whose source is\n"
     "                       gone (only files Melvaro made there, unchanged since,\n"
     "                       and the folders this leaves empty)\n"
@@ -70,6 +84,14 @@ const char* const Help =
     "  -n, --dry-run        print what would be done to each file (convert,\n"
     "                       copy, up to date, prune) and write nothing\n"
     "  -h, --help           show this text\n"
+    "\n"
+    "Names from tags: {albumartist} is the artist when missing, {title} the\n"
+    "file's name, {name} is the file's name without extension and {folder} its\n"
+    "folder below the folder given. A missing field is \"Unknown Artist\",\n"
+    "\"Unknown Album\", \"Unknown Genre\" or \"Unknown Year\", a missing {track}\n"
+    "or {disc} is 0. Names are made safe for FAT and exFAT: / \\ : * ? \" < > |\n"
+    "and control characters become \"_\", trailing dots and spaces go, and each\n"
+    "name is cut to 255 bytes; no tag can place a file outside FOLDER.\n"
     "\n"
     "FLAC keeps the source's bit depth up to 24 bits. A choice the format cannot\n"
     "make (Opus at 44100 Hz, FLAC with a bit rate, ...) is refused before any file\n"
@@ -95,6 +117,7 @@ struct CommandLine {
   std::string Folder = ".";
   int Jobs = 1;
   std::vector<std::string> Files;
+  TNamingRules Naming;  // --layout and --name; the extension comes with the format
   OutputChoice Choice;  // what -f, -b, -q, --rate and --channels chose
   std::string Target;   // a video target; empty for audio
   TExistingRule Existing = TExistingRule::Replace;
@@ -221,6 +244,24 @@ int Parse(int argc, char** argv, CommandLine& line) {
       line.CopySameFormat = true;
     } else if (arg == "-n" || arg == "--dry-run") {
       line.DryRun = true;
+    } else if (arg == "--layout") {
+      const char* layout = value("flat, tree or beside");
+      if (!layout) return 2;
+      if (std::string(layout) == "auto" || !LayoutByName(layout, line.Naming.Layout)) {
+        std::fprintf(stderr, "melvaro-convert: --layout wants flat, tree or beside, not \"%s\"\n",
+                     layout);
+        return 2;
+      }
+    } else if (arg == "--name") {
+      const char* pattern = value("a pattern");
+      if (!pattern) return 2;
+      if (!*pattern) {
+        std::fprintf(stderr,
+                     "melvaro-convert: --name wants a pattern such as "
+                     "\"{artist}/{album}/{track:02} {title}\"\n");
+        return 2;
+      }
+      line.Naming.Pattern = pattern;
     } else if (arg == "--target") {
       const char* target = value("a target");
       if (!target) return 2;
@@ -243,6 +284,8 @@ int Parse(int argc, char** argv, CommandLine& line) {
     return 2;
   }
   if (line.Mirror && !line.ExistingGiven) line.Existing = TExistingRule::Update;
+  if (line.Mirror && line.Naming.Layout == TOutputLayout::Auto)
+    line.Naming.Layout = TOutputLayout::Tree;
   if (line.Prune && line.Existing != TExistingRule::Update) {
     std::fprintf(stderr, "melvaro-convert: --prune needs --mirror or --existing update\n");
     return 2;
@@ -304,18 +347,56 @@ int main(int argc, char** argv) {
   }
 
   BatchConsole console(stdout, stderr, isatty(STDOUT_FILENO));
-  const std::vector<PlannedOutput> plan =
-      PlanOutputs(line.Files, line.Folder, OutputOptionsFor(line, {}).FileExt);
-  std::vector<std::string>().swap(line.Files);  // the plan has them; a long list costs
+  const TFoundInputs found = FindInputs(line.Files);
+  std::vector<std::string> givenFolders;  // a prune reads their records even when they are empty
+  for (const std::string& path : line.Files)
+    if (std::error_code ignored; std::filesystem::is_directory(path, ignored))
+      givenFolders.push_back(path);
+  std::vector<std::string>().swap(line.Files);  // found has them; a long list costs
+  for (const TInputProblem& problem : found.Problems)
+    console.Failed(-1, problem.Path, problem.Reason);
+  for (const std::string& path : found.Repeated)
+    console.Note("note: " + path + " is already an input; it is converted once");
+  line.Naming.Extension = OutputOptionsFor(line, {}).FileExt;
+  TOutputClaims claims;
+  for (const TFoundInput& file : found.Files) claims.AddInput(file.Path);
   const std::string libraryFolder =
       LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString());
 
   TVeltoConverter converter;
   converter.SetLogLevel(llError);
-  if (line.CopySameFormat && !converter.LoadLibraries(libraryFolder, true)) {
+  // Only a name from tags needs a file opened before its turn; otherwise
+  // each task reads its input on its worker, so the first file starts at
+  // once however long the list is.
+  const bool describeFirst = PatternNeedsTags(line.Naming.Pattern);
+  if ((describeFirst || line.CopySameFormat) && !converter.LoadLibraries(libraryFolder, true)) {
     std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
     return 1;
   }
+  // Every input claims its name, converted or not, so that the numbering of
+  // clashing names is the same in every run.
+  std::vector<SyncInput> inputs;
+  std::vector<TInputDescription> described;
+  inputs.reserve(found.Files.size());
+  described.reserve(found.Files.size());
+  for (const TFoundInput& file : found.Files) {
+    TInputDescription description = TVeltoConverter::DescribeWithoutOpening(file.Path);
+    if (describeFirst) {
+      const TInputOptions input = InputOptionsFor(file.Path);
+      std::string error;
+      if (!TCustomAVConverter::DescribeInput(file.Path, &input, description, error)) {
+        console.Failed(-1, file.Path, error);
+        continue;
+      }
+    }
+    std::string note;
+    const std::string output = claims.Claim(
+        OutputPath({file.Path, file.Root, description.Tags}, line.Naming, line.Folder), &note);
+    if (!note.empty()) console.Note("note: " + note);
+    inputs.push_back({file.Path, file.Root, output});
+    described.push_back(std::move(description));
+  }
+
   SyncOptions syncOptions;
   syncOptions.Folder = line.Folder;
   syncOptions.Rule = line.Existing;
@@ -328,30 +409,19 @@ int main(int argc, char** argv) {
   syncOptions.Settings =
       line.Target.empty() ? SettingsWording(line.Choice) : "target " + line.Target;
   BatchSync sync(syncOptions, console);
-  std::vector<SyncInput> syncInputs;
-  syncInputs.reserve(plan.size());
-  for (const PlannedOutput& entry : plan) {
-    if (!entry.Note.empty()) console.Note("note: " + entry.Note);
-    syncInputs.push_back({entry.Input, {}, entry.Output});
-  }
-  const std::vector<size_t> toConvert = sync.Prepare(syncInputs);
+  const std::vector<size_t> toConvert = sync.Prepare(inputs, givenFolders);
 
   std::vector<const SyncInput*> entryOfTask;
   std::set<int> setUpFailed;  // tasks without an output: already counted
   std::vector<char> ended;    // per task, written under the component's event lock
-
   for (size_t position : toConvert) {
-    const SyncInput& entry = syncInputs[position];
+    const SyncInput& entry = inputs[position];
     if (!converter.LoadLibraries(libraryFolder, true)) {
       std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
       return 1;
     }
-    // Nothing is opened here: each task reads its input on its worker when
-    // its turn comes, so the first file starts at once however long the
-    // list is.
     const TInputOptions input = InputOptionsFor(entry.Input);
-    const int index =
-        converter.AddInput(TVeltoConverter::DescribeWithoutOpening(entry.Input), &input);
+    const int index = converter.AddInput(described[position], &input);
     if (index < 0) {
       console.Failed(-1, entry.Input, converter.LastError());
       continue;
@@ -363,6 +433,7 @@ int main(int argc, char** argv) {
       setUpFailed.insert(index);
     }
   }
+  std::vector<TInputDescription>().swap(described);
 
   const int taskCount = converter.TaskCount();
   ended.assign(taskCount, 0);

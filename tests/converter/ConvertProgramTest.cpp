@@ -4,17 +4,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "converter/cli/OutputPlan.h"
-#include "tests/support/FolderFiles.h"
 #include "tests/converter/ProgramRun.h"
+#include "tests/support/FolderFiles.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
@@ -46,44 +47,6 @@ void ExpectMp3(const std::string& path) {
 }
 
 }  // namespace
-
-TEST(ConvertProgramNames, OutputsNeverLandOnAnInputOrOnEachOther) {
-  TempFolder folder;
-  fs::create_directories(folder.path() / "in1");
-  fs::create_directories(folder.path() / "in2");
-  fs::create_directories(folder.path() / "out");
-  const std::string out = folder / "out";
-  for (const char* name : {"in1/song.wav", "in1/a.b.ogg", "in1/noext", "in1/x.wav", "in2/x.flac",
-                           "out/inside.mp3", "in1/inside.wav"})
-    std::ofstream(folder / name) << "x";
-
-  struct Case {
-    std::string input, output;
-    bool note;
-  } cases[] = {
-      {folder / "in1/song.wav", out + "/song.mp3", false},
-      {folder / "in1/a.b.ogg", out + "/a.b.mp3", false},
-      {folder / "in1/noext", out + "/noext.mp3", false},
-      {folder / "in1/x.wav", out + "/x.mp3", false},
-      {folder / "in2/x.flac", out + "/x (2).mp3", true},           // name taken by an earlier input
-      {folder / "out/inside.mp3", out + "/inside (2).mp3", true},  // would write over itself
-      {folder / "in1/inside.wav", out + "/inside (3).mp3", true},  // the input, then (2), are taken
-  };
-  std::vector<std::string> inputs;
-  for (const Case& c : cases) inputs.push_back(c.input);
-  const std::vector<PlannedOutput> plan = PlanOutputs(inputs, out, ".mp3");
-  ASSERT_EQ(plan.size(), std::size(cases));
-  for (size_t i = 0; i < plan.size(); ++i) {
-    EXPECT_EQ(plan[i].Input, cases[i].input);
-    EXPECT_EQ(plan[i].Output, cases[i].output);
-    EXPECT_EQ(!plan[i].Note.empty(), cases[i].note) << plan[i].Note;
-  }
-  // The same file given twice, once through another spelling of its path.
-  const std::vector<PlannedOutput> twice =
-      PlanOutputs({folder / "in1/song.wav", folder / "in1/../in1/song.wav"}, out, ".mp3");
-  EXPECT_EQ(twice[0].Output, out + "/song.mp3");
-  EXPECT_EQ(twice[1].Output, out + "/song (2).mp3");
-}
 
 TEST(ConvertProgram, HelpAndWrongCommandLines) {
   const Result help = RunProgram({"--help"});
@@ -157,6 +120,84 @@ TEST(ConvertProgram, AllGoodFilesExitZero) {
   EXPECT_EQ(result.status, 0) << result.output;
   EXPECT_TRUE(Contains(result.output, "1 converted, 0 failed")) << result.output;
   ExpectMp3(folder / "made/here/tone.mp3");
+}
+
+namespace {
+
+// Every file below folder, as paths relative to it, sorted.
+std::vector<std::string> FilesBelow(const std::string& folder) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::recursive_directory_iterator(folder))
+    if (entry.is_regular_file()) files.push_back(fs::relative(entry.path(), folder).string());
+  std::sort(files.begin(), files.end());
+  return files;
+}
+
+}  // namespace
+
+// A library given as a folder: its tree kept, or names built from tags.
+TEST(ConvertProgram, AFolderKeepsItsTreeOrTakesNamesFromTags) {
+  TempFolder folder;
+  const std::string music = folder / "Music";
+  for (const char* album : {"Artist A/Album 1", "Artist A/Album 2", "Artist B", ".hidden"})
+    fs::create_directories(music + "/" + album);
+  const auto flac = [&](const std::string& name, std::map<std::string, std::string> tags) {
+    MediaFixtures::MakeAudio(music + "/" + name, MediaFixtures::AudioFormat::Flac, 44100, 2, 0.3,
+                             440, {std::move(tags)});
+  };
+  flac("Artist A/Album 1/01 Intro.flac",
+       {{"artist", "A"}, {"album", "One"}, {"title", "Intro"}, {"track", "1"}});
+  flac("Artist A/Album 2/01 Intro.flac", {{"artist", "A"},
+                                          {"album_artist", "Band"},
+                                          {"album", "Two"},
+                                          {"title", "Intro"},
+                                          {"track", "1/10"}});
+  flac("Artist B/b.flac", {{"title", "../../escape"}});
+  flac(".hidden/h.flac", {});
+  std::ofstream(music + "/Artist B/notes.txt") << "not audio";
+
+  // Given as a folder: the tree below it is kept.
+  Result result = RunProgram({"-o", folder / "tree", "-j", "2", music});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(FilesBelow(folder / "tree"),
+            (std::vector<std::string>{"Artist A/Album 1/01 Intro.mp3",
+                                      "Artist A/Album 2/01 Intro.mp3", "Artist B/b.mp3"}));
+  ExpectMp3(folder / "tree/Artist A/Album 2/01 Intro.mp3");
+
+  // Names from tags; a missing one has its placeholder, and no tag leads out.
+  result = RunProgram(
+      {"-o", folder / "named", "--name", "{albumartist}/{album}/{track:02} {title}", music});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(FilesBelow(folder / "named"),
+            (std::vector<std::string>{"A/One/01 Intro.mp3", "Band/Two/01 Intro.mp3",
+                                      "Unknown Artist/Unknown Album/00 .._.._escape.mp3"}));
+  // Five sources and six outputs: nothing else was written.
+  EXPECT_EQ(FilesBelow(folder.path().string()).size(), 5u + 3 + 3);
+
+  // Flat: the two "01 Intro" get numbers.
+  result = RunProgram({"-o", folder / "flat", "--layout", "flat", music});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_EQ(FilesBelow(folder / "flat"),
+            (std::vector<std::string>{"01 Intro (2).mp3", "01 Intro.mp3", "b.mp3"}));
+  EXPECT_TRUE(Contains(result.output, "is taken by an earlier input")) << result.output;
+
+  // Beside the sources.
+  result = RunProgram({"--layout", "beside", "-f", "opus", music + "/Artist B"});
+  EXPECT_EQ(result.status, 0) << result.output;
+  EXPECT_TRUE(fs::exists(music + "/Artist B/b.opus"));
+
+  for (const auto& [args, message] : std::vector<std::pair<std::vector<std::string>, std::string>>{
+           {{"--layout", "mirror", music}, "--layout wants flat, tree or beside, not \"mirror\""},
+           {{"--name", "", music}, "--name wants a pattern"}}) {
+    result = RunProgram(args);
+    EXPECT_EQ(result.status, 2) << message;
+    EXPECT_TRUE(Contains(result.output, message)) << result.output;
+  }
+  // A path that is not there fails alone.
+  result = RunProgram({"-o", folder / "more", folder / "nothing.wav", music + "/Artist B/b.flac"});
+  EXPECT_EQ(result.status, 1) << result.output;
+  EXPECT_TRUE(Contains(result.output, "nothing.wav: No such file or directory")) << result.output;
+  EXPECT_TRUE(fs::exists(folder / "more/b.mp3"));
 }
 
 namespace {

@@ -185,7 +185,7 @@ TEST(MirrorProgram, ADryRunWritesNothingAtAll) {
   EXPECT_TRUE(Contains(changed.output, "convert: " + library.Sources[0])) << changed.output;
   EXPECT_TRUE(Contains(changed.output, "prune: ")) << changed.output;
   EXPECT_TRUE(Contains(changed.output, "up to date: " + library.Sources[2])) << changed.output;
-  EXPECT_TRUE(Contains(changed.output, "dry run: 1 to convert, 0 to copy, 1 up to date"))
+  EXPECT_TRUE(Contains(changed.output, "dry run: 1 to convert, 0 to copy, 2 up to date, 0 already there, 1 to prune"))
       << changed.output;
 }
 
