@@ -10,6 +10,7 @@
 #include <QGuiApplication>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -120,6 +121,7 @@ TForm1::TForm1(TShell& shell)
   FormCreate();
   Fset = new TFset(*this, Shell);
   Details = new TDetailsDialog(this);
+  ShowOutputFolder();
 }
 
 TForm1::~TForm1() {
@@ -140,7 +142,7 @@ void TForm1::CreateControls() {
   HelpButton = MakeButton(this, QStringLiteral("Help"), 536, 24, 75, 25);
 
   ListPanel = new QFrame(this);
-  ListPanel->setGeometry(24, 64, 585, 305);
+  ListPanel->setGeometry(24, 64, 585, 273);
   ListPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   auto* panelLayout = new QVBoxLayout(ListPanel);
   panelLayout->setContentsMargins(1, 1, 1, 1);
@@ -149,10 +151,18 @@ void TForm1::CreateControls() {
   panelLayout->addWidget(lvFiles);
 
   ProgressBar1 = new QProgressBar(this);
-  ProgressBar1->setGeometry(24, 368, 585, 8);
+  ProgressBar1->setGeometry(24, 336, 585, 8);
   ProgressBar1->setRange(0, 100);
   ProgressBar1->setValue(100);
   ProgressBar1->setTextVisible(false);
+
+  auto* folderLabel = new QLabel(tr("Output folder"), this);
+  folderLabel->setGeometry(24, 358, 88, 20);
+  OutputFolderField = new QLineEdit(this);
+  OutputFolderField->setGeometry(112, 358, 410, 20);
+  OutputFolderField->setReadOnly(true);
+  folderLabel->setBuddy(OutputFolderField);
+  OutputFolderButton = MakeButton(this, tr("Change..."), 536, 356, 75, 25);
 
   FormatBox = new QComboBox(this);
   FormatBox->setGeometry(24, 393, 193, 20);
@@ -172,6 +182,7 @@ void TForm1::CreateControls() {
   connect(DetailsButton, &QPushButton::clicked, this, &TForm1::ShowDetails);
   connect(HelpButton, &QPushButton::clicked, this, &TForm1::Help);
   connect(StopButton, &QPushButton::clicked, this, &TForm1::Stop);
+  connect(OutputFolderButton, &QPushButton::clicked, this, &TForm1::ChangeOutputFolder);
   connect(ConvertButton, &QPushButton::clicked, this, &TForm1::Convert);
   connect(lvFiles, &TFileListView::PathsDropped, this, [this](const QStringList& paths) {
     if (!Converting()) AddPaths(paths);
@@ -220,7 +231,8 @@ void TForm1::FormCreate() {
 bool TForm1::Converting() const { return StopButton->isEnabled(); }
 
 void TForm1::SetConverting(bool converting) {
-  for (QPushButton* button : {AddButton, RemoveButton, ClearButton, SettingsButton, ConvertButton})
+  for (QPushButton* button :
+       {AddButton, RemoveButton, ClearButton, SettingsButton, ConvertButton, OutputFolderButton})
     button->setEnabled(!converting);
   StopButton->setEnabled(converting);
   // Rows must stay in step with the batch while it runs.
@@ -305,7 +317,24 @@ void TForm1::Clear() {
   lvFiles->setUpdatesEnabled(true);
 }
 
-void TForm1::Settings() { Fset->exec(); }
+void TForm1::Settings() {
+  Fset->exec();
+  ShowOutputFolder();
+}
+
+void TForm1::ChangeOutputFolder() {
+  const QString folder = Shell.PickFolder(this);
+  if (folder.isEmpty()) return;
+  OutputFolder = WithSeparator(folder);
+  Fset->FolderEdit->setText(OutputFolder);  // so that its OK keeps this choice
+  ShowOutputFolder();
+}
+
+void TForm1::ShowOutputFolder() {
+  OutputFolderField->setText(OutputFolder);
+  OutputFolderField->setCursorPosition(0);
+  OutputFolderField->setToolTip(OutputFolder);
+}
 
 void TForm1::Help() {
   Shell.Open(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.htm"));

@@ -37,6 +37,7 @@
 class QComboBox;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QTimer;
@@ -82,6 +83,9 @@ class TForm1 : public QWidget {
   QPushButton* DetailsButton = nullptr;
   QPushButton* HelpButton = nullptr;
   QFrame* ListPanel = nullptr;
+  // The output folder as it stands, and the button that picks another.
+  QLineEdit* OutputFolderField = nullptr;
+  QPushButton* OutputFolderButton = nullptr;
   TFileListView* lvFiles = nullptr;
   QProgressBar* ProgressBar1 = nullptr;
   QComboBox* FormatBox = nullptr;
@@ -107,6 +111,11 @@ class TForm1 : public QWidget {
   void Remove();
   void Clear();
   void Settings();
+  // Picks another output folder for this session (the settings dialog's
+  // "Save as default" keeps it for later starts); cancelling changes nothing.
+  void ChangeOutputFolder();
+  // Shows OutputFolder in the window.
+  void ShowOutputFolder();
   // Shows the Details window with the selected row's log lines.
   void ShowDetails();
   void Help();

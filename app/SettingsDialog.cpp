@@ -1,6 +1,7 @@
 #include "app/SettingsDialog.h"
 
 #include <QComboBox>
+#include <QFile>
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
@@ -9,11 +10,16 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTreeWidgetItem>
+#include <algorithm>
 
+#include "app/FileListView.h"
 #include "app/IniFile.h"
 #include "app/MainWindow.h"
+#include "app/NamingSettings.h"
 #include "app/Shell.h"
 #include "app/StartupFolders.h"
+#include "converter/VeltoConverter.h"
 
 TFset::TFset(TForm1& form1, TShell& shell)
     : QDialog(&form1, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -51,6 +57,7 @@ TFset::TFset(TForm1& form1, TShell& shell)
   CreateFilesAtOnceControl(page);
 
   CreateFormatPage();
+  CreateNamesPage();
 
   OkButton = new QPushButton(QStringLiteral("OK"), this);
   OkButton->setGeometry(144, 208, 75, 25);
@@ -90,6 +97,7 @@ void TFset::FormCreate() {
   const QString saved = ReadSavedOutputFolder(SettingsFolder);
   FolderEdit->setText(saved != NoFolderSaved ? saved : Form1.OutputFolder);
   FilesAtOnceBox->setValue(Form1.FilesAtOnce);
+  ShowNaming();
 }
 
 void TFset::Browse() {
@@ -126,8 +134,100 @@ void TFset::CreateFormatPage() {
   ChannelsBox = row("Channels", 100);
 }
 
+void TFset::CreateNamesPage() {
+  auto* page = new QWidget;
+  PageControl->addTab(page, tr("Names"));
+  auto* layoutLabel = new QLabel(tr("Layout"), page);
+  layoutLabel->setGeometry(16, 12, 60, 20);
+  LayoutBox = new QComboBox(page);
+  LayoutBox->setGeometry(76, 12, 197, 20);
+  // In TOutputLayout's order.
+  LayoutBox->addItems({tr("Tree for folders, else flat"), tr("Flat: all in the output folder"),
+                       tr("Tree: the added folder's folders"), tr("Beside the source")});
+  layoutLabel->setBuddy(LayoutBox);
+  auto* patternLabel = new QLabel(tr("Name"), page);
+  patternLabel->setGeometry(16, 40, 60, 20);
+  PatternEdit = new QLineEdit(page);
+  PatternEdit->setGeometry(76, 40, 197, 20);
+  PatternEdit->setPlaceholderText(QStringLiteral("{name}"));
+  patternLabel->setBuddy(PatternEdit);
+  auto* fields = new QLabel(tr("{artist} {albumartist} {album} {title} {track}\n"
+                               "{disc} {year} {genre} {name} {folder}\n"
+                               "{track:02} gives 07; / makes a folder"),
+                            page);
+  QFont small = fields->font();
+  small.setPointSizeF(std::max(7.0, small.pointSizeF() - 1.5));
+  fields->setFont(small);
+  fields->setGeometry(16, 64, 257, 38);
+  fields->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  ExampleLabel = new QLabel(page);
+  ExampleLabel->setGeometry(16, 104, 257, 44);
+  ExampleLabel->setWordWrap(true);
+  ExampleLabel->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  connect(LayoutBox, &QComboBox::currentIndexChanged, this, &TFset::ShowExample);
+  connect(PatternEdit, &QLineEdit::textChanged, this, &TFset::ShowExample);
+}
+
+void TFset::ShowNaming() {
+  LayoutBox->setCurrentIndex(static_cast<int>(Form1.Naming.Layout));
+  PatternEdit->setText(QString::fromStdString(Form1.Naming.Pattern));
+}
+
+TNamingRules TFset::ChosenNaming() const {
+  TNamingRules rules;
+  rules.Layout = static_cast<TOutputLayout>(std::max(LayoutBox->currentIndex(), 0));
+  rules.Pattern = PatternEdit->text().toStdString();
+  return rules;
+}
+
+void TFset::TakeExampleSource() {
+  const QList<QTreeWidgetItem*> selected = Form1.lvFiles->selectedItems();
+  ExampleFromRow = !selected.isEmpty();
+  if (!ExampleFromRow) {
+    ExampleSource = {"/Music/Artist/Album/01 Song.flac",
+                     "/Music",
+                     {{"artist", "Artist"},
+                      {"album", "Album"},
+                      {"title", "Song"},
+                      {"track", "1"},
+                      {"date", "2024"},
+                      {"genre", "Pop"}}};
+    return;
+  }
+  const QTreeWidgetItem* row = selected.first();
+  const std::string path = QFile::encodeName(row->text(TFileListView::ColPath)).toStdString();
+  ExampleSource = {path, QFile::encodeName(TForm1::RowRoot(row)).toStdString(), {}};
+  // Without the libraries, or for a file that cannot be read, the example
+  // shows the placeholders of its missing tags.
+  TVeltoConverter& converter = Form1.Converter();
+  if (converter.LoadLibraries(QFile::encodeName(Form1.LibraryFolder).toStdString(), true)) {
+    TInputDescription description;
+    std::string error;
+    const TInputOptions options = InputOptionsFor(path);
+    if (TCustomAVConverter::DescribeInput(path, &options, description, error))
+      ExampleSource.Tags = description.Tags;
+  }
+}
+
+void TFset::ShowExample() {
+  TNamingRules rules = ChosenNaming();
+  rules.Extension = Describe(Form1.FormatSettings.Format()).Extension;
+  const QString relative = QString::fromStdString(RelativeOutputPath(ExampleSource, rules));
+  const QString where = EffectiveLayout(ExampleSource, rules) == TOutputLayout::Beside
+                            ? tr("beside the source")
+                            : tr("in the output folder");
+  ExampleLabel->setText(
+      (ExampleFromRow ? tr("Selected file, %1:") : tr("Example, %1:")).arg(where) + u'\n' +
+      relative);
+  ExampleLabel->setToolTip(QString::fromStdString(
+      OutputPath(ExampleSource, rules, QFile::encodeName(FolderEdit->text()).toStdString())));
+}
+
 void TFset::showEvent(QShowEvent* event) {
   ShowFormat();
+  ShowNaming();
+  TakeExampleSource();
+  ShowExample();
   QDialog::showEvent(event);
 }
 
@@ -152,7 +252,17 @@ void TFset::ShowFormat() {
 
 void TFset::Ok() {
   Form1.OutputFolder = FolderEdit->text();
+  Form1.ShowOutputFolder();
   Form1.FilesAtOnce = FilesAtOnceBox->value();
+  const TNamingRules naming = ChosenNaming();
+  if (naming.Layout != Form1.Naming.Layout || naming.Pattern != Form1.Naming.Pattern) {
+    Form1.Naming = naming;
+    try {
+      WriteNamingRules(SettingsFolder, naming);
+    } catch (const TIniFileError& error) {
+      Shell.ShowError(this, QString::fromStdString(error.what()));
+    }
+  }
   TFormatSettings& settings = Form1.FormatSettings;
   OutputChoice choice = settings.Current();
   const auto quality = QualityEntries(choice);

@@ -4,10 +4,15 @@
 // format box shows, saved in the settings file on OK. Created once, right
 // after the main window, and afterwards only shown modally and hidden; the
 // folder field keeps its text between showings, the format page is filled
-// anew each time the dialog is shown.
+// anew each time the dialog is shown. Its third page chooses how outputs are
+// named (layout and pattern) with an example taken from the main window's
+// selected row, updated as the choice changes; saved in the settings file on
+// OK.
 #pragma once
 
 #include <QDialog>
+
+#include "converter/OutputNaming.h"
 
 class QComboBox;
 class QLabel;
@@ -36,6 +41,9 @@ class TFset : public QDialog {
   QComboBox* QualityBox = nullptr;
   QComboBox* RateBox = nullptr;
   QComboBox* ChannelsBox = nullptr;
+  QComboBox* LayoutBox = nullptr;  // Auto, Flat, Tree, Beside
+  QLineEdit* PatternEdit = nullptr;
+  QLabel* ExampleLabel = nullptr;
 
   void Browse();
   // Writes the field's text as the saved folder and "Files at once" beside
@@ -45,8 +53,10 @@ class TFset : public QDialog {
   // The main window's output folder := the field's text, as it stands, and
   // its "Files at once" := the box's value; a changed format page becomes the
   // format's choice and is written to the settings file (a failed write goes
-  // to the error display).
+  // to the error display); so does a changed layout or pattern.
   void Ok();
+  // The example's output path for the page's layout and pattern.
+  void ShowExample();
   void Cancel();
 
  protected:
@@ -58,8 +68,17 @@ class TFset : public QDialog {
   // Fills the format page's lists for the main window's chosen format.
   void ShowFormat();
   void CreateFilesAtOnceControl(QWidget* page);
+  void CreateNamesPage();
+  // The example's source: the main window's selected row (described now for
+  // its tags, when the media libraries load), else a made-up track.
+  void TakeExampleSource();
+  TNamingRules ChosenNaming() const;
+  // Fills the names page from the main window's rules.
+  void ShowNaming();
 
   TForm1& Form1;
   TShell& Shell;
   QString SettingsFolder;
+  TNamingInput ExampleSource;
+  bool ExampleFromRow = false;
 };

@@ -389,6 +389,28 @@ class ConvertTest : public QObject {
     ExpectMp3(outputs[3], 550);
   }
 
+  // A folder added to the list keeps its tree below the output folder; the
+  // same names in two of its folders stay apart, a file added alone is flat.
+  void anAddedFolderKeepsItsTree() {
+    Make(In("Music/A/One/01 Intro.wav"), AudioFormat::Wav, 1.0, 440);
+    Make(In("Music/B/Two/01 Intro.flac"), AudioFormat::Flac, 1.0, 660);
+    Make(In("Music/B/Two/02.wav"), AudioFormat::Wav, 1.0, 880);
+    Make(In("alone.wav"), AudioFormat::Wav, 1.0, 550);
+
+    TForm1 form(Shell);
+    form.AddPaths({In("Music"), In("alone.wav")});
+    form.ConvertButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Shell.Opened.size(), 1, BatchTimeoutMs);
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({"100%", "100%", "100%", "100%"}));
+    const QStringList outputs = {Out("A/One/01 Intro.mp3"), Out("B/Two/01 Intro.mp3"),
+                                 Out("B/Two/02.mp3"), Out("alone.mp3")};
+    QCOMPARE(form.RowOutputs(), outputs);
+    ExpectMp3(outputs[0], 440);
+    ExpectMp3(outputs[1], 660);
+    ExpectMp3(outputs[2], 880);
+    ExpectMp3(outputs[3], 550);
+  }
+
   void mp3KeepsTheInputsTags() {
     QDir().mkpath(Root() + "/in");
     MakeTaggedWav(In("tagged.wav"), {{"INAM", "Night Train"},

@@ -352,6 +352,54 @@ class WindowTest : public QObject {
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   }
 
+  // The output folder is in sight and changed from the main window; the
+  // names page shows what the selected row would become.
+  void outputFolderAndNamesInTheWindow() {
+    {
+      TForm1 form(Shell);
+      QCOMPARE(form.OutputFolderField->text(), Root() + "/docs/Temp/");
+      Shell.FolderAnswers = {"/picked/folder", ""};
+      form.OutputFolderButton->click();
+      QCOMPARE(form.OutputFolder, QString("/picked/folder/"));
+      QCOMPARE(form.OutputFolderField->text(), QString("/picked/folder/"));
+      QCOMPARE(form.Fset->FolderEdit->text(), QString("/picked/folder/"));
+      form.OutputFolderButton->click();  // cancelled
+      QCOMPARE(form.OutputFolder, QString("/picked/folder/"));
+
+      QDir().mkpath(Root() + "/in/album/cd2");
+      MakeFile("album/cd2/02.mp3", 10);  // no audio in it: no tags either
+      form.AddPaths({Root() + "/in/album"});
+      TFset& fset = *form.Fset;
+      fset.show();
+      QCOMPARE(fset.LayoutBox->currentIndex(), 0);
+      QCOMPARE(fset.ExampleLabel->text(),
+               QString("Example, in the output folder:\nArtist/Album/01 Song.mp3"));
+      fset.PatternEdit->setText("{genre}/{year}/{track:02} {title}");
+      QCOMPARE(fset.ExampleLabel->text(),
+               QString("Example, in the output folder:\nPop/2024/01 Song.mp3"));
+      fset.hide();
+      form.lvFiles->Row(0)->setSelected(true);
+      fset.show();  // the selected row, with the placeholders of its missing tags
+      QCOMPARE(fset.PatternEdit->text(), QString());  // not kept without OK
+      fset.PatternEdit->setText("{album}/{track:02} {title}");
+      QCOMPARE(fset.ExampleLabel->text(),
+               QString("Selected file, in the output folder:\nUnknown Album/00 02.mp3"));
+      fset.LayoutBox->setCurrentIndex(2);
+      QCOMPARE(fset.ExampleLabel->text(),
+               QString("Selected file, in the output folder:\ncd2/Unknown Album/00 02.mp3"));
+      fset.LayoutBox->setCurrentIndex(3);
+      QCOMPARE(fset.ExampleLabel->text(),
+               QString("Selected file, beside the source:\nUnknown Album/00 02.mp3"));
+      fset.Ok();
+      QCOMPARE(int(form.Naming.Layout), int(TOutputLayout::Beside));
+      QCOMPARE(form.Naming.Pattern, std::string("{album}/{track:02} {title}"));
+      QCOMPARE(form.OutputFolderField->text(), QString("/picked/folder/"));
+    }
+    TForm1 again(Shell);  // read back at the next start
+    QCOMPARE(int(again.Naming.Layout), int(TOutputLayout::Beside));
+    QCOMPARE(again.Naming.Pattern, std::string("{album}/{track:02} {title}"));
+  }
+
   void helpOpensTheDocumentBesideTheProgram() {
     TForm1 form(Shell);
     form.HelpButton->click();
@@ -378,8 +426,10 @@ class WindowTest : public QObject {
         {form.Fset->CancelButton, "Cancel", {232, 208, 75, 25}},
         {form.Fset->BrowseButton, "Browse", {208, 24, 59, 21}},
         {form.Fset->SaveButton, "Save as default", {16, 112, 113, 25}},
-        {form.ListPanel, "", {24, 64, 585, 305}},
-        {form.ProgressBar1, "", {24, 368, 585, 8}},
+        {form.ListPanel, "", {24, 64, 585, 273}},
+        {form.ProgressBar1, "", {24, 336, 585, 8}},
+        {form.OutputFolderField, "", {112, 358, 410, 20}},
+        {form.OutputFolderButton, "Change...", {536, 356, 75, 25}},
         {form.FormatBox, "", {24, 393, 193, 20}},
         {form.Fset->PageControl, "", {16, 16, 289, 177}},
         {form.Fset->FolderEdit, "", {16, 56, 257, 20}},
