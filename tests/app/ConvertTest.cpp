@@ -1,5 +1,6 @@
 // Real conversions driven through the main window: the component and the
 // engine run on worker threads, their events come back as queued calls.
+#include <QComboBox>
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -19,6 +20,7 @@
 #include "app/DetailsDialog.h"
 #include "app/FileListView.h"
 #include "app/MainWindow.h"
+#include "app/SettingsDialog.h"
 #include "converter/VeltoConverter.h"
 #include "tests/app/RecordingShell.h"
 #include "tests/support/MediaFixtures.h"
@@ -174,8 +176,16 @@ class ConvertTest : public QObject {
     const QStringList files = {In("a.wav"), In("b.flac")};
     Make(files[0], AudioFormat::Wav, 1.0, 440);
     Make(files[1], AudioFormat::Flac, 1.0, 880);
+    {
+      TForm1 first(Shell);  // the rule chosen in the settings dialog is saved
+      first.Fset->show();
+      QCOMPARE(first.Fset->ExistingBox->currentIndex(), 0);
+      first.Fset->ExistingBox->setCurrentIndex(2);
+      first.Fset->Ok();
+      first.Fset->hide();
+    }
     TForm1 form(Shell);
-    form.Existing = TExistingRule::Update;
+    QCOMPARE(int(form.Existing), int(TExistingRule::Update));
     form.AddFiles(files);
     const auto convert = [&] {
       form.ConvertButton->click();
