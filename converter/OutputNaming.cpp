@@ -245,8 +245,10 @@ std::string SameFileKey(const std::string& path) {
 
 std::string TOutputClaims::Claim(const std::string& wanted, std::string* note) {
   std::string path = wanted;
-  const bool isInput = Inputs.count(SameFileKey(wanted)) > 0;
-  if (isInput || Taken.count(SameFileKey(wanted))) {
+  // Resolving a path costs a system call per folder: once per claim.
+  std::string key = SameFileKey(wanted);
+  const bool isInput = Inputs.count(key) > 0;
+  if (isInput || Taken.count(key)) {
     const std::size_t nameStart = wanted.rfind('/') + 1;  // npos + 1 == 0
     const std::size_t dot = wanted.rfind('.');
     const std::size_t stemEnd = dot == std::string::npos || dot <= nameStart ? wanted.size() : dot;
@@ -256,14 +258,14 @@ std::string TOutputClaims::Claim(const std::string& wanted, std::string* note) {
       std::string stem = wanted.substr(nameStart, stemEnd - nameStart);
       CutAtCharacter(stem, NameLimit - std::min(NameLimit, number.size() + extension.size()));
       path = wanted.substr(0, nameStart) + stem + number + extension;
-      const std::string key = SameFileKey(path);
+      key = SameFileKey(path);
       if (!Inputs.count(key) && !Taken.count(key)) break;
     }
     if (note)
       *note = wanted + (isInput ? " is one of the inputs" : " is taken by an earlier input") +
               "; writing " + path + " instead";
   }
-  Taken.insert(SameFileKey(path));
+  Taken.insert(std::move(key));
   return path;
 }
 
