@@ -27,6 +27,7 @@
 
 #include "app/AudioFiles.h"
 #include "app/DetailsDialog.h"
+#include "app/ExistingSettings.h"
 #include "app/FileListView.h"
 #include "app/IniFile.h"
 #include "app/InputTags.h"
@@ -224,6 +225,7 @@ void TForm1::FormCreate() {
   });
   FilesAtOnce = ReadFilesAtOnce(SettingsFolder);
   Naming = ReadNamingRules(SettingsFolder);
+  Existing = ReadExistingRule(SettingsFolder);
 }
 
 bool TForm1::Converting() const { return StopButton->isEnabled(); }
@@ -429,6 +431,10 @@ void TForm1::Convert() {
   BatchOutputs.assign(static_cast<std::size_t>(rows), QString());
   TaskRows.clear();
   Counts = TBatchCounts{};
+  Sync.reset();
+  if (Existing != TExistingRule::Replace)
+    Sync = std::make_unique<TOutputSync>(NativePath(OutputFolder), Existing,
+                                         SettingsWording(FormatSettings.Current()), false);
   BatchProgress.Begin(rows);
   AllPrepared = false;
 
@@ -491,19 +497,6 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
 
   TVeltoConverter& converter = *FConverter;
   BatchProgress.SetDuration(position, prepared.Description.DurationMs);
-  TInputOptions input = InputOptionsFor(NativePath(path));
-  const int index = converter.AddInput(prepared.Description, &input);
-  if (index < 0) {
-    const QString reason = FromNative(converter.LastError());
-    AppendRowLog(row, reason);
-    EndRow(row, position, TTaskState::tsFailed, reason);
-    return FinishIfDone();
-  }
-  if (TaskRows.size() <= static_cast<std::size_t>(index)) TaskRows.resize(index + 1);
-  TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
-  task.Row = row;
-  task.Position = position;
-
   TOutputOptions output;
   ResetOutputOptions(output);
   FillOutputOptions(FormatSettings.Current(), output);
@@ -515,11 +508,34 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   output.FileName = OutputClaims.Claim(OutputPath(source, naming, NativePath(OutputFolder)), &note);
   if (!note.empty()) AppendRowLog(row, FromNative(note));
   const QString fileName = FromNative(output.FileName);
+  BatchOutputs[static_cast<std::size_t>(position)] = fileName;
+  if (Sync) {
+    const TOutputDecision decision = Sync->Decide(source.Source, source.Root, output.FileName);
+    for (const std::string& message : Sync->TakeMessages()) AppendRowLog(row, FromNative(message));
+    if (decision != TOutputDecision::Convert) {
+      EndRowUnchanged(row, position, decision == TOutputDecision::UpToDate);
+      return FinishIfDone();
+    }
+  }
+
+  TInputOptions input = InputOptionsFor(NativePath(path));
+  const int index = converter.AddInput(prepared.Description, &input);
+  if (index < 0) {
+    const QString reason = FromNative(converter.LastError());
+    BatchOutputs[static_cast<std::size_t>(position)].clear();
+    AppendRowLog(row, reason);
+    EndRow(row, position, TTaskState::tsFailed, reason);
+    return FinishIfDone();
+  }
+  if (TaskRows.size() <= static_cast<std::size_t>(index)) TaskRows.resize(index + 1);
+  TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
+  task.Row = row;
+  task.Position = position;
   if (converter.AddOutput(index, output.FileName, output)) {
-    BatchOutputs[static_cast<std::size_t>(position)] = fileName;
     SetRowTip(row, QStringLiteral("Output: ") + fileName);
   } else {
     // The task still starts and fails at once; the row tells this reason.
+    BatchOutputs[static_cast<std::size_t>(position)].clear();
     task.SetupError = converter.LastError();
     AppendRowLog(row, FromNative(task.SetupError));
   }
@@ -547,8 +563,25 @@ void TForm1::Terminate(int index, const TTaskResult& result) {
   const std::string& reason = result.State == TTaskState::tsFailed && !task.SetupError.empty()
                                   ? task.SetupError
                                   : result.Reason;
+  if (Sync && (result.State == TTaskState::tsConverted ||
+               result.State == TTaskState::tsConvertedWithProblems)) {
+    std::string error;
+    if (!Sync->Made(NativePath(task.Row->text(TFileListView::ColPath)), NativePath(RowRoot(task.Row)),
+                    NativePath(BatchOutputs[static_cast<std::size_t>(task.Position)]), error))
+      AppendRowLog(task.Row, FromNative(error));
+  }
   EndRow(task.Row, task.Position, result.State, FromNative(reason));
   FinishIfDone();
+}
+
+void TForm1::EndRowUnchanged(QTreeWidgetItem* row, int position, bool upToDate) {
+  ++(upToDate ? Counts.UpToDate : Counts.Existing);
+  row->setText(TFileListView::ColStatus, UnchangedMark(upToDate));
+  const QString output = BatchOutputs[static_cast<std::size_t>(position)];
+  SetRowTip(row, (upToDate ? tr("Up to date") : tr("Left as it was")) + QStringLiteral("\n") +
+                     QStringLiteral("Output: ") + output);
+  BatchProgress.End(position);
+  ShowBatchState();
 }
 
 void TForm1::Logged(int index, const QString& line) {
@@ -600,6 +633,11 @@ void TForm1::FinishIfDone() {
 void TForm1::EndBatch(bool openFolder) {
   ++Batch;  // the batch's stragglers (a late end-of-batch call) are stale now
   SetConverting(false);
+  if (Sync) {
+    std::string error;
+    if (!Sync->Save(error)) Shell.ShowError(this, FromNative(error));
+    Sync.reset();
+  }
   ProgressBar1->setValue(GaugeSteps);
   BTips->setText(SummaryLine(Counts));
   if (openFolder && Counts.Converted > 0) Shell.Open(OutputFolder);

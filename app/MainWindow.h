@@ -31,6 +31,7 @@
 #include "app/InputPreparer.h"
 #include "app/StatusTexts.h"
 #include "converter/OutputNaming.h"
+#include "converter/OutputSync.h"
 #include "converter/TaskResult.h"
 
 class QComboBox;
@@ -68,6 +69,8 @@ class TForm1 : public QWidget {
   // Layout and name pattern of the outputs (no extension), from the settings
   // file.
   TNamingRules Naming;
+  // What happens to an output that is already there; from the settings file.
+  TExistingRule Existing = TExistingRule::Replace;
   // Where the media libraries are looked for first: the program's folder
   // followed by "Lib".
   QString LibraryFolder;
@@ -153,6 +156,9 @@ class TForm1 : public QWidget {
   void Terminate(int index, const TTaskResult& result);
   void Logged(int index, const QString& line);
   void EndRow(QTreeWidgetItem* row, int position, TTaskState state, const QString& reason);
+  // A row whose output is left as it was: up to date by the record, or
+  // there already (skip).
+  void EndRowUnchanged(QTreeWidgetItem* row, int position, bool upToDate);
   void ShowBatchState();
   void FinishIfDone();
   void EndBatch(bool openFolder);
@@ -170,6 +176,8 @@ class TForm1 : public QWidget {
   std::vector<TTaskRow> TaskRows;           // by task index
   TBatchProgress BatchProgress;
   TBatchCounts Counts;
+  // The batch's existing-output rule and record (none for replace).
+  std::unique_ptr<TOutputSync> Sync;
   QElapsedTimer BatchClock;
   std::deque<TPreparedInput> PendingPrepared;
   QTimer* PrepareSlices = nullptr;

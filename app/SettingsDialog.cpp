@@ -16,6 +16,7 @@
 #include "app/FileListView.h"
 #include "app/IniFile.h"
 #include "app/MainWindow.h"
+#include "app/ExistingSettings.h"
 #include "app/NamingSettings.h"
 #include "app/Shell.h"
 #include "app/StartupFolders.h"
@@ -52,6 +53,13 @@ TFset::TFset(TForm1& form1, TShell& shell)
   BrowseButton->setGeometry(208, 24, 59, 21);
   FolderEdit = new QLineEdit(page);
   FolderEdit->setGeometry(16, 56, 257, 20);
+  auto* existingLabel = new QLabel(tr("Existing"), page);
+  existingLabel->setGeometry(16, 84, 60, 20);
+  ExistingBox = new QComboBox(page);
+  ExistingBox->setGeometry(76, 84, 197, 20);
+  ExistingBox->addItems({tr("Replace existing outputs"), tr("Skip existing outputs"),
+                         tr("Update what changed")});
+  existingLabel->setBuddy(ExistingBox);
   SaveButton = new QPushButton(QStringLiteral("Save as default"), page);
   SaveButton->setGeometry(16, 112, 113, 25);
   CreateFilesAtOnceControl(page);
@@ -169,6 +177,7 @@ void TFset::CreateNamesPage() {
 }
 
 void TFset::ShowNaming() {
+  ExistingBox->setCurrentIndex(static_cast<int>(Form1.Existing));
   LayoutBox->setCurrentIndex(static_cast<int>(Form1.Naming.Layout));
   PatternEdit->setText(QString::fromStdString(Form1.Naming.Pattern));
 }
@@ -259,6 +268,15 @@ void TFset::Ok() {
     Form1.Naming = naming;
     try {
       WriteNamingRules(SettingsFolder, naming);
+    } catch (const TIniFileError& error) {
+      Shell.ShowError(this, QString::fromStdString(error.what()));
+    }
+  }
+  const auto rule = static_cast<TExistingRule>(std::max(ExistingBox->currentIndex(), 0));
+  if (rule != Form1.Existing) {
+    Form1.Existing = rule;
+    try {
+      WriteExistingRule(SettingsFolder, rule);
     } catch (const TIniFileError& error) {
       Shell.ShowError(this, QString::fromStdString(error.what()));
     }

@@ -35,6 +35,9 @@ class TFset : public QDialog {
   QPushButton* BrowseButton = nullptr;
   QPushButton* SaveButton = nullptr;
   QSpinBox* FilesAtOnceBox = nullptr;  // "Files at once"
+  // What happens to an output that is already there: in TExistingRule's
+  // order (replace, skip, update); saved in the settings file on OK.
+  QComboBox* ExistingBox = nullptr;
   QPushButton* OkButton = nullptr;
   QPushButton* CancelButton = nullptr;
   QLabel* FormatLabel = nullptr;
@@ -53,7 +56,8 @@ class TFset : public QDialog {
   // The main window's output folder := the field's text, as it stands, and
   // its "Files at once" := the box's value; a changed format page becomes the
   // format's choice and is written to the settings file (a failed write goes
-  // to the error display); so does a changed layout or pattern.
+  // to the error display); so does a changed layout or pattern, and a
+  // changed rule for existing outputs.
   void Ok();
   // The example's output path for the page's layout and pattern.
   void ShowExample();

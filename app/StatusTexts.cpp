@@ -1,5 +1,7 @@
 #include "app/StatusTexts.h"
 
+#include <QCoreApplication>
+
 QString ProgressStatus(int durationTime, int totalDuration) {
   if (totalDuration > 0)  // 64-bit: durations past ~6 hours overflow int * 100
     return QString::number(static_cast<qint64>(durationTime) * 100 / totalDuration) + u'%';
@@ -28,6 +30,10 @@ QString SummaryLine(const TBatchCounts& counts) {
   if (counts.WithProblems > 0)
     line += QStringLiteral(", %1 with problems").arg(counts.WithProblems);
   if (counts.Stopped > 0) line += QStringLiteral(", %1 stopped").arg(counts.Stopped);
+  if (counts.UpToDate > 0)
+    line += QCoreApplication::translate("StatusTexts", ", %1 up to date").arg(counts.UpToDate);
+  if (counts.Existing > 0)
+    line += QCoreApplication::translate("StatusTexts", ", %1 already there").arg(counts.Existing);
   return line;
 }
 
@@ -46,4 +52,9 @@ QString EndMark(TTaskState state) {
       break;
   }
   return {};
+}
+
+QString UnchangedMark(bool upToDate) {
+  return upToDate ? QCoreApplication::translate("StatusTexts", "Up to date")
+                  : QCoreApplication::translate("StatusTexts", "Exists");
 }

@@ -23,13 +23,19 @@ struct TBatchCounts {
   int WithProblems = 0;
   int Failed = 0;  // unreadable inputs included
   int Stopped = 0;
+  int UpToDate = 0;  // left as they were: the record says they are current
+  int Existing = 0;  // left as they were: an output was there (skip)
 };
 
-// "    Done: 5 converted, 1 failed", then ", 2 with problems" and
-// ", 1 stopped" where there are any.
+// "    Done: 5 converted, 1 failed", then ", 2 with problems",
+// ", 1 stopped", ", 3 up to date" and ", 2 already there" where there are
+// any.
 QString SummaryLine(const TBatchCounts& counts);
 
 // The status column's mark of a task that has ended: "100%" converted, "100% !"
 // converted with problems, "X" failed, "Stopped" stopped; empty for a task
 // that has not ended.
 QString EndMark(TTaskState state);
+
+// The mark of a row left as it was: "Up to date" (upToDate) or "Exists".
+QString UnchangedMark(bool upToDate);

@@ -13,6 +13,13 @@ struct TInputDescription {
   // The container's tags, then those of the first audio stream for keys the
   // container lacks; keys lower-cased.
   std::map<std::string, std::string> Tags;
+  // The first audio stream: codec ("mp3", "flac", "pcm_s16le", ...; empty
+  // without audio), bit rate (bit/s; the container's when the stream states
+  // none; 0 unknown), sample rate (Hz) and channels (0 unknown).
+  std::string AudioCodec;
+  int64_t AudioBitRate = 0;
+  int SampleRate = 0;
+  int Channels = 0;
   // The file as it was described: a task refuses to run on a file whose
   // size, modification time or identity has changed since. 0: not known,
   // not checked.

@@ -253,6 +253,7 @@ std::string TOutputClaims::Key(const std::string& path) {
 
 std::string TOutputClaims::Claim(const std::string& wanted, std::string* note) {
   std::string path = wanted;
+  // Resolving a path costs a system call per folder: once per claim.
   std::string key = Key(wanted);
   const bool isInput = Inputs.count(key) > 0;
   if (isInput || Taken.count(key)) {
@@ -274,4 +275,15 @@ std::string TOutputClaims::Claim(const std::string& wanted, std::string* note) {
   }
   Taken.insert(std::move(key));
   return path;
+}
+
+bool PatternNeedsTags(const std::string& pattern) {
+  for (size_t open = pattern.find('{'); open != std::string::npos;
+       open = pattern.find('{', open + 1)) {
+    const size_t end = pattern.find_first_of(":}", open + 1);
+    if (end == std::string::npos) break;
+    const std::string field = pattern.substr(open + 1, end - open - 1);
+    if (field != "name" && field != "folder") return true;
+  }
+  return false;
 }

@@ -104,3 +104,7 @@ class TOutputClaims {
   std::set<std::string> Inputs;
   std::set<std::string> Taken;
 };
+
+// True when the pattern has a field taken from tags (anything but {name}
+// and {folder}): only then must a source be opened before its name is known.
+bool PatternNeedsTags(const std::string& pattern);

@@ -25,6 +25,7 @@
 #include "converter/OptionApplication.h"
 #include "converter/OutputNaming.h"
 #include "engine/FFmpegThread.h"
+#include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
@@ -33,16 +34,7 @@ namespace {
 
 // What the window needs of an opened input, kept without the input.
 TInputDescription DescribeOpenedInput(const std::string& fileName, const AVFormatContext* input) {
-  TInputDescription description;
-  description.Path = fileName;
-  struct stat info;
-  if (stat(fileName.c_str(), &info) == 0) {
-    description.Size = static_cast<int64_t>(info.st_size);
-    description.ModifiedNs =
-        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
-    description.Device = info.st_dev;
-    description.Inode = info.st_ino;
-  }
+  TInputDescription description = TCustomAVConverter::DescribeWithoutOpening(fileName);
   if (input->duration != AV_NOPTS_VALUE && input->duration >= 0)
     description.DurationMs = input->duration / 1000;
   const auto addTags = [&](const AVDictionary* tags) {
@@ -56,8 +48,13 @@ TInputDescription DescribeOpenedInput(const std::string& fileName, const AVForma
   };
   addTags(input->metadata);
   for (unsigned i = 0; i < input->nb_streams; ++i) {
-    if (input->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+    const AVCodecParameters* audio = input->streams[i]->codecpar;
+    if (audio->codec_type == AVMEDIA_TYPE_AUDIO) {
       addTags(input->streams[i]->metadata);
+      if (const char* name = AVC.avcodec_get_name(audio->codec_id)) description.AudioCodec = name;
+      description.AudioBitRate = audio->bit_rate > 0 ? audio->bit_rate : input->bit_rate;
+      description.SampleRate = audio->sample_rate;
+      description.Channels = audio->ch_layout.nb_channels;
       break;
     }
   }
@@ -118,6 +115,20 @@ bool TCustomAVConverter::LoadLibraries(const std::string& folder, bool versioned
   }
   LogRouting::InstallCallback();
   return true;
+}
+
+TInputDescription TCustomAVConverter::DescribeWithoutOpening(const std::string& fileName) {
+  TInputDescription description;
+  description.Path = fileName;
+  struct stat info;
+  if (stat(fileName.c_str(), &info) == 0) {
+    description.Size = static_cast<int64_t>(info.st_size);
+    description.ModifiedNs =
+        static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 + info.st_mtim.tv_nsec;
+    description.Device = info.st_dev;
+    description.Inode = info.st_ino;
+  }
+  return description;
 }
 
 bool TCustomAVConverter::DescribeInput(const std::string& fileName, const TInputOptions* options,

@@ -94,6 +94,13 @@ class TCustomAVConverter : public QObject {
   static bool DescribeInput(const std::string& fileName, const TInputOptions* options,
                             TInputDescription& description, std::string& error);
 
+  // What stat alone tells of a file (path, size, modification time,
+  // identity), opening nothing: for a task added without probing, whose
+  // input is opened only when its turn comes, on its worker. A file that
+  // cannot be stat'ed gets only its path; its task then fails with the
+  // opening's own message. Any thread.
+  static TInputDescription DescribeWithoutOpening(const std::string& fileName);
+
   // Creates a task for one input file, probing it first (DescribeInput).
   // The task holds no file: its input is opened again, and its outputs
   // created, when it starts, on the thread that runs it; a file that changed

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -29,10 +30,34 @@ std::string NameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The process id a hidden name carries, or 0 when it has none.
-pid_t OwnerOf(const std::string& name) {
-  if (!IsPartialFileName(name)) return 0;
-  return static_cast<pid_t>(std::strtol(name.c_str() + sizeof Prefix - 1, nullptr, 10));
+// Where a hidden name's process id starts and the host it names ("" for
+// the older form without a host); npos when the name is not a hidden name.
+size_t OwnerField(const std::string& name, std::string& host) {
+  const size_t prefix = sizeof Prefix - 1, suffix = sizeof Suffix - 1;
+  if (name.size() <= prefix + suffix || name.compare(0, prefix, Prefix) != 0 ||
+      name.compare(name.size() - suffix, suffix, Suffix) != 0)
+    return std::string::npos;
+  host.clear();
+  const auto digitsThenDash = [&name](size_t start) {
+    size_t i = start;
+    while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
+    return i > start && i < name.size() && name[i] == '-';
+  };
+  if (digitsThenDash(prefix)) return prefix;  // the older form
+  const size_t at = name.find('@', prefix);
+  if (at == std::string::npos || at == prefix || !digitsThenDash(at + 1))
+    return std::string::npos;
+  host = name.substr(prefix, at - prefix);
+  return at + 1;
+}
+
+// The process id a hidden name of this host carries, or 0 when it has none
+// or belongs to another host.
+pid_t LocalOwnerOf(const std::string& name) {
+  std::string host;
+  const size_t field = OwnerField(name, host);
+  if (field == std::string::npos || (!host.empty() && host != PartialFileHost())) return 0;
+  return static_cast<pid_t>(std::strtol(name.c_str() + field, nullptr, 10));
 }
 
 bool ProcessIsGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
@@ -59,13 +84,19 @@ void RemoveStaleOnce(const std::string& folder) {
 }  // namespace
 
 bool IsPartialFileName(const std::string& name) {
-  const size_t prefix = sizeof Prefix - 1, suffix = sizeof Suffix - 1;
-  if (name.size() <= prefix + suffix || name.compare(0, prefix, Prefix) != 0 ||
-      name.compare(name.size() - suffix, suffix, Suffix) != 0)
-    return false;
-  size_t i = prefix;
-  while (i < name.size() && name[i] >= '0' && name[i] <= '9') ++i;
-  return i > prefix && name[i] == '-';
+  std::string host;
+  return OwnerField(name, host) != std::string::npos;
+}
+
+const std::string& PartialFileHost() {
+  static const std::string host = [] {
+    char name[HOST_NAME_MAX + 1] = {};
+    std::string text = gethostname(name, sizeof name - 1) == 0 && name[0] ? name : "localhost";
+    for (char& c : text)
+      if (!std::isalnum(static_cast<unsigned char>(c)) && c != '.' && c != '-' && c != '_') c = '_';
+    return text;
+  }();
+  return host;
 }
 
 int RemoveStalePartialFiles(const std::string& folder) {
@@ -73,7 +104,7 @@ int RemoveStalePartialFiles(const std::string& folder) {
   if (!directory) return 0;
   int removed = 0;
   while (const dirent* entry = readdir(directory)) {
-    const pid_t owner = OwnerOf(entry->d_name);
+    const pid_t owner = LocalOwnerOf(entry->d_name);
     if (owner <= 0 || owner == getpid() || !ProcessIsGone(owner)) continue;
     if (unlinkat(dirfd(directory), entry->d_name, 0) == 0) ++removed;
   }
@@ -87,7 +118,7 @@ bool CreatePartialFile(const std::string& finalPath, std::string& partialPath, s
   RemoveStaleOnce(folder);
   for (;;) {
     const std::string head =
-        Prefix + std::to_string(getpid()) + "-" + std::to_string(++counter) + "-";
+        Prefix + PartialFileHost() + "@" + std::to_string(getpid()) + "-" + std::to_string(++counter) + "-";
     // The final name is only there for a reader of the folder: cut to fit.
     const size_t room = NAME_MAX - head.size() - (sizeof Suffix - 1);
     const size_t slash = finalPath.rfind('/');

@@ -3,10 +3,14 @@
 // killed process never leaves a half-written file under a name the user
 // sees, nor destroys a file that already had it.
 //
-// The hidden name is ".melvaro-PID-N-NAME.part": PID is the writing process,
-// N a number no other output of that process took. A leftover whose process
-// is gone is removed by the next process that writes into the folder; one
-// whose process still runs belongs to it and is left alone.
+// The hidden name is ".melvaro-HOST@PID-N-NAME.part": HOST and PID are the
+// writing machine and process, N a number no other output of that process
+// took. A leftover of this machine whose process is gone is removed by the
+// next process that writes into the folder; one whose process still runs
+// belongs to it and is left alone. On shared storage (NFS) a process id says
+// nothing about another machine's processes, so leftovers of other hosts are
+// never touched. Names of the older form ".melvaro-PID-N-NAME.part" count as
+// this host's.
 #pragma once
 
 #include <string>
@@ -30,3 +34,7 @@ int RemoveStalePartialFiles(const std::string& folder);
 
 // True when name (without folder) has the hidden name's form.
 bool IsPartialFileName(const std::string& name);
+
+// The host part of this process's hidden names: the host name with every
+// character other than letters, digits, '.', '-' and '_' replaced by '_'.
+const std::string& PartialFileHost();

@@ -76,13 +76,34 @@ void BatchConsole::Failed(int task, const std::string& input, const std::string&
   DrawStatus();
 }
 
+void BatchConsole::Copied(const std::string& input, const std::string& output) {
+  std::lock_guard<std::mutex> lock(FLock);
+  ClearStatus();
+  ++FCopied;
+  std::fprintf(FOut, "copied: %s -> %s\n", input.c_str(), output.c_str());
+  std::fflush(FOut);
+  DrawStatus();
+}
+
+void BatchConsole::Pruned(const std::string& output) {
+  std::lock_guard<std::mutex> lock(FLock);
+  ClearStatus();
+  ++FPruned;
+  std::fprintf(FOut, "pruned: %s\n", output.c_str());
+  std::fflush(FOut);
+  DrawStatus();
+}
+
 void BatchConsole::Summary() {
   std::lock_guard<std::mutex> lock(FLock);
   ClearStatus();
-  if (FWarned > 0)
-    std::fprintf(FOut, "%d converted (%d with problems), %d failed\n", FConverted, FWarned,
-                 FFailed);
-  else
-    std::fprintf(FOut, "%d converted, %d failed\n", FConverted, FFailed);
+  std::string line = std::to_string(FConverted) + " converted";
+  if (FWarned > 0) line += " (" + std::to_string(FWarned) + " with problems)";
+  line += ", " + std::to_string(FFailed) + " failed";
+  if (FCopied > 0) line += ", " + std::to_string(FCopied) + " copied";
+  if (FUpToDate > 0) line += ", " + std::to_string(FUpToDate) + " up to date";
+  if (FKept > 0) line += ", " + std::to_string(FKept) + " already there";
+  if (FPruned > 0) line += ", " + std::to_string(FPruned) + " pruned";
+  std::fprintf(FOut, "%s\n", line.c_str());
   std::fflush(FOut);
 }

@@ -4,6 +4,7 @@
 // serialised by the console's own lock.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <map>
 #include <mutex>
@@ -24,8 +25,17 @@ class BatchConsole {
                  const std::string& problem = {});
   // reason empty: the task's last error line, or "stopped" without one.
   void Failed(int task, const std::string& input, const std::string& reason = {});
+  // A source copied instead of converted, a companion picture copied, an
+  // output of a deleted source removed: one line each.
+  void Copied(const std::string& input, const std::string& output);
+  void Pruned(const std::string& output);
+  // Files left as they were: counted, not listed.
+  void UpToDate() { ++FUpToDate; }
+  void KeptExisting() { ++FKept; }
   // "N converted, M failed", with the converted files that had problems
-  // counted among the converted ones and named when there are any.
+  // counted among the converted ones and named when there are any; then
+  // ", N copied", ", N up to date", ", N already there", ", N pruned"
+  // where there are any.
   void Summary();
 
   int ConvertedCount() const { return FConverted; }
@@ -46,4 +56,8 @@ class BatchConsole {
   int FConverted = 0;
   int FWarned = 0;
   int FFailed = 0;
+  int FCopied = 0;
+  std::atomic<int> FUpToDate{0};
+  std::atomic<int> FKept{0};
+  int FPruned = 0;
 };

@@ -14,11 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "converter/ExistingOutputs.h"
 #include "converter/FolderWalker.h"
 #include "converter/OutputNaming.h"
 #include "converter/OutputPresets.h"
+#include "converter/OutputSync.h"
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
+#include "converter/cli/BatchSync.h"
 #include "engine/PartialOutputs.h"
 
 namespace {
@@ -27,7 +30,9 @@ const char* const Usage =
     "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
     "                       [--rate HZ|keep] [--channels 1|2|keep]\n"
     "                       [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...\n"
-    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...\n";
+    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...\n"
+    "       melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...\n"
+    "  also: [--existing replace|skip|update] [-n|--dry-run]\n";
 
 const char* const Help =
     "Converts each FILE and writes it to FOLDER/NAME.EXT, where NAME is the file's\n"
@@ -62,6 +67,22 @@ const char* const Help =
     "                       {artist} {albumartist} {album} {title} {track}\n"
     "                       {disc} {year} {genre} {name} {folder}; a number\n"
     "                       takes a width, {track:02}; \"/\" makes folders\n"
+    "      --existing RULE  what to do when an output exists: replace it (the\n"
+    "                       default), skip the file, or update: convert only\n"
+    "                       when the output is missing, its source has changed\n"
+    "                       (size, time) or the settings have, as the record\n"
+    "                       Melvaro keeps in FOLDER says\n"
+    "      --mirror         keep FOLDER in step with the SOURCE folders: the\n"
+    "                       tree layout, --existing update, and the companion\n"
+    "                       pictures (cover.jpg, folder.jpg, front.png, ...)\n"
+    "                       when newer\n"
+    "      --prune          with update: also remove the outputs whose source is\n"
+    "                       gone (only files Melvaro made there, unchanged since,\n"
+    "                       and the folders this leaves empty)\n"
+    "      --copy-same-format  copy a source already in the output format (and\n"
+    "                       not above the chosen bit rate) instead of converting\n"
+    "  -n, --dry-run        print what would be done to each file (convert,\n"
+    "                       copy, up to date, prune) and write nothing\n"
     "  -h, --help           show this text\n"
     "\n"
     "Names from tags: {albumartist} is the artist when missing, {title} the\n"
@@ -99,6 +120,12 @@ struct CommandLine {
   TNamingRules Naming;  // --layout and --name; the extension comes with the format
   OutputChoice Choice;  // what -f, -b, -q, --rate and --channels chose
   std::string Target;   // a video target; empty for audio
+  TExistingRule Existing = TExistingRule::Replace;
+  bool ExistingGiven = false;
+  bool Mirror = false;
+  bool Prune = false;
+  bool CopySameFormat = false;
+  bool DryRun = false;
 };
 
 // A whole decimal number, or false.
@@ -199,6 +226,24 @@ int Parse(int argc, char** argv, CommandLine& line) {
       if (!(rate = value("a sample rate or \"keep\""))) return 2;
     } else if (arg == "--channels") {
       if (!(channels = value("1, 2 or \"keep\""))) return 2;
+    } else if (arg == "--existing") {
+      const char* rule = value("replace, skip or update");
+      if (!rule) return 2;
+      if (!ExistingRuleByName(rule, line.Existing)) {
+        std::fprintf(stderr,
+                     "melvaro-convert: --existing wants replace, skip or update, not \"%s\"\n",
+                     rule);
+        return 2;
+      }
+      line.ExistingGiven = true;
+    } else if (arg == "--mirror") {
+      line.Mirror = true;
+    } else if (arg == "--prune") {
+      line.Prune = true;
+    } else if (arg == "--copy-same-format") {
+      line.CopySameFormat = true;
+    } else if (arg == "-n" || arg == "--dry-run") {
+      line.DryRun = true;
     } else if (arg == "--layout") {
       const char* layout = value("flat, tree or beside");
       if (!layout) return 2;
@@ -236,6 +281,17 @@ int Parse(int argc, char** argv, CommandLine& line) {
   }
   if (line.Files.empty()) {
     std::fputs(Usage, stderr);
+    return 2;
+  }
+  if (line.Mirror && !line.ExistingGiven) line.Existing = TExistingRule::Update;
+  if (line.Mirror && line.Naming.Layout == TOutputLayout::Auto)
+    line.Naming.Layout = TOutputLayout::Tree;
+  if (line.Prune && line.Existing != TExistingRule::Update) {
+    std::fprintf(stderr, "melvaro-convert: --prune needs --mirror or --existing update\n");
+    return 2;
+  }
+  if (line.CopySameFormat && !line.Target.empty()) {
+    std::fprintf(stderr, "melvaro-convert: --copy-same-format cannot go with --target\n");
     return 2;
   }
   if (!line.Target.empty()) {
@@ -276,20 +332,26 @@ int main(int argc, char** argv) {
   if (const int status = Parse(argc, argv, line)) return status;
   QCoreApplication app(argc, argv);
 
-  std::error_code error;
-  std::filesystem::create_directories(line.Folder, error);
-  if (!std::filesystem::is_directory(line.Folder)) {
-    std::fprintf(stderr, "melvaro-convert: cannot make the folder %s: %s\n", line.Folder.c_str(),
-                 error.message().c_str());
-    return 1;
+  // A dry run writes nothing at all, not even the output folder.
+  if (!line.DryRun) {
+    std::error_code error;
+    std::filesystem::create_directories(line.Folder, error);
+    if (!std::filesystem::is_directory(line.Folder)) {
+      std::fprintf(stderr, "melvaro-convert: cannot make the folder %s: %s\n",
+                   line.Folder.c_str(), error.message().c_str());
+      return 1;
+    }
+    // What a killed earlier run left half-written goes, even if this run
+    // writes nothing.
+    RemoveStalePartialFiles(line.Folder);
   }
-
-  // What a killed earlier run left half-written goes, even if this run
-  // writes nothing.
-  RemoveStalePartialFiles(line.Folder);
 
   BatchConsole console(stdout, stderr, isatty(STDOUT_FILENO));
   const TFoundInputs found = FindInputs(line.Files);
+  std::vector<std::string> givenFolders;  // a prune reads their records even when they are empty
+  for (const std::string& path : line.Files)
+    if (std::error_code ignored; std::filesystem::is_directory(path, ignored))
+      givenFolders.push_back(path);
   std::vector<std::string>().swap(line.Files);  // found has them; a long list costs
   for (const TInputProblem& problem : found.Problems)
     console.Failed(-1, problem.Path, problem.Reason);
@@ -301,42 +363,77 @@ int main(int argc, char** argv) {
   const std::string libraryFolder =
       LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString());
 
-  struct Entry {
-    std::string Input, Output;
-  };
   TVeltoConverter converter;
   converter.SetLogLevel(llError);
-  std::vector<Entry> entryOfTask;
+  // Only a name from tags needs a file opened before its turn; otherwise
+  // each task reads its input on its worker, so the first file starts at
+  // once however long the list is.
+  const bool describeFirst = PatternNeedsTags(line.Naming.Pattern);
+  if ((describeFirst || line.CopySameFormat) && !converter.LoadLibraries(libraryFolder, true)) {
+    std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
+    return 1;
+  }
+  // Every input claims its name, converted or not, so that the numbering of
+  // clashing names is the same in every run.
+  std::vector<SyncInput> inputs;
+  std::vector<TInputDescription> described;
+  inputs.reserve(found.Files.size());
+  described.reserve(found.Files.size());
+  for (const TFoundInput& file : found.Files) {
+    TInputDescription description = TVeltoConverter::DescribeWithoutOpening(file.Path);
+    if (describeFirst) {
+      const TInputOptions input = InputOptionsFor(file.Path);
+      std::string error;
+      if (!TCustomAVConverter::DescribeInput(file.Path, &input, description, error)) {
+        console.Failed(-1, file.Path, error);
+        continue;
+      }
+    }
+    std::string note;
+    const std::string output = claims.Claim(
+        OutputPath({file.Path, file.Root, description.Tags}, line.Naming, line.Folder), &note);
+    if (!note.empty()) console.Note("note: " + note);
+    inputs.push_back({file.Path, file.Root, output});
+    described.push_back(std::move(description));
+  }
+
+  SyncOptions syncOptions;
+  syncOptions.Folder = line.Folder;
+  syncOptions.Rule = line.Existing;
+  syncOptions.Prune = line.Prune;
+  syncOptions.DryRun = line.DryRun;
+  syncOptions.CopySameFormat = line.CopySameFormat;
+  syncOptions.Pictures = line.Mirror;
+  syncOptions.HasChoice = line.Target.empty();
+  syncOptions.Choice = line.Choice;
+  syncOptions.Settings =
+      line.Target.empty() ? SettingsWording(line.Choice) : "target " + line.Target;
+  BatchSync sync(syncOptions, console);
+  const std::vector<size_t> toConvert = sync.Prepare(inputs, givenFolders);
+
+  std::vector<const SyncInput*> entryOfTask;
   std::set<int> setUpFailed;  // tasks without an output: already counted
   std::vector<char> ended;    // per task, written under the component's event lock
-
-  for (const TFoundInput& file : found.Files) {
+  for (size_t position : toConvert) {
+    const SyncInput& entry = inputs[position];
     if (!converter.LoadLibraries(libraryFolder, true)) {
       std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
       return 1;
     }
-    // Described first: a name from tags needs them.
-    const TInputOptions input = InputOptionsFor(file.Path);
-    TInputDescription described;
-    std::string error;
-    const int index = TCustomAVConverter::DescribeInput(file.Path, &input, described, error)
-                          ? converter.AddInput(described, &input)
-                          : -1;
+    const TInputOptions input = InputOptionsFor(entry.Input);
+    const int index = converter.AddInput(described[position], &input);
     if (index < 0) {
-      console.Failed(-1, file.Path, error.empty() ? converter.LastError() : error);
+      console.Failed(-1, entry.Input, converter.LastError());
       continue;
     }
-    std::string note;
-    const std::string output = claims.Claim(
-        OutputPath({file.Path, file.Root, described.Tags}, line.Naming, line.Folder), &note);
-    if (!note.empty()) console.Note("note: " + note);
     entryOfTask.resize(index + 1);
-    entryOfTask[index] = {file.Path, output};
-    if (!converter.AddOutput(index, output, OutputOptionsFor(line, output))) {
-      console.Failed(index, file.Path, converter.LastError());
+    entryOfTask[index] = &entry;
+    if (!converter.AddOutput(index, entry.Output, OutputOptionsFor(line, entry.Output))) {
+      console.Failed(index, entry.Input, converter.LastError());
       setUpFailed.insert(index);
     }
   }
+  std::vector<TInputDescription>().swap(described);
 
   const int taskCount = converter.TaskCount();
   ended.assign(taskCount, 0);
@@ -346,7 +443,7 @@ int main(int argc, char** argv) {
     };
     converter.OnProgress = [&](int index, int, int, int durationTime, float, float, int64_t,
                                int totalDuration) {
-      const std::string name = std::filesystem::path(entryOfTask[index].Input).filename().string();
+      const std::string name = std::filesystem::path(entryOfTask[index]->Input).filename().string();
       console.Progress(index, name, durationTime, totalDuration);
     };
     converter.OnTerminate = [&](int index, bool) {
@@ -354,13 +451,15 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
       } else if (!setUpFailed.count(index)) {
         ended[index] = 1;
-        const Entry& entry = entryOfTask[index];
+        const SyncInput& entry = *entryOfTask[index];
         const TTaskResult result = converter.TaskResult(index);
         if (result.State == TTaskState::tsConverted ||
-            result.State == TTaskState::tsConvertedWithProblems)
+            result.State == TTaskState::tsConvertedWithProblems) {
+          sync.Converted(entry);
           console.Converted(index, entry.Input, entry.Output, result.Reason);
-        else
+        } else {
           console.Failed(index, entry.Input, result.Reason);
+        }
       }
     };
 
@@ -393,8 +492,10 @@ int main(int argc, char** argv) {
 
   for (int index = 0; index < taskCount; ++index)
     if (!ended[index] && !setUpFailed.count(index))
-      console.Failed(index, entryOfTask[index].Input, "stopped before it started");
-  console.Summary();
+      console.Failed(index, entryOfTask[index]->Input, "stopped before it started");
+  const bool recorded = sync.Finish();
+  if (!line.DryRun) console.Summary();
+  if (!recorded && console.FailedCount() == 0) return 1;
   if (console.FailedCount() > 0) return 1;
   return console.WarnedCount() > 0 ? 3 : 0;
 }

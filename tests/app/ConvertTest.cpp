@@ -1,6 +1,8 @@
 // Real conversions driven through the main window: the component and the
 // engine run on worker threads, their events come back as queued calls.
+#include <QComboBox>
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
@@ -18,6 +20,7 @@
 #include "app/DetailsDialog.h"
 #include "app/FileListView.h"
 #include "app/MainWindow.h"
+#include "app/SettingsDialog.h"
 #include "converter/VeltoConverter.h"
 #include "tests/app/RecordingShell.h"
 #include "tests/support/MediaFixtures.h"
@@ -167,6 +170,49 @@ class ConvertTest : public QObject {
   }
 
   // "Files at once" 2: two rows run together, each with its own percentage.
+  // With the update rule a second Convert leaves current outputs alone: their
+  // rows say so and the summary counts them; a touched source is redone.
+  void updateRuleShowsRowsAsUpToDate() {
+    const QStringList files = {In("a.wav"), In("b.flac")};
+    Make(files[0], AudioFormat::Wav, 1.0, 440);
+    Make(files[1], AudioFormat::Flac, 1.0, 880);
+    {
+      TForm1 first(Shell);  // the rule chosen in the settings dialog is saved
+      first.Fset->show();
+      QCOMPARE(first.Fset->ExistingBox->currentIndex(), 0);
+      first.Fset->ExistingBox->setCurrentIndex(2);
+      first.Fset->Ok();
+      first.Fset->hide();
+    }
+    TForm1 form(Shell);
+    QCOMPARE(int(form.Existing), int(TExistingRule::Update));
+    form.AddFiles(files);
+    const auto convert = [&] {
+      form.ConvertButton->click();
+      QTRY_VERIFY_WITH_TIMEOUT(!form.Converting(), BatchTimeoutMs);
+    };
+    convert();
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(2, "100%"));
+    const QByteArray made = Hash(Out("b.mp3"));
+    Shell.Opened.clear();  // the folder opens only when something converted
+
+    convert();
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(2, "Up to date"));
+    QCOMPARE(form.BTips->text(), QString("    Done: 0 converted, 0 failed, 2 up to date"));
+    QCOMPARE(Shell.Opened, QStringList());
+    QCOMPARE(Hash(Out("b.mp3")), made);
+
+    QFile source(files[0]);
+    QVERIFY(source.open(QIODevice::ReadWrite));
+    QVERIFY(source.setFileTime(QDateTime::currentDateTime().addSecs(60),
+                               QFileDevice::FileModificationTime));
+    source.close();
+    convert();
+    QCOMPARE(Column(form, TFileListView::ColStatus), (QStringList{"100%", "Up to date"}));
+    QCOMPARE(form.BTips->text(), QString("    Done: 1 converted, 0 failed, 1 up to date"));
+    ExpectMp3(Out("a.mp3"), 440);
+  }
+
   void twoFilesAtOnce() {
     const QStringList names = {"a.wav", "b.wav", "c.wav", "d.wav"};
     QStringList files;

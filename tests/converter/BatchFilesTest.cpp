@@ -11,6 +11,7 @@
 
 #include <QCoreApplication>
 #include <QTimer>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "converter/VeltoConverter.h"
+#include "engine/PartialOutputs.h"
 #include "tests/support/FolderFiles.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
@@ -235,7 +237,8 @@ TEST_F(BatchFiles, AnOutputFolderThatTurnsReadOnlyOrFillsUpFailsTheTaskInTheSyst
 }
 
 // A killed run's hidden file stays behind; the next run into that folder
-// removes it, but never one whose process still runs.
+// removes it, but never one whose process still runs, nor one of another
+// machine (on shared storage its process ids mean nothing here).
 TEST_F(BatchFiles, LeftoversOfAProcessThatIsGoneAreRemovedByTheNextRun) {
   const pid_t child = fork();
   if (child == 0) _exit(0);
@@ -243,15 +246,25 @@ TEST_F(BatchFiles, LeftoversOfAProcessThatIsGoneAreRemovedByTheNextRun) {
   waitpid(child, nullptr, 0);
   const std::string out = folder / "out";
   fs::create_directories(out);
-  const std::string gone = ".melvaro-" + std::to_string(child) + "-1-song.mp3.part";
-  const std::string alive = ".melvaro-" + std::to_string(getppid()) + "-1-song.mp3.part";
-  for (const std::string& name : {gone, alive}) std::ofstream(out + "/" + name) << "partial";
+  const std::string host = PartialFileHost();
+  const std::string gone = ".melvaro-" + host + "@" + std::to_string(child) + "-1-song.mp3.part";
+  const std::string goneOlderForm = ".melvaro-" + std::to_string(child) + "-2-song.mp3.part";
+  const std::string alive =
+      ".melvaro-" + host + "@" + std::to_string(getppid()) + "-1-song.mp3.part";
+  const std::string otherHost =
+      ".melvaro-" + host + "-elsewhere@" + std::to_string(child) + "-1-song.mp3.part";
+  for (const std::string& name : {gone, goneOlderForm, alive, otherHost})
+    std::ofstream(out + "/" + name) << "partial";
   const std::string input = folder / "tone.wav";
   MediaFixtures::MakeWav(input, 44100, 2, 0.3, 440);
   Add(input, out + "/tone.mp3");
   Run(1);
   EXPECT_EQ(State(0), TTaskState::tsConverted);
-  EXPECT_EQ(HiddenPartialFiles(out), std::vector<std::string>{alive});
+  std::vector<std::string> left = HiddenPartialFiles(out);
+  std::sort(left.begin(), left.end());
+  std::vector<std::string> kept{alive, otherHost};
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(left, kept);
 }
 
 TEST_F(BatchFiles, ShortAndDamagedInputsEndWithProblemsAndGoodOnesClean) {

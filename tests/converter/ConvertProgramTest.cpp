@@ -202,20 +202,6 @@ TEST(ConvertProgram, AFolderKeepsItsTreeOrTakesNamesFromTags) {
 
 namespace {
 
-// Starts the program in the background, its output going to logPath.
-pid_t StartProgram(const std::vector<std::string>& args, const std::string& logPath) {
-  const pid_t child = fork();
-  if (child != 0) return child;
-  const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  dup2(log, STDOUT_FILENO);
-  dup2(log, STDERR_FILENO);
-  std::vector<char*> argv{const_cast<char*>(MELVARO_CONVERT_PROGRAM)};
-  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-  argv.push_back(nullptr);
-  execv(argv[0], argv.data());
-  _exit(127);
-}
-
 // Waits (up to a minute) until the program writes a hidden file into folder.
 bool WaitForHiddenFile(const std::string& folder) {
   for (int i = 0; i < 6000; ++i) {

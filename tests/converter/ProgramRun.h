@@ -2,7 +2,9 @@
 // user would, through the shell, and gives back its exit status and output.
 #pragma once
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <string>
@@ -32,4 +34,18 @@ inline Result RunProgram(const std::vector<std::string>& args) {
   const int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+// Starts the program in the background, its output going to logPath.
+inline pid_t StartProgram(const std::vector<std::string>& args, const std::string& logPath) {
+  const pid_t child = fork();
+  if (child != 0) return child;
+  const int log = open(logPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  dup2(log, STDOUT_FILENO);
+  dup2(log, STDERR_FILENO);
+  std::vector<char*> argv{const_cast<char*>(MELVARO_CONVERT_PROGRAM)};
+  for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  execv(argv[0], argv.data());
+  _exit(127);
 }
