@@ -75,7 +75,8 @@ TTaskResult EndResult(const TFFmpegHlpr& engine) {
       if (asked.StartTime > 0) expected -= asked.StartTime;
       if (asked.Duration > 0) expected = std::min<int64_t>(expected, asked.Duration);
     }
-    return FinishedRunResult(expected, engine.ReachedMs, engine.DamagedPackets);
+    return FinishedRunResult(expected, engine.ReachedMs, engine.DamagedPackets,
+                             engine.InvalidSamples);
   }
   if (engine.Task.StopAsked) return {TTaskState::tsStopped, {}};
   return {TTaskState::tsFailed, engine.LastError.empty() ? "Conversion failed" : engine.LastError};

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -358,6 +359,31 @@ void MakeWav(const std::string& path, int rate, int channels, double seconds, do
   out.write("data", 4);
   WriteLittleEndian(out, dataBytes, 4);
   for (int16_t sample : samples) WriteLittleEndian(out, static_cast<uint16_t>(sample), 2);
+  if (!out.flush()) Fail("cannot write", path);
+}
+
+void MakeFloatWav(const std::string& path, int rate, int channels,
+                  const std::vector<float>& samples) {
+  const auto dataBytes = static_cast<uint32_t>(samples.size() * 4);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) Fail("cannot create", path);
+  out.write("RIFF", 4);
+  WriteLittleEndian(out, 36 + dataBytes, 4);
+  out.write("WAVEfmt ", 8);
+  WriteLittleEndian(out, 16, 4);
+  WriteLittleEndian(out, 3, 2);  // IEEE float
+  WriteLittleEndian(out, static_cast<uint32_t>(channels), 2);
+  WriteLittleEndian(out, static_cast<uint32_t>(rate), 4);
+  WriteLittleEndian(out, static_cast<uint32_t>(rate * channels * 4), 4);
+  WriteLittleEndian(out, static_cast<uint32_t>(channels * 4), 2);
+  WriteLittleEndian(out, 32, 2);
+  out.write("data", 4);
+  WriteLittleEndian(out, dataBytes, 4);
+  for (float sample : samples) {
+    uint32_t bits;
+    std::memcpy(&bits, &sample, 4);
+    WriteLittleEndian(out, bits, 4);
+  }
   if (!out.flush()) Fail("cannot write", path);
 }
 

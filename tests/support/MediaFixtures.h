@@ -39,6 +39,12 @@ std::vector<int16_t> ToneSamples(int rate, int channels, double seconds, double 
 // Writes a canonical 44-byte-header 16-bit PCM WAV file with our own code.
 void MakeWav(const std::string& path, int rate, int channels, double seconds, double frequencyHz);
 
+// Writes a 32-bit floating-point WAV (format tag 3) of the given interleaved
+// samples, written as they are: NaN, infinities and values beyond full scale
+// included.
+void MakeFloatWav(const std::string& path, int rate, int channels,
+                  const std::vector<float>& samples);
+
 // Writes a tone (or silence) in the given format. Wav uses MakeWav; the others
 // are encoded by the libraries: MP3 (libmp3lame), MP2, FLAC, Ogg Vorbis, AAC in
 // M4A, WMA (wmav2) in ASF, raw AC-3, Vorbis in Matroska (MKA). The rate must be
