@@ -288,7 +288,6 @@ std::exception_ptr TCustomAVConverter::Schedule() {
     // the timer comes back here.
     FPaceTimer.start();
   }
-  EndBatchIfDone();
   return firstFailure;
 }
 
@@ -407,8 +406,6 @@ void TCustomAVConverter::ClearTaskList() {
     }
   }
   for (TFFmpegHlpr* engine : engines) engine->StopAndWait();
-  // The batch ends as it would have, had the stop come from Stop.
-  EndBatchIfDone();
   std::unique_ptr<TFFmpegList> ended;
   {
     // Under the registry lock no library line is being attributed to a task.

@@ -141,8 +141,8 @@ class TCustomAVConverter : public QObject {
   // An error raised while starting a task (such as "Must supply at least one
   // output file") has already been reported through OnTerminate(index, false)
   // and OnLog; the first such error of this call is rethrown after the other
-  // slots have been filled. Errors of tasks started later (from an ending task
-  // or from the timer) are only reported, never thrown.
+  // slots have been filled. Errors of tasks started later (by the scheduler
+  // as tasks end) are only reported, never thrown.
   void Start(int concurrency);
   // Keeps waiting tasks from starting and asks running ones to stop; does not
   // wait. Any thread.
@@ -196,16 +196,16 @@ class TCustomAVConverter : public QObject {
 
   // The scheduler, owner's thread only: frees the engines of ended runs,
   // starts never-started eligible tasks while slots are free and no stop was
-  // asked for (with concurrency <= 0: arms the pace timer for the next one),
-  // and ends the batch once every task has ended. Returns the first error
-  // raised while starting (already reported).
+  // asked for (with concurrency <= 0: arms the pace timer for the next one).
+  // Returns the first error raised while starting (already reported).
   std::exception_ptr Schedule();
   // The pace timer's end: runs the next task on this thread.
   void RunPacedTask();
   // Counts a run as started and gives the index of the task it runs.
   int TakeNextIndex();
   // OnTerminate(-1, true) when a batch was running and every task has ended
-  // (and no task is left to start). Once per batch; any thread.
+  // (and no task is left to start); called as each run ends. Once per batch;
+  // any thread.
   void EndBatchIfDone();
   // Makes the task's engine and starts it (on a worker thread, or here).
   void StartTask(int index);
