@@ -52,6 +52,12 @@ void MakeFloatWav(const std::string& path, int rate, int channels,
 void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
                double frequencyHz);
 
+// Writes a tone (or silence) with the named encoder into the named container
+// ("wav" with "pcm_f64le", "aiff" with "pcm_alaw", "au" with "pcm_s8", "ogg"
+// with "libopus", ...), in the encoder's first sample format.
+void MakeEncoded(const std::string& path, const char* container, const char* encoder, int rate,
+                 int channels, double seconds, double frequencyHz);
+
 // What a fixture carries besides its tone: container tags, a small PNG cover
 // (an attached picture; MP3 and FLAC only), for FLAC the sample depth (16 or
 // 24 bits), and white noise of the given peak (full scale = 1) mixed in, so
