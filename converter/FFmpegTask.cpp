@@ -85,7 +85,8 @@ void TConversionTask::SetResult(TTaskResult result) {
   CurrentResult = std::move(result);
 }
 
-TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets) {
+TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets,
+                              int64_t invalidSamples) {
   std::string reason;
   if (expectedMs > 0 && reachedMs >= 0) {
     const int64_t missing = expectedMs - reachedMs;
@@ -97,6 +98,11 @@ TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damaged
     if (!reason.empty()) reason += "; ";
     reason += std::to_string(damagedPackets) +
               (damagedPackets == 1 ? " damaged packet skipped" : " damaged packets skipped");
+  }
+  if (invalidSamples > 0) {
+    if (!reason.empty()) reason += "; ";
+    reason += std::to_string(invalidSamples) +
+              (invalidSamples == 1 ? " invalid sample replaced" : " invalid samples replaced");
   }
   if (reason.empty()) return {TTaskState::tsConverted, {}};
   return {TTaskState::tsConvertedWithProblems, reason};

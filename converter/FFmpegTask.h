@@ -83,10 +83,11 @@ class TConversionTask {
 };
 
 // How a finished run turned out: short of the input's stated length by more
-// than 1 s and by more than 2 % of it, or with damaged packets skipped, it is
-// converted with problems. expectedMs < 0 or reachedMs < 0: the length is not
-// judged.
-TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets);
+// than 1 s and by more than 2 % of it, with damaged packets skipped or with
+// invalid samples replaced, it is converted with problems. expectedMs < 0 or
+// reachedMs < 0: the length is not judged.
+TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets,
+                              int64_t invalidSamples = 0);
 
 // Owns its tasks in list order. Not synchronised: the component guards it.
 class TFFmpegList {

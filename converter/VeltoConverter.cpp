@@ -1,19 +1,14 @@
-// The component's scheduling. Who runs what:
-// - Start, AddInput, AddOutput, Stop and ClearTasks on the owner's thread.
-// - With concurrency > 0, DoTerminate runs on the ending task's worker and
-//   starts the next task from there, holding the event lock, so that two
-//   tasks ending together never start the same successor.
-// - With concurrency <= 0, every start goes through a one-shot timer on the
-//   owner's thread, and the task runs inside that timer event.
-// The waiting count is taken with a compare-and-swap so that Stop (any
-// thread, no lock) can empty it at any moment without a start slipping
-// below zero. ClearTasks and destruction empty it under the event lock, which
-// waits for a start in progress, before they stop and free the tasks.
+// The component's scheduling: one scheduler (Schedule) on the owner's thread
+// decides which task runs next, frees the engines of ended runs and ends the
+// batch. Start calls it; an ending task's terminate hook (on whatever thread
+// ran the task) only records the end and posts a call of it to the owner's
+// event loop, so nothing is started from inside an ending task and the
+// start bookkeeping is never touched by two threads. Stop (any thread) only
+// raises the stop flag, which the scheduler reads before every start.
 #include "converter/VeltoConverter.h"
 
 #include <sys/stat.h>
 
-#include <QTimer>
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
@@ -72,7 +67,8 @@ TTaskResult EndResult(const TFFmpegHlpr& engine) {
       if (asked.StartTime > 0) expected -= asked.StartTime;
       if (asked.Duration > 0) expected = std::min<int64_t>(expected, asked.Duration);
     }
-    return FinishedRunResult(expected, engine.ReachedMs, engine.DamagedPackets);
+    return FinishedRunResult(expected, engine.ReachedMs, engine.DamagedPackets,
+                             engine.InvalidSamples);
   }
   if (engine.Task.StopAsked) return {TTaskState::tsStopped, {}};
   return {TTaskState::tsFailed, engine.LastError.empty() ? "Conversion failed" : engine.LastError};
@@ -83,6 +79,9 @@ TTaskResult EndResult(const TFFmpegHlpr& engine) {
 TCustomAVConverter::TCustomAVConverter(QObject* owner)
     : QObject(owner), FTasks(std::make_unique<TFFmpegList>()) {
   LogRouting::Register(this);
+  FPaceTimer.setSingleShot(true);
+  FPaceTimer.setInterval(100);
+  QObject::connect(&FPaceTimer, &QTimer::timeout, this, [this] { RunPacedTask(); });
 }
 
 TCustomAVConverter::~TCustomAVConverter() { Shutdown(); }
@@ -262,56 +261,68 @@ TFFmpegHlpr* TCustomAVConverter::FindTaskByThread(uint32_t threadId) const {
 }
 
 void TCustomAVConverter::Start(int concurrency) {
-  std::lock_guard<std::recursive_mutex> lock(FEventLock);
-  if (FRunningCount == 0) LogRouting::ClearPendingLines();
-  ReleaseEndedEngines();
-  FConcurrency = concurrency;
-  FStopping = false;
-  FEligibleCount = TaskCount();
-  std::exception_ptr firstFailure;
-  for (;;) {
-    try {
-      if (!StartNext()) break;
-    } catch (...) {
-      // Already reported; the other slots are still filled.
-      if (!firstFailure) firstFailure = std::current_exception();
-    }
+  {
+    std::lock_guard<std::recursive_mutex> lock(FEventLock);
+    if (FRunningCount == 0) LogRouting::ClearPendingLines();
+    FConcurrency = concurrency;
+    FStopping = false;
+    FEligibleCount = TaskCount();
   }
+  std::exception_ptr firstFailure = Schedule();
   if (firstFailure) std::rethrow_exception(firstFailure);
 }
 
-bool TCustomAVConverter::StartNext() {
-  if (FStopping || FRunningCount >= std::max(FConcurrency.load(), 1) ||
-      FNextIndex >= FEligibleCount)
-    return false;
-  // The index is taken before the start: a task that fails to start ends
-  // through DoTerminate, which starts its successor from inside this call.
-  const int index = FNextIndex++;
-  ++FRunningCount;
+std::exception_ptr TCustomAVConverter::Schedule() {
+  ReleaseEndedEngines();
+  std::exception_ptr firstFailure;
   if (FConcurrency > 0) {
-    StartTask(index);
-    return true;
-  }
-  const unsigned batch = FBatch;
-  QTimer::singleShot(100, this, [this, index, batch] {
-    {
-      std::lock_guard<std::recursive_mutex> lock(FEventLock);
-      if (batch != FBatch) return;
-      if (FStopping) {
-        // Stopped before its turn: it stays unstarted.
-        FNextIndex = index;
-        --FRunningCount;
-        return;
+    while (!FStopping && FRunningCount < FConcurrency && FNextIndex < FEligibleCount) {
+      const int index = TakeNextIndex();
+      try {
+        StartTask(index);
+      } catch (...) {
+        // Already reported; the other slots are still filled.
+        if (!firstFailure) firstFailure = std::current_exception();
       }
     }
-    // The run happens here, on this thread, without the event lock.
-    try {
-      StartTask(index);
-    } catch (...) {
-      // Reported by StartTask; nothing may leave a timer event.
-    }
-  });
-  return true;
+  } else if (!FStopping && FRunningCount == 0 && FNextIndex < FEligibleCount &&
+             !FPaceTimer.isActive()) {
+    // One at a time on this thread, each start a pace after the last end;
+    // the timer comes back here.
+    FPaceTimer.start();
+  }
+  return firstFailure;
+}
+
+void TCustomAVConverter::RunPacedTask() {
+  if (FStopping || FConcurrency > 0 || FRunningCount > 0 || FNextIndex >= FEligibleCount) {
+    Schedule();
+    return;
+  }
+  const int index = TakeNextIndex();
+  // The run happens here, on this thread; its end posts the next Schedule.
+  try {
+    StartTask(index);
+  } catch (...) {
+    // Reported by StartTask; nothing may leave a timer event.
+  }
+}
+
+int TCustomAVConverter::TakeNextIndex() {
+  // Under the event lock, so that an ending task never sees the index taken
+  // without the run counted.
+  std::lock_guard<std::recursive_mutex> lock(FEventLock);
+  ++FRunningCount;
+  FBatchOpen = true;
+  return FNextIndex++;
+}
+
+void TCustomAVConverter::EndBatchIfDone() {
+  std::lock_guard<std::recursive_mutex> lock(FEventLock);
+  if (!FBatchOpen || FRunningCount > 0 || FNextIndex < TaskCount()) return;
+  FBatchOpen = false;
+  if (OnTerminate) OnTerminate(-1, true);
+  LogRouting::ClearPendingLines();
 }
 
 void TCustomAVConverter::StartTask(int index) {
@@ -329,9 +340,8 @@ void TCustomAVConverter::StartTask(int index) {
     std::lock_guard<std::mutex> lock(FTaskListLock);
     task->Engine = std::move(made);
   }
-  // The engine is freed only by ReleaseEndedEngines after its terminate
-  // hook, which needs the event lock: a threaded start holds it here, a
-  // timer start runs on the only thread that could free it.
+  // The engine is freed only on this thread, by ReleaseEndedEngines after
+  // its terminate hook has returned.
   try {
     if (FConcurrency > 0) {
       engine->ThreadID = engine->Start(true, FThreadPriority);
@@ -347,13 +357,15 @@ void TCustomAVConverter::StartTask(int index) {
 }
 
 void TCustomAVConverter::ReleaseEndedEngines() {
-  if (FClearing || FTerminateDepth > 1) return;
   std::vector<std::unique_ptr<TFFmpegHlpr>> ended;
   {
+    std::lock_guard<std::recursive_mutex> events(FEventLock);
     std::lock_guard<std::mutex> lock(FTaskListLock);
-    for (TConversionTask* task : FEndedTasks) ended.push_back(std::move(task->Engine));
+    for (int i = 0; i < FTasks->Count(); ++i) {
+      TConversionTask* task = FTasks->Get(i);
+      if (task->Engine && task->RunOver) ended.push_back(std::move(task->Engine));
+    }
   }
-  FEndedTasks.clear();
   ended.clear();  // joins threads that are past their terminate hook
 }
 
@@ -382,13 +394,8 @@ void TCustomAVConverter::ClearTasks() {
 }
 
 void TCustomAVConverter::ClearTaskList() {
-  {
-    // From here on no start happens and no engine is freed but below.
-    std::lock_guard<std::recursive_mutex> lock(FEventLock);
-    FStopping = true;
-    FClearing = true;
-    ++FBatch;
-  }
+  FStopping = true;
+  FPaceTimer.stop();
   // Every run ends first, while the list still counts its tasks, so that an
   // ending task's bookkeeping sees the batch as it was.
   std::vector<TFFmpegHlpr*> engines;
@@ -411,14 +418,13 @@ void TCustomAVConverter::ClearTaskList() {
   }
   ended.reset();
   std::lock_guard<std::recursive_mutex> lock(FEventLock);
-  FEndedTasks.clear();
   FInputIds.clear();
   FOutputKeys.clear();
   FLastOutputOptions.reset();
   FNextIndex = 0;
   FEligibleCount = 0;
   FRunningCount = 0;
-  FClearing = false;
+  FBatchOpen = false;
 }
 
 void TCustomAVConverter::DoLog(TFFmpegHlpr* sender, int level, const std::string& message) {
@@ -437,28 +443,18 @@ void TCustomAVConverter::DoProgress(TFFmpegHlpr* sender, int frameNumber, int fp
 
 void TCustomAVConverter::DoTerminate(TFFmpegHlpr* sender) {
   std::lock_guard<std::recursive_mutex> lock(FEventLock);
-  ++FTerminateDepth;
-  ReleaseEndedEngines();
   TConversionTask& task = sender->Task;
   const TTaskResult result = EndResult(*sender);
   task.SetResult(result);
   if (OnTerminate)
     OnTerminate(sender->TaskIndex, sender->Finished && result.State != TTaskState::tsFailed);
+  // Its engine may go once this hook has returned; what runs next is the
+  // scheduler's decision, on the owner's thread. The last end of a batch is
+  // told at once, on this thread, right after the task's own.
+  task.RunOver = true;
   --FRunningCount;
-  bool started = false;
-  try {
-    started = StartNext();
-  } catch (...) {
-    // Reported by StartTask; this may be a worker thread's top.
-    started = true;
-  }
-  if (!started && FRunningCount == 0 && FNextIndex >= TaskCount()) {
-    if (OnTerminate) OnTerminate(-1, true);
-    LogRouting::ClearPendingLines();
-  }
-  // Its engine may go once this hook has returned.
-  FEndedTasks.push_back(&task);
-  --FTerminateDepth;
+  EndBatchIfDone();
+  QMetaObject::invokeMethod(this, [this] { Schedule(); }, Qt::QueuedConnection);
 }
 
 void TCustomAVConverter::LogHookProc(void* data, TCustomFFmpegHlpr* engine, int level,

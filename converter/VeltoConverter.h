@@ -5,15 +5,18 @@
 // - The owner's thread (the one that created the component and runs its Qt
 //   event loop) makes every configuration call: LoadLibraries, AddInput,
 //   AddOutput, Start, Stop, ClearTasks, the property setters and destruction.
-// - With Start(n > 0) each task runs on its own worker thread and an ending
-//   task starts the next waiting one from that thread. With Start(n <= 0) the
-//   tasks run one at a time on the owner's thread, each started by a one-shot
-//   timer of the owner's event loop 100 ms after the previous one ended.
+// - Which task runs next is decided on the owner's thread only, as tasks
+//   end: an ending task posts a call of the scheduler to the owner's event
+//   loop, which must therefore run while a batch does. With Start(n > 0)
+//   each task runs on its own worker thread. With Start(n <= 0) the tasks
+//   run one at a time on the owner's thread, each 100 ms after the previous
+//   one ended.
 // - OnLog, OnProgress and OnTerminate run on the thread that runs the task
 //   (library lines: on whatever thread the library logs), one at a time: the
-//   event lock (recursive) serialises them and the end-of-task bookkeeping,
-//   including the start of the next task. Handlers must not block on the
-//   owner's thread (use queued calls to reach widgets).
+//   event lock serialises them (recursive, so that a handler may log through
+//   the library). The end-of-batch OnTerminate(-1, true) follows the last
+//   task's OnTerminate on its thread. Handlers must not block on the owner's
+//   thread (use queued calls to reach widgets).
 // - The codec lock is lent to every task of the component.
 // - Lock order: event lock -> registry lock (brief; the library log callback
 //   holds it only while it assembles a line) -> task list lock. None is held
@@ -31,8 +34,10 @@
 #pragma once
 
 #include <QObject>
+#include <QTimer>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -143,8 +148,8 @@ class TCustomAVConverter : public QObject {
   // An error raised while starting a task (such as "Must supply at least one
   // output file") has already been reported through OnTerminate(index, false)
   // and OnLog; the first such error of this call is rethrown after the other
-  // slots have been filled. Errors of tasks started later (from an ending task
-  // or from the timer) are only reported, never thrown.
+  // slots have been filled. Errors of tasks started later (by the scheduler
+  // as tasks end) are only reported, never thrown.
   void Start(int concurrency);
   // Keeps waiting tasks from starting and asks running ones to stop; does not
   // wait. Any thread.
@@ -196,14 +201,22 @@ class TCustomAVConverter : public QObject {
  private:
   friend class TLogDispatcher;
 
-  // Starts the next never-started task when a slot is free and no stop was
-  // asked for; true when it took one. Under the event lock.
-  bool StartNext();
-  // Makes the task's engine and starts it.
+  // The scheduler, owner's thread only: frees the engines of ended runs,
+  // starts never-started eligible tasks while slots are free and no stop was
+  // asked for (with concurrency <= 0: arms the pace timer for the next one).
+  // Returns the first error raised while starting (already reported).
+  std::exception_ptr Schedule();
+  // The pace timer's end: runs the next task on this thread.
+  void RunPacedTask();
+  // Counts a run as started and gives the index of the task it runs.
+  int TakeNextIndex();
+  // OnTerminate(-1, true) when a batch was running and every task has ended
+  // (and no task is left to start); called as each run ends. Once per batch;
+  // any thread.
+  void EndBatchIfDone();
+  // Makes the task's engine and starts it (on a worker thread, or here).
   void StartTask(int index);
-  // Frees the engines of runs that have ended (their terminate hooks have
-  // returned). Under the event lock, never inside a nested terminate hook
-  // (whose callers may still use their engines) nor while clearing.
+  // Frees the engines of runs whose terminate hooks have returned.
   void ReleaseEndedEngines();
   // Logs why a task could not be started (OnTerminate has already told that
   // it ended).
@@ -227,20 +240,16 @@ class TCustomAVConverter : public QObject {
   TRV34Codec FRealVideo34Codec = rvFFmpeg;
   std::atomic<TConvertPriority> FThreadPriority{tpNormal};
 
-  // ---- Batch bookkeeping: written under the event lock (Start on the
-  // owner's thread, DoTerminate on the task's thread); Stop sets the stop
-  // flag from any thread. -------------------------------------------------
+  // ---- Batch bookkeeping: starts are taken by the scheduler on the owner's
+  // thread, under the event lock as DoTerminate's end of a run (the task's
+  // thread); Stop sets the stop flag from any thread. ----------------------
   std::atomic<int> FNextIndex{0};      // first task never started
   std::atomic<int> FEligibleCount{0};  // tasks the last Start made eligible
-  std::atomic<int> FRunningCount{0};   // started (or scheduled) and not ended
+  std::atomic<int> FRunningCount{0};   // started and not ended
   std::atomic<int> FConcurrency{0};
   std::atomic<bool> FStopping{false};
-  bool FClearing = false;                     // ClearTaskList is waiting for the runs
-  int FTerminateDepth = 0;                    // DoTerminate calls on the stack
-  std::vector<TConversionTask*> FEndedTasks;  // engines ReleaseEndedEngines may free
-  // Timer starts remember the batch they belong to; ClearTasks moves on to a
-  // new one so that a pending start never reaches a freed task.
-  std::atomic<unsigned> FBatch{0};
+  bool FBatchOpen = false;  // a task started since the last end of a batch; event lock
+  QTimer FPaceTimer;        // the 100 ms before each start with concurrency <= 0
 
   // ---- Locks -------------------------------------------------------------
   std::mutex FCodecLock;                // lent to every task

@@ -5,6 +5,8 @@
 // wait in the stream's FIFO, in the encoder's format, until they fill an
 // encoder frame; every packet the encoder returns is written.
 //
+// Floating-point samples are repaired on the way in (SampleRepair.h).
+//
 // A frame is worked through in bounded chunks, and the stop flag is looked at
 // between them. A failing conversion, FIFO write or encoder call raises with
 // the library's words; no sample is dropped silently.
@@ -236,7 +238,10 @@ void TCustomFFmpegHlpr::EncodeAudio(AVFormatContext* os, OutputStream& ost, cons
     const int samples = std::min(ChunkSamples, frame->nb_samples - done);
     const size_t offset = static_cast<size_t>(done) * bytesPerSample * (planar ? 1 : channels);
     for (int p = 0; p < planes; ++p) chunk[p] = frame->extended_data[p] + offset;
-    ConvertIntoFifo(os, ost, chunk.data(), samples);
+    const uint8_t* const* repaired =
+        ost.Repair.Repair(chunk.data(), format, planes, planar ? samples : samples * channels);
+    InvalidSamples = std::max(InvalidSamples, ost.Repair.Invalid());
+    ConvertIntoFifo(os, ost, repaired, samples);
     EncodeFromFifo(os, ost, false);
     done += samples;
   }

@@ -178,6 +178,9 @@ struct RunStatisticFields {
   // Input packets that could not be decoded, or that the demuxer marked
   // corrupt, and were skipped.
   int DamagedPackets = 0;
+  // Decoded samples the audio path replaced as invalid (SampleRepair.h): the
+  // most any one output stream met, since every output sees the same input.
+  int64_t InvalidSamples = 0;
   int DupFrames = 0, DropFrames = 0;
   int64_t TimerStart = 0;
   // The size BitBuffer is made with; the run raises it for large pictures.

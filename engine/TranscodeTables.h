@@ -20,6 +20,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "engine/SampleRepair.h"
 #include "medialib/LibraryObjects.h"
 
 struct InputFileState {
@@ -98,6 +99,9 @@ struct OutputStream {
   int ConverterInFormat = -1;
   int ConverterInRate = 0;
   MediaObjects::ChannelLayout ConverterInLayout;
+  // Decoded samples pass it before the converter, so that no non-finite or
+  // wild value reaches the converter's filters or the encoder.
+  SampleRepairer Repair;
   MediaObjects::FramePtr Converted;  // one bounded chunk of converted samples
   int ConvertedCapacity = 0;         // samples per channel Converted can hold
   // Encoder-format samples short of a whole encoder frame.

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Fuzzes the engine's whole open-decode-encode path with libFuzzer (clang,
-# AddressSanitizer and UndefinedBehaviorSanitizer) and prints executions,
-# crashes, timeouts, out-of-memory ends and peak memory.
+# AddressSanitizer and UndefinedBehaviorSanitizer), one fuzzer per output
+# format, and prints each one's executions, crashes, timeouts, out-of-memory
+# ends and peak memory.
 #
 #   scripts/fuzz.sh [MINUTES]           build build-fuzz and fuzz (default 10
-#                                       minutes); the corpus grows in
-#                                       build-fuzz/fuzz-corpus, failing inputs
-#                                       land in build-fuzz/fuzz-artifacts
+#                                       minutes, shared out among the
+#                                       formats); each format's corpus grows
+#                                       in build-fuzz/fuzz-corpus/FORMAT,
+#                                       failing inputs land in
+#                                       build-fuzz/fuzz-artifacts/.../FORMAT
 #   scripts/fuzz.sh --pass FUZZER SEEDS a short pass from a fixed seed (the
 #                                       test build runs it); fails on any
 #                                       crash, sanitizer report, input that
@@ -20,7 +23,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 regressions="$root/tests/fuzz/regressions"
 bound_mb=100
-pass_runs=2000
+pass_runs=500
 # A small quarantine keeps freed memory from counting as use.
 export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}quarantine_size_mb=16"
 export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$root/tests/lsan.supp}"
@@ -87,26 +90,32 @@ fi
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
   -DMELVARO_FUZZ=ON "${launcher[@]}" >/dev/null
 cmake --build "$build" >/dev/null
-fuzzer="$build/tests/fuzz/engine_fuzzer"
 seeds="$build/tests/fuzz/seed-corpus"
-corpus="$build/fuzz-corpus"
-artifacts="$build/fuzz-artifacts/$(date +%Y%m%d-%H%M%S)"
-mkdir -p "$corpus" "$artifacts"
-
-base=$(baseline_mb "$fuzzer" "$seeds")
-echo "Fuzzing the engine for $minutes minutes ($(nproc) cores); failing inputs go to $artifacts"
-end=$(($(date +%s) + minutes * 60))
-total=0 peak_mb=$base round=0
-# libFuzzer ends at the first failure; the next round goes on with the rest
-# of the time.
-while [ "$(date +%s)" -lt "$end" ]; do
-  round=$((round + 1))
-  log="$artifacts/round-$round.log"
-  fuzz_once "$fuzzer" $((base + bound_mb)) "$artifacts" "$log" \
-    -max_total_time=$((end - $(date +%s))) "$corpus" $(corpora "$seeds") || true
-  runs=$(executions "$log")
-  total=$((total + ${runs:-0}))
-  round_peak=$(peak "$log")
-  if [ -n "$round_peak" ] && [ "$round_peak" -gt "$peak_mb" ]; then peak_mb=$round_peak; fi
+stamp=$(date +%Y%m%d-%H%M%S)
+fuzzers=("$build"/tests/fuzz/engine_fuzzer_*)
+seconds_each=$((minutes * 60 / ${#fuzzers[@]}))
+echo "Fuzzing the engine for $minutes minutes ($(nproc) cores), ${seconds_each} s per output format;"
+echo "failing inputs go to $build/fuzz-artifacts/$stamp"
+for fuzzer in "${fuzzers[@]}"; do
+  format=${fuzzer##*_}
+  corpus="$build/fuzz-corpus/$format"
+  artifacts="$build/fuzz-artifacts/$stamp/$format"
+  mkdir -p "$corpus" "$artifacts"
+  base=$(baseline_mb "$fuzzer" "$seeds")
+  end=$(($(date +%s) + seconds_each))
+  total=0 peak_mb=$base round=0
+  # libFuzzer ends at the first failure; the next round goes on with the
+  # rest of the time.
+  while [ "$(date +%s)" -lt "$end" ]; do
+    round=$((round + 1))
+    log="$artifacts/round-$round.log"
+    fuzz_once "$fuzzer" $((base + bound_mb)) "$artifacts" "$log" \
+      -max_total_time=$((end - $(date +%s))) "$corpus" $(corpora "$seeds") || true
+    runs=$(executions "$log")
+    total=$((total + ${runs:-0}))
+    round_peak=$(peak "$log")
+    if [ -n "$round_peak" ] && [ "$round_peak" -gt "$peak_mb" ]; then peak_mb=$round_peak; fi
+  done
+  echo "== to $format"
+  report "$artifacts" "$total" "$peak_mb" "$base"
 done
-report "$artifacts" "$total" "$peak_mb" "$base"

@@ -1,7 +1,9 @@
 // libFuzzer target: one input through the engine's whole path, prepared the
-// way the converter component prepares a task (the input opened and probed,
-// an MP3 output at 128 kbit/s, 44100 Hz, stereo, video left out), then run
-// on this thread: stream mapping, decoding, resampling, encoding, writing.
+// way the converter component prepares a task (the input record of its name,
+// the input opened and probed, the output record of the format's defaults
+// from the presets both programs use), then run on this thread: stream
+// mapping, decoding, repair, resampling, encoding, writing. The build makes
+// one target per output format (MELVARO_FUZZ_FORMAT: "mp3", "ogg", ...).
 // Any failure the engine reports is a normal end; what the fuzzer looks for
 // is a crash, a sanitizer report, a hang or memory beyond its limit.
 #include <unistd.h>
@@ -13,6 +15,8 @@
 #include <mutex>
 #include <string>
 
+#include "converter/OptionApplication.h"
+#include "converter/OutputPresets.h"
 #include "engine/FFmpegHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
@@ -22,6 +26,7 @@ namespace {
 // The folder that holds the input and output of the current run; removed at
 // exit.
 std::string WorkFolder;
+TOutputOptions Output;
 
 void RemoveWorkFolder() {
   std::error_code ignored;
@@ -36,6 +41,9 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::abort();
   }
   AVU.av_log_set_level(AV_LOG_QUIET);
+  OutputFormat format;
+  if (!FormatByName(MELVARO_FUZZ_FORMAT, format)) std::abort();
+  FillOutputOptions(DefaultChoice(format), Output);
   const char* shm = "/dev/shm";
   std::string pattern = (std::filesystem::is_directory(shm)
                              ? std::filesystem::path(shm)
@@ -49,7 +57,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string input = WorkFolder + "/input";
-  const std::string output = WorkFolder + "/output.mp3";
+  const std::string output = WorkFolder + "/output" + Output.FileExt;
   if (FILE* file = std::fopen(input.c_str(), "wb")) {
     std::fwrite(data, 1, size, file);
     std::fclose(file);
@@ -61,13 +69,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::mutex codecLock;
   TCustomFFmpegHlpr engine(codecLock);
   engine.Reset();
-  engine.VideoDisable = 1;
-  if (!engine.OpenInputFile(input)) return 0;
-  engine.SetAudioCodec("libmp3lame");
-  engine.SetLibraryOption("ab", "128000");
-  engine.SetAudioSampleRate(44100);
-  engine.SetAudioChannels(2);
-  engine.VideoDisable = 1;
+  try {
+    ApplyInputOptions(engine, InputOptionsFor(input));
+    if (!engine.OpenInputFile(input)) return 0;
+    ApplyOutputOptions(engine, Output);
+  } catch (const FFMpegException&) {
+    return 0;
+  }
   if (!engine.OpenOutputFile(output)) return 0;
   try {
     engine.Start(false, tpNormal);

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -79,7 +80,8 @@ void FillTone(AVFrame* frame, int64_t first, int64_t total, int rate, double fre
               double noise = 0) {
   const auto format = static_cast<AVSampleFormat>(frame->format);
   const int channels = frame->ch_layout.nb_channels;
-  const bool planar = format == AV_SAMPLE_FMT_S16P || format == AV_SAMPLE_FMT_S32P ||
+  const bool planar = format == AV_SAMPLE_FMT_U8P || format == AV_SAMPLE_FMT_S16P ||
+                      format == AV_SAMPLE_FMT_S32P ||
                       format == AV_SAMPLE_FMT_FLTP || format == AV_SAMPLE_FMT_DBLP;
   for (int i = 0; i < frame->nb_samples; ++i) {
     const int64_t index = first + i;
@@ -98,6 +100,10 @@ void FillTone(AVFrame* frame, int64_t first, int64_t total, int rate, double fre
       const int slot = planar ? i : i * channels + c;
       uint8_t* plane = frame->extended_data[planar ? c : 0];
       switch (format) {
+        case AV_SAMPLE_FMT_U8:
+        case AV_SAMPLE_FMT_U8P:
+          plane[slot] = static_cast<uint8_t>(128 + std::lrint(value * 127));
+          break;
         case AV_SAMPLE_FMT_S16:
         case AV_SAMPLE_FMT_S16P:
           reinterpret_cast<int16_t*>(plane)[slot] = static_cast<int16_t>(std::lrint(value * 32767));
@@ -361,6 +367,31 @@ void MakeWav(const std::string& path, int rate, int channels, double seconds, do
   if (!out.flush()) Fail("cannot write", path);
 }
 
+void MakeFloatWav(const std::string& path, int rate, int channels,
+                  const std::vector<float>& samples) {
+  const auto dataBytes = static_cast<uint32_t>(samples.size() * 4);
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out) Fail("cannot create", path);
+  out.write("RIFF", 4);
+  WriteLittleEndian(out, 36 + dataBytes, 4);
+  out.write("WAVEfmt ", 8);
+  WriteLittleEndian(out, 16, 4);
+  WriteLittleEndian(out, 3, 2);  // IEEE float
+  WriteLittleEndian(out, static_cast<uint32_t>(channels), 2);
+  WriteLittleEndian(out, static_cast<uint32_t>(rate), 4);
+  WriteLittleEndian(out, static_cast<uint32_t>(rate * channels * 4), 4);
+  WriteLittleEndian(out, static_cast<uint32_t>(channels * 4), 2);
+  WriteLittleEndian(out, 32, 2);
+  out.write("data", 4);
+  WriteLittleEndian(out, dataBytes, 4);
+  for (float sample : samples) {
+    uint32_t bits;
+    std::memcpy(&bits, &sample, 4);
+    WriteLittleEndian(out, bits, 4);
+  }
+  if (!out.flush()) Fail("cannot write", path);
+}
+
 void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
                double frequencyHz) {
   MakeAudio(path, format, rate, channels, seconds, frequencyHz, AudioExtras{});
@@ -432,6 +463,18 @@ void MakeAudio(const std::string& path, AudioFormat format, int rate, int channe
     Check(AVF.av_interleaved_write_frame(output.Context.get(), cover.get()),
           "cannot write the cover", path);
   }
+  while (!track.Done) WriteNextToneFrame(output, track);
+  Finish(output);
+}
+
+void MakeEncoded(const std::string& path, const char* container, const char* encoder, int rate,
+                 int channels, double seconds, double frequencyHz) {
+  EnsureLibraries();
+  QuietLibraries quiet;
+  Output output(path, container);
+  ToneTrack track =
+      AddToneTrack(output, FirstEncoder({encoder}, path), rate, channels, seconds, frequencyHz);
+  output.Open();
   while (!track.Done) WriteNextToneFrame(output, track);
   Finish(output);
 }

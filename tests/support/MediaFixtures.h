@@ -39,12 +39,24 @@ std::vector<int16_t> ToneSamples(int rate, int channels, double seconds, double 
 // Writes a canonical 44-byte-header 16-bit PCM WAV file with our own code.
 void MakeWav(const std::string& path, int rate, int channels, double seconds, double frequencyHz);
 
+// Writes a 32-bit floating-point WAV (format tag 3) of the given interleaved
+// samples, written as they are: NaN, infinities and values beyond full scale
+// included.
+void MakeFloatWav(const std::string& path, int rate, int channels,
+                  const std::vector<float>& samples);
+
 // Writes a tone (or silence) in the given format. Wav uses MakeWav; the others
 // are encoded by the libraries: MP3 (libmp3lame), MP2, FLAC, Ogg Vorbis, AAC in
 // M4A, WMA (wmav2) in ASF, raw AC-3, Vorbis in Matroska (MKA). The rate must be
 // one the encoder supports (44100 and 48000 suit them all).
 void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
                double frequencyHz);
+
+// Writes a tone (or silence) with the named encoder into the named container
+// ("wav" with "pcm_f64le", "aiff" with "pcm_alaw", "au" with "pcm_s8", "ogg"
+// with "libopus", ...), in the encoder's first sample format.
+void MakeEncoded(const std::string& path, const char* container, const char* encoder, int rate,
+                 int channels, double seconds, double frequencyHz);
 
 // What a fixture carries besides its tone: container tags, a small PNG cover
 // (an attached picture; MP3 and FLAC only), for FLAC the sample depth (16 or
