@@ -44,9 +44,11 @@ void SetOption(SwrContext* converter, const char* name, const std::string& value
 }
 
 // Gives `frame` room for `samples` samples per channel of the encoder's
-// shape; its buffer is reallocated only when it grows or is shared.
+// shape; its buffer is reallocated only when it grows or is shared. Called
+// for every encoder frame (64 samples for Vorbis), so the stream's name is
+// only made when there is an error to tell.
 void FitFrame(AVFrame* frame, int& capacity, const AVCodecContext* enc, int samples,
-              const std::string& where) {
+              const AVFormatContext* os, const OutputStream& ost) {
   int result = 0;
   if (capacity < samples) {
     AVU.av_frame_unref(frame);
@@ -56,11 +58,11 @@ void FitFrame(AVFrame* frame, int& capacity, const AVCodecContext* enc, int samp
     if (result >= 0) result = AVU.av_frame_get_buffer(frame, 0);
     if (result < 0) {
       capacity = 0;
-      RaiseLibraryError("av_frame_get_buffer", result, where);
+      RaiseLibraryError("av_frame_get_buffer", result, StreamName(os, ost));
     }
     capacity = samples;
   } else if ((result = AVU.av_frame_make_writable(frame)) < 0) {
-    RaiseLibraryError("av_frame_make_writable", result, where);
+    RaiseLibraryError("av_frame_make_writable", result, StreamName(os, ost));
   }
   frame->nb_samples = samples;
   frame->sample_rate = enc->sample_rate;
@@ -123,32 +125,33 @@ void TCustomFFmpegHlpr::FitAudioConverter(AVFormatContext* os, OutputStream& ost
 
 void TCustomFFmpegHlpr::ConvertIntoFifo(AVFormatContext* os, OutputStream& ost,
                                         const uint8_t* const* in, int samples) {
-  const std::string where = StreamName(os, ost);
   SwrContext* converter = ost.Converter.get();
   if (!converter) {
     if (samples > 0 &&
         AVU.av_audio_fifo_write(ost.Fifo.get(), reinterpret_cast<void**>(const_cast<uint8_t**>(in)),
                                 samples) < samples)
-      RaiseLibraryError("av_audio_fifo_write", AVERROR(ENOMEM), where);
+      RaiseLibraryError("av_audio_fifo_write", AVERROR(ENOMEM), StreamName(os, ost));
     return;
   }
   // With no input the converter gives up what it holds, possibly in more
   // than one call.
   for (;;) {
     const int room = SWR.swr_get_out_samples(converter, samples);
-    if (room < 0) RaiseLibraryError("swr_get_out_samples", room, where);
+    if (room < 0) RaiseLibraryError("swr_get_out_samples", room, StreamName(os, ost));
     if (!ost.Converted) {
       ost.Converted.reset(AVU.av_frame_alloc());
-      if (!ost.Converted) RaiseLibraryError("av_frame_alloc", AVERROR(ENOMEM), where);
+      if (!ost.Converted)
+        RaiseLibraryError("av_frame_alloc", AVERROR(ENOMEM), StreamName(os, ost));
     }
-    FitFrame(ost.Converted.get(), ost.ConvertedCapacity, ost.Encoder, std::max(room, 1), where);
+    FitFrame(ost.Converted.get(), ost.ConvertedCapacity, ost.Encoder, std::max(room, 1), os,
+             ost);
     const int made = SWR.swr_convert(converter, ost.Converted->extended_data, std::max(room, 1),
                                      const_cast<const uint8_t**>(in), samples);
-    if (made < 0) RaiseLibraryError("swr_convert", made, where);
+    if (made < 0) RaiseLibraryError("swr_convert", made, StreamName(os, ost));
     if (made > 0 &&
         AVU.av_audio_fifo_write(
             ost.Fifo.get(), reinterpret_cast<void**>(ost.Converted->extended_data), made) < made)
-      RaiseLibraryError("av_audio_fifo_write", AVERROR(ENOMEM), where);
+      RaiseLibraryError("av_audio_fifo_write", AVERROR(ENOMEM), StreamName(os, ost));
     if (in || made == 0) return;
   }
 }
@@ -194,18 +197,17 @@ void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, b
     const int caps = enc->codec ? enc->codec->capabilities : 0;
     const bool pad = framed && samples < frameSize &&
                      !(caps & (AV_CODEC_CAP_SMALL_LAST_FRAME | AV_CODEC_CAP_VARIABLE_FRAME_SIZE));
-    const std::string where = StreamName(os, ost);
-    FitFrame(ost.EncoderFrame.get(), ost.EncoderFrameCapacity, enc, pad ? frameSize : samples,
-             where);
+    FitFrame(ost.EncoderFrame.get(), ost.EncoderFrameCapacity, enc, pad ? frameSize : samples, os,
+             ost);
     AVFrame* frame = ost.EncoderFrame.get();
     if (AVU.av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->extended_data), samples) <
         samples)
-      RaiseLibraryError("av_audio_fifo_read", AVERROR(EIO), where);
+      RaiseLibraryError("av_audio_fifo_read", AVERROR(EIO), StreamName(os, ost));
     const int silenced =
         pad ? AVU.av_samples_set_silence(frame->extended_data, samples, frameSize - samples,
                                          enc->ch_layout.nb_channels, enc->sample_fmt)
             : 0;
-    if (silenced < 0) RaiseLibraryError("av_samples_set_silence", silenced, where);
+    if (silenced < 0) RaiseLibraryError("av_samples_set_silence", silenced, StreamName(os, ost));
     frame->pts = ost.SyncOpts;
     SendAudioFrame(os, ost, frame);
     ost.SyncOpts += samples;

@@ -4,7 +4,8 @@
 # the same setting (lame, oggenc, opusenc, flac; sox for WAV), and prints the
 # times, their ratio (target: at most 1.05 each) and the peak memory of each.
 # AAC has no reference encoder in Debian's main archive: its figures stand
-# alone. Each time is the best of RUNS runs (default 3).
+# alone. Each time is the best of RUNS runs (default 3), ours and the
+# reference's taken in turn; the load average is printed with the figures.
 #   scripts/bench-formats.sh [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,24 +34,25 @@ trap 'rm -rf "$work"' EXIT
 input="$work/five.wav"
 "$build/tests/bench/engine_bench" make-wav "$input" 44100 300
 
-# Best processor time (user + system, steadier than wall time on a busy
-# machine), best wall time and the largest resident size of $runs runs:
-# "CPU WALL KIB".
+# One run of a command: "CPU WALL KIB" (CPU = user + system, steadier than
+# wall time on a busy machine).
+run_once() {
+  local line wall user sys kib
+  line=$(/usr/bin/time -f '%e %U %S %M' "$@" 2>&1 >/dev/null | tail -n 1)
+  read -r wall user sys kib <<<"$line"
+  echo "$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }') $wall $kib"
+}
+
+# Keeps the best (least) processor and wall times and the largest resident
+# size of the runs it is given, one "CPU WALL KIB" a line.
+best_of() {
+  awk 'NR == 1 || $1 < c { c = $1 } NR == 1 || $2 < w { w = $2 } $3 > k { k = $3 }
+       END { print c, w, k }'
+}
+
+# $runs runs of a command: "CPU WALL KIB" as best_of gives them.
 measure() {
-  local best_cpu="" best_wall="" peak=0 line wall user sys kib cpu
-  for _ in $(seq "$runs"); do
-    line=$(/usr/bin/time -f '%e %U %S %M' "$@" 2>&1 >/dev/null | tail -n 1)
-    read -r wall user sys kib <<<"$line"
-    cpu=$(awk -v u="$user" -v s="$sys" 'BEGIN { print u + s }')
-    if [ -z "$best_cpu" ] || awk -v a="$cpu" -v b="$best_cpu" 'BEGIN { exit !(a < b) }'; then
-      best_cpu=$cpu
-    fi
-    if [ -z "$best_wall" ] || awk -v a="$wall" -v b="$best_wall" 'BEGIN { exit !(a < b) }'; then
-      best_wall=$wall
-    fi
-    [ "$kib" -gt "$peak" ] && peak=$kib
-  done
-  echo "$best_cpu $best_wall $peak"
+  for _ in $(seq "$runs"); do run_once "$@"; done | best_of
 }
 
 # melvaro-convert's fixed cost (starting, loading Qt and the media libraries)
@@ -58,22 +60,33 @@ measure() {
 "$build/tests/bench/engine_bench" make-wav "$work/tiny.wav" 44100 0.01
 read -r startup _ _ < <(measure "$convert" -o "$work/tiny" "$work/tiny.wav")
 
-echo "Formats benchmark: 5 min 44100 Hz stereo WAV ($(nproc) cores, best of $runs runs)"
+echo "Formats benchmark: 5 min 44100 Hz stereo WAV ($(nproc) cores, best of $runs paired runs," \
+  "load average $(cut -d' ' -f1 /proc/loadavg))"
 printf '%-21s %-22s %8s %8s %6s %9s %8s\n' format reference "cpu ours" "cpu ref" ratio \
   "KiB ours" "KiB ref"
+# Ours and the reference run in turn, $runs times each, so that a change in
+# the machine's load reaches both alike.
 bench() {  # NAME REFERENCE-LABEL MELVARO-ARGS... -- REFERENCE-COMMAND...
   local name=$1 label=$2 ours=() reference=()
   shift 2
   while [ "$1" != -- ]; do ours+=("$1"); shift; done
   shift
   reference=("$@")
-  rm -rf "$work/out"
-  read -r ocpu _ okib < <(measure "$convert" -o "$work/out" "${ours[@]}" "$input")
   if [ ${#reference[@]} -eq 0 ]; then
+    rm -rf "$work/out"
+    read -r ocpu _ okib < <(measure "$convert" -o "$work/out" "${ours[@]}" "$input")
     printf '%-21s %-22s %8.2f %8s %6s %9d %8s\n' "$name" "$label" "$ocpu" - - "$okib" -
     return
   fi
-  read -r rcpu _ rkib < <(measure "${reference[@]}")
+  : >"$work/ours.runs"
+  : >"$work/ref.runs"
+  for _ in $(seq "$runs"); do
+    rm -rf "$work/out"
+    run_once "$convert" -o "$work/out" "${ours[@]}" "$input" >>"$work/ours.runs"
+    run_once "${reference[@]}" >>"$work/ref.runs"
+  done
+  read -r ocpu _ okib < <(best_of <"$work/ours.runs")
+  read -r rcpu _ rkib < <(best_of <"$work/ref.runs")
   awk -v n="$name" -v r="$label" -v oc="$ocpu" -v rc="$rcpu" -v ok="$okib" -v rk="$rkib" 'BEGIN {
     printf "%-21s %-22s %8.2f %8.2f %6.3f %9d %8d\n", n, r, oc, rc, oc / rc, ok, rk }'
 }
@@ -87,3 +100,4 @@ bench "wav 16 bit" "sox -b 16" -f wav -- sox "$input" -b 16 "$work/ref.wav"
 bench "m4a (AAC) 192 kbit/s" "(none in Debian main)" -f m4a -b 192 --
 echo "ratio = processor time of melvaro-convert / the reference's (target <= 1.05)"
 echo "melvaro-convert's fixed cost (start, Qt, loading the media libraries): $startup s"
+echo "load average at the end: $(cut -d' ' -f1 /proc/loadavg)"
