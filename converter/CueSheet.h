@@ -12,13 +12,7 @@
 #include <string>
 #include <vector>
 
-// One output of an album file: [Start, End) in units of 1/TimeBaseDen s
-// (CD frames, 1/75 s, for cue sheets; a chapter's own time base otherwise).
-struct TTrackCut {
-  int64_t Start = 0;
-  int64_t End = -1;  // -1: to the end of the file
-  int TimeBaseDen = 75;
-};
+#include "converter/TrackCut.h"
 
 struct TSheetTrack {
   int Number = 0;  // as the sheet numbers it

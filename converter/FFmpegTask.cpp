@@ -53,6 +53,11 @@ void TFFmpegHlpr::OpenFilesOfRun() {
   if (!OpenInputFile(Task.Description.Path)) throw FFMpegException(LastError);
   for (const TPlannedOutput& output : Task.Outputs) {
     ApplyOutputOptions(*this, *output.Options);
+    if (output.IsTrack) {
+      const TTrackCut& cut = output.Track.Cut;
+      SetTrackWindow(cut.Start, cut.End, cut.TimeBaseDen);
+      SetTrackTags(output.Track.Tags);
+    }
     if (!OpenOutputFile(output.Path)) throw FFMpegException(LastError);
   }
 }

@@ -14,6 +14,7 @@
 #include "converter/InputDescription.h"
 #include "converter/OptionRecords.h"
 #include "converter/TaskResult.h"
+#include "converter/TrackCut.h"
 #include "engine/FFmpegHlpr.h"
 
 class TConversionTask;
@@ -50,6 +51,9 @@ struct TPlannedOutput {
   std::string Path;
   // Tasks given equal records share one copy (a record is a few KB).
   std::shared_ptr<const TOutputOptions> Options;
+  // For one track of an album file: its part of the input and its tags.
+  bool IsTrack = false;
+  TTrackPart Track{};
 };
 
 // One entry of the component's list.

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "converter/AlbumTracks.h"
 #include "converter/OutputPresets.h"
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
@@ -25,7 +26,8 @@ namespace {
 const char* const Usage =
     "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
     "                       [--rate HZ|keep] [--channels 1|2|keep] FILE...\n"
-    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n";
+    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n"
+    "       (either form also with --no-split or --chapters)\n";
 
 const char* const Help =
     "Converts each FILE and writes it to FOLDER/NAME.EXT, where NAME is the file's\n"
@@ -49,7 +51,17 @@ const char* const Help =
     "      --target TARGET  convert video for a disc or tape: vcd, svcd, dvd\n"
     "                       (written as .mpg) or dv (.dv), each also with a\n"
     "                       \"pal-\", \"ntsc-\" or \"film-\" prefix\n"
+    "      --no-split       convert a file with a cue sheet whole\n"
+    "      --chapters       split a file with chapters (M4B, M4A, MKA, Ogg) into\n"
+    "                       one output per chapter\n"
     "  -h, --help           show this text\n"
+    "\n"
+    "A file with a cue sheet (FILE.cue beside it, the one .cue of its folder\n"
+    "that names it, or one embedded in it) becomes one output per track,\n"
+    "FOLDER/NN TITLE.EXT, tagged with the track's title, performer and number\n"
+    "and the album's title, performer, date and genre. A sheet that cannot be\n"
+    "used fails the file, naming the sheet and the line; --no-split converts\n"
+    "it whole.\n"
     "\n"
     "FLAC keeps the source's bit depth up to 24 bits. A choice the format cannot\n"
     "make (Opus at 44100 Hz, FLAC with a bit rate, ...) is refused before any file\n"
@@ -77,6 +89,7 @@ struct CommandLine {
   std::vector<std::string> Files;
   OutputChoice Choice;  // what -f, -b, -q, --rate and --channels chose
   std::string Target;   // a video target; empty for audio
+  TSplitMode Split = TSplitMode::Sheet;
 };
 
 // A whole decimal number, or false.
@@ -177,6 +190,10 @@ int Parse(int argc, char** argv, CommandLine& line) {
       if (!(rate = value("a sample rate or \"keep\""))) return 2;
     } else if (arg == "--channels") {
       if (!(channels = value("1, 2 or \"keep\""))) return 2;
+    } else if (arg == "--no-split") {
+      line.Split = TSplitMode::Whole;
+    } else if (arg == "--chapters") {
+      line.Split = TSplitMode::Chapters;
     } else if (arg == "--target") {
       const char* target = value("a target");
       if (!target) return 2;
@@ -257,7 +274,27 @@ int main(int argc, char** argv) {
 
   TVeltoConverter converter;
   converter.SetLogLevel(llError);
-  std::vector<const PlannedOutput*> entryOfTask;
+  // Per task: the plan's entry and the files it writes (one per track).
+  struct TaskFiles {
+    const PlannedOutput* Entry = nullptr;
+    std::vector<std::string> Outputs;
+  };
+  std::vector<TaskFiles> entryOfTask;
+  std::set<std::string> taken;  // outputs and inputs of the batch, by SameFileKey
+  for (const PlannedOutput& entry : plan) {
+    taken.insert(SameFileKey(entry.Input));
+    taken.insert(SameFileKey(entry.Output));
+  }
+  const std::string extension = OutputOptionsFor(line, {}).FileExt;
+  const auto trackPath = [&](const std::string& name) {
+    std::string path = (std::filesystem::path(line.Folder) / (name + extension)).string();
+    for (int n = 2; taken.count(SameFileKey(path)); ++n)
+      path = (std::filesystem::path(line.Folder) /
+              (name + " (" + std::to_string(n) + ")" + extension))
+                 .string();
+    taken.insert(SameFileKey(path));
+    return path;
+  };
   std::set<int> setUpFailed;  // tasks without an output: already counted
   std::vector<char> ended;    // per task, written under the component's event lock
 
@@ -274,10 +311,40 @@ int main(int argc, char** argv) {
       continue;
     }
     entryOfTask.resize(index + 1);
-    entryOfTask[index] = &entry;
-    if (!converter.AddOutput(index, entry.Output, OutputOptionsFor(line, entry.Output))) {
-      console.Failed(index, entry.Input, converter.LastError());
+    entryOfTask[index] = {&entry, {entry.Output}};
+    std::vector<TPlannedTrack> tracks;
+    std::string sheetProblem;
+    if (line.Target.empty() &&
+        !PlanAlbumTracks(converter.TaskDescription(index), line.Split, tracks, sheetProblem)) {
+      console.Failed(index, entry.Input,
+                     sheetProblem + " (--no-split converts the file whole)");
       setUpFailed.insert(index);
+      continue;
+    }
+    if (tracks.empty()) {
+      if (!converter.AddOutput(index, entry.Output, OutputOptionsFor(line, entry.Output))) {
+        console.Failed(index, entry.Input, converter.LastError());
+        setUpFailed.insert(index);
+      }
+      continue;
+    }
+    // One decode per task; a task holds at most 99 tracks.
+    entryOfTask[index].Outputs.clear();
+    const TInputDescription described = converter.TaskDescription(index);
+    for (size_t t = 0; t < tracks.size(); ++t) {
+      int task = index;
+      if (t > 0 && t % 99 == 0) {
+        task = converter.AddInput(described, &input);
+        entryOfTask.resize(task + 1);
+        entryOfTask[task] = {&entry, {}};
+      }
+      const std::string path = trackPath(tracks[t].Name);
+      if (!converter.AddTrackOutput(task, path, OutputOptionsFor(line, path), tracks[t].Part)) {
+        console.Failed(task, entry.Input, converter.LastError());
+        setUpFailed.insert(task);
+        break;
+      }
+      entryOfTask[task].Outputs.push_back(path);
     }
   }
 
@@ -289,7 +356,8 @@ int main(int argc, char** argv) {
     };
     converter.OnProgress = [&](int index, int, int, int durationTime, float, float, int64_t,
                                int totalDuration) {
-      const std::string name = std::filesystem::path(entryOfTask[index]->Input).filename().string();
+      const std::string name =
+          std::filesystem::path(entryOfTask[index].Entry->Input).filename().string();
       console.Progress(index, name, durationTime, totalDuration);
     };
     converter.OnTerminate = [&](int index, bool) {
@@ -297,13 +365,16 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
       } else if (!setUpFailed.count(index)) {
         ended[index] = 1;
-        const PlannedOutput& entry = *entryOfTask[index];
+        const TaskFiles& files = entryOfTask[index];
         const TTaskResult result = converter.TaskResult(index);
-        if (result.State == TTaskState::tsConverted ||
-            result.State == TTaskState::tsConvertedWithProblems)
-          console.Converted(index, entry.Input, entry.Output, result.Reason);
-        else
-          console.Failed(index, entry.Input, result.Reason);
+        // A track is told as a file of its own.
+        for (const std::string& output : files.Outputs) {
+          if (result.State == TTaskState::tsConverted ||
+              result.State == TTaskState::tsConvertedWithProblems)
+            console.Converted(index, files.Entry->Input, output, result.Reason);
+          else
+            console.Failed(index, files.Entry->Input, result.Reason);
+        }
       }
     };
 
@@ -336,7 +407,8 @@ int main(int argc, char** argv) {
 
   for (int index = 0; index < taskCount; ++index)
     if (!ended[index] && !setUpFailed.count(index))
-      console.Failed(index, entryOfTask[index]->Input, "stopped before it started");
+      for (size_t n = 0; n < std::max<size_t>(entryOfTask[index].Outputs.size(), 1); ++n)
+        console.Failed(index, entryOfTask[index].Entry->Input, "stopped before it started");
   console.Summary();
   if (console.FailedCount() > 0) return 1;
   return console.WarnedCount() > 0 ? 3 : 0;

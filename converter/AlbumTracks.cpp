@@ -1,0 +1,85 @@
+#include "converter/AlbumTracks.h"
+
+#include <cstdio>
+
+#include "converter/CueSheet.h"
+
+namespace {
+
+// A file name of one path component: separators and control characters
+// become underscores; a leading dot goes, so that no track is hidden.
+std::string FileNamePart(const std::string& text) {
+  std::string name;
+  for (const char c : text) {
+    const auto u = static_cast<unsigned char>(c);
+    name += (c == '/' || c == '\\' || u < 0x20) ? '_' : c;
+  }
+  while (!name.empty() && (name.front() == '.' || name.front() == ' ')) name.erase(0, 1);
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  return name.substr(0, 200);
+}
+
+std::string TrackName(int number, const std::string& title) {
+  char prefix[16];
+  std::snprintf(prefix, sizeof prefix, "%02d", number);
+  const std::string part = FileNamePart(title);
+  return part.empty() ? prefix : std::string(prefix) + " " + part;
+}
+
+std::string TagOf(const TInputDescription& input, const char* key) {
+  const auto found = input.Tags.find(key);
+  return found == input.Tags.end() ? std::string() : found->second;
+}
+
+}  // namespace
+
+bool PlanAlbumTracks(const TInputDescription& input, TSplitMode mode,
+                     std::vector<TPlannedTrack>& tracks, std::string& error) {
+  tracks.clear();
+  if (mode == TSplitMode::Whole) return true;
+  if (mode == TSplitMode::Chapters) {
+    if (input.Chapters.size() < 2) return true;
+    const std::string total = std::to_string(input.Chapters.size());
+    std::string album = TagOf(input, "album");
+    if (album.empty()) album = TagOf(input, "title");
+    for (size_t i = 0; i < input.Chapters.size(); ++i) {
+      const auto& chapter = input.Chapters[i];
+      const int number = static_cast<int>(i + 1);
+      TPlannedTrack track;
+      track.Part.Cut = chapter.Cut;
+      // The chapters together are the file: from each start to the next.
+      if (i + 1 < input.Chapters.size() &&
+          input.Chapters[i + 1].Cut.TimeBaseDen == chapter.Cut.TimeBaseDen)
+        track.Part.Cut.End = input.Chapters[i + 1].Cut.Start;
+      else if (i + 1 == input.Chapters.size())
+        track.Part.Cut.End = -1;
+      const std::string title =
+          chapter.Title.empty() ? "Chapter " + std::to_string(number) : chapter.Title;
+      auto& tags = track.Part.Tags;
+      tags["title"] = title;
+      if (!album.empty()) tags["album"] = album;
+      tags["track"] = std::to_string(number) + "/" + total;
+      track.Name = TrackName(number, title);
+      tracks.push_back(std::move(track));
+    }
+    return true;
+  }
+
+  TCueSheet sheet;
+  switch (FindCueSheet(input.Path, input.Tags, input.DurationMs, sheet, error)) {
+    case TCueLookup::None:
+      return true;
+    case TCueLookup::Broken:
+      return false;
+    case TCueLookup::Found:
+      break;
+  }
+  for (size_t i = 0; i < sheet.Tracks.size(); ++i) {
+    TPlannedTrack track;
+    track.Part.Cut = sheet.Tracks[i].Cut;
+    track.Part.Tags = TrackTags(sheet, i);
+    track.Name = TrackName(sheet.Tracks[i].Number, track.Part.Tags["title"]);
+    tracks.push_back(std::move(track));
+  }
+  return true;
+}
