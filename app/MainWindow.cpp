@@ -33,6 +33,8 @@
 #include "app/Shell.h"
 #include "app/StartupFolders.h"
 #include "app/ThreadMailbox.h"
+#include "app/TrackRows.h"
+#include "converter/AlbumTracks.h"
 #include "converter/VeltoConverter.h"
 
 namespace {
@@ -373,6 +375,7 @@ void TForm1::Convert() {
     paths.append(path);
     inputs.push_back({NativePath(path), InputOptionsFor(NativePath(path))});
     row->setText(TFileListView::ColStatus, QString());
+    TrackRows::Clear(row);
     row->setData(TFileListView::ColName, RowLogRole, QVariant());
     SetRowTip(row, QString());
   }
@@ -422,6 +425,16 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
     return FinishIfDone();
   }
 
+  // A file with a cue sheet becomes its tracks; one whose sheet cannot be
+  // used fails with the sheet's line rather than becoming one long file.
+  std::vector<TPlannedTrack> tracks;
+  std::string sheetProblem;
+  if (!PlanAlbumTracks(prepared.Description, TSplitMode::Sheet, tracks, sheetProblem)) {
+    AppendRowLog(row, FromNative(sheetProblem));
+    EndRow(row, position, TTaskState::tsFailed, FromNative(sheetProblem));
+    return FinishIfDone();
+  }
+
   TVeltoConverter& converter = *FConverter;
   BatchProgress.SetDuration(position, prepared.Description.DurationMs);
   TInputOptions input = InputOptionsFor(NativePath(path));
@@ -441,16 +454,20 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   ResetOutputOptions(output);
   FillOutputOptions(FormatSettings.Current(), output);
   CopyInputTags(prepared.Description, output);
-  const QString fileName =
-      OutputNames.Claim(OutputFileName(OutputFolder, path, QString::fromStdString(output.FileExt)));
-  output.FileName = NativePath(fileName);
-  if (converter.AddOutput(index, output.FileName, output)) {
-    BatchOutputs[static_cast<std::size_t>(position)] = fileName;
-    SetRowTip(row, QStringLiteral("Output: ") + fileName);
+  if (!tracks.empty()) {
+    AddTrackOutputs(index, row, position, output, tracks);
   } else {
-    // The task still starts and fails at once; the row tells this reason.
-    task.SetupError = converter.LastError();
-    AppendRowLog(row, FromNative(task.SetupError));
+    const QString fileName = OutputNames.Claim(
+        OutputFileName(OutputFolder, path, QString::fromStdString(output.FileExt)));
+    output.FileName = NativePath(fileName);
+    if (converter.AddOutput(index, output.FileName, output)) {
+      BatchOutputs[static_cast<std::size_t>(position)] = fileName;
+      SetRowTip(row, QStringLiteral("Output: ") + fileName);
+    } else {
+      // The task still starts and fails at once; the row tells this reason.
+      task.SetupError = converter.LastError();
+      AppendRowLog(row, FromNative(task.SetupError));
+    }
   }
   row->setText(TFileListView::ColStatus, QStringLiteral("-"));
   try {
@@ -461,10 +478,35 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   }
 }
 
+void TForm1::AddTrackOutputs(int index, QTreeWidgetItem* row, int position, TOutputOptions output,
+                             const std::vector<TPlannedTrack>& tracks) {
+  TVeltoConverter& converter = *FConverter;
+  std::vector<TTrackRow> shown;
+  for (const TPlannedTrack& track : tracks) {
+    const QString fileName = OutputNames.Claim(
+        OutputFolder + QString::fromStdString(track.Name) + QString::fromStdString(output.FileExt));
+    output.FileName = NativePath(fileName);
+    if (!converter.AddTrackOutput(index, output.FileName, output, track.Part)) {
+      // The task fails at once, writing none of its tracks.
+      TaskRows[static_cast<std::size_t>(index)].SetupError = converter.LastError();
+      AppendRowLog(row, FromNative(converter.LastError()));
+      return;
+    }
+    const TTrackCut& cut = track.Part.Cut;
+    shown.push_back({QFileInfo(fileName).fileName(), fileName,
+                     static_cast<int>(cut.Start * 1000 / cut.TimeBaseDen),
+                     cut.End < 0 ? -1 : static_cast<int>(cut.End * 1000 / cut.TimeBaseDen)});
+  }
+  BatchOutputs[static_cast<std::size_t>(position)] = shown.front().Output;
+  SetRowTip(row, tr("%n tracks", nullptr, static_cast<int>(shown.size())));
+  TrackRows::Show(row, shown);
+}
+
 void TForm1::Progress(int index, int durationTime, int totalDuration) {
   if (index < 0 || static_cast<std::size_t>(index) >= TaskRows.size()) return;
   const TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
   task.Row->setText(TFileListView::ColStatus, ProgressStatus(durationTime, totalDuration));
+  TrackRows::Progress(task.Row, durationTime, totalDuration);
   BatchProgress.Report(task.Position, durationTime, totalDuration);
   ShowBatchState();
 }
@@ -503,6 +545,7 @@ void TForm1::EndRow(QTreeWidgetItem* row, int position, TTaskState state, const 
       break;
   }
   row->setText(TFileListView::ColStatus, EndMark(state));
+  TrackRows::End(row, state);
   const QString output = BatchOutputs[static_cast<std::size_t>(position)];
   QString tip = reason;
   if (!output.isEmpty() && state != TTaskState::tsFailed && state != TTaskState::tsStopped)

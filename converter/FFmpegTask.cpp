@@ -47,6 +47,7 @@ TFFmpegHlpr::~TFFmpegHlpr() { StopAndWait(); }
 int TFFmpegHlpr::OutputCountForRun() const { return static_cast<int>(Task.Outputs.size()); }
 
 void TFFmpegHlpr::OpenFilesOfRun() {
+  if (!Task.PlanError.empty()) throw FFMpegException(Task.PlanError);
   MakeOptionContexts();
   ApplyInputOptions(*this, Task.InputOptions);
   CheckUnchanged(Task.Description);

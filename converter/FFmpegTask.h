@@ -68,6 +68,9 @@ class TConversionTask {
   // library's own RealVideo 3.0/4.0 decoders.
   bool LibraryRealVideoDecoders = true;
 
+  // Set when a track of the task could not be planned: the run fails with
+  // it before anything is written, so that no album is half converted.
+  std::string PlanError;
   // The running engine; set and cleared under the component's task list
   // lock, freed only after its run has ended (ReleaseEngine).
   std::unique_ptr<TFFmpegHlpr> Engine;

@@ -247,16 +247,22 @@ bool TCustomAVConverter::AddOutput(int index, const std::string& fileName,
 bool TCustomAVConverter::AddTrackOutput(int index, const std::string& fileName,
                                         const TOutputOptions& options, const TTrackPart& track) {
   TConversionTask* task = TaskAt(index);
-  if (task->Outputs.size() >= 99) {
-    FLastError = "Too many tracks for one task: " + fileName;
+  const bool planned = [&] {
+    if (task->Outputs.size() >= 99) {
+      FLastError = "Too many tracks for one task: " + fileName;
+      return false;
+    }
+    if (track.Cut.Start < 0 || track.Cut.TimeBaseDen <= 0 ||
+        (track.Cut.End >= 0 && track.Cut.End <= track.Cut.Start)) {
+      FLastError = "The track has no length: " + fileName;
+      return false;
+    }
+    return AddOutput(index, fileName, &options);
+  }();
+  if (!planned) {
+    if (task->PlanError.empty()) task->PlanError = FLastError;
     return false;
   }
-  if (track.Cut.Start < 0 || track.Cut.TimeBaseDen <= 0 ||
-      (track.Cut.End >= 0 && track.Cut.End <= track.Cut.Start)) {
-    FLastError = "The track has no length: " + fileName;
-    return false;
-  }
-  if (!AddOutput(index, fileName, &options)) return false;
   task->Outputs.back().IsTrack = true;
   task->Outputs.back().Track = track;
   return true;

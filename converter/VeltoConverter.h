@@ -122,7 +122,9 @@ class TCustomAVConverter : public QObject {
   // The same for one track of an album file: the output takes only the
   // track's part of the input, cut at samples, and carries its tags over
   // the input's. A task's tracks share one decode of the input; they are
-  // put in place together when the task ends. At most 99 per task.
+  // put in place together when the task ends. At most 99 per task. A track
+  // that cannot be added fails the whole task when it runs (LastError says
+  // why now), so that no album is half converted.
   bool AddTrackOutput(int index, const std::string& fileName, const TOutputOptions& options,
                       const TTrackPart& track);
 
