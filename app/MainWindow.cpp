@@ -21,6 +21,7 @@
 #include <cstring>
 #include <exception>
 #include <filesystem>
+#include <set>
 #include <system_error>
 
 #include "app/AudioFiles.h"
@@ -28,6 +29,7 @@
 #include "app/FileListView.h"
 #include "app/IniFile.h"
 #include "app/InputTags.h"
+#include "app/NamingSettings.h"
 #include "app/PathRules.h"
 #include "app/SettingsDialog.h"
 #include "app/Shell.h"
@@ -35,6 +37,7 @@
 #include "app/ThreadMailbox.h"
 #include "app/TrackRows.h"
 #include "converter/AlbumTracks.h"
+#include "converter/FolderWalker.h"
 #include "converter/VeltoConverter.h"
 
 namespace {
@@ -48,6 +51,12 @@ constexpr int GaugeSteps = 1000;
 // ones say why a file failed; a chatty file must not fill the memory).
 constexpr int RowLogLimit = 400;
 constexpr int RowLogRole = Qt::UserRole;
+// On the path column: the folder the file was found under, and its device
+// and inode (what tells two names of one file apart).
+constexpr int RowRootRole = Qt::UserRole;
+constexpr int RowIdRole = Qt::UserRole + 1;
+// The error display names at most this many refused paths.
+constexpr int RefusalsShown = 20;
 // Setting up described inputs yields to the event loop after this long.
 constexpr int PrepareSliceMs = 20;
 
@@ -205,6 +214,7 @@ void TForm1::FormCreate() {
     }
   });
   FilesAtOnce = ReadFilesAtOnce(SettingsFolder);
+  Naming = ReadNamingRules(SettingsFolder);
 }
 
 bool TForm1::Converting() const { return StopButton->isEnabled(); }
@@ -226,32 +236,57 @@ void TForm1::Add() {
   AddFiles(files);
 }
 
-void TForm1::AddFiles(const QStringList& files) {
-  for (const QString& path : files) {
+void TForm1::AddPaths(const QStringList& paths) {
+  std::set<TFileId> listed;
+  for (int position = 0; position < lvFiles->RowCount(); ++position) {
+    const QVariantList id =
+        lvFiles->Row(position)->data(TFileListView::ColPath, RowIdRole).toList();
+    if (id.size() == 2) listed.insert({id[0].toULongLong(), id[1].toULongLong()});
+  }
+  std::vector<std::string> given;
+  for (const QString& path : paths) given.push_back(NativePath(path));
+  const TFoundInputs found = FindInputs(given, &listed);
+
+  for (const TFoundInput& file : found.Files) {
     try {
       lvFiles->setUpdatesEnabled(false);
+      const QString path = FromNative(file.Path);
       const QFileInfo info(path);
-      const qint64 size = info.exists() ? info.size() : -1;
       QTreeWidgetItem* row =
           lvFiles->AppendRow(FileNamePart(path), QString(), QString(), QString());
       // Keeps the window painting during a long list; user input waits, so
       // no second Add or Convert can start in the middle of this one.
       QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
       BTips->setText(Blank4 + path);
-      row->setText(TFileListView::ColSize, SizeText(size));
+      row->setText(TFileListView::ColSize, SizeText(info.size()));
       row->setText(TFileListView::ColStatus, QString());
       row->setText(TFileListView::ColPath, path);
+      row->setData(TFileListView::ColPath, RowRootRole, FromNative(file.Root));
+      row->setData(TFileListView::ColPath, RowIdRole,
+                   QVariantList{QVariant::fromValue<qulonglong>(file.Id.first),
+                                QVariant::fromValue<qulonglong>(file.Id.second)});
     } catch (const std::exception&) {
       // One file that cannot be listed does not keep the others out.
     }
     lvFiles->setUpdatesEnabled(true);
   }
-  BTips->setText(DoneText);
-}
-
-void TForm1::AddPaths(const QStringList& paths) {
-  const QStringList files = ExpandDroppedPaths(paths);
-  if (!files.isEmpty()) AddFiles(files);
+  if (found.Repeated.empty())
+    BTips->setText(DoneText);
+  else
+    BTips->setText(Blank4 + tr("Done; %n file(s) already in the list left out", nullptr,
+                               static_cast<int>(found.Repeated.size())));
+  if (!found.Problems.empty()) {
+    QStringList lines{tr("Not added:")};
+    for (const TInputProblem& problem : found.Problems) {
+      if (lines.size() > RefusalsShown) {
+        lines.append(tr("... and %n more", nullptr,
+                        static_cast<int>(found.Problems.size()) - RefusalsShown));
+        break;
+      }
+      lines.append(FromNative(problem.Path) + QStringLiteral(": ") + FromNative(problem.Reason));
+    }
+    Shell.ShowError(this, lines.join(u'\n'));
+  }
 }
 
 void TForm1::Remove() {
@@ -277,6 +312,10 @@ void TForm1::Help() {
 }
 
 // ---- Details -----------------------------------------------------------------
+
+QString TForm1::RowRoot(const QTreeWidgetItem* row) {
+  return row ? row->data(TFileListView::ColPath, RowRootRole).toString() : QString();
+}
 
 QStringList TForm1::RowLog(const QTreeWidgetItem* row) {
   return row ? row->data(TFileListView::ColName, RowLogRole).toStringList() : QStringList();
@@ -366,20 +405,19 @@ void TForm1::Convert() {
   BatchProgress.Begin(rows);
   AllPrepared = false;
 
-  QStringList paths;
+  OutputClaims.Clear();
   std::vector<TInputToPrepare> inputs;
   for (int position = 0; position < rows; ++position) {
     QTreeWidgetItem* row = lvFiles->Row(position);
     const QString path = row->text(TFileListView::ColPath);
     BatchRows.push_back(row);
-    paths.append(path);
+    OutputClaims.AddInput(NativePath(path));
     inputs.push_back({NativePath(path), InputOptionsFor(NativePath(path))});
     row->setText(TFileListView::ColStatus, QString());
     TrackRows::Clear(row);
     row->setData(TFileListView::ColName, RowLogRole, QVariant());
     SetRowTip(row, QString());
   }
-  OutputNames.Begin(paths);
   ProgressBar1->setRange(0, GaugeSteps);
   ProgressBar1->setValue(0);
   BTips->setText(PleaseWaitText);
@@ -454,12 +492,17 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   ResetOutputOptions(output);
   FillOutputOptions(FormatSettings.Current(), output);
   CopyInputTags(prepared.Description, output);
+  TNamingRules naming = Naming;
+  naming.Extension = output.FileExt;
+  const TNamingInput source{NativePath(path), NativePath(RowRoot(row)), prepared.Description.Tags};
   if (!tracks.empty()) {
-    AddTrackOutputs(index, row, position, output, tracks);
+    AddTrackOutputs(index, row, position, output, source, naming, tracks);
   } else {
-    const QString fileName = OutputNames.Claim(
-        OutputFileName(OutputFolder, path, QString::fromStdString(output.FileExt)));
-    output.FileName = NativePath(fileName);
+    std::string note;
+    output.FileName =
+        OutputClaims.Claim(OutputPath(source, naming, NativePath(OutputFolder)), &note);
+    if (!note.empty()) AppendRowLog(row, FromNative(note));
+    const QString fileName = FromNative(output.FileName);
     if (converter.AddOutput(index, output.FileName, output)) {
       BatchOutputs[static_cast<std::size_t>(position)] = fileName;
       SetRowTip(row, QStringLiteral("Output: ") + fileName);
@@ -479,13 +522,18 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
 }
 
 void TForm1::AddTrackOutputs(int index, QTreeWidgetItem* row, int position, TOutputOptions output,
+                             const TNamingInput& albumFile, const TNamingRules& naming,
                              const std::vector<TPlannedTrack>& tracks) {
   TVeltoConverter& converter = *FConverter;
+  const TNamingRules trackNaming = TrackNamingRules(naming);
   std::vector<TTrackRow> shown;
   for (const TPlannedTrack& track : tracks) {
-    const QString fileName = OutputNames.Claim(
-        OutputFolder + QString::fromStdString(track.Name) + QString::fromStdString(output.FileExt));
-    output.FileName = NativePath(fileName);
+    std::string note;
+    output.FileName = OutputClaims.Claim(
+        OutputPath(TrackNamingInput(albumFile, track), trackNaming, NativePath(OutputFolder)),
+        &note);
+    if (!note.empty()) AppendRowLog(row, FromNative(note));
+    const QString fileName = FromNative(output.FileName);
     if (!converter.AddTrackOutput(index, output.FileName, output, track.Part)) {
       // The task fails at once, writing none of its tracks.
       TaskRows[static_cast<std::size_t>(index)].SetupError = converter.LastError();

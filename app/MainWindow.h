@@ -29,10 +29,10 @@
 #include "app/BatchProgress.h"
 #include "app/FormatSettings.h"
 #include "app/InputPreparer.h"
-#include "app/OutputNames.h"
 #include "app/StatusTexts.h"
 #include "converter/AlbumTracks.h"
 #include "converter/OptionRecords.h"
+#include "converter/OutputNaming.h"
 #include "converter/TaskResult.h"
 
 class QComboBox;
@@ -66,6 +66,9 @@ class TForm1 : public QWidget {
   // The format box's format and each format's quality, from the settings file.
   TFormatSettings FormatSettings;
   int FilesAtOnce = 1;  // tasks run together; from the settings file
+  // Layout and name pattern of the outputs (no extension), from the settings
+  // file.
+  TNamingRules Naming;
   // Where the media libraries are looked for first: the program's folder
   // followed by "Lib".
   QString LibraryFolder;
@@ -92,11 +95,13 @@ class TForm1 : public QWidget {
 
   // ---- Operations (bound to the buttons and keys) --------------------------
   void Add();
-  // Appends one row per file, as Add does for the files chosen.
-  void AddFiles(const QStringList& files);
-  // Files and folders as a drop or the command line gives them: folders
-  // become the audio files beneath them (see ExpandDroppedPaths).
+  // Appends one row per file and per audio file beneath a folder (see
+  // FindInputs); each row remembers the folder it was found under. A file
+  // already listed (under any name) is left out, and a path that does not
+  // exist or cannot be read is refused: one error display names each with
+  // its reason.
   void AddPaths(const QStringList& paths);
+  void AddFiles(const QStringList& files) { AddPaths(files); }
   // Deletes the selected rows (the Remove button and the Delete key).
   void Remove();
   void Clear();
@@ -111,6 +116,8 @@ class TForm1 : public QWidget {
   QStringList RowOutputs() const;
   // The log lines kept for a row: the set-up's and its task's.
   static QStringList RowLog(const QTreeWidgetItem* row);
+  // The folder a row's file was found under; empty when it was added itself.
+  static QString RowRoot(const QTreeWidgetItem* row);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -137,6 +144,7 @@ class TForm1 : public QWidget {
   // Posted by the component.
   // The tracks of an album file as the task's outputs and the row's children.
   void AddTrackOutputs(int index, QTreeWidgetItem* row, int position, TOutputOptions output,
+                       const TNamingInput& albumFile, const TNamingRules& naming,
                        const std::vector<TPlannedTrack>& tracks);
   void Progress(int index, int durationTime, int totalDuration);
   void Terminate(int index, const TTaskResult& result);
@@ -151,7 +159,7 @@ class TForm1 : public QWidget {
   TShell& Shell;
   std::unique_ptr<TVeltoConverter> FConverter;
   TInputPreparer Preparer;
-  TOutputNames OutputNames;
+  TOutputClaims OutputClaims;
 
   // ---- The batch under way (UI thread) ---------------------------------------
   std::vector<QTreeWidgetItem*> BatchRows;  // by position

@@ -9,14 +9,6 @@ QString FileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/
 
 QString FolderPart(const QString& path) { return path.left(path.lastIndexOf(u'/') + 1); }
 
-QString OutputFileName(const QString& outputFolder, const QString& inputPath, const QString& ext) {
-  QString t = outputFolder + FileNamePart(inputPath);
-  const qsizetype nameStart = t.lastIndexOf(u'/') + 1;
-  const qsizetype dot = t.lastIndexOf(u'.');
-  if (dot >= nameStart) t.truncate(dot);
-  return t + ext;
-}
-
 QString SizeText(qint64 bytes) {
   if (bytes == 0) return QStringLiteral("0KB");
   if (bytes < 1024) return QStringLiteral("1KB");

@@ -13,10 +13,6 @@ QString FileNamePart(const QString& path);
 // Everything up to and including the last "/" ("/in/" of "/in/song.wav").
 QString FolderPart(const QString& path);
 
-// outputFolder + the input's file name, its extension (from the last "." of
-// the file name, if any) replaced by ext. outputFolder is used as given.
-QString OutputFileName(const QString& outputFolder, const QString& inputPath, const QString& ext);
-
 // "0KB", "1KB" below 1024 bytes (negative counts included), whole KB below
 // 1 MiB, and whole MB plus one from 1 MiB on.
 QString SizeText(qint64 bytes);

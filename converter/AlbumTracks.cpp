@@ -1,30 +1,8 @@
 #include "converter/AlbumTracks.h"
 
-#include <cstdio>
-
 #include "converter/CueSheet.h"
 
 namespace {
-
-// A file name of one path component: separators and control characters
-// become underscores; a leading dot goes, so that no track is hidden.
-std::string FileNamePart(const std::string& text) {
-  std::string name;
-  for (const char c : text) {
-    const auto u = static_cast<unsigned char>(c);
-    name += (c == '/' || c == '\\' || u < 0x20) ? '_' : c;
-  }
-  while (!name.empty() && (name.front() == '.' || name.front() == ' ')) name.erase(0, 1);
-  while (!name.empty() && name.back() == ' ') name.pop_back();
-  return name.substr(0, 200);
-}
-
-std::string TrackName(int number, const std::string& title) {
-  char prefix[16];
-  std::snprintf(prefix, sizeof prefix, "%02d", number);
-  const std::string part = FileNamePart(title);
-  return part.empty() ? prefix : std::string(prefix) + " " + part;
-}
 
 std::string TagOf(const TInputDescription& input, const char* key) {
   const auto found = input.Tags.find(key);
@@ -59,7 +37,6 @@ bool PlanAlbumTracks(const TInputDescription& input, TSplitMode mode,
       tags["title"] = title;
       if (!album.empty()) tags["album"] = album;
       tags["track"] = std::to_string(number) + "/" + total;
-      track.Name = TrackName(number, title);
       tracks.push_back(std::move(track));
     }
     return true;
@@ -78,8 +55,18 @@ bool PlanAlbumTracks(const TInputDescription& input, TSplitMode mode,
     TPlannedTrack track;
     track.Part.Cut = sheet.Tracks[i].Cut;
     track.Part.Tags = TrackTags(sheet, i);
-    track.Name = TrackName(sheet.Tracks[i].Number, track.Part.Tags["title"]);
     tracks.push_back(std::move(track));
   }
   return true;
+}
+
+TNamingInput TrackNamingInput(const TNamingInput& albumFile, const TPlannedTrack& track) {
+  TNamingInput input = albumFile;
+  for (const auto& [key, value] : track.Part.Tags) input.Tags[key] = value;
+  return input;
+}
+
+TNamingRules TrackNamingRules(TNamingRules rules) {
+  if (rules.Pattern.empty()) rules.Pattern = TrackPattern;
+  return rules;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "converter/InputDescription.h"
+#include "converter/OutputNaming.h"
 #include "converter/TrackCut.h"
 
 enum class TSplitMode {
@@ -18,10 +19,17 @@ enum class TSplitMode {
 };
 
 struct TPlannedTrack {
-  // The output's name without folder and extension: "{track:02} {title}".
-  std::string Name;
   TTrackPart Part;
 };
+
+// The tracks' default name pattern.
+constexpr const char* TrackPattern = "{track:02} {title}";
+
+// What names one track: its album file as the source, the file's tags with
+// the track's own over them; and the rules, the pattern TrackPattern unless
+// the user chose one.
+TNamingInput TrackNamingInput(const TNamingInput& albumFile, const TPlannedTrack& track);
+TNamingRules TrackNamingRules(TNamingRules rules);
 
 // Fills `tracks` (empty: convert the input whole). False with `error` when
 // the input has a sheet that cannot be used (cannot be parsed, names

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -37,6 +38,18 @@ void CheckUnchanged(const TInputDescription& described) {
   if (changed) throw FFMpegException(described.Path + ": the file changed after it was added");
 }
 
+// An output's folders are made when its run begins, so that a batch that
+// never reaches a file leaves no empty folder for it.
+void MakeOutputFolder(const std::string& outputPath) {
+  const std::filesystem::path folder = std::filesystem::path(outputPath).parent_path();
+  if (folder.empty()) return;
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error)
+    throw FFMpegException("Could not create the folder " + folder.string() + ": " +
+                          error.message());
+}
+
 }  // namespace
 
 TFFmpegHlpr::TFFmpegHlpr(std::mutex& codecLock, TConversionTask& task)
@@ -59,6 +72,7 @@ void TFFmpegHlpr::OpenFilesOfRun() {
       SetTrackWindow(cut.Start, cut.End, cut.TimeBaseDen);
       SetTrackTags(output.Track.Tags);
     }
+    MakeOutputFolder(output.Path);
     if (!OpenOutputFile(output.Path)) throw FFMpegException(LastError);
   }
 }

@@ -18,12 +18,12 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <stdexcept>
 
 #include "converter/FFmpegTask.h"
 #include "converter/LogRouting.h"
 #include "converter/OptionApplication.h"
+#include "converter/OutputNaming.h"
 #include "engine/FFmpegThread.h"
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
@@ -89,14 +89,6 @@ TTaskResult EndResult(const TFFmpegHlpr& engine) {
   }
   if (engine.Task.StopAsked) return {TTaskState::tsStopped, {}};
   return {TTaskState::tsFailed, engine.LastError.empty() ? "Conversion failed" : engine.LastError};
-}
-
-// The name an output is known by in the batch: absolute, without "." and
-// "..", links of existing folders resolved.
-std::string OutputKey(const std::string& fileName) {
-  std::error_code error;
-  const std::filesystem::path key = std::filesystem::weakly_canonical(fileName, error);
-  return error ? fileName : key.string();
 }
 
 }  // namespace
@@ -207,7 +199,7 @@ bool TCustomAVConverter::AddOutput(int index, const std::string& fileName,
     FLastError = "Could not open '" + fileName + "': " + std::strerror(EISDIR);
     return false;
   }
-  const std::string key = OutputKey(fileName);
+  const std::string key = SameFileKey(fileName);
   if (FOutputKeys.count(key)) {
     FLastError = "Output file is already an output of this batch: " + fileName;
     return false;

@@ -251,7 +251,7 @@ class TCustomAVConverter : public QObject {
   mutable std::mutex FTaskListLock;     // the list's shape (add, clear, look-ups)
   std::unique_ptr<TFFmpegList> FTasks;  // owned tasks
   // What AddOutput checks against (owner's thread): the inputs' files
-  // (device, inode) and the outputs' names (OutputKey); and the record the
+  // (device, inode) and the outputs' names (SameFileKey); and the record the
   // last output was given, shared with the next one when equal.
   std::set<std::pair<uint64_t, uint64_t>> FInputIds;
   std::set<std::string> FOutputKeys;

@@ -4,25 +4,11 @@
 #include <initializer_list>
 #include <vector>
 
+#include "engine/TagNames.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 
 namespace {
-
-// Each tag under its name in our outputs, then the other names sources use.
-const std::initializer_list<std::initializer_list<const char*>> TagNames = {
-    {"title"},
-    {"artist", "author"},
-    {"album"},
-    {"album_artist", "albumartist", "album artist"},
-    {"date", "year"},
-    {"track", "tracknumber"},
-    {"disc", "discnumber"},
-    {"genre"},
-    {"comment", "description"},
-    {"composer"},
-    {"copyright"},
-};
 
 const char* Value(const AVDictionary* tags, const char* key) {
   const AVDictionaryEntry* entry = tags ? AVU.av_dict_get(tags, key, nullptr, 0) : nullptr;

@@ -15,23 +15,27 @@
 #include <vector>
 
 #include "converter/AlbumTracks.h"
+#include "converter/FolderWalker.h"
+#include "converter/OutputNaming.h"
 #include "converter/OutputPresets.h"
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
-#include "converter/cli/OutputPlan.h"
 #include "engine/PartialOutputs.h"
 
 namespace {
 
 const char* const Usage =
     "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
-    "                       [--rate HZ|keep] [--channels 1|2|keep] FILE...\n"
-    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n"
+    "                       [--rate HZ|keep] [--channels 1|2|keep]\n"
+    "                       [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...\n"
+    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...\n"
     "       (either form also with --no-split or --chapters)\n";
 
 const char* const Help =
     "Converts each FILE and writes it to FOLDER/NAME.EXT, where NAME is the file's\n"
-    "name without its extension and EXT the format's. Video is left out of audio\n"
+    "name without its extension and EXT the format's. A folder stands for the\n"
+    "audio files beneath it (sub-folders included, hidden ones left out); their\n"
+    "folders below it are kept under FOLDER. Video is left out of audio\n"
     "formats. A \".dat\" file is read as MPEG. Tags (title, artist, album, ...) and\n"
     "cover art are carried over where the format can hold them.\n"
     "\n"
@@ -51,17 +55,34 @@ const char* const Help =
     "      --target TARGET  convert video for a disc or tape: vcd, svcd, dvd\n"
     "                       (written as .mpg) or dv (.dv), each also with a\n"
     "                       \"pal-\", \"ntsc-\" or \"film-\" prefix\n"
+    "      --layout LAYOUT  flat: every output in FOLDER; tree: a file found in a\n"
+    "                       given folder keeps its folders below it under FOLDER;\n"
+    "                       beside: next to its source. Default: tree for files\n"
+    "                       found in a folder, flat for files named one by one\n"
+    "                       and for a --name that makes folders\n"
+    "      --name PATTERN   the output's name (without extension) from fields:\n"
+    "                       {artist} {albumartist} {album} {title} {track}\n"
+    "                       {disc} {year} {genre} {name} {folder}; a number\n"
+    "                       takes a width, {track:02}; \"/\" makes folders\n"
     "      --no-split       convert a file with a cue sheet whole\n"
     "      --chapters       split a file with chapters (M4B, M4A, MKA, Ogg) into\n"
     "                       one output per chapter\n"
     "  -h, --help           show this text\n"
     "\n"
-    "A file with a cue sheet (FILE.cue beside it, the one .cue of its folder\n"
-    "that names it, or one embedded in it) becomes one output per track,\n"
-    "FOLDER/NN TITLE.EXT, tagged with the track's title, performer and number\n"
-    "and the album's title, performer, date and genre. A sheet that cannot be\n"
-    "used fails the file, naming the sheet and the line; --no-split converts\n"
-    "it whole.\n"
+    "Names from tags: {albumartist} is the artist when missing, {title} the\n"
+    "file's name, {name} is the file's name without extension and {folder} its\n"
+    "folder below the folder given. A missing field is \"Unknown Artist\",\n"
+    "\"Unknown Album\", \"Unknown Genre\" or \"Unknown Year\", a missing {track}\n"
+    "or {disc} is 0. Names are made safe for FAT and exFAT: / \\ : * ? \" < > |\n"
+    "and control characters become \"_\", trailing dots and spaces go, and each\n"
+    "name is cut to 255 bytes; no tag can place a file outside FOLDER.\n"
+    "\n"
+    "A file with a cue sheet (NAME.cue beside it, the one .cue of its folder\n"
+    "that names it, or one embedded in it) becomes one output per track, named\n"
+    "\"{track:02} {title}\" unless --name says otherwise, and tagged with the\n"
+    "track's title, performer and number and the album's title, performer,\n"
+    "date and genre. A sheet that cannot be used fails the file, naming the\n"
+    "sheet and the line; --no-split converts it whole.\n"
     "\n"
     "FLAC keeps the source's bit depth up to 24 bits. A choice the format cannot\n"
     "make (Opus at 44100 Hz, FLAC with a bit rate, ...) is refused before any file\n"
@@ -87,6 +108,7 @@ struct CommandLine {
   std::string Folder = ".";
   int Jobs = 1;
   std::vector<std::string> Files;
+  TNamingRules Naming;  // --layout and --name; the extension comes with the format
   OutputChoice Choice;  // what -f, -b, -q, --rate and --channels chose
   std::string Target;   // a video target; empty for audio
   TSplitMode Split = TSplitMode::Sheet;
@@ -194,6 +216,24 @@ int Parse(int argc, char** argv, CommandLine& line) {
       line.Split = TSplitMode::Whole;
     } else if (arg == "--chapters") {
       line.Split = TSplitMode::Chapters;
+    } else if (arg == "--layout") {
+      const char* layout = value("flat, tree or beside");
+      if (!layout) return 2;
+      if (std::string(layout) == "auto" || !LayoutByName(layout, line.Naming.Layout)) {
+        std::fprintf(stderr, "melvaro-convert: --layout wants flat, tree or beside, not \"%s\"\n",
+                     layout);
+        return 2;
+      }
+    } else if (arg == "--name") {
+      const char* pattern = value("a pattern");
+      if (!pattern) return 2;
+      if (!*pattern) {
+        std::fprintf(stderr,
+                     "melvaro-convert: --name wants a pattern such as "
+                     "\"{artist}/{album}/{track:02} {title}\"\n");
+        return 2;
+      }
+      line.Naming.Pattern = pattern;
     } else if (arg == "--target") {
       const char* target = value("a target");
       if (!target) return 2;
@@ -266,85 +306,85 @@ int main(int argc, char** argv) {
   RemoveStalePartialFiles(line.Folder);
 
   BatchConsole console(stdout, stderr, isatty(STDOUT_FILENO));
-  const std::vector<PlannedOutput> plan =
-      PlanOutputs(line.Files, line.Folder, OutputOptionsFor(line, {}).FileExt);
-  std::vector<std::string>().swap(line.Files);  // the plan has them; a long list costs
+  const TFoundInputs found = FindInputs(line.Files);
+  std::vector<std::string>().swap(line.Files);  // found has them; a long list costs
+  for (const TInputProblem& problem : found.Problems)
+    console.Failed(-1, problem.Path, problem.Reason);
+  for (const std::string& path : found.Repeated)
+    console.Note("note: " + path + " is already an input; it is converted once");
+  line.Naming.Extension = OutputOptionsFor(line, {}).FileExt;
+  TOutputClaims claims;
+  for (const TFoundInput& file : found.Files) claims.AddInput(file.Path);
   const std::string libraryFolder =
       LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString());
 
-  TVeltoConverter converter;
-  converter.SetLogLevel(llError);
-  // Per task: the plan's entry and the files it writes (one per track).
-  struct TaskFiles {
-    const PlannedOutput* Entry = nullptr;
+  // Per task: its input and the files it writes (one per track).
+  struct Entry {
+    std::string Input;
     std::vector<std::string> Outputs;
   };
-  std::vector<TaskFiles> entryOfTask;
-  std::set<std::string> taken;  // outputs and inputs of the batch, by SameFileKey
-  for (const PlannedOutput& entry : plan) {
-    taken.insert(SameFileKey(entry.Input));
-    taken.insert(SameFileKey(entry.Output));
-  }
-  const std::string extension = OutputOptionsFor(line, {}).FileExt;
-  const auto trackPath = [&](const std::string& name) {
-    std::string path = (std::filesystem::path(line.Folder) / (name + extension)).string();
-    for (int n = 2; taken.count(SameFileKey(path)); ++n)
-      path = (std::filesystem::path(line.Folder) /
-              (name + " (" + std::to_string(n) + ")" + extension))
-                 .string();
-    taken.insert(SameFileKey(path));
-    return path;
-  };
+  TVeltoConverter converter;
+  converter.SetLogLevel(llError);
+  std::vector<Entry> entryOfTask;
   std::set<int> setUpFailed;  // tasks without an output: already counted
   std::vector<char> ended;    // per task, written under the component's event lock
 
-  for (const PlannedOutput& entry : plan) {
-    if (!entry.Note.empty()) console.Note("note: " + entry.Note);
+  for (const TFoundInput& file : found.Files) {
     if (!converter.LoadLibraries(libraryFolder, true)) {
       std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
       return 1;
     }
-    const TInputOptions input = InputOptionsFor(entry.Input);
-    const int index = converter.AddInput(entry.Input, input);
+    // Described first: a name from tags needs them.
+    const TInputOptions input = InputOptionsFor(file.Path);
+    TInputDescription described;
+    std::string error;
+    const int index = TCustomAVConverter::DescribeInput(file.Path, &input, described, error)
+                          ? converter.AddInput(described, &input)
+                          : -1;
     if (index < 0) {
-      console.Failed(-1, entry.Input, converter.LastError());
+      console.Failed(-1, file.Path, error.empty() ? converter.LastError() : error);
       continue;
     }
     entryOfTask.resize(index + 1);
-    entryOfTask[index] = {&entry, {entry.Output}};
+    entryOfTask[index] = {file.Path, {}};
     std::vector<TPlannedTrack> tracks;
     std::string sheetProblem;
-    if (line.Target.empty() &&
-        !PlanAlbumTracks(converter.TaskDescription(index), line.Split, tracks, sheetProblem)) {
-      console.Failed(index, entry.Input,
-                     sheetProblem + " (--no-split converts the file whole)");
+    if (line.Target.empty() && !PlanAlbumTracks(described, line.Split, tracks, sheetProblem)) {
+      console.Failed(index, file.Path, sheetProblem + " (--no-split converts the file whole)");
       setUpFailed.insert(index);
       continue;
     }
+    const TNamingInput source{file.Path, file.Root, described.Tags};
     if (tracks.empty()) {
-      if (!converter.AddOutput(index, entry.Output, OutputOptionsFor(line, entry.Output))) {
-        console.Failed(index, entry.Input, converter.LastError());
+      std::string note;
+      const std::string output =
+          claims.Claim(OutputPath(source, line.Naming, line.Folder), &note);
+      if (!note.empty()) console.Note("note: " + note);
+      entryOfTask[index].Outputs = {output};
+      if (!converter.AddOutput(index, output, OutputOptionsFor(line, output))) {
+        console.Failed(index, file.Path, converter.LastError());
         setUpFailed.insert(index);
       }
       continue;
     }
-    // One decode per task; a task holds at most 99 tracks.
-    entryOfTask[index].Outputs.clear();
-    const TInputDescription described = converter.TaskDescription(index);
+    // The tracks of one task share one decode; a task holds at most 99.
+    const TNamingRules trackNaming = TrackNamingRules(line.Naming);
     for (size_t t = 0; t < tracks.size(); ++t) {
       int task = index;
       if (t > 0 && t % 99 == 0) {
         task = converter.AddInput(described, &input);
         entryOfTask.resize(task + 1);
-        entryOfTask[task] = {&entry, {}};
+        entryOfTask[task] = {file.Path, {}};
       }
-      const std::string path = trackPath(tracks[t].Name);
-      if (!converter.AddTrackOutput(task, path, OutputOptionsFor(line, path), tracks[t].Part)) {
-        console.Failed(task, entry.Input, converter.LastError());
-        setUpFailed.insert(task);
-        break;
+      std::string note;
+      const std::string output = claims.Claim(
+          OutputPath(TrackNamingInput(source, tracks[t]), trackNaming, line.Folder), &note);
+      if (!note.empty()) console.Note("note: " + note);
+      entryOfTask[task].Outputs.push_back(output);
+      if (!converter.AddTrackOutput(task, output, OutputOptionsFor(line, output), tracks[t].Part)) {
+        // The task fails when it runs, writing none of its tracks.
+        console.Note("note: " + converter.LastError());
       }
-      entryOfTask[task].Outputs.push_back(path);
     }
   }
 
@@ -356,8 +396,7 @@ int main(int argc, char** argv) {
     };
     converter.OnProgress = [&](int index, int, int, int durationTime, float, float, int64_t,
                                int totalDuration) {
-      const std::string name =
-          std::filesystem::path(entryOfTask[index].Entry->Input).filename().string();
+      const std::string name = std::filesystem::path(entryOfTask[index].Input).filename().string();
       console.Progress(index, name, durationTime, totalDuration);
     };
     converter.OnTerminate = [&](int index, bool) {
@@ -365,15 +404,15 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
       } else if (!setUpFailed.count(index)) {
         ended[index] = 1;
-        const TaskFiles& files = entryOfTask[index];
+        const Entry& entry = entryOfTask[index];
         const TTaskResult result = converter.TaskResult(index);
         // A track is told as a file of its own.
-        for (const std::string& output : files.Outputs) {
+        for (const std::string& output : entry.Outputs) {
           if (result.State == TTaskState::tsConverted ||
               result.State == TTaskState::tsConvertedWithProblems)
-            console.Converted(index, files.Entry->Input, output, result.Reason);
+            console.Converted(index, entry.Input, output, result.Reason);
           else
-            console.Failed(index, files.Entry->Input, result.Reason);
+            console.Failed(index, entry.Input, result.Reason);
         }
       }
     };
@@ -408,7 +447,7 @@ int main(int argc, char** argv) {
   for (int index = 0; index < taskCount; ++index)
     if (!ended[index] && !setUpFailed.count(index))
       for (size_t n = 0; n < std::max<size_t>(entryOfTask[index].Outputs.size(), 1); ++n)
-        console.Failed(index, entryOfTask[index].Entry->Input, "stopped before it started");
+        console.Failed(index, entryOfTask[index].Input, "stopped before it started");
   console.Summary();
   if (console.FailedCount() > 0) return 1;
   return console.WarnedCount() > 0 ? 3 : 0;

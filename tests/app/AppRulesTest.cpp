@@ -8,7 +8,6 @@
 #include "app/AudioFiles.h"
 #include "app/BatchProgress.h"
 #include "app/IniFile.h"
-#include "app/OutputNames.h"
 #include "app/PathRules.h"
 #include "app/Shell.h"
 #include "app/StartupFolders.h"
@@ -62,19 +61,7 @@ TEST(PathRules, SeparatorRuleLeavesShortTextsAlone) {
   for (const auto& c : cases) EXPECT_EQ(WithSeparator(c.in), QString(c.out)) << c.in;
 }
 
-TEST(PathRules, OutputNameReplacesTheExtensionOfTheLastElement) {
-  const struct {
-    const char* folder;
-    const char* input;
-    const char* output;
-  } cases[] = {
-      {"/out/", "/in/song.wav", "/out/song.mp3"},   {"/out/", "/in/a.b.ogg", "/out/a.b.mp3"},
-      {"/out/", "/in/noext", "/out/noext.mp3"},     {"/out/", "/in.d/noext", "/out/noext.mp3"},
-      {"/out.d/", "/in/noext", "/out.d/noext.mp3"}, {"/out/", "/in/.hidden", "/out/.mp3"},
-      {"/out/", "/in/SONG.MP3", "/out/SONG.mp3"},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(OutputFileName(c.folder, c.input, ".mp3"), QString(c.output)) << c.input;
+TEST(PathRules, NameAndFolderOfAPath) {
   EXPECT_EQ(FileNamePart("/in/song.wav"), "song.wav");
   EXPECT_EQ(FolderPart("/in/song.wav"), "/in/");
 }
@@ -164,33 +151,6 @@ TEST(BatchProgress, FractionAndTimeLeft) {
   EXPECT_DOUBLE_EQ(batch.Fraction(), 1.0);
 }
 
-TEST(OutputNames, NeverHitAnInputNorAnEarlierOutput) {
-  TempFolder temp;
-  const QString out = Q(temp.path().string()) + "/out/";
-  QDir().mkpath(out);
-  WriteFile(out + "song.mp3", "input");
-  QFile::link(out + "song.mp3", out + "alias.mp3");
-
-  TOutputNames names;
-  names.Begin({out + "song.mp3", "/a/tune.wav", "/b/tune.flac", out + "alias.ogg",
-               out + "sub/../other.mp3"});
-  // An MP3 already in the output folder would be its own output.
-  EXPECT_EQ(names.Claim(out + "song.mp3"), out + "song (2).mp3");
-  // Two inputs of the same name.
-  EXPECT_EQ(names.Claim(out + "tune.mp3"), out + "tune.mp3");
-  EXPECT_EQ(names.Claim(out + "tune.mp3"), out + "tune (2).mp3");
-  EXPECT_EQ(names.Claim(out + "tune.mp3"), out + "tune (3).mp3");
-  // A link to an input is that input.
-  EXPECT_EQ(names.Claim(out + "alias.mp3"), out + "alias (2).mp3");
-  // A path written another way is the same path.
-  EXPECT_EQ(names.Claim(out + "./other.mp3"), out + "./other (2).mp3");
-  EXPECT_EQ(names.Claim(out + "noext"), out + "noext");
-  EXPECT_EQ(names.Claim(out + "noext"), out + "noext (2)");
-
-  names.Begin({});  // a new batch forgets the old claims
-  EXPECT_EQ(names.Claim(out + "tune.mp3"), out + "tune.mp3");
-}
-
 TEST(IniFile, FilesAtOnceFromTheSettingsFileOrTheProcessorCount) {
   TempFolder temp;
   const QString folder = Q(temp.path().string()) + "/";
@@ -258,27 +218,11 @@ TEST(IniFile, FailedWriteRaisesAndNamesTheFile) {
   EXPECT_THROW(WriteIniString(Q(temp / "missing/Path.INI"), "Output", "Path", "/a"), TIniFileError);
 }
 
-TEST(AudioFiles, DialogFilterAndDroppedFolders) {
+TEST(AudioFiles, DialogFilter) {
   EXPECT_TRUE(OpenDialogFilterText.startsWith("Audio Files|*.wav;*.au;*.aiff;*.mp3;"));
   EXPECT_TRUE(OpenDialogFilterText.endsWith(";*.ac3;*.dts|All Files(*.*)|*.*"));
   EXPECT_EQ(DialogFilter("Audio Files|*.wav;*.mp3|All Files(*.*)|*.*"),
             "Audio Files (*.wav *.mp3);;All Files (*)");
-
-  for (const char* name : {"a.wav", "B.FLAC", "x.y.mp3", "/d.ogg/t.Dts"})
-    EXPECT_TRUE(IsAudioFileName(name)) << name;
-  for (const char* name : {"a.txt", "wav", "/d.wav/readme", "a.wav.bak", "a."})
-    EXPECT_FALSE(IsAudioFileName(name)) << name;
-
-  TempFolder temp;
-  const QString root = Q(temp.path().string());
-  QDir().mkpath(root + "/drop/sub");
-  for (const char* name :
-       {"/drop/b.wav", "/drop/a.MP3", "/drop/notes.txt", "/drop/sub/c.flac", "/single.txt"})
-    WriteFile(root + name, "x");
-  QFile::link(root + "/drop", root + "/drop/sub/loop");  // must not be followed
-  EXPECT_EQ(ExpandDroppedPaths({root + "/single.txt", root + "/drop"}),
-            QStringList({root + "/single.txt", root + "/drop/a.MP3", root + "/drop/b.wav",
-                         root + "/drop/sub/c.flac"}));
 }
 
 TEST(DesktopShell, UserFoldersFollowTheXdgSettings) {

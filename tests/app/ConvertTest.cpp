@@ -128,7 +128,9 @@ class ConvertTest : public QObject {
 
     TForm1 form(Shell);
     form.FilesAtOnce = 2;
+    Make(In("missing.wav"), AudioFormat::Wav, 1.0, 440);
     form.AddFiles(files);
+    QVERIFY(QFile::remove(In("missing.wav")));  // gone between its adding and Convert
     form.ConvertButton->click();
     QVERIFY(form.StopButton->isEnabled() && !form.ConvertButton->isEnabled());
     QTRY_VERIFY_WITH_TIMEOUT(!form.Converting(), BatchTimeoutMs);

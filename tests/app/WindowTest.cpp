@@ -219,28 +219,40 @@ class WindowTest : public QObject {
     QCOMPARE(Shell.FileDialogFolders, QStringList({""}));
     QCOMPARE(Shell.FileDialogFilters.first(), form.OpenDialogFilter);
     QVERIFY(form.OpenDialogFilter.startsWith("Audio Files|*.wav;*.au;*.aiff;"));
+    // A file that is not there is refused at once, with the reason.
     QCOMPARE(Column(form, TFileListView::ColName),
-             QStringList({"empty.wav", "small.wav", "k.flac", "big.mp3", "gone.ogg"}));
-    QCOMPARE(Column(form, TFileListView::ColSize),
-             QStringList({"0KB", "1KB", "1KB", "2MB", "1KB"}));
-    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({"", "", "", "", ""}));
-    QCOMPARE(Column(form, TFileListView::ColPath), files);
+             QStringList({"empty.wav", "small.wav", "k.flac", "big.mp3"}));
+    QCOMPARE(Shell.Errors,
+             QStringList({"Not added:\n" + files[4] + ": No such file or directory"}));
+    QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"0KB", "1KB", "1KB", "2MB"}));
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({"", "", "", ""}));
+    QCOMPARE(Column(form, TFileListView::ColPath), files.mid(0, 4));
     QCOMPARE(form.BTips->text(), QString("    Done"));
     QCOMPARE(form.LastAddFolder, Root() + "/in/");
 
     form.AddButton->click();  // cancelled: nothing changes
+    QCOMPARE(form.lvFiles->RowCount(), 4);
+    form.AddButton->click();  // the same file again is not listed twice
+    QCOMPARE(form.lvFiles->RowCount(), 4);
+    QCOMPARE(form.BTips->text(), QString("    Done; 1 file(s) already in the list left out"));
+    // Nor under another name of it.
+    QVERIFY(QFile::link(files[1], Root() + "/in/link.wav"));
+    form.AddFiles({Root() + "/in/link.wav", Root() + "/in/../in/small.wav"});
+    QCOMPARE(form.lvFiles->RowCount(), 4);
+    form.AddFiles({MakeFile("small2.wav", 10)});
     QCOMPARE(form.lvFiles->RowCount(), 5);
-    form.AddButton->click();  // the same file again is allowed
-    QCOMPARE(form.lvFiles->RowCount(), 6);
     QCOMPARE(Shell.FileDialogFolders, QStringList({"", Root() + "/in/", Root() + "/in/"}));
 
     form.RemoveButton->click();  // nothing selected
-    QCOMPARE(form.lvFiles->RowCount(), 6);
+    QCOMPARE(form.lvFiles->RowCount(), 5);
     form.lvFiles->Row(1)->setSelected(true);
     form.lvFiles->Row(3)->setSelected(true);
     form.RemoveButton->click();
     QCOMPARE(Column(form, TFileListView::ColName),
-             QStringList({"empty.wav", "k.flac", "gone.ogg", "small.wav"}));
+             QStringList({"empty.wav", "k.flac", "small2.wav"}));
+    form.AddFiles({files[1]});  // removed rows no longer count as listed
+    QCOMPARE(Column(form, TFileListView::ColName),
+             QStringList({"empty.wav", "k.flac", "small2.wav", "small.wav"}));
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     form.lvFiles->setFocus();
@@ -271,6 +283,10 @@ class WindowTest : public QObject {
     QCOMPARE(Column(form, TFileListView::ColPath), QStringList({single, a, b}));
     QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"1KB", "2KB", "1KB"}));
     QCOMPARE(form.BTips->text(), QString("    Done"));
+    // Each row remembers the folder it was found under.
+    QCOMPARE(TForm1::RowRoot(form.lvFiles->Row(0)), QString());
+    QCOMPARE(TForm1::RowRoot(form.lvFiles->Row(1)), Root() + "/in/album");
+    QCOMPARE(TForm1::RowRoot(form.lvFiles->Row(2)), Root() + "/in/album");
   }
 
   void commandLineFilesAndFoldersReachTheList() {

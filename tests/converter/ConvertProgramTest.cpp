@@ -12,9 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "converter/cli/OutputPlan.h"
-#include "tests/support/FolderFiles.h"
 #include "tests/converter/ProgramRun.h"
+#include "tests/support/FolderFiles.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
@@ -46,44 +45,6 @@ void ExpectMp3(const std::string& path) {
 }
 
 }  // namespace
-
-TEST(ConvertProgramNames, OutputsNeverLandOnAnInputOrOnEachOther) {
-  TempFolder folder;
-  fs::create_directories(folder.path() / "in1");
-  fs::create_directories(folder.path() / "in2");
-  fs::create_directories(folder.path() / "out");
-  const std::string out = folder / "out";
-  for (const char* name : {"in1/song.wav", "in1/a.b.ogg", "in1/noext", "in1/x.wav", "in2/x.flac",
-                           "out/inside.mp3", "in1/inside.wav"})
-    std::ofstream(folder / name) << "x";
-
-  struct Case {
-    std::string input, output;
-    bool note;
-  } cases[] = {
-      {folder / "in1/song.wav", out + "/song.mp3", false},
-      {folder / "in1/a.b.ogg", out + "/a.b.mp3", false},
-      {folder / "in1/noext", out + "/noext.mp3", false},
-      {folder / "in1/x.wav", out + "/x.mp3", false},
-      {folder / "in2/x.flac", out + "/x (2).mp3", true},           // name taken by an earlier input
-      {folder / "out/inside.mp3", out + "/inside (2).mp3", true},  // would write over itself
-      {folder / "in1/inside.wav", out + "/inside (3).mp3", true},  // the input, then (2), are taken
-  };
-  std::vector<std::string> inputs;
-  for (const Case& c : cases) inputs.push_back(c.input);
-  const std::vector<PlannedOutput> plan = PlanOutputs(inputs, out, ".mp3");
-  ASSERT_EQ(plan.size(), std::size(cases));
-  for (size_t i = 0; i < plan.size(); ++i) {
-    EXPECT_EQ(plan[i].Input, cases[i].input);
-    EXPECT_EQ(plan[i].Output, cases[i].output);
-    EXPECT_EQ(!plan[i].Note.empty(), cases[i].note) << plan[i].Note;
-  }
-  // The same file given twice, once through another spelling of its path.
-  const std::vector<PlannedOutput> twice =
-      PlanOutputs({folder / "in1/song.wav", folder / "in1/../in1/song.wav"}, out, ".mp3");
-  EXPECT_EQ(twice[0].Output, out + "/song.mp3");
-  EXPECT_EQ(twice[1].Output, out + "/song (2).mp3");
-}
 
 TEST(ConvertProgram, HelpAndWrongCommandLines) {
   const Result help = RunProgram({"--help"});
