@@ -1,6 +1,11 @@
 #include "converter/CueSheet.h"
 
+// Debian 12's libcue has both places; other versions keep one of them.
+#if __has_include(<libcue.h>)
 #include <libcue.h>
+#else
+#include <libcue/libcue.h>
+#endif
 
 #include <cctype>
 #include <filesystem>
@@ -140,6 +145,45 @@ std::string ReadSmallFile(const fs::path& path, bool& ok) {
 
 std::string Text(const char* text) { return text ? text : ""; }
 
+// The sheets of a folder and the files their FILE lines name. A batch asks
+// for every file of a folder, so the folder is read once while it stays as
+// it was (its modification time unchanged; a sheet written over in the
+// same instant is missed until the folder changes).
+using SheetList = std::vector<std::pair<fs::path, std::vector<std::string>>>;
+
+SheetList FolderSheets(const fs::path& folder) {
+  struct Cached {
+    fs::file_time_type Modified;
+    SheetList Sheets;
+  };
+  static std::mutex CacheLock;
+  static std::map<std::string, Cached> Cache;
+  std::error_code failure;
+  const auto modified = fs::last_write_time(folder, failure);
+  if (failure) return {};
+  const std::string key = folder.string();
+  {
+    std::lock_guard<std::mutex> lock(CacheLock);
+    const auto found = Cache.find(key);
+    if (found != Cache.end() && found->second.Modified == modified) return found->second.Sheets;
+  }
+  SheetList sheets;
+  for (fs::directory_iterator it(folder, failure), end; !failure && it != end;
+       it.increment(failure)) {
+    if (Lower(it->path().extension().string()) != ".cue" || !it->is_regular_file(failure)) continue;
+    bool read = false;
+    const LineScan scan = ScanLines(CueTextToUtf8(ReadSmallFile(it->path(), read)));
+    if (!read) continue;
+    std::vector<std::string> files;
+    for (const auto& file : scan.Files) files.push_back(file.second);
+    sheets.emplace_back(it->path(), std::move(files));
+  }
+  std::lock_guard<std::mutex> lock(CacheLock);
+  if (Cache.size() > 256) Cache.clear();  // a bound, not a policy
+  Cache[key] = {modified, sheets};
+  return sheets;
+}
+
 }  // namespace
 
 std::string CueTextToUtf8(const std::string& bytes) {
@@ -208,9 +252,9 @@ bool ParseCueSheet(const std::string& bytes, const std::string& source,
       error = Where(source, entry.Line) + "track " + std::to_string(i) + " has no INDEX 01";
       return false;
     }
-    // libcue counts from the start of the track's own FILE; with one file
-    // per sheet that is the album file.
-    entry.Cut.Start = track_get_start(track);
+    // The INDEX time as written: from the start of the track's FILE, which
+    // with one file per sheet is the album file.
+    entry.Cut.Start = start;
     if (!made.Tracks.empty()) {
       TSheetTrack& previous = made.Tracks.back();
       if (entry.Cut.Start <= previous.Cut.Start) {
@@ -259,6 +303,9 @@ TCueLookup FindCueSheet(const std::string& audioPath,
       error = path.string() + ": cannot be read";
       return TCueLookup::Broken;
     }
+    // A sheet of several FILEs describes tracks that are files already
+    // (01.flac, 02.flac, ...): nothing to split.
+    if (ScanLines(CueTextToUtf8(bytes)).Files.size() > 1) return TCueLookup::None;
     if (!ParseCueSheet(bytes, path.string(), audioPath, true, sheet, error) ||
         !CheckCueTimes(sheet, durationMs, error))
       return TCueLookup::Broken;
@@ -274,18 +321,13 @@ TCueLookup FindCueSheet(const std::string& audioPath,
   fs::path named;
   int sheets = 0;
   const fs::path folder = audio.has_parent_path() ? audio.parent_path() : fs::path(".");
-  for (fs::directory_iterator it(folder, failure), end; !failure && it != end;
-       it.increment(failure)) {
-    if (Lower(it->path().extension().string()) != ".cue" || !it->is_regular_file(failure)) continue;
-    bool read = false;
-    const LineScan scan = ScanLines(CueTextToUtf8(ReadSmallFile(it->path(), read)));
-    for (const auto& file : scan.Files)
-      if (read && fs::path(file.second).filename() == audio.filename()) {
-        named = it->path();
+  for (const auto& [path, files] : FolderSheets(folder))
+    for (const std::string& file : files)
+      if (fs::path(file).filename() == audio.filename()) {
+        named = path;
         ++sheets;
         break;
       }
-  }
   if (sheets == 1) return parseFile(named);
 
   if (const auto tag = tags.find("cuesheet"); tag != tags.end()) {

@@ -55,7 +55,9 @@ enum class TCueLookup { None, Found, Broken };
 // The sheet of an audio file: `FILE.cue` or `FILE-without-extension.cue`
 // beside it, else the one .cue of its folder whose FILE line names it, else
 // a CUESHEET tag among `tags` (keys lower-cased, as FFmpeg reports them),
-// else a FLAC file's CUESHEET metadata block. Broken: a sheet was found but
+// else a FLAC file's CUESHEET metadata block. A sheet file with several
+// FILE lines describes tracks that are files of their own and gives None.
+// Broken: a sheet was found but
 // is unusable (`error` says why and where). Times are checked with
 // CheckCueTimes against durationMs.
 TCueLookup FindCueSheet(const std::string& audioPath,

@@ -84,6 +84,10 @@ TTaskResult EndResult(const TFFmpegHlpr& engine) {
       const TOutputOptions& asked = *task.Outputs.front().Options;
       if (asked.StartTime > 0) expected -= asked.StartTime;
       if (asked.Duration > 0) expected = std::min<int64_t>(expected, asked.Duration);
+      // Tracks that end before the file asked for no more of it.
+      const TTrackCut& last = task.Outputs.back().Track.Cut;
+      if (task.Outputs.back().IsTrack && last.End >= 0)
+        expected = std::min<int64_t>(expected, last.End * 1000 / last.TimeBaseDen);
     }
     return FinishedRunResult(expected, engine.ReachedMs, engine.DamagedPackets);
   }

@@ -129,6 +129,14 @@ TEST(CueSheet, FindsTheSheetBesideTheFileOrTheOneOfTheFolderThatNamesIt) {
   EXPECT_EQ(FindCueSheet(audio, {}, 4000, sheet, error), TCueLookup::Broken);
   EXPECT_NE(error.find("album.cue:14: track 3"), std::string::npos) << error;
 
+  // A sheet of separate track files names this one too, but has nothing
+  // to split.
+  const std::string first = folder / "01.flac";
+  Write(first, "x");
+  Write(folder / "tracks.cue", "FILE \"01.flac\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                               "FILE \"02.flac\" WAVE\nTRACK 02 AUDIO\nINDEX 01 00:00:00\n");
+  EXPECT_EQ(FindCueSheet(first, {}, -1, sheet, error), TCueLookup::None) << error;
+
   // An embedded sheet, whatever file it names.
   const std::string alone = folder / "sub.flac";
   Write(alone, "x");
