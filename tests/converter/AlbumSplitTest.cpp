@@ -1,7 +1,7 @@
 // melvaro-convert on album files: a generated album (three tones, a pregap
 // before the second) with its sheet beside it, embedded, or in Latin-1, and
-// an M4A with chapters; the tracks' names, tags and lengths, and cuts that
-// join again to exactly the samples of the whole file.
+// an M4A with chapters; the tracks' names, tags, covers and lengths, and
+// cuts that join again to exactly the samples of the whole file.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -85,6 +85,7 @@ TEST(AlbumSplit, SheetBesideEmbeddedOrLatin1GivesNamedTaggedSampleExactTracks) {
     // "Zweiter Café", in UTF-8 or Latin-1.
     const std::string second = c.latin1 ? "Zweiter Caf\xE9" : "Zweiter Caf\xC3\xA9";
     if (c.embedded) extras.tags["CUESHEET"] = Sheet("CDImage.wav", second);
+    extras.cover = c.format == AudioFormat::Flac;
     MediaFixtures::MakeAudio(album, c.format, Rate, 2, 0, 0, extras);
     if (!c.embedded) Write(folder / "album.cue", Sheet(c.album, second));
 
@@ -107,6 +108,14 @@ TEST(AlbumSplit, SheetBesideEmbeddedOrLatin1GivesNamedTaggedSampleExactTracks) {
     EXPECT_EQ(Tag(tracks[1], "date"), "2024");
     EXPECT_EQ(Tag(tracks[1], "genre"), "Ambient");
     EXPECT_EQ(Tag(tracks[1], "cuesheet"), "(none)");
+    // Every track carries the album file's cover.
+    if (extras.cover)
+      for (const std::string& track : tracks) {
+        const MediaFixtures::FileInfo info = MediaFixtures::Probe(track);
+        bool cover = false;
+        for (const auto& stream : info.streams) cover = cover || stream.attachedPicture;
+        EXPECT_TRUE(cover) << track;
+      }
   }
 }
 
