@@ -37,6 +37,8 @@
 #include "app/Shell.h"
 #include "app/StartupFolders.h"
 #include "app/ThreadMailbox.h"
+#include "app/TrackRows.h"
+#include "converter/AlbumTracks.h"
 #include "converter/FolderWalker.h"
 #include "converter/VeltoConverter.h"
 
@@ -447,6 +449,7 @@ void TForm1::Convert() {
     OutputClaims.AddInput(NativePath(path));
     inputs.push_back({NativePath(path), InputOptionsFor(NativePath(path))});
     row->setText(TFileListView::ColStatus, QString());
+    TrackRows::Clear(row);
     row->setData(TFileListView::ColName, RowLogRole, QVariant());
     SetRowTip(row, QString());
   }
@@ -495,6 +498,16 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
     return FinishIfDone();
   }
 
+  // A file with a cue sheet becomes its tracks; one whose sheet cannot be
+  // used fails with the sheet's line rather than becoming one long file.
+  std::vector<TPlannedTrack> tracks;
+  std::string sheetProblem;
+  if (!PlanAlbumTracks(prepared.Description, TSplitMode::Sheet, tracks, sheetProblem)) {
+    AppendRowLog(row, FromNative(sheetProblem));
+    EndRow(row, position, TTaskState::tsFailed, FromNative(sheetProblem));
+    return FinishIfDone();
+  }
+
   TVeltoConverter& converter = *FConverter;
   BatchProgress.SetDuration(position, prepared.Description.DurationMs);
   TOutputOptions output;
@@ -504,17 +517,24 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   TNamingRules naming = Naming;
   naming.Extension = output.FileExt;
   const TNamingInput source{NativePath(path), NativePath(RowRoot(row)), prepared.Description.Tags};
-  std::string note;
-  output.FileName = OutputClaims.Claim(OutputPath(source, naming, NativePath(OutputFolder)), &note);
-  if (!note.empty()) AppendRowLog(row, FromNative(note));
-  const QString fileName = FromNative(output.FileName);
-  BatchOutputs[static_cast<std::size_t>(position)] = fileName;
-  if (Sync) {
-    const TOutputDecision decision = Sync->Decide(source.Source, source.Root, output.FileName);
-    for (const std::string& message : Sync->TakeMessages()) AppendRowLog(row, FromNative(message));
-    if (decision != TOutputDecision::Convert) {
-      EndRowUnchanged(row, position, decision == TOutputDecision::UpToDate);
-      return FinishIfDone();
+  // An album's tracks are named when they are added; the record keeps one
+  // output per source, so only a file of its own is judged by it.
+  QString fileName;
+  if (tracks.empty()) {
+    std::string note;
+    output.FileName =
+        OutputClaims.Claim(OutputPath(source, naming, NativePath(OutputFolder)), &note);
+    if (!note.empty()) AppendRowLog(row, FromNative(note));
+    fileName = FromNative(output.FileName);
+    BatchOutputs[static_cast<std::size_t>(position)] = fileName;
+    if (Sync) {
+      const TOutputDecision decision = Sync->Decide(source.Source, source.Root, output.FileName);
+      for (const std::string& message : Sync->TakeMessages())
+        AppendRowLog(row, FromNative(message));
+      if (decision != TOutputDecision::Convert) {
+        EndRowUnchanged(row, position, decision == TOutputDecision::UpToDate);
+        return FinishIfDone();
+      }
     }
   }
 
@@ -531,7 +551,9 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
   task.Row = row;
   task.Position = position;
-  if (converter.AddOutput(index, output.FileName, output)) {
+  if (!tracks.empty()) {
+    AddTrackOutputs(index, row, position, output, source, naming, tracks);
+  } else if (converter.AddOutput(index, output.FileName, output)) {
     SetRowTip(row, QStringLiteral("Output: ") + fileName);
   } else {
     // The task still starts and fails at once; the row tells this reason.
@@ -548,10 +570,40 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   }
 }
 
+void TForm1::AddTrackOutputs(int index, QTreeWidgetItem* row, int position, TOutputOptions output,
+                             const TNamingInput& albumFile, const TNamingRules& naming,
+                             const std::vector<TPlannedTrack>& tracks) {
+  TVeltoConverter& converter = *FConverter;
+  const TNamingRules trackNaming = TrackNamingRules(naming);
+  std::vector<TTrackRow> shown;
+  for (const TPlannedTrack& track : tracks) {
+    std::string note;
+    output.FileName = OutputClaims.Claim(
+        OutputPath(TrackNamingInput(albumFile, track), trackNaming, NativePath(OutputFolder)),
+        &note);
+    if (!note.empty()) AppendRowLog(row, FromNative(note));
+    const QString fileName = FromNative(output.FileName);
+    if (!converter.AddTrackOutput(index, output.FileName, output, track.Part)) {
+      // The task fails at once, writing none of its tracks.
+      TaskRows[static_cast<std::size_t>(index)].SetupError = converter.LastError();
+      AppendRowLog(row, FromNative(converter.LastError()));
+      return;
+    }
+    const TTrackCut& cut = track.Part.Cut;
+    shown.push_back({QFileInfo(fileName).fileName(), fileName,
+                     static_cast<int>(cut.Start * 1000 / cut.TimeBaseDen),
+                     cut.End < 0 ? -1 : static_cast<int>(cut.End * 1000 / cut.TimeBaseDen)});
+  }
+  BatchOutputs[static_cast<std::size_t>(position)] = shown.front().Output;
+  SetRowTip(row, tr("%n tracks", nullptr, static_cast<int>(shown.size())));
+  TrackRows::Show(row, shown);
+}
+
 void TForm1::Progress(int index, int durationTime, int totalDuration) {
   if (index < 0 || static_cast<std::size_t>(index) >= TaskRows.size()) return;
   const TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
   task.Row->setText(TFileListView::ColStatus, ProgressStatus(durationTime, totalDuration));
+  TrackRows::Progress(task.Row, durationTime, totalDuration);
   BatchProgress.Report(task.Position, durationTime, totalDuration);
   ShowBatchState();
 }
@@ -607,6 +659,7 @@ void TForm1::EndRow(QTreeWidgetItem* row, int position, TTaskState state, const 
       break;
   }
   row->setText(TFileListView::ColStatus, EndMark(state));
+  TrackRows::End(row, state);
   const QString output = BatchOutputs[static_cast<std::size_t>(position)];
   QString tip = reason;
   if (!output.isEmpty() && state != TTaskState::tsFailed && state != TTaskState::tsStopped)

@@ -30,6 +30,8 @@
 #include "app/FormatSettings.h"
 #include "app/InputPreparer.h"
 #include "app/StatusTexts.h"
+#include "converter/AlbumTracks.h"
+#include "converter/OptionRecords.h"
 #include "converter/OutputNaming.h"
 #include "converter/OutputSync.h"
 #include "converter/TaskResult.h"
@@ -152,6 +154,10 @@ class TForm1 : public QWidget {
   void TakePrepared();
   void SetUpPrepared(const TPreparedInput& prepared);
   // Posted by the component.
+  // The tracks of an album file as the task's outputs and the row's children.
+  void AddTrackOutputs(int index, QTreeWidgetItem* row, int position, TOutputOptions output,
+                       const TNamingInput& albumFile, const TNamingRules& naming,
+                       const std::vector<TPlannedTrack>& tracks);
   void Progress(int index, int durationTime, int totalDuration);
   void Terminate(int index, const TTaskResult& result);
   void Logged(int index, const QString& line);

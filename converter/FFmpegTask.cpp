@@ -60,12 +60,18 @@ TFFmpegHlpr::~TFFmpegHlpr() { StopAndWait(); }
 int TFFmpegHlpr::OutputCountForRun() const { return static_cast<int>(Task.Outputs.size()); }
 
 void TFFmpegHlpr::OpenFilesOfRun() {
+  if (!Task.PlanError.empty()) throw FFMpegException(Task.PlanError);
   MakeOptionContexts();
   ApplyInputOptions(*this, Task.InputOptions);
   CheckUnchanged(Task.Description);
   if (!OpenInputFile(Task.Description.Path)) throw FFMpegException(LastError);
   for (const TPlannedOutput& output : Task.Outputs) {
     ApplyOutputOptions(*this, *output.Options);
+    if (output.IsTrack) {
+      const TTrackCut& cut = output.Track.Cut;
+      SetTrackWindow(cut.Start, cut.End, cut.TimeBaseDen);
+      SetTrackTags(output.Track.Tags);
+    }
     MakeOutputFolder(output.Path);
     if (!OpenOutputFile(output.Path)) throw FFMpegException(LastError);
   }

@@ -14,6 +14,7 @@
 #include "converter/InputDescription.h"
 #include "converter/OptionRecords.h"
 #include "converter/TaskResult.h"
+#include "converter/TrackCut.h"
 #include "engine/FFmpegHlpr.h"
 
 class TConversionTask;
@@ -50,6 +51,9 @@ struct TPlannedOutput {
   std::string Path;
   // Tasks given equal records share one copy (a record is a few KB).
   std::shared_ptr<const TOutputOptions> Options;
+  // For one track of an album file: its part of the input and its tags.
+  bool IsTrack = false;
+  TTrackPart Track{};
 };
 
 // One entry of the component's list.
@@ -64,6 +68,9 @@ class TConversionTask {
   // library's own RealVideo 3.0/4.0 decoders.
   bool LibraryRealVideoDecoders = true;
 
+  // Set when a track of the task could not be planned: the run fails with
+  // it before anything is written, so that no album is half converted.
+  std::string PlanError;
   // The running engine; set and cleared under the component's task list
   // lock, freed only after its run has ended (ReleaseEngine).
   std::unique_ptr<TFFmpegHlpr> Engine;

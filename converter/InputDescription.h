@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
+
+#include "converter/TrackCut.h"
 
 struct TInputDescription {
   std::string Path;
@@ -23,6 +26,12 @@ struct TInputDescription {
   // The file as it was described: a task refuses to run on a file whose
   // size, modification time or identity has changed since. 0: not known,
   // not checked.
+  // The container's chapters, as the demuxer reports them, in order.
+  struct Chapter {
+    TTrackCut Cut;
+    std::string Title;  // empty when it has none
+  };
+  std::vector<Chapter> Chapters;
   int64_t ModifiedNs = 0;  // modification time, ns since 1970-01-01 UTC
   uint64_t Device = 0;
   uint64_t Inode = 0;

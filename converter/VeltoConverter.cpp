@@ -32,6 +32,16 @@ TInputDescription DescribeOpenedInput(const std::string& fileName, const AVForma
   TInputDescription description = TCustomAVConverter::DescribeWithoutOpening(fileName);
   if (input->duration != AV_NOPTS_VALUE && input->duration >= 0)
     description.DurationMs = input->duration / 1000;
+  for (unsigned i = 0; i < input->nb_chapters; ++i) {
+    const AVChapter* chapter = input->chapters[i];
+    if (chapter->time_base.num <= 0 || chapter->time_base.den <= 0 || chapter->end <= chapter->start)
+      continue;
+    const AVDictionaryEntry* title = AVU.av_dict_get(chapter->metadata, "title", nullptr, 0);
+    description.Chapters.push_back(
+        {{chapter->start * chapter->time_base.num, chapter->end * chapter->time_base.num,
+          chapter->time_base.den},
+         title && title->value ? title->value : ""});
+  }
   const auto addTags = [&](const AVDictionary* tags) {
     const AVDictionaryEntry* entry = nullptr;
     while ((entry = AVU.av_dict_get(tags, "", entry, AV_DICT_IGNORE_SUFFIX))) {
@@ -66,6 +76,10 @@ TTaskResult EndResult(const TFFmpegHlpr& engine) {
       const TOutputOptions& asked = *task.Outputs.front().Options;
       if (asked.StartTime > 0) expected -= asked.StartTime;
       if (asked.Duration > 0) expected = std::min<int64_t>(expected, asked.Duration);
+      // Tracks that end before the file asked for no more of it.
+      const TTrackCut& last = task.Outputs.back().Track.Cut;
+      if (task.Outputs.back().IsTrack && last.End >= 0)
+        expected = std::min<int64_t>(expected, last.End * 1000 / last.TimeBaseDen);
     }
     return FinishedRunResult(expected, engine.ReachedMs, engine.DamagedPackets,
                              engine.InvalidSamples);
@@ -233,6 +247,30 @@ bool TCustomAVConverter::AddOutput(int index, const std::string& fileName,
   FOutputKeys.insert(key);
   std::lock_guard<std::mutex> lock(FTaskListLock);
   task->Outputs.push_back({fileName, FLastOutputOptions});
+  return true;
+}
+
+bool TCustomAVConverter::AddTrackOutput(int index, const std::string& fileName,
+                                        const TOutputOptions& options, const TTrackPart& track) {
+  TConversionTask* task = TaskAt(index);
+  const bool planned = [&] {
+    if (task->Outputs.size() >= 99) {
+      FLastError = "Too many tracks for one task: " + fileName;
+      return false;
+    }
+    if (track.Cut.Start < 0 || track.Cut.TimeBaseDen <= 0 ||
+        (track.Cut.End >= 0 && track.Cut.End <= track.Cut.Start)) {
+      FLastError = "The track has no length: " + fileName;
+      return false;
+    }
+    return AddOutput(index, fileName, &options);
+  }();
+  if (!planned) {
+    if (task->PlanError.empty()) task->PlanError = FLastError;
+    return false;
+  }
+  task->Outputs.back().IsTrack = true;
+  task->Outputs.back().Track = track;
   return true;
 }
 

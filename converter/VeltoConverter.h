@@ -49,6 +49,7 @@
 #include "converter/InputDescription.h"
 #include "converter/OptionRecords.h"
 #include "converter/TaskResult.h"
+#include "converter/TrackCut.h"
 #include "engine/EngineHooks.h"  // TConvertPriority: tpIdle, tpLowest, tpLower, tpNormal
 
 class TConversionTask;
@@ -129,6 +130,15 @@ class TCustomAVConverter : public QObject {
   bool AddOutput(int index, const std::string& fileName, const TOutputOptions& options) {
     return AddOutput(index, fileName, &options);
   }
+
+  // The same for one track of an album file: the output takes only the
+  // track's part of the input, cut at samples, and carries its tags over
+  // the input's. A task's tracks share one decode of the input; they are
+  // put in place together when the task ends. At most 99 per task. A track
+  // that cannot be added fails the whole task when it runs (LastError says
+  // why now), so that no album is half converted.
+  bool AddTrackOutput(int index, const std::string& fileName, const TOutputOptions& options,
+                      const TTrackPart& track);
 
   int TaskCount() const;
   // The description the task was added with; valid for every task in the

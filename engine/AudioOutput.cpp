@@ -214,18 +214,24 @@ void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, b
   }
 }
 
-void TCustomFFmpegHlpr::EncodeAudio(AVFormatContext* os, OutputStream& ost, const AVFrame* frame) {
+void TCustomFFmpegHlpr::EncodeAudio(AVFormatContext* os, OutputStream& ost, const AVFrame* frame,
+                                    int offset, int count) {
   AVCodecContext* enc = ost.Encoder;
   if (ost.EncoderDrained || frame->nb_samples <= 0 || frame->sample_rate <= 0 ||
       frame->ch_layout.nb_channels <= 0)
     return;
+  const int end = count < 0 ? frame->nb_samples : std::min(frame->nb_samples, offset + count);
   FitAudioConverter(os, ost, frame);
   // The next sample to encode is as old as the samples still waiting in
   // the FIFO and in the converter's filter: muxers that pair audio with
-  // pictures by amount (DV) need timestamps that say so.
-  const int64_t held = ost.Converter ? SWR.swr_get_delay(ost.Converter.get(), enc->sample_rate) : 0;
-  ost.SyncOpts = std::llrint(SyncInputTime(ost) * enc->sample_rate) -
-                 static_cast<int64_t>(AVU.av_audio_fifo_size(ost.Fifo.get())) - held;
+  // pictures by amount (DV) need timestamps that say so. A track counts its
+  // own samples from its start instead.
+  if (!OutputTrackWindows[ost.FileIndex].Active) {
+    const int64_t held =
+        ost.Converter ? SWR.swr_get_delay(ost.Converter.get(), enc->sample_rate) : 0;
+    ost.SyncOpts = std::llrint(SyncInputTime(ost) * enc->sample_rate) -
+                   static_cast<int64_t>(AVU.av_audio_fifo_size(ost.Fifo.get())) - held;
+  }
 
   const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
   const int bytesPerSample = AVU.av_get_bytes_per_sample(format);
@@ -236,8 +242,8 @@ void TCustomFFmpegHlpr::EncodeAudio(AVFormatContext* os, OutputStream& ost, cons
   std::array<const uint8_t*, 64> chunk{};
   if (planes > static_cast<int>(chunk.size()))
     RaiseLibraryError("swr_convert", AVERROR(EINVAL), StreamName(os, ost));
-  for (int done = 0; done < frame->nb_samples && !StopRequested;) {
-    const int samples = std::min(ChunkSamples, frame->nb_samples - done);
+  for (int done = offset; done < end && !StopRequested;) {
+    const int samples = std::min(ChunkSamples, end - done);
     const size_t offset = static_cast<size_t>(done) * bytesPerSample * (planar ? 1 : channels);
     for (int p = 0; p < planes; ++p) chunk[p] = frame->extended_data[p] + offset;
     const uint8_t* const* repaired =

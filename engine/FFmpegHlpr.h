@@ -29,6 +29,7 @@ extern "C" {
 #include "engine/EngineHooks.h"
 #include "engine/FFMpegException.h"
 #include "engine/LogLevelClaims.h"
+#include "engine/TrackCutting.h"
 #include "medialib/LibraryObjects.h"
 
 class TFFmpegThread;
@@ -37,7 +38,9 @@ struct PictureView;
 struct InputStream;
 struct OutputStream;
 
-constexpr int MaxFiles = 20;
+// Outputs of one run: an album file's tracks are one run's outputs (a CD
+// holds at most 99).
+constexpr int MaxFiles = 100;
 constexpr int MaxStreamsPerFile = 20;
 
 // Names of the bitstream filters applied to one stream, in order.
@@ -156,6 +159,14 @@ struct OutputDescriptionFields {
   int Track = 0;
 };
 
+// The next output's part of the source and its own tags, over the source's
+// and the description fields (keys as written, such as "album_artist");
+// consumed by OpenOutputFile.
+struct TrackOptionFields {
+  TrackWindow NextTrackWindow;
+  std::map<std::string, std::string> NextTrackTags;
+};
+
 // Diagnostics, passes and the recorded library options.
 struct DiagnosticOptionFields {
   int Verbose = 1;
@@ -193,6 +204,7 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
                           public AudioSubtitleOptionFields,
                           public TimingMuxingOptionFields,
                           public OutputDescriptionFields,
+                          public TrackOptionFields,
                           public DiagnosticOptionFields,
                           public RunStatisticFields {
  public:
@@ -275,6 +287,11 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   void SetDuration(int ms);
   void SetStartTime(int ms);
   void SetRecTimestamp(int64_t seconds);
+  // The next output takes [start, end) of the source, in 1/timeBaseDen s
+  // (end < 0: to the end), cut at samples (TrackCutting.h), and these tags.
+  // Raises FFMpegException for a window that is empty or negative.
+  void SetTrackWindow(int64_t start, int64_t end, int timeBaseDen);
+  void SetTrackTags(const std::map<std::string, std::string>& tags);
   // This engine's level; the library logs at the most verbose level of the
   // engines that set one, and the log router filters each task's lines by its
   // engine's level.
@@ -345,6 +362,8 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // Per output: the hidden file it is written to until the run puts it in
   // place; empty when the muxer writes files of its own, or once in place.
   std::string OutputPartialPaths[MaxFiles];
+  // Per output: the part of the source it takes (inactive: all of it).
+  TrackWindow OutputTrackWindows[MaxFiles];
   BitstreamFilterChain BitstreamFilters[MaxFiles][MaxStreamsPerFile];
   // Per input file, one entry per stream of the file.
   std::vector<StreamCodec> InputCodecs[MaxFiles];
@@ -491,7 +510,9 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // converted in bounded chunks into the stream's FIFO and encoded frame by
   // frame. Raises FFMpegException with the library's words when a
   // conversion, the FIFO or the encoder fails.
-  void EncodeAudio(AVFormatContext* os, OutputStream& ost, const AVFrame* frame);
+  // Only `count` samples from `offset` on when count >= 0 (a track's part).
+  void EncodeAudio(AVFormatContext* os, OutputStream& ost, const AVFrame* frame, int offset = 0,
+                   int count = -1);
   // End of input for one audio output: what the converter holds, the short
   // last frame (padded for encoders that take whole frames only), then the
   // encoder's delayed packets. Raises like EncodeAudio.

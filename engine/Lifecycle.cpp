@@ -61,6 +61,7 @@ void TCustomFFmpegHlpr::SetDefaults() {
   Renew<AudioSubtitleOptionFields>(*this);
   Renew<TimingMuxingOptionFields>(*this);
   Renew<OutputDescriptionFields>(*this);
+  Renew<TrackOptionFields>(*this);
   Renew<DiagnosticOptionFields>(*this);
   Renew<RunStatisticFields>(*this);
   InputFileCount = 0;
@@ -110,6 +111,7 @@ void TCustomFFmpegHlpr::ReleaseOutput(int file) {
   // Not put in place by a finished run: incomplete, or never written.
   if (!OutputPartialPaths[file].empty()) unlink(OutputPartialPaths[file].c_str());
   OutputPartialPaths[file].clear();
+  OutputTrackWindows[file] = TrackWindow{};
   for (StreamCodec& codec : OutputCodecs[file]) {
     if (codec.Context) {
       std::lock_guard<std::mutex> lock(*CodecLock);  // freeing closes an open codec

@@ -285,3 +285,14 @@ void TCustomFFmpegHlpr::SetVerbose(int level) {
   Verbose = level;
   LibraryLogLevelClaim.Claim(level);
 }
+
+void TCustomFFmpegHlpr::SetTrackWindow(int64_t start, int64_t end, int timeBaseDen) {
+  if (start < 0 || timeBaseDen <= 0 || (end >= 0 && end <= start))
+    throw FFMpegException("Invalid track window " + std::to_string(start) + "-" +
+                          std::to_string(end) + "/" + std::to_string(timeBaseDen));
+  NextTrackWindow = {true, start, end, timeBaseDen};
+}
+
+void TCustomFFmpegHlpr::SetTrackTags(const std::map<std::string, std::string>& tags) {
+  NextTrackTags = tags;
+}

@@ -99,6 +99,10 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
       return fail();
     }
   } else {
+    if (NextTrackWindow.Active && (AudioStreamCopy || VideoStreamCopy)) {
+      LastError = fileName + ": a track is cut from decoded audio and cannot be copied";
+      return fail();
+    }
     if (!AddOutputStreams(output.get(), fileName)) return fail();
     DescribeOutput(output.get());
   }
@@ -107,6 +111,9 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
 
   OutputFiles[file] = std::move(output);
   OutputPartialPaths[file] = partial;
+  OutputTrackWindows[file] = NextTrackWindow;
+  NextTrackWindow = TrackWindow{};
+  NextTrackTags.clear();
   ++OutputFileCount;
   return true;
 }
@@ -175,6 +182,9 @@ void TCustomFFmpegHlpr::DescribeOutput(AVFormatContext* output) {
   if (Year > 0) SetTag(output, "date", std::to_string(Year), 31);
   if (Track > 0) SetTag(output, "track", std::to_string(Track), 31);
   SetTag(output, "genre", Genre, 31);
+  // A track's own tags win over the fields and the album file's tags.
+  for (const auto& [key, value] : NextTrackTags)
+    AVU.av_dict_set(&output->metadata, key.c_str(), value.c_str(), 0);
   // What the record left empty comes from the source, as it stands there.
   if (InputFileCount > 0) CopySourceTags(InputFiles[0].get(), &output->metadata);
   if (CoverCarrierOf(output->oformat) == CoverCarrier::CommentTag)

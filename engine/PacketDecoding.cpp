@@ -134,12 +134,20 @@ void TCustomFFmpegHlpr::OutputDecodedAudio(TranscodeTables& t, InputStream& ist,
     AVU.av_frame_unref(frame);
     throw FFMpegException(std::string(InputFiles[ist.FileIndex]->url) + ": " + problem);
   }
+  const int64_t first = ist.DecodedSamples;
   ist.DecodedSamples += frame->nb_samples;
   ist.NextPts += static_cast<int64_t>(frame->nb_samples) * 1000000 / frame->sample_rate;
   for (const auto& ost : t.OutputStreams) {
     if (ost->SourceIndex != istIndex || !ost->EncodingNeeded) continue;
     if (ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO) throw FFMpegException("invalid codec_type");
-    EncodeAudio(OutputFiles[ost->FileIndex].get(), *ost, frame);
+    const TrackWindow& window = OutputTrackWindows[ost->FileIndex];
+    if (!window.Active) {
+      EncodeAudio(OutputFiles[ost->FileIndex].get(), *ost, frame);
+      continue;
+    }
+    const SampleSpan span = SpanInWindow(window, frame->sample_rate, first, frame->nb_samples);
+    if (span.Count > 0)
+      EncodeAudio(OutputFiles[ost->FileIndex].get(), *ost, frame, span.Offset, span.Count);
   }
 }
 

@@ -67,12 +67,17 @@ void TCustomFFmpegHlpr::ReportProgress(TranscodeTables& t, bool last) {
   float quality = -1.0f;
   StatusText text;
 
+  // The tracks of an album file count together: their sizes add up, and
+  // the run has reached as far into the source as the furthest track.
   int64_t totalSize = 0;
-  if (OutputFileCount > 0 && OutputFiles[0]->pb) {
-    totalSize = AVF.avio_size(OutputFiles[0]->pb);
-    if (totalSize < 0) totalSize = AVF.avio_seek(OutputFiles[0]->pb, 0, SEEK_CUR);
-    if (totalSize < 0) totalSize = 0;
+  for (int f = 0; f < OutputFileCount; ++f) {
+    if (f > 0 && !OutputTrackWindows[f].Active) break;
+    if (!OutputFiles[f]->pb) continue;
+    int64_t size = AVF.avio_size(OutputFiles[f]->pb);
+    if (size < 0) size = AVF.avio_seek(OutputFiles[f]->pb, 0, SEEK_CUR);
+    if (size > 0) totalSize += size;
   }
+  double trackReach = -1;
 
   double time = NoPositionTime;
   bool firstVideo = true;
@@ -96,8 +101,13 @@ void TCustomFFmpegHlpr::ReportProgress(TranscodeTables& t, bool last) {
       }
     }
     const double position = ost.Position * av_q2d(ost.Stream->time_base);
+    if (const TrackWindow& window = OutputTrackWindows[ost.FileIndex]; window.Active) {
+      if (position > 0) trackReach = std::max(trackReach, SourceReach(window, position));
+      continue;
+    }
     if (position > 0 && position < time) time = position;
   }
+  if (trackReach > 0) time = std::min(time, trackReach);
   const bool known = time < NoPositionTime;
   if (time < 0.01) time = 0.01;
 

@@ -44,9 +44,34 @@ int LaggingInput(const TranscodeTables& t, double& position) {
   return fileIndex;
 }
 
+// Every output is a track that the source has been decoded past: the rest
+// of the file belongs to none of them.
+bool TracksAllPassed(const TranscodeTables& t, const TrackWindow* windows) {
+  if (t.OutputStreams.empty()) return false;
+  for (const auto& ost : t.OutputStreams) {
+    const TrackWindow& window = windows[ost->FileIndex];
+    const AVCodecParameters* source = ost->SyncInput ? ost->SyncInput->Stream->codecpar : nullptr;
+    if (!window.Active || window.End < 0 || !source || source->sample_rate <= 0) return false;
+    if (ost->SyncInput->DecodedSamples <
+        WindowSample(window.End, window.TimeBaseDen, source->sample_rate))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void TCustomFFmpegHlpr::FailWhenNothingDecoded(const TranscodeTables& t) {
+  // A track that received no sample would be an empty file reported as
+  // converted.
+  for (const auto& ost : t.OutputStreams) {
+    const TrackWindow& window = OutputTrackWindows[ost->FileIndex];
+    if (window.Active && ost->EncodingNeeded && ost->SyncOpts == 0 && ost->SyncInput)
+      throw FFMpegException(std::string(InputFiles[ost->SyncInput->FileIndex]->url) +
+                            ": no audio at " +
+                            std::to_string(window.Start / window.TimeBaseDen) +
+                            " s, where a track was to start");
+  }
   // Outputs of audio alone: a video output keeps its pictures whatever
   // became of a sound track.
   const InputStream* source = nullptr;
@@ -90,6 +115,7 @@ void TCustomFFmpegHlpr::RunTranscodeLoop(TranscodeTables& t) {
     const int fileIndex = LaggingInput(t, smallest);
     if (fileIndex < 0) break;
     if (RecordingTime > 0 && RecordingTime / 1000000.0 <= smallest) break;
+    if (TracksAllPassed(t, OutputTrackWindows)) break;
     if (!ReadInputPacket(t, fileIndex, packet)) continue;
     if (!DispatchInputPacket(t, fileIndex, packet)) continue;
 

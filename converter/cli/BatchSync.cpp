@@ -126,6 +126,42 @@ std::vector<size_t> BatchSync::Prepare(const std::vector<SyncInput>& inputs,
   return toConvert;
 }
 
+bool BatchSync::AlbumToConvert(const std::string& input, const std::vector<std::string>& outputs) {
+  std::error_code error;
+  const fs::file_time_type source = fs::last_write_time(input, error);
+  const bool sourceKnown = !error;
+  bool allThere = true, allNewer = sourceKnown;
+  for (const std::string& output : outputs) {
+    const fs::file_time_type made = fs::last_write_time(output, error);
+    if (error) {
+      allThere = allNewer = false;
+      break;
+    }
+    if (made < source) allNewer = false;
+  }
+  const bool kept = FOptions.Rule == TExistingRule::Skip && allThere;
+  const bool upToDate = FOptions.Rule == TExistingRule::Update && allNewer;
+  for (const std::string& output : outputs) {
+    if (FOptions.DryRun) {
+      if (upToDate) {
+        ++FUpToDate;
+        Say("up to date: " + input + " -> " + output);
+      } else if (kept) {
+        ++FKept;
+        Say("already there: " + input + " -> " + output);
+      } else {
+        ++FToConvert;
+        Say("convert: " + input + " -> " + output);
+      }
+    } else if (upToDate) {
+      FConsole.UpToDate();
+    } else if (kept) {
+      FConsole.KeptExisting();
+    }
+  }
+  return !FOptions.DryRun && !upToDate && !kept;
+}
+
 void BatchSync::Converted(const SyncInput& input) {
   std::string error;
   if (!FSync->Made(input.Input, input.Root, input.Output, error))

@@ -49,6 +49,13 @@ class BatchSync {
   std::vector<size_t> Prepare(const std::vector<SyncInput>& inputs,
                               const std::vector<std::string>& roots);
 
+  // Whether the tracks of an album file (outputs, one per track) are to be
+  // made. The record keeps one output per source, so the tracks are judged
+  // together by make's rule instead: skip leaves them when all exist; update
+  // when all exist and none is older than the album file. Counted and, in a
+  // dry run, listed as the files of their own are; false in a dry run.
+  bool AlbumToConvert(const std::string& input, const std::vector<std::string>& outputs);
+
   // An input's output is in place: recorded at once (journaled), so that a
   // killed run redoes only the files in flight.
   void Converted(const SyncInput& input);

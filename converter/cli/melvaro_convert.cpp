@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "converter/AlbumTracks.h"
+#include "converter/CueSheet.h"
 #include "converter/ExistingOutputs.h"
 #include "converter/FolderWalker.h"
 #include "converter/OutputNaming.h"
@@ -32,7 +34,7 @@ const char* const Usage =
     "                       [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...\n"
     "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...\n"
     "       melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...\n"
-    "  also: [--existing replace|skip|update] [-n|--dry-run]\n";
+    "  also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]\n";
 
 const char* const Help =
     "Converts each FILE and writes it to FOLDER/NAME.EXT, where NAME is the file's\n"
@@ -83,6 +85,9 @@ const char* const Help =
     "                       not above the chosen bit rate) instead of converting\n"
     "  -n, --dry-run        print what would be done to each file (convert,\n"
     "                       copy, up to date, prune) and write nothing\n"
+    "      --no-split       convert a file with a cue sheet whole\n"
+    "      --chapters       split a file with chapters (M4B, M4A, MKA, Ogg) into\n"
+    "                       one output per chapter\n"
     "  -h, --help           show this text\n"
     "\n"
     "Names from tags: {albumartist} is the artist when missing, {title} the\n"
@@ -92,6 +97,13 @@ const char* const Help =
     "or {disc} is 0. Names are made safe for FAT and exFAT: / \\ : * ? \" < > |\n"
     "and control characters become \"_\", trailing dots and spaces go, and each\n"
     "name is cut to 255 bytes; no tag can place a file outside FOLDER.\n"
+    "\n"
+    "A file with a cue sheet (NAME.cue beside it, the one .cue of its folder\n"
+    "that names it, or one embedded in it) becomes one output per track, named\n"
+    "\"{track:02} {title}\" unless --name says otherwise, and tagged with the\n"
+    "track's title, performer and number and the album's title, performer,\n"
+    "date and genre. A sheet that cannot be used fails the file, naming the\n"
+    "sheet and the line; --no-split converts it whole.\n"
     "\n"
     "FLAC keeps the source's bit depth up to 24 bits. A choice the format cannot\n"
     "make (Opus at 44100 Hz, FLAC with a bit rate, ...) is refused before any file\n"
@@ -126,6 +138,7 @@ struct CommandLine {
   bool Prune = false;
   bool CopySameFormat = false;
   bool DryRun = false;
+  TSplitMode Split = TSplitMode::Sheet;
 };
 
 // A whole decimal number, or false.
@@ -244,6 +257,10 @@ int Parse(int argc, char** argv, CommandLine& line) {
       line.CopySameFormat = true;
     } else if (arg == "-n" || arg == "--dry-run") {
       line.DryRun = true;
+    } else if (arg == "--no-split") {
+      line.Split = TSplitMode::Whole;
+    } else if (arg == "--chapters") {
+      line.Split = TSplitMode::Chapters;
     } else if (arg == "--layout") {
       const char* layout = value("flat, tree or beside");
       if (!layout) return 2;
@@ -365,11 +382,23 @@ int main(int argc, char** argv) {
 
   TVeltoConverter converter;
   converter.SetLogLevel(llError);
-  // Only a name from tags needs a file opened before its turn; otherwise
-  // each task reads its input on its worker, so the first file starts at
-  // once however long the list is.
+  // Only a name from tags, a possible copy or a possible album needs a file
+  // opened before its turn; otherwise each task reads its input on its
+  // worker, so the first file starts at once however long the list is.
   const bool describeFirst = PatternNeedsTags(line.Naming.Pattern);
-  if ((describeFirst || line.CopySameFormat) && !converter.LoadLibraries(libraryFolder, true)) {
+  const bool mayBeAlbum = line.Target.empty() && line.Split != TSplitMode::Whole;
+  auto describe = [&](const std::string& path, TInputDescription& description) {
+    if (!converter.LoadLibraries(libraryFolder, true)) {
+      std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
+      std::exit(1);
+    }
+    const TInputOptions input = InputOptionsFor(path);
+    std::string error;
+    if (TCustomAVConverter::DescribeInput(path, &input, description, error)) return true;
+    console.Failed(-1, path, error);
+    return false;
+  };
+  if (line.CopySameFormat && !converter.LoadLibraries(libraryFolder, true)) {
     std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
     return 1;
   }
@@ -379,15 +408,47 @@ int main(int argc, char** argv) {
   std::vector<TInputDescription> described;
   inputs.reserve(found.Files.size());
   described.reserve(found.Files.size());
+  // An album file with a cue sheet (or chapters, when asked) becomes one
+  // task writing one output per track.
+  struct Album {
+    std::string Input, Root;
+    TInputDescription Description;
+    std::vector<TPlannedTrack> Tracks;
+    std::vector<std::string> Outputs;
+  };
+  std::vector<Album> albums;
   for (const TFoundInput& file : found.Files) {
     TInputDescription description = TVeltoConverter::DescribeWithoutOpening(file.Path);
-    if (describeFirst) {
-      const TInputOptions input = InputOptionsFor(file.Path);
-      std::string error;
-      if (!TCustomAVConverter::DescribeInput(file.Path, &input, description, error)) {
-        console.Failed(-1, file.Path, error);
+    // Whether a sheet is there is told without the media libraries; only
+    // such a file is described to plan its tracks.
+    bool albumCandidate = false;
+    if (mayBeAlbum) {
+      TCueSheet sheet;
+      std::string ignored;
+      albumCandidate = line.Split == TSplitMode::Chapters ||
+                       FindCueSheet(file.Path, {}, -1, sheet, ignored) != TCueLookup::None;
+    }
+    if ((describeFirst || albumCandidate) && !describe(file.Path, description)) continue;
+    if (albumCandidate || (mayBeAlbum && description.Tags.count("cuesheet"))) {
+      Album album{file.Path, file.Root, std::move(description), {}, {}};
+      std::string sheetProblem;
+      if (!PlanAlbumTracks(album.Description, line.Split, album.Tracks, sheetProblem)) {
+        console.Failed(-1, file.Path, sheetProblem + " (--no-split converts the file whole)");
         continue;
       }
+      if (!album.Tracks.empty()) {
+        const TNamingInput source{file.Path, file.Root, album.Description.Tags};
+        const TNamingRules trackNaming = TrackNamingRules(line.Naming);
+        for (const TPlannedTrack& track : album.Tracks) {
+          std::string note;
+          album.Outputs.push_back(claims.Claim(
+              OutputPath(TrackNamingInput(source, track), trackNaming, line.Folder), &note));
+          if (!note.empty()) console.Note("note: " + note);
+        }
+        albums.push_back(std::move(album));
+        continue;
+      }
+      description = std::move(album.Description);
     }
     std::string note;
     const std::string output = claims.Claim(
@@ -411,7 +472,14 @@ int main(int argc, char** argv) {
   BatchSync sync(syncOptions, console);
   const std::vector<size_t> toConvert = sync.Prepare(inputs, givenFolders);
 
-  std::vector<const SyncInput*> entryOfTask;
+  // Per task: its input, the files it writes (one per track) and, for a
+  // file of its own, what the record is told when it is made.
+  struct Entry {
+    std::string Input;
+    std::vector<std::string> Outputs;
+    const SyncInput* Synced = nullptr;
+  };
+  std::vector<Entry> entryOfTask;
   std::set<int> setUpFailed;  // tasks without an output: already counted
   std::vector<char> ended;    // per task, written under the component's event lock
   for (size_t position : toConvert) {
@@ -427,13 +495,43 @@ int main(int argc, char** argv) {
       continue;
     }
     entryOfTask.resize(index + 1);
-    entryOfTask[index] = &entry;
+    entryOfTask[index] = {entry.Input, {entry.Output}, &entry};
     if (!converter.AddOutput(index, entry.Output, OutputOptionsFor(line, entry.Output))) {
       console.Failed(index, entry.Input, converter.LastError());
       setUpFailed.insert(index);
     }
   }
   std::vector<TInputDescription>().swap(described);
+
+  for (const Album& album : albums) {
+    if (!sync.AlbumToConvert(album.Input, album.Outputs)) continue;
+    if (!converter.LoadLibraries(libraryFolder, true)) {
+      std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
+      return 1;
+    }
+    const TInputOptions input = InputOptionsFor(album.Input);
+    // The tracks of one task share one decode; a task holds at most 99.
+    int task = -1;
+    for (size_t t = 0; t < album.Tracks.size(); ++t) {
+      if (t % 99 == 0) {
+        task = converter.AddInput(album.Description, &input);
+        if (task < 0) {
+          console.Failed(-1, album.Input, converter.LastError());
+          break;
+        }
+        entryOfTask.resize(task + 1);
+        entryOfTask[task] = {album.Input, {}, nullptr};
+      }
+      const std::string& output = album.Outputs[t];
+      entryOfTask[task].Outputs.push_back(output);
+      if (!converter.AddTrackOutput(task, output, OutputOptionsFor(line, output),
+                                    album.Tracks[t].Part)) {
+        // The task fails when it runs, writing none of its tracks.
+        console.Note("note: " + converter.LastError());
+      }
+    }
+  }
+  std::vector<Album>().swap(albums);
 
   const int taskCount = converter.TaskCount();
   ended.assign(taskCount, 0);
@@ -443,7 +541,7 @@ int main(int argc, char** argv) {
     };
     converter.OnProgress = [&](int index, int, int, int durationTime, float, float, int64_t,
                                int totalDuration) {
-      const std::string name = std::filesystem::path(entryOfTask[index]->Input).filename().string();
+      const std::string name = std::filesystem::path(entryOfTask[index].Input).filename().string();
       console.Progress(index, name, durationTime, totalDuration);
     };
     converter.OnTerminate = [&](int index, bool) {
@@ -451,14 +549,17 @@ int main(int argc, char** argv) {
         QMetaObject::invokeMethod(&app, "quit", Qt::QueuedConnection);
       } else if (!setUpFailed.count(index)) {
         ended[index] = 1;
-        const SyncInput& entry = *entryOfTask[index];
+        const Entry& entry = entryOfTask[index];
         const TTaskResult result = converter.TaskResult(index);
-        if (result.State == TTaskState::tsConverted ||
-            result.State == TTaskState::tsConvertedWithProblems) {
-          sync.Converted(entry);
-          console.Converted(index, entry.Input, entry.Output, result.Reason);
-        } else {
-          console.Failed(index, entry.Input, result.Reason);
+        const bool made = result.State == TTaskState::tsConverted ||
+                          result.State == TTaskState::tsConvertedWithProblems;
+        if (made && entry.Synced) sync.Converted(*entry.Synced);
+        // A track is told as a file of its own.
+        for (const std::string& output : entry.Outputs) {
+          if (made)
+            console.Converted(index, entry.Input, output, result.Reason);
+          else
+            console.Failed(index, entry.Input, result.Reason);
         }
       }
     };
@@ -492,7 +593,8 @@ int main(int argc, char** argv) {
 
   for (int index = 0; index < taskCount; ++index)
     if (!ended[index] && !setUpFailed.count(index))
-      console.Failed(index, entryOfTask[index]->Input, "stopped before it started");
+      for (size_t n = 0; n < std::max<size_t>(entryOfTask[index].Outputs.size(), 1); ++n)
+        console.Failed(index, entryOfTask[index].Input, "stopped before it started");
   const bool recorded = sync.Finish();
   if (!line.DryRun) console.Summary();
   if (!recorded && console.FailedCount() == 0) return 1;

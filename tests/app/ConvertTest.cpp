@@ -373,6 +373,49 @@ class ConvertTest : public QObject {
     QVERIFY(Shell.Opened.isEmpty());  // nothing converted
   }
 
+  // An album file with a sheet is its row with one child row per track,
+  // each ending with its own mark; a broken sheet fails its row.
+  void albumRowsShowEachTrack() {
+    QDir().mkpath(Root() + "/in");
+    MediaFixtures::AudioExtras extras;
+    extras.segments = {{1.0, 440}, {1.0, 660}, {1.0, 880}};
+    MediaFixtures::MakeAudio(In("album.wav").toStdString(), AudioFormat::Wav, 44100, 2, 0, 0,
+                             extras);
+    MediaFixtures::MakeAudio(In("bad.wav").toStdString(), AudioFormat::Wav, 44100, 2, 0, 0,
+                             extras);
+    const auto writeSheet = [&](const QString& name, const QByteArray& text) {
+      QFile sheet(In(name));
+      QVERIFY(sheet.open(QIODevice::WriteOnly));
+      sheet.write(text);
+    };
+    writeSheet("album.cue",
+               "FILE \"album.wav\" WAVE\nTRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
+               "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 00:01:00\n"
+               "TRACK 03 AUDIO\nTITLE \"Three\"\nINDEX 01 00:02:00\n");
+    writeSheet("bad.cue", "FILE \"bad.wav\" WAVE\nTRACK 01 AUDIO\nINDEX 01 00:00:00\n"
+                          "TRACK 02 AUDIO\nINDEX 01 07:00:00\n");
+
+    TForm1 form(Shell);
+    form.AddFiles({In("album.wav"), In("bad.wav")});
+    form.ConvertButton->click();
+    QTRY_COMPARE_WITH_TIMEOUT(Shell.Opened.size(), 1, BatchTimeoutMs);
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({"100%", "X"}));
+    QTreeWidgetItem* album = form.lvFiles->Row(0);
+    QCOMPARE(album->childCount(), 3);
+    const QStringList names = {"01 One.mp3", "02 Two.mp3", "03 Three.mp3"};
+    const double tones[] = {440, 660, 880};
+    for (int i = 0; i < 3; ++i) {
+      QCOMPARE(album->child(i)->text(TFileListView::ColName), names[i]);
+      QCOMPARE(album->child(i)->text(TFileListView::ColStatus), QString("100%"));
+      ExpectMp3(Out(names[i]), tones[i]);
+    }
+    QTreeWidgetItem* bad = form.lvFiles->Row(1);
+    QCOMPARE(bad->childCount(), 0);
+    QVERIFY2(bad->toolTip(TFileListView::ColName).contains("bad.cue:4: track 2 starts at 07:00:00"),
+             qPrintable(bad->toolTip(TFileListView::ColName)));
+    QVERIFY(!QFile::exists(Out("bad.mp3")));
+  }
+
   void inputsAreNeverOverwrittenAndOutputsNeverShared() {
     // An MP3 that sits in the output folder, and two inputs of the same name.
     Make(Out("song.mp3"), AudioFormat::Mp3, 2.0, 440);

@@ -546,19 +546,20 @@ TEST_F(OpenFiles, DescriptiveFieldsBecomeTagsOfTheWrittenFile) {
   }
 }
 
-TEST_F(OpenFiles, TheTwentyFirstFileIsRefused) {
+TEST_F(OpenFiles, TheFileBeyondTheLimitIsRefused) {
   const std::string input = Wav("in.wav", 8000, 1, 0.1);
   for (int i = 0; i < MaxFiles; ++i) ASSERT_TRUE(engine.OpenInputFile(input)) << i;
   EXPECT_FALSE(engine.OpenInputFile(input));
-  EXPECT_EQ(engine.LastError, input + ": too many input files (at most 20)");
+  const std::string limit = "(at most " + std::to_string(MaxFiles) + ")";
+  EXPECT_EQ(engine.LastError, input + ": too many input files " + limit);
   EXPECT_EQ(engine.InputFileCount, MaxFiles);
 
   for (int i = 0; i < MaxFiles; ++i)
     ASSERT_TRUE(engine.OpenOutputFile(folder / ("out" + std::to_string(i) + ".wav")))
         << engine.LastError;
-  const std::string extra = folder / "out20.wav";
+  const std::string extra = folder / "out-extra.wav";
   EXPECT_FALSE(engine.OpenOutputFile(extra));
-  EXPECT_EQ(engine.LastError, extra + ": too many output files (at most 20)");
+  EXPECT_EQ(engine.LastError, extra + ": too many output files " + limit);
   EXPECT_EQ(engine.OutputFileCount, MaxFiles);
   EXPECT_FALSE(fs::exists(extra));
 }

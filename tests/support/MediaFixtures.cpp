@@ -76,8 +76,28 @@ double ToneValue(int64_t index, int rate, double frequencyHz) {
 
 // Fills an audio frame of the encoder's sample format with the tone, starting
 // at sample `first`; samples at or past `total` are silence.
+// Changes: (first sample, Hz) from which the tone has another frequency.
+using ToneChanges = std::vector<std::pair<int64_t, double>>;
+
+double FrequencyAt(int64_t index, double frequencyHz, const ToneChanges& changes) {
+  for (const auto& [from, hz] : changes)
+    if (index >= from) frequencyHz = hz;
+  return frequencyHz;
+}
+
+// The segments of AudioExtras as a first frequency, changes and a length.
+double SegmentTone(const std::vector<std::pair<double, double>>& segments, int rate,
+                   ToneChanges& changes, double& seconds) {
+  seconds = 0;
+  for (size_t i = 0; i < segments.size(); ++i) {
+    if (i > 0) changes.emplace_back(std::llround(seconds * rate), segments[i].second);
+    seconds += segments[i].first;
+  }
+  return segments.front().second;
+}
+
 void FillTone(AVFrame* frame, int64_t first, int64_t total, int rate, double frequencyHz,
-              double noise = 0) {
+              double noise = 0, const ToneChanges& changes = {}) {
   const auto format = static_cast<AVSampleFormat>(frame->format);
   const int channels = frame->ch_layout.nb_channels;
   const bool planar = format == AV_SAMPLE_FMT_U8P || format == AV_SAMPLE_FMT_S16P ||
@@ -85,7 +105,8 @@ void FillTone(AVFrame* frame, int64_t first, int64_t total, int rate, double fre
                       format == AV_SAMPLE_FMT_FLTP || format == AV_SAMPLE_FMT_DBLP;
   for (int i = 0; i < frame->nb_samples; ++i) {
     const int64_t index = first + i;
-    const double tone = index < total ? ToneValue(index, rate, frequencyHz) : 0;
+    const double tone =
+        index < total ? ToneValue(index, rate, FrequencyAt(index, frequencyHz, changes)) : 0;
     for (int c = 0; c < channels; ++c) {
       double value = tone;
       if (noise > 0 && index < total) {
@@ -135,6 +156,7 @@ struct ToneTrack {
   int64_t Total = 0;  // samples of tone to write
   double FrequencyHz = 0;
   double Noise = 0;
+  ToneChanges Changes;
   bool Done = false;
 };
 
@@ -182,7 +204,7 @@ void WriteNextToneFrame(Output& output, ToneTrack& track) {
         output.Path);
   Check(AVU.av_frame_get_buffer(frame, 0), "cannot allocate samples", output.Path);
   FillTone(frame, track.Enc.NextPts, track.Total, context->sample_rate, track.FrequencyHz,
-           track.Noise);
+           track.Noise, track.Changes);
   frame->pts = track.Enc.NextPts;
   track.Enc.NextPts += size;
   EncodeAndWrite(output, track.Enc, frame);
@@ -346,8 +368,16 @@ std::vector<int16_t> ToneSamples(int rate, int channels, double seconds, double 
   return samples;
 }
 
+namespace {
+void WriteWav(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples);
+}  // namespace
+
 void MakeWav(const std::string& path, int rate, int channels, double seconds, double frequencyHz) {
-  const std::vector<int16_t> samples = ToneSamples(rate, channels, seconds, frequencyHz);
+  WriteWav(path, rate, channels, ToneSamples(rate, channels, seconds, frequencyHz));
+}
+
+namespace {
+void WriteWav(const std::string& path, int rate, int channels, const std::vector<int16_t>& samples) {
   const auto dataBytes = static_cast<uint32_t>(samples.size() * 2);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (!out) Fail("cannot create", path);
@@ -367,6 +397,27 @@ void MakeWav(const std::string& path, int rate, int channels, double seconds, do
   if (!out.flush()) Fail("cannot write", path);
 }
 
+// The chapters of AudioExtras, owned by the output's context from here on.
+void AddChapters(AVFormatContext* output, const std::vector<std::pair<double, std::string>>& chapters,
+                 double seconds, const std::string& path) {
+  for (size_t i = 0; i < chapters.size(); ++i) {
+    auto* chapter = static_cast<AVChapter*>(AVU.av_mallocz(sizeof(AVChapter)));
+    auto* grown = static_cast<AVChapter**>(
+        AVU.av_realloc(output->chapters, (output->nb_chapters + 1) * sizeof(AVChapter*)));
+    if (!chapter || !grown) {
+      AVU.av_free(chapter);
+      Fail("cannot add a chapter", path);
+    }
+    output->chapters = grown;
+    chapter->id = static_cast<int64_t>(i + 1);
+    chapter->time_base = {1, 1000};
+    chapter->start = std::llround(chapters[i].first * 1000);
+    chapter->end = std::llround((i + 1 < chapters.size() ? chapters[i + 1].first : seconds) * 1000);
+    AVU.av_dict_set(&chapter->metadata, "title", chapters[i].second.c_str(), 0);
+    output->chapters[output->nb_chapters++] = chapter;
+  }
+}
+}  // namespace
 void MakeFloatWav(const std::string& path, int rate, int channels,
                   const std::vector<float>& samples) {
   const auto dataBytes = static_cast<uint32_t>(samples.size() * 4);
@@ -399,7 +450,18 @@ void MakeAudio(const std::string& path, AudioFormat format, int rate, int channe
 
 void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
                double frequencyHz, const AudioExtras& extras) {
-  if (format == AudioFormat::Wav) return MakeWav(path, rate, channels, seconds, frequencyHz);
+  ToneChanges changes;
+  if (!extras.segments.empty()) frequencyHz = SegmentTone(extras.segments, rate, changes, seconds);
+  if (format == AudioFormat::Wav) {
+    std::vector<int16_t> samples = ToneSamples(rate, channels, seconds, frequencyHz);
+    for (size_t i = 0; i < samples.size() / channels; ++i) {
+      const double hz = FrequencyAt(static_cast<int64_t>(i), frequencyHz, changes);
+      const auto value = static_cast<int16_t>(
+          std::lrint(ToneValue(static_cast<int64_t>(i), rate, hz) * 32767));
+      std::fill_n(samples.begin() + static_cast<std::ptrdiff_t>(i * channels), channels, value);
+    }
+    return WriteWav(path, rate, channels, samples);
+  }
   EnsureLibraries();
   QuietLibraries quiet;
   const char* container = nullptr;
@@ -443,6 +505,8 @@ void MakeAudio(const std::string& path, AudioFormat format, int rate, int channe
   Output output(path, container);
   ToneTrack track = AddToneTrack(output, codec, rate, channels, seconds, frequencyHz, extras.bits);
   track.Noise = extras.noise;
+  track.Changes = changes;
+  AddChapters(output.Context.get(), extras.chapters, seconds, path);
   for (const auto& [key, value] : extras.tags)
     AVU.av_dict_set(&output.Context->metadata, key.c_str(), value.c_str(), 0);
   PacketPtr cover;

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern "C" {
@@ -67,6 +68,12 @@ struct AudioExtras {
   bool cover = false;
   int bits = 16;
   double noise = 0;
+  // A tone that changes: each segment's frequency for its seconds, in order
+  // (the call's seconds and frequency are then not used). Any format.
+  std::vector<std::pair<double, double>> segments;  // seconds, Hz
+  // Chapters muxed into the file (M4A, MKA): start in seconds and title,
+  // each running to the next one's start, the last to the end.
+  std::vector<std::pair<double, std::string>> chapters;
 };
 
 void MakeAudio(const std::string& path, AudioFormat format, int rate, int channels, double seconds,
