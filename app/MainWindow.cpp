@@ -615,8 +615,11 @@ void TForm1::Terminate(int index, const TTaskResult& result) {
   const std::string& reason = result.State == TTaskState::tsFailed && !task.SetupError.empty()
                                   ? task.SetupError
                                   : result.Reason;
-  if (Sync && (result.State == TTaskState::tsConverted ||
-               result.State == TTaskState::tsConvertedWithProblems)) {
+  // An album's rows of tracks are not in the record, which keeps one output
+  // per source.
+  if (Sync && task.Row->childCount() == 0 &&
+      (result.State == TTaskState::tsConverted ||
+       result.State == TTaskState::tsConvertedWithProblems)) {
     std::string error;
     if (!Sync->Made(NativePath(task.Row->text(TFileListView::ColPath)), NativePath(RowRoot(task.Row)),
                     NativePath(BatchOutputs[static_cast<std::size_t>(task.Position)]), error))
