@@ -106,6 +106,7 @@ void TCustomFFmpegHlpr::FitAudioConverter(AVFormatContext* os, OutputStream& ost
           SampleDepth(enc->sample_fmt) == 32)
         SetOption(made, "output_sample_bits", std::to_string(enc->bits_per_raw_sample), where);
     }
+    ChooseResampler(made, frame->sample_rate, enc->sample_rate, where);
     const bool matrixed =
         ChooseChannelMatrix(made, *layout.Get(), enc->ch_layout, AudioVolume / 256.0, where);
     if (AudioVolume != 256) {

@@ -18,3 +18,11 @@ extern "C" {
 // was set: the library then leaves the volume to that matrix.
 bool ChooseChannelMatrix(SwrContext* converter, const AVChannelLayout& in,
                          const AVChannelLayout& out, double volume, const std::string& where);
+
+// Where the rate changes, the SoX resampler engine (libsoxr, which the
+// library is built with on Debian) at very high quality: what lies above
+// the new Nyquist frequency is suppressed by far more than 100 dB, and the
+// passband stays flat to 20 kHz at 44.1 kHz. The library's own filter lets
+// a 23 kHz tone fold back to 21.1 kHz at -26 dB. A library built without
+// the SoX engine keeps its own filter.
+void ChooseResampler(SwrContext* converter, int inRate, int outRate, const std::string& where);

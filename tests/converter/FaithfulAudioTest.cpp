@@ -76,6 +76,42 @@ double RmsOf(const std::vector<double>& samples) {
 
 double Decibels(double ratio) { return 20 * std::log10(ratio); }
 
+// The strongest spectral component of the first 2^k samples, in dBFS (a
+// full-scale sine reads 0): a Blackman-Harris window and a radix-2 FFT.
+double StrongestComponent(const std::vector<double>& samples) {
+  size_t n = 1;
+  while (n * 2 <= samples.size()) n *= 2;
+  std::vector<std::complex<double>> x(n);
+  double gain = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const double t = 2 * Pi * i / (n - 1);
+    const double w =
+        0.35875 - 0.48829 * std::cos(t) + 0.14128 * std::cos(2 * t) - 0.01168 * std::cos(3 * t);
+    gain += w;
+    x[i] = samples[i] * w;
+  }
+  for (size_t i = 1, j = 0; i < n; ++i) {
+    size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(x[i], x[j]);
+  }
+  for (size_t length = 2; length <= n; length *= 2) {
+    const std::complex<double> step = std::polar(1.0, -2 * Pi / length);
+    for (size_t start = 0; start < n; start += length) {
+      std::complex<double> w = 1;
+      for (size_t k = 0; k < length / 2; ++k, w *= step) {
+        const std::complex<double> even = x[start + k], odd = x[start + k + length / 2] * w;
+        x[start + k] = even + odd;
+        x[start + k + length / 2] = even - odd;
+      }
+    }
+  }
+  double strongest = 0;
+  for (size_t k = 1; k < n / 2; ++k) strongest = std::max(strongest, std::abs(x[k]));
+  return Decibels(2 * strongest / gain);
+}
+
 class FaithfulAudio : public ::testing::Test {
  protected:
   void SetUp() override { EnsureLibraries(); }
@@ -109,5 +145,24 @@ TEST_F(FaithfulAudio, ChannelCountChangesKeepTheLevel) {
     for (int channel = 0; channel < std::stoi(c.to); ++channel)
       EXPECT_NEAR(Decibels(RmsOf(MiddleOfChannel(written, channel)) / sourceRms), 0, 0.05)
           << "channel " << channel;
+  }
+}
+
+TEST_F(FaithfulAudio, ResamplingFoldsNothingBackAndKeepsThePassband) {
+  const std::string above = folder / "above.wav";
+  MakeTone24(above, 48000, 1, 3.0, 23000, 0.9);
+  const std::vector<double> folded =
+      MiddleOfChannel(Convert(above, {"-f", "wav", "-q", "24", "--rate", "44100"}, "above.wav"), 0);
+  EXPECT_LT(StrongestComponent(folded), -100);
+
+  for (double hz : {1000.0, 20000.0}) {
+    SCOPED_TRACE(std::to_string(hz) + " Hz");
+    const std::string name = "pass" + std::to_string(static_cast<int>(hz)) + ".wav";
+    MakeTone24(folder / name, 48000, 1, 1.0, hz, 0.5);
+    const std::string written =
+        Convert(folder / name, {"-f", "wav", "-q", "24", "--rate", "44100"}, name);
+    EXPECT_NEAR(
+        Decibels(RmsOf(MiddleOfChannel(written, 0)) / RmsOf(MiddleOfChannel(folder / name, 0))), 0,
+        0.1);
   }
 }
