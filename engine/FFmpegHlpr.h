@@ -29,6 +29,7 @@ extern "C" {
 #include "engine/EngineHooks.h"
 #include "engine/FFMpegException.h"
 #include "engine/LogLevelClaims.h"
+#include "engine/TagSet.h"
 #include "medialib/LibraryObjects.h"
 
 class TFFmpegThread;
@@ -154,6 +155,10 @@ struct OutputDescriptionFields {
   std::string Title, Author, Copyright, Comment, Album, Genre;
   int Year = 0;
   int Track = 0;
+  // Applied to every output's full set of tags (the source's, then these
+  // fields) as it is written, when the run puts its outputs in place: set
+  // it up to then (TagSet.h).
+  TagChanges OutputTagChanges;
 };
 
 // Diagnostics, passes and the recorded library options.
@@ -235,6 +240,10 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // or the rename fails (the outputs not yet in place stay hidden for
   // Cleanup to remove). Thread that runs the job.
   void CommitOutputs();
+  // Writes output `file`'s full set of tags into its closed hidden file where
+  // the tag writer knows its format (OutputTagPass.cpp). Raises
+  // FFMpegException when the file cannot be saved.
+  void RewriteOutputTags(int file);
 
   // ---- Option setters (unset or meaningless values are ignored; wrong values
   // raise FFMpegException and leave the field as it was) -------------------

@@ -174,6 +174,7 @@ void TCustomFFmpegHlpr::CommitOutputs() {
     const int closed = MediaObjects::CloseOutputFile(output);
     if (closed < 0)
       throw FFMpegException("Could not write '" + finalName + "': " + LibraryErrorText(closed));
+    RewriteOutputTags(i);
     std::string error;
     if (!CommitPartialFile(OutputPartialPaths[i], finalName, error)) throw FFMpegException(error);
     OutputPartialPaths[i].clear();
