@@ -23,7 +23,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/FFmpegHlpr.h"
 #include "tests/converter/ProgramRun.h"
+#include "tests/engine/EngineRun.h"
 #include "tests/support/MediaFixtures.h"
 #include "tests/support/TempFolder.h"
 
@@ -212,5 +214,50 @@ TEST(FullTags, EveryTaggersFieldReachesEveryFormatUnderItsName) {
     EXPECT_EQ(native.albumIdField, c.native.albumIdField);
     EXPECT_EQ(native.recordingIdOwner, c.native.recordingIdOwner);
     EXPECT_EQ(native.artistValues, c.native.artistValues);
+  }
+}
+
+// The source's ReplayGain values hold only for its own level: a changed
+// volume drops them, and values a caller measured replace them.
+TEST(FullTags, ReplayGainIsKeptDroppedOrReplaced) {
+  EnsureLibraries();
+  TempFolder folder;
+  const std::string source = folder / "gain.flac";
+  MakeAudio(source, AudioFormat::Flac, 44100, 2, 1.0, 440);
+  {
+    TagLib::FLAC::File file(source.c_str(), false);
+    TagLib::Ogg::XiphComment* tag = file.xiphComment(true);
+    tag->addField("REPLAYGAIN_TRACK_GAIN", "-6.50 dB");
+    tag->addField("REPLAYGAIN_ALBUM_GAIN", "-7.00 dB");
+    tag->addField("TITLE", "Kept");
+    ASSERT_TRUE(file.save());
+  }
+  struct Case {
+    int volume;
+    TagChanges changes;
+    const char* trackGain;  // "" for none
+    const char* albumGain;
+  } cases[] = {
+      {256, {}, "-6.50 dB", "-7.00 dB"},
+      {512, {}, "", ""},
+      {512, {{}, {{"REPLAYGAIN_TRACK_GAIN", {"-12.50 dB"}}}}, "-12.50 dB", ""},
+      {256, {{"REPLAYGAIN_*"}, {{"REPLAYGAIN_TRACK_GAIN", {"+1.00 dB"}}}}, "+1.00 dB", ""},
+  };
+  std::mutex lock;
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE("case " + std::to_string(++n));
+    const std::string output = folder / ("out" + std::to_string(n) + ".mp3");
+    TCustomFFmpegHlpr engine(lock);
+    ASSERT_TRUE(PrepareMp3Conversion(engine, source, output));
+    engine.AudioVolume = c.volume;
+    engine.OutputTagChanges = c.changes;
+    ASSERT_NO_THROW(engine.Start(false, tpNormal));
+    const TagLib::FileRef file(output.c_str(), false);
+    ASSERT_FALSE(file.isNull());
+    const TagLib::PropertyMap properties = file.file()->properties();
+    EXPECT_EQ(properties["REPLAYGAIN_TRACK_GAIN"].toString().to8Bit(true), c.trackGain);
+    EXPECT_EQ(properties["REPLAYGAIN_ALBUM_GAIN"].toString().to8Bit(true), c.albumGain);
+    EXPECT_EQ(properties["TITLE"].toString().to8Bit(true), "Kept");
   }
 }
