@@ -16,6 +16,7 @@
 #include <string>
 
 #include "engine/AudioFormatRules.h"
+#include "engine/ConverterChoices.h"
 #include "engine/FFmpegHlpr.h"
 #include "engine/LibraryError.h"
 #include "engine/StreamNames.h"
@@ -109,10 +110,13 @@ void TCustomFFmpegHlpr::FitAudioConverter(AVFormatContext* os, OutputStream& ost
           SampleDepth(enc->sample_fmt) == 32)
         SetOption(made, "output_sample_bits", std::to_string(enc->bits_per_raw_sample), where);
     }
+    ChooseResampler(made, frame->sample_rate, enc->sample_rate, where);
+    const bool matrixed =
+        ChooseChannelMatrix(made, *layout.Get(), enc->ch_layout, AudioVolume / 256.0, where);
     if (AudioVolume != 256) {
       // Scaled in floating point, so that a raised volume clips instead of
       // wrapping round.
-      SetOption(made, "rematrix_volume", std::to_string(AudioVolume / 256.0), where);
+      if (!matrixed) SetOption(made, "rematrix_volume", std::to_string(AudioVolume / 256.0), where);
       SetOption(made, "internal_sample_fmt", "fltp", where);
     }
     if ((result = SWR.swr_init(made)) < 0) RaiseLibraryError("swr_init", result, where);

@@ -30,6 +30,7 @@ extern "C" {
 #include "engine/FFMpegException.h"
 #include "engine/LogLevelClaims.h"
 #include "engine/TrackCutting.h"
+#include "engine/TagSet.h"
 #include "medialib/LibraryObjects.h"
 
 class TFFmpegThread;
@@ -157,6 +158,10 @@ struct OutputDescriptionFields {
   std::string Title, Author, Copyright, Comment, Album, Genre;
   int Year = 0;
   int Track = 0;
+  // Applied to every output's full set of tags (the source's, then these
+  // fields) as it is written, when the run puts its outputs in place: set
+  // it up to then (TagSet.h).
+  TagChanges OutputTagChanges;
 };
 
 // The next output's part of the source and its own tags, over the source's
@@ -250,6 +255,10 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // or the rename fails (the outputs not yet in place stay hidden for
   // Cleanup to remove). Thread that runs the job.
   void CommitOutputs();
+  // Writes output `file`'s full set of tags into its closed hidden file where
+  // the tag writer knows its format (OutputTagPass.cpp). Raises
+  // FFMpegException when the file cannot be saved.
+  void RewriteOutputTags(int file);
 
   // ---- Option setters (unset or meaningless values are ignored; wrong values
   // raise FFMpegException and leave the field as it was) -------------------
@@ -364,6 +373,9 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   std::string OutputPartialPaths[MaxFiles];
   // Per output: the part of the source it takes (inactive: all of it).
   TrackWindow OutputTrackWindows[MaxFiles];
+  // A track's own tags (keys as the muxers take them), which win over the
+  // album file's when the finished output gets its full set of tags.
+  std::map<std::string, std::string> OutputTrackTags[MaxFiles];
   BitstreamFilterChain BitstreamFilters[MaxFiles][MaxStreamsPerFile];
   // Per input file, one entry per stream of the file.
   std::vector<StreamCodec> InputCodecs[MaxFiles];

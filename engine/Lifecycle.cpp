@@ -112,6 +112,7 @@ void TCustomFFmpegHlpr::ReleaseOutput(int file) {
   if (!OutputPartialPaths[file].empty()) unlink(OutputPartialPaths[file].c_str());
   OutputPartialPaths[file].clear();
   OutputTrackWindows[file] = TrackWindow{};
+  OutputTrackTags[file].clear();
   for (StreamCodec& codec : OutputCodecs[file]) {
     if (codec.Context) {
       std::lock_guard<std::mutex> lock(*CodecLock);  // freeing closes an open codec
@@ -176,6 +177,7 @@ void TCustomFFmpegHlpr::CommitOutputs() {
     const int closed = MediaObjects::CloseOutputFile(output);
     if (closed < 0)
       throw FFMpegException("Could not write '" + finalName + "': " + LibraryErrorText(closed));
+    RewriteOutputTags(i);
     std::string error;
     if (!CommitPartialFile(OutputPartialPaths[i], finalName, error)) throw FFMpegException(error);
     OutputPartialPaths[i].clear();

@@ -113,6 +113,7 @@ bool TCustomFFmpegHlpr::OpenOutputFile(const std::string& fileName) {
   OutputPartialPaths[file] = partial;
   OutputTrackWindows[file] = NextTrackWindow;
   NextTrackWindow = TrackWindow{};
+  OutputTrackTags[file] = std::move(NextTrackTags);
   NextTrackTags.clear();
   ++OutputFileCount;
   return true;

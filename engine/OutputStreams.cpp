@@ -279,6 +279,7 @@ void TCustomFFmpegHlpr::AddCover(AVFormatContext* output, const AVStream* cover,
       codec.StreamCopy = true;
       stream->codecpar->codec_type = AVMEDIA_TYPE_VIDEO;
       stream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+      CopyCoverKind(cover, stream);
       return;
     }
     case CoverCarrier::CommentTag: {

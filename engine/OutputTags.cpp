@@ -1,7 +1,10 @@
 #include "engine/OutputTags.h"
 
+#include <strings.h>
+
 #include <cstring>
 #include <initializer_list>
+#include <iterator>
 #include <vector>
 
 #include "engine/TagNames.h"
@@ -28,6 +31,40 @@ const char* MimeType(AVCodecID id) {
     default:
       return nullptr;
   }
+}
+
+// The ID3v2 picture types by number, under the names the demuxers give a
+// cover stream's "comment" and the muxers read back.
+const char* const PictureTypes[] = {
+    "Other",
+    "32x32 pixels 'file icon'",
+    "Other file icon",
+    "Cover (front)",
+    "Cover (back)",
+    "Leaflet page",
+    "Media (e.g. label side of CD)",
+    "Lead artist/lead performer/soloist",
+    "Artist/performer",
+    "Conductor",
+    "Band/Orchestra",
+    "Composer",
+    "Lyricist/text writer",
+    "Recording Location",
+    "During recording",
+    "During performance",
+    "Movie/video screen capture",
+    "A bright coloured fish",
+    "Illustration",
+    "Band/artist logotype",
+    "Publisher/Studio logotype",
+};
+constexpr uint32_t FrontCover = 3;
+
+uint32_t PictureType(const AVStream* cover) {
+  if (const char* kind = Value(cover->metadata, "comment"))
+    for (uint32_t i = 0; i < std::size(PictureTypes); ++i)
+      if (strcasecmp(kind, PictureTypes[i]) == 0) return i;
+  return FrontCover;
 }
 
 void PutBigEndian(std::vector<uint8_t>& block, uint32_t value) {
@@ -81,11 +118,14 @@ std::string PictureBlockTag(const AVStream* cover) {
   if (!mime) return {};
   const AVPacket& picture = cover->attached_pic;
   std::vector<uint8_t> block;
-  block.reserve(32 + std::strlen(mime) + picture.size);
-  PutBigEndian(block, 3);  // front cover
+  block.reserve(32 + std::strlen(mime) + 256 + picture.size);
+  const char* description = Value(cover->metadata, "title");
+  const size_t described = description ? std::strlen(description) : 0;
+  PutBigEndian(block, PictureType(cover));
   PutBigEndian(block, static_cast<uint32_t>(std::strlen(mime)));
   block.insert(block.end(), mime, mime + std::strlen(mime));
-  PutBigEndian(block, 0);  // no description
+  PutBigEndian(block, static_cast<uint32_t>(described));
+  block.insert(block.end(), description, description + described);
   PutBigEndian(block, static_cast<uint32_t>(cover->codecpar->width));
   PutBigEndian(block, static_cast<uint32_t>(cover->codecpar->height));
   PutBigEndian(block, 24);  // colour depth, as picture readers expect for true colour
@@ -98,4 +138,10 @@ std::string PictureBlockTag(const AVStream* cover) {
     return {};
   text.resize(std::strlen(text.c_str()));
   return text;
+}
+
+void CopyCoverKind(const AVStream* cover, AVStream* picture) {
+  AVU.av_dict_set(&picture->metadata, "comment", PictureTypes[PictureType(cover)], 0);
+  if (const char* description = Value(cover->metadata, "title"))
+    AVU.av_dict_set(&picture->metadata, "title", description, 0);
 }

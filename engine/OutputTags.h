@@ -26,6 +26,13 @@ const AVStream* FindCover(const AVFormatContext* source);
 enum class CoverCarrier { Stream, CommentTag, None };
 CoverCarrier CoverCarrierOf(const AVOutputFormat* format);
 
-// The cover as a METADATA_BLOCK_PICTURE value: a FLAC picture block (front
-// cover) in base64. Empty when the picture's kind has no MIME type we know.
+// The cover as a METADATA_BLOCK_PICTURE value: a FLAC picture block in
+// base64, of the cover's kind and with its description. Empty when the
+// picture's kind has no MIME type we know.
 std::string PictureBlockTag(const AVStream* cover);
+
+// Gives an output's picture stream the source cover's kind and description
+// as the muxers that write a picture type read them (the stream's "comment"
+// names the ID3v2 picture type, its "title" is the description). A cover
+// whose source states no kind (an MP4 covr atom) is the front cover.
+void CopyCoverKind(const AVStream* cover, AVStream* picture);

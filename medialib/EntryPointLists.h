@@ -187,4 +187,5 @@
   X(swr_convert)                           \
   X(swr_get_delay)                         \
   X(swr_get_out_samples)                   \
+  X(swr_set_matrix)                        \
   X(swr_free)
