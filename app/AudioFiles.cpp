@@ -41,7 +41,13 @@ QStringList ExpandDroppedPaths(const QStringList& paths) {
 
 QStringList CommandLinePaths(const QStringList& arguments) {
   QStringList paths;
-  for (const QString& argument : arguments.mid(1))
+  bool separatorSeen = false;  // "--" ends the options: "melvaro -- --help" lists "--help"
+  for (const QString& argument : arguments.mid(1)) {
+    if (argument == QStringLiteral("--") && !separatorSeen) {
+      separatorSeen = true;
+      continue;
+    }
     if (!argument.isEmpty()) paths.append(QFileInfo(argument).absoluteFilePath());
+  }
   return paths;
 }

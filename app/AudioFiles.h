@@ -19,5 +19,6 @@ QStringList ExpandDroppedPaths(const QStringList& paths);
 
 // The program's arguments (Qt's own options already taken out, the program
 // name included as the first) as paths for the list: each made absolute
-// against the current folder, ready for ExpandDroppedPaths.
+// against the current folder, ready for ExpandDroppedPaths. The first "--"
+// is the end of the options, not a path.
 QStringList CommandLinePaths(const QStringList& arguments);

@@ -11,6 +11,8 @@ packages=(
   libgtest-dev
   clang libclang-rt-dev
   lame time
+  librsvg2-bin
+  appstream desktop-file-utils
 )
 
 missing=()

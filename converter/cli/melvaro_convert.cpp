@@ -50,6 +50,7 @@ const char* const Help =
     "                       (written as .mpg) or dv (.dv), each also with a\n"
     "                       \"pal-\", \"ntsc-\" or \"film-\" prefix\n"
     "  -h, --help           show this text\n"
+    "      --version        show the program's version\n"
     "\n"
     "FLAC keeps the source's bit depth up to 24 bits. A choice the format cannot\n"
     "make (Opus at 44100 Hz, FLAC with a bit rate, ...) is refused before any file\n"
@@ -150,6 +151,9 @@ int Parse(int argc, char** argv, CommandLine& line) {
       std::fputs(Usage, stdout);
       std::fputs("\n", stdout);
       std::fputs(Help, stdout);
+      std::exit(0);
+    } else if (arg == "--version") {
+      std::printf("melvaro-convert %s\n", MELVARO_VERSION);
       std::exit(0);
     } else if (arg == "-o" || arg == "--output") {
       const char* folder = value("a folder");
