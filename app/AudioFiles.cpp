@@ -1,5 +1,6 @@
 #include "app/AudioFiles.h"
 
+#include <QCoreApplication>
 #include <QDirIterator>
 #include <QFileInfo>
 
@@ -7,6 +8,13 @@ const QString OpenDialogFilterText = QStringLiteral(
     "Audio Files|*.wav;*.au;*.aiff;*.mp3;*.mp2;*.ogg;*.aac;*.m4a;*.mp4;*.vqf;*.ape;*.wma;*.wmv;"
     "*.asf;*.avi;*.mpg;*.mpeg;*.dat;*.flac;*.mid;*.mka;*.mpa;*.mpc;*.ofr;*.ra;*.wv;*.tta;*.ac3;"
     "*.dts|All Files(*.*)|*.*");
+
+QString TranslatedOpenDialogFilter() {
+  QStringList parts = OpenDialogFilterText.split(u'|');
+  parts[0] = QCoreApplication::translate("AudioFiles", "Audio Files");
+  parts[2] = QCoreApplication::translate("AudioFiles", "All Files") + QStringLiteral("(*.*)");
+  return parts.join(u'|');
+}
 
 bool IsAudioFileName(const QString& fileName) {
   static const QStringList extensions = [] {

@@ -7,6 +7,8 @@
 
 // The open dialog's filter, "Name|patterns|Name|patterns".
 extern const QString OpenDialogFilterText;
+// The same with its names in the user's language.
+QString TranslatedOpenDialogFilter();
 
 // True when the file name's extension is one of the audio filter's.
 bool IsAudioFileName(const QString& fileName);

@@ -38,8 +38,6 @@
 namespace {
 
 const QString Blank4 = QStringLiteral("    ");
-const QString DoneText = QStringLiteral("    Done");
-const QString PleaseWaitText = QStringLiteral("    Please wait ...");
 // The gauge's scale: the batch's fraction in thousandths.
 constexpr int GaugeSteps = 1000;
 // A row keeps at most this many log lines (the first ones and the last
@@ -122,12 +120,12 @@ TForm1::~TForm1() {
 void TForm1::CreateControls() {
   setFixedSize(634, 443);
 
-  AddButton = MakeButton(this, QStringLiteral("Add"), 24, 24, 75, 25);
-  RemoveButton = MakeButton(this, QStringLiteral("Remove"), 120, 24, 75, 25);
-  ClearButton = MakeButton(this, QStringLiteral("Clear"), 216, 24, 75, 25);
-  SettingsButton = MakeButton(this, QStringLiteral("Settings"), 312, 24, 75, 25);
-  DetailsButton = MakeButton(this, QStringLiteral("Details"), 408, 24, 75, 25);
-  HelpButton = MakeButton(this, QStringLiteral("Help"), 536, 24, 75, 25);
+  AddButton = MakeButton(this, tr("Add"), 24, 24, 75, 25);
+  RemoveButton = MakeButton(this, tr("Remove"), 120, 24, 75, 25);
+  ClearButton = MakeButton(this, tr("Clear"), 216, 24, 75, 25);
+  SettingsButton = MakeButton(this, tr("Settings"), 312, 24, 75, 25);
+  DetailsButton = MakeButton(this, tr("Details"), 408, 24, 75, 25);
+  HelpButton = MakeButton(this, tr("Help"), 536, 24, 75, 25);
 
   ListPanel = new QFrame(this);
   ListPanel->setGeometry(24, 64, 585, 305);
@@ -148,8 +146,8 @@ void TForm1::CreateControls() {
   FormatBox->setGeometry(24, 393, 193, 20);
   FormatBox->setEditable(false);
 
-  StopButton = MakeButton(this, QStringLiteral("Stop"), 408, 392, 75, 25);
-  ConvertButton = MakeButton(this, QStringLiteral("Convert"), 504, 392, 107, 25);
+  StopButton = MakeButton(this, tr("Stop"), 408, 392, 75, 25);
+  ConvertButton = MakeButton(this, tr("Convert"), 504, 392, 107, 25);
 
   BTips = new QLabel(this);
   BTips->setGeometry(0, height() - 18, width(), 18);
@@ -179,7 +177,7 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::FormCreate() {
-  OpenDialogFilter = OpenDialogFilterText;
+  OpenDialogFilter = TranslatedOpenDialogFilter();
   setWindowTitle(QStringLiteral("  Melvaro V3.3"));
   QCoreApplication::setApplicationName(AppTitle);
   StopButton->setEnabled(false);
@@ -244,7 +242,7 @@ void TForm1::AddFiles(const QStringList& files) {
     }
     lvFiles->setUpdatesEnabled(true);
   }
-  BTips->setText(DoneText);
+  BTips->setText(Blank4 + tr("Done"));
 }
 
 void TForm1::AddPaths(const QStringList& paths) {
@@ -317,7 +315,7 @@ bool TForm1::OutputFolderUsable(const QString& folder) {
   std::error_code error;
   std::filesystem::create_directories(NativePath(folder), error);
   if (error) {
-    Shell.ShowError(this, QStringLiteral("The output folder %1 cannot be created: %2")
+    Shell.ShowError(this, tr("The output folder %1 cannot be created: %2")
                               .arg(folder, FromNative(error.message())));
     return false;
   }
@@ -327,7 +325,7 @@ bool TForm1::OutputFolderUsable(const QString& folder) {
   const int descriptor = mkstemp(probe.data());
   if (descriptor < 0) {
     const int reason = errno;
-    Shell.ShowError(this, QStringLiteral("The output folder %1 is not writable: %2")
+    Shell.ShowError(this, tr("The output folder %1 is not writable: %2")
                               .arg(folder, FromNative(std::strerror(reason))));
     return false;
   }
@@ -339,8 +337,8 @@ bool TForm1::OutputFolderUsable(const QString& folder) {
 bool TForm1::LibrariesLoaded() {
   TVeltoConverter& converter = *FConverter;
   if (converter.LoadLibraries(NativePath(LibraryFolder), true)) return true;
-  Shell.ShowError(this, QStringLiteral("The media libraries cannot be loaded:\n") +
-                            FromNative(converter.LastError()));
+  Shell.ShowError(this, tr("The media libraries cannot be loaded:\n%1")
+                            .arg(FromNative(converter.LastError())));
   return false;
 }
 
@@ -379,7 +377,7 @@ void TForm1::Convert() {
   OutputNames.Begin(paths);
   ProgressBar1->setRange(0, GaugeSteps);
   ProgressBar1->setValue(0);
-  BTips->setText(PleaseWaitText);
+  BTips->setText(Blank4 + tr("Please wait ..."));
   ShowSelectedDetails();
   BatchClock.start();
 
@@ -446,7 +444,7 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   output.FileName = NativePath(fileName);
   if (converter.AddOutput(index, output.FileName, output)) {
     BatchOutputs[static_cast<std::size_t>(position)] = fileName;
-    SetRowTip(row, QStringLiteral("Output: ") + fileName);
+    SetRowTip(row, tr("Output: %1").arg(fileName));
   } else {
     // The task still starts and fails at once; the row tells this reason.
     task.SetupError = converter.LastError();
@@ -506,7 +504,7 @@ void TForm1::EndRow(QTreeWidgetItem* row, int position, TTaskState state, const 
   const QString output = BatchOutputs[static_cast<std::size_t>(position)];
   QString tip = reason;
   if (!output.isEmpty() && state != TTaskState::tsFailed && state != TTaskState::tsStopped)
-    tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("Output: ") + output;
+    tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + tr("Output: %1").arg(output);
   SetRowTip(row, tip);
   BatchProgress.End(position);
   ShowBatchState();
@@ -555,8 +553,7 @@ void TForm1::Stop() {
 
 void TForm1::closeEvent(QCloseEvent* event) {
   if (Converting() &&
-      !Shell.Confirm(this, QStringLiteral("Files are being converted. Stop the conversions and "
-                                          "quit?"))) {
+      !Shell.Confirm(this, tr("Files are being converted. Stop the conversions and quit?"))) {
     event->ignore();
     return;
   }

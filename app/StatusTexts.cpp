@@ -1,5 +1,7 @@
 #include "app/StatusTexts.h"
 
+#include <QCoreApplication>
+
 QString ProgressStatus(int durationTime, int totalDuration) {
   if (totalDuration > 0)  // 64-bit: durations past ~6 hours overflow int * 100
     return QString::number(static_cast<qint64>(durationTime) * 100 / totalDuration) + u'%';
@@ -17,17 +19,23 @@ QString DurationText(int64_t seconds) {
 }
 
 QString BatchLine(int done, int files, int64_t secondsLeft) {
-  QString line = QStringLiteral("    %1 of %2 done").arg(done).arg(files);
-  if (secondsLeft >= 0) line += QStringLiteral("        Time left: ") + DurationText(secondsLeft);
+  QString line = QStringLiteral("    ") +
+                 QCoreApplication::translate("StatusTexts", "%1 of %2 done").arg(done).arg(files);
+  if (secondsLeft >= 0)
+    line += QStringLiteral("        ") +
+            QCoreApplication::translate("StatusTexts", "Time left: %1").arg(DurationText(secondsLeft));
   return line;
 }
 
 QString SummaryLine(const TBatchCounts& counts) {
-  QString line =
-      QStringLiteral("    Done: %1 converted, %2 failed").arg(counts.Converted).arg(counts.Failed);
+  QString line = QStringLiteral("    ") +
+                 QCoreApplication::translate("StatusTexts", "Done: %1 converted, %2 failed")
+                     .arg(counts.Converted)
+                     .arg(counts.Failed);
   if (counts.WithProblems > 0)
-    line += QStringLiteral(", %1 with problems").arg(counts.WithProblems);
-  if (counts.Stopped > 0) line += QStringLiteral(", %1 stopped").arg(counts.Stopped);
+    line += QCoreApplication::translate("StatusTexts", ", %1 with problems").arg(counts.WithProblems);
+  if (counts.Stopped > 0)
+    line += QCoreApplication::translate("StatusTexts", ", %1 stopped").arg(counts.Stopped);
   return line;
 }
 
@@ -40,7 +48,7 @@ QString EndMark(TTaskState state) {
     case TTaskState::tsFailed:
       return QStringLiteral("X");
     case TTaskState::tsStopped:
-      return QStringLiteral("Stopped");
+      return QCoreApplication::translate("StatusTexts", "Stopped");
     case TTaskState::tsWaiting:
     case TTaskState::tsRunning:
       break;

@@ -9,6 +9,7 @@
 #include "app/MainWindow.h"
 #include "app/Shell.h"
 #include "app/StartupFolders.h"
+#include "converter/UserLanguage.h"
 
 namespace {
 
@@ -43,6 +44,7 @@ bool AnsweredWithoutWindow(int argc, char* argv[]) {
 int main(int argc, char* argv[]) {
   if (AnsweredWithoutWindow(argc, argv)) return 0;
   QApplication application(argc, argv);
+  InstallUserLanguage(application);
   QApplication::setApplicationName(AppTitle);
   QApplication::setApplicationVersion(QStringLiteral(MELVARO_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("melvaro"));

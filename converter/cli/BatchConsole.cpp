@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "converter/cli/CliText.h"
+
 BatchConsole::BatchConsole(std::FILE* out, std::FILE* errors, bool statusLine)
     : FOut(out), FErrors(errors), FStatusLine(statusLine) {}
 
@@ -50,11 +52,11 @@ void BatchConsole::Converted(int task, const std::string& input, const std::stri
   ClearStatus();
   FRunning.erase(task);
   ++FConverted;
-  std::fprintf(FOut, "converted: %s -> %s\n", input.c_str(), output.c_str());
+  Print(FOut, Cli::tr("converted: %1 -> %2\n"), {input, output});
   std::fflush(FOut);
   if (!problem.empty()) {
     ++FWarned;
-    std::fprintf(FErrors, "warning: %s: %s\n", input.c_str(), problem.c_str());
+    Print(FErrors, Cli::tr("warning: %1: %2\n"), {input, problem});
     std::fflush(FErrors);
   }
   DrawStatus();
@@ -68,10 +70,10 @@ void BatchConsole::Failed(int task, const std::string& input, const std::string&
   std::string why = reason;
   if (why.empty()) {
     auto last = FLastError.find(task);
-    why = last != FLastError.end() ? last->second : "stopped";
+    why = last != FLastError.end() ? last->second : Filled(Cli::tr("stopped"));
   }
   std::fflush(FOut);
-  std::fprintf(FErrors, "failed: %s: %s\n", input.c_str(), why.c_str());
+  Print(FErrors, Cli::tr("failed: %1: %2\n"), {input, why});
   std::fflush(FErrors);
   DrawStatus();
 }
@@ -79,10 +81,11 @@ void BatchConsole::Failed(int task, const std::string& input, const std::string&
 void BatchConsole::Summary() {
   std::lock_guard<std::mutex> lock(FLock);
   ClearStatus();
+  const std::string converted = std::to_string(FConverted), failed = std::to_string(FFailed);
   if (FWarned > 0)
-    std::fprintf(FOut, "%d converted (%d with problems), %d failed\n", FConverted, FWarned,
-                 FFailed);
+    Print(FOut, Cli::tr("%1 converted (%2 with problems), %3 failed\n"),
+          {converted, std::to_string(FWarned), failed});
   else
-    std::fprintf(FOut, "%d converted, %d failed\n", FConverted, FFailed);
+    Print(FOut, Cli::tr("%1 converted, %2 failed\n"), {converted, failed});
   std::fflush(FOut);
 }

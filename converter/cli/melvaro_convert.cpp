@@ -15,19 +15,24 @@
 #include <vector>
 
 #include "converter/OutputPresets.h"
+#include "converter/UserLanguage.h"
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
+#include "converter/cli/CliText.h"
 #include "converter/cli/OutputPlan.h"
 #include "engine/PartialOutputs.h"
 
 namespace {
 
-const char* const Usage =
+// Both texts are translated where they are printed.
+const char* const Usage = QT_TRANSLATE_NOOP(
+    "MelvaroConvert",
     "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
     "                       [--rate HZ|keep] [--channels 1|2|keep] FILE...\n"
-    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n";
+    "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n");
 
-const char* const Help =
+const char* const Help = QT_TRANSLATE_NOOP(
+    "MelvaroConvert",
     "Converts each FILE and writes it to FOLDER/NAME.EXT, where NAME is the file's\n"
     "name without its extension and EXT the format's. Video is left out of audio\n"
     "formats. A \".dat\" file is read as MPEG. Tags (title, artist, album, ...) and\n"
@@ -70,7 +75,7 @@ const char* const Help =
     "starts no more.\n"
     "\n"
     "The FFmpeg libraries are looked for in the folder \"Lib\" beside the\n"
-    "program first, then where the system keeps them.\n";
+    "program first, then where the system keeps them.\n");
 
 struct CommandLine {
   std::string Folder = ".";
@@ -93,8 +98,8 @@ int ChooseFormat(const std::string& format, const char* bitrate, const char* qua
                  const char* rate, const char* channels, CommandLine& line) {
   OutputFormat chosen = OutputFormat::Mp3;
   if (!format.empty() && !FormatByName(format, chosen)) {
-    std::fprintf(stderr, "melvaro-convert: -f wants mp3, ogg, opus, m4a, flac or wav, not \"%s\"\n",
-                 format.c_str());
+    Print(stderr, Cli::tr("melvaro-convert: -f wants mp3, ogg, opus, m4a, flac or wav, not \"%1\"\n"),
+          {format});
     return 2;
   }
   OutputChoice choice = DefaultChoice(chosen);
@@ -108,8 +113,12 @@ int ChooseFormat(const std::string& format, const char* bitrate, const char* qua
     }
     const bool zeroAllowed = std::string(option) == "-q";
     if (!WholeNumber(text, value) || value < (zeroAllowed ? 0 : 1)) {
-      std::fprintf(stderr, "melvaro-convert: %s wants a %snumber%s, not \"%s\"\n", option,
-                   zeroAllowed ? "" : "positive ", keep ? " or \"keep\"" : "", text);
+      const QString wants =
+          zeroAllowed ? keep ? Cli::tr("melvaro-convert: %1 wants a number or \"keep\", not \"%2\"\n")
+                             : Cli::tr("melvaro-convert: %1 wants a number, not \"%2\"\n")
+          : keep ? Cli::tr("melvaro-convert: %1 wants a positive number or \"keep\", not \"%2\"\n")
+                 : Cli::tr("melvaro-convert: %1 wants a positive number, not \"%2\"\n");
+      Print(stderr, wants, {option, text});
       return false;
     }
     target = static_cast<int>(std::min(value, 100000000L));
@@ -122,7 +131,7 @@ int ChooseFormat(const std::string& format, const char* bitrate, const char* qua
   if (rate && !number("--rate", rate, true, choice.SampleRate)) return 2;
   if (channels && !number("--channels", channels, true, choice.Channels)) return 2;
   if (const std::string problem = CheckChoice(choice); !problem.empty()) {
-    std::fprintf(stderr, "melvaro-convert: %s\n", problem.c_str());
+    Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {problem});
     return 2;
   }
   line.Choice = choice;
@@ -136,9 +145,10 @@ int Parse(int argc, char** argv, CommandLine& line) {
   const char *bitrate = nullptr, *quality = nullptr, *rate = nullptr, *channels = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&](const char* what) -> const char* {
+    auto value = [&](const QString& what) -> const char* {
       if (i + 1 >= argc) {
-        std::fprintf(stderr, "melvaro-convert: %s needs %s\n%s", arg.c_str(), what, Usage);
+        Print(stderr, Cli::tr("melvaro-convert: %1 needs %2\n"), {arg, what.toStdString()});
+        Print(stderr, Cli::tr(Usage));
         return nullptr;
       }
       return argv[++i];
@@ -148,65 +158,65 @@ int Parse(int argc, char** argv, CommandLine& line) {
     } else if (arg == "--") {
       filesOnly = true;
     } else if (arg == "-h" || arg == "--help") {
-      std::fputs(Usage, stdout);
+      Print(stdout, Cli::tr(Usage));
       std::fputs("\n", stdout);
-      std::fputs(Help, stdout);
+      Print(stdout, Cli::tr(Help));
       std::exit(0);
     } else if (arg == "--version") {
       std::printf("melvaro-convert %s\n", MELVARO_VERSION);
       std::exit(0);
     } else if (arg == "-o" || arg == "--output") {
-      const char* folder = value("a folder");
+      const char* folder = value(Cli::tr("a folder"));
       if (!folder) return 2;
       line.Folder = folder;
     } else if (arg == "-j" || arg == "--jobs") {
-      const char* jobs = value("a number");
+      const char* jobs = value(Cli::tr("a number"));
       if (!jobs) return 2;
       char* end = nullptr;
       const long n = std::strtol(jobs, &end, 10);
       if (*jobs == '\0' || *end != '\0' || n < 1 || n > 64) {
-        std::fprintf(stderr, "melvaro-convert: -j wants a number from 1 to 64, not \"%s\"\n", jobs);
+        Print(stderr, Cli::tr("melvaro-convert: -j wants a number from 1 to 64, not \"%1\"\n"), {jobs});
         return 2;
       }
       line.Jobs = static_cast<int>(n);
     } else if (arg == "-f" || arg == "--format") {
-      const char* name = value("a format");
+      const char* name = value(Cli::tr("a format"));
       if (!name) return 2;
       format = name;
     } else if (arg == "-b" || arg == "--bitrate") {
-      if (!(bitrate = value("a bit rate in kbit/s"))) return 2;
+      if (!(bitrate = value(Cli::tr("a bit rate in kbit/s")))) return 2;
     } else if (arg == "-q" || arg == "--quality") {
-      if (!(quality = value("a quality"))) return 2;
+      if (!(quality = value(Cli::tr("a quality")))) return 2;
     } else if (arg == "--rate") {
-      if (!(rate = value("a sample rate or \"keep\""))) return 2;
+      if (!(rate = value(Cli::tr("a sample rate or \"keep\"")))) return 2;
     } else if (arg == "--channels") {
-      if (!(channels = value("1, 2 or \"keep\""))) return 2;
+      if (!(channels = value(Cli::tr("1, 2 or \"keep\"")))) return 2;
     } else if (arg == "--target") {
-      const char* target = value("a target");
+      const char* target = value(Cli::tr("a target"));
       if (!target) return 2;
       TOutputOptions probe;
       if (!FillVideoTarget(target, probe)) {
-        std::fprintf(stderr,
-                     "melvaro-convert: --target wants vcd, svcd, dvd or dv, optionally with a "
-                     "\"pal-\", \"ntsc-\" or \"film-\" prefix, not \"%s\"\n",
-                     target);
+        Print(stderr,
+              Cli::tr("melvaro-convert: --target wants vcd, svcd, dvd or dv, optionally with a "
+                      "\"pal-\", \"ntsc-\" or \"film-\" prefix, not \"%1\"\n"),
+              {target});
         return 2;
       }
       line.Target = target;
     } else {
-      std::fprintf(stderr, "melvaro-convert: unknown option %s\n%s", arg.c_str(), Usage);
+      Print(stderr, Cli::tr("melvaro-convert: unknown option %1\n"), {arg});
+      Print(stderr, Cli::tr(Usage));
       return 2;
     }
   }
   if (line.Files.empty()) {
-    std::fputs(Usage, stderr);
+    Print(stderr, Cli::tr(Usage));
     return 2;
   }
   if (!line.Target.empty()) {
     if (!format.empty() || bitrate || quality || rate || channels) {
-      std::fprintf(stderr,
-                   "melvaro-convert: --target sets the whole format; -f, -b, -q, --rate and "
-                   "--channels cannot go with it\n");
+      Print(stderr, Cli::tr("melvaro-convert: --target sets the whole format; -f, -b, -q, --rate "
+                            "and --channels cannot go with it\n"));
       return 2;
     }
     return 0;
@@ -236,15 +246,16 @@ void OnInterrupt(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  InstallUserLanguage(app);
   CommandLine line;
   if (const int status = Parse(argc, argv, line)) return status;
-  QCoreApplication app(argc, argv);
 
   std::error_code error;
   std::filesystem::create_directories(line.Folder, error);
   if (!std::filesystem::is_directory(line.Folder)) {
-    std::fprintf(stderr, "melvaro-convert: cannot make the folder %s: %s\n", line.Folder.c_str(),
-                 error.message().c_str());
+    Print(stderr, Cli::tr("melvaro-convert: cannot make the folder %1: %2\n"),
+          {line.Folder, error.message()});
     return 1;
   }
 
@@ -266,9 +277,9 @@ int main(int argc, char** argv) {
   std::vector<char> ended;    // per task, written under the component's event lock
 
   for (const PlannedOutput& entry : plan) {
-    if (!entry.Note.empty()) console.Note("note: " + entry.Note);
+    if (!entry.Note.empty()) console.Note(Filled(Cli::tr("note: %1"), {entry.Note}));
     if (!converter.LoadLibraries(libraryFolder, true)) {
-      std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
+      Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {converter.LastError()});
       return 1;
     }
     const TInputOptions input = InputOptionsFor(entry.Input);
@@ -316,7 +327,7 @@ int main(int argc, char** argv) {
       interrupt = std::make_unique<QSocketNotifier>(InterruptPipe[0], QSocketNotifier::Read);
       QObject::connect(interrupt.get(), &QSocketNotifier::activated, [&] {
         interrupt->setEnabled(false);
-        console.Note("stopping ...");
+        console.Note(Filled(Cli::tr("stopping ...")));
         // Stopped runs still report their end; files never started stay so.
         converter.Stop();
         converter.ClearTasks();
@@ -340,7 +351,7 @@ int main(int argc, char** argv) {
 
   for (int index = 0; index < taskCount; ++index)
     if (!ended[index] && !setUpFailed.count(index))
-      console.Failed(index, entryOfTask[index]->Input, "stopped before it started");
+      console.Failed(index, entryOfTask[index]->Input, Filled(Cli::tr("stopped before it started")));
   console.Summary();
   if (console.FailedCount() > 0) return 1;
   return console.WarnedCount() > 0 ? 3 : 0;
