@@ -104,7 +104,10 @@ std::vector<FormatEntry> QualityEntries(const OutputChoice& base) {
 
 std::vector<FormatEntry> RateEntries(const OutputChoice& base) {
   std::vector<FormatEntry> entries;
+  const int fixedRate = Describe(base.Format).FixedRate;
   for (int rate : {KeepSource, 8000, 11025, 16000, 22050, 32000, 44100, 48000, 88200, 96000}) {
+    // A format that always uses one rate (Opus) cannot keep the source's.
+    if (fixedRate && rate != fixedRate) continue;
     OutputChoice choice = base;
     choice.SampleRate = rate;
     if (CheckChoice(choice).empty())

@@ -138,8 +138,9 @@ void TForm1::CreateControls() {
 
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setGeometry(24, 368, 585, 8);
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setValue(100);
+  // Empty until a batch has something to show.
+  ProgressBar1->setRange(0, GaugeSteps);
+  ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
 
   FormatBox = new QComboBox(this);
@@ -242,7 +243,8 @@ void TForm1::AddFiles(const QStringList& files) {
     }
     lvFiles->setUpdatesEnabled(true);
   }
-  BTips->setText(Blank4 + tr("Done"));
+  // The paths shown while listing were progress, not news.
+  BTips->setText(QString());
 }
 
 void TForm1::AddPaths(const QStringList& paths) {
@@ -260,6 +262,9 @@ void TForm1::Remove() {
 }
 
 void TForm1::Clear() {
+  // The last batch's gauge and summary went with its rows.
+  ProgressBar1->setValue(0);
+  BTips->setText(QString());
   if (lvFiles->RowCount() == 0) return;
   lvFiles->setUpdatesEnabled(false);
   lvFiles->clear();
@@ -269,7 +274,9 @@ void TForm1::Clear() {
 void TForm1::Settings() { Fset->exec(); }
 
 void TForm1::Help() {
-  Shell.Open(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.htm"));
+  const QString help = QCoreApplication::applicationDirPath() + QStringLiteral("/Help.htm");
+  if (const QString why = Shell.Open(help); !why.isEmpty())
+    Shell.ShowError(this, tr("The help %1 cannot be opened: %2").arg(help, why));
 }
 
 // ---- Details -----------------------------------------------------------------
@@ -343,7 +350,15 @@ bool TForm1::LibrariesLoaded() {
 }
 
 void TForm1::Convert() {
-  if (lvFiles->RowCount() == 0 || OutputFolder.isEmpty()) return;
+  if (lvFiles->RowCount() == 0) {
+    ProgressBar1->setValue(0);
+    BTips->setText(Blank4 + tr("Nothing to convert: add files to the list first."));
+    return;
+  }
+  if (OutputFolder.isEmpty()) {
+    Shell.ShowError(this, tr("No output folder is set: choose one in the settings."));
+    return;
+  }
   // What would fail every row is said once, before anything changes.
   if (!OutputFolderUsable(WithSeparator(OutputFolder)) || !LibrariesLoaded()) return;
   OutputFolder = WithSeparator(OutputFolder);
@@ -506,7 +521,8 @@ void TForm1::EndRow(QTreeWidgetItem* row, int position, TTaskState state, const 
   if (!output.isEmpty() && state != TTaskState::tsFailed && state != TTaskState::tsStopped)
     tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + tr("Output: %1").arg(output);
   SetRowTip(row, tip);
-  BatchProgress.End(position);
+  BatchProgress.End(position, state == TTaskState::tsConverted ||
+                                  state == TTaskState::tsConvertedWithProblems);
   ShowBatchState();
 }
 
@@ -521,15 +537,35 @@ void TForm1::ShowBatchState() {
 void TForm1::FinishIfDone() {
   if (!Converting() || Stopping || !AllPrepared || BatchProgress.Ended() < BatchProgress.Files())
     return;
-  EndBatch(true);
+  EndBatch(false);
 }
 
-void TForm1::EndBatch(bool openFolder) {
+void TForm1::EndBatch(bool stopped) {
   ++Batch;  // the batch's stragglers (a late end-of-batch call) are stale now
   SetConverting(false);
-  ProgressBar1->setValue(GaugeSteps);
-  BTips->setText(SummaryLine(Counts));
-  if (openFolder && Counts.Converted > 0) Shell.Open(OutputFolder);
+  // A close question asked about this batch has nothing left to ask.
+  if (AskingToClose) Shell.WithdrawQuestion();
+  if (!stopped) {
+    ProgressBar1->setValue(GaugeSteps);
+    BTips->setText(SummaryLine(Counts));
+    if (Counts.Converted > 0) {
+      if (const QString why = Shell.Open(OutputFolder); !why.isEmpty())
+        Shell.ShowError(this, tr("The output folder %1 cannot be opened: %2").arg(OutputFolder, why));
+    }
+    return;
+  }
+  // Rows the Stop left before they began are no more converted than the
+  // stopped ones; the gauge keeps what was converted.
+  for (int position = 0; position < BatchProgress.Files(); ++position) {
+    if (BatchProgress.HasEnded(position)) continue;
+    QTreeWidgetItem* row = BatchRows[static_cast<std::size_t>(position)];
+    row->setText(TFileListView::ColStatus, NotStartedMark());
+    SetRowTip(row, tr("Not converted: the batch was stopped before this file began."));
+    BatchProgress.End(position, false);
+    ++Counts.NotStarted;
+  }
+  ProgressBar1->setValue(static_cast<int>(BatchProgress.ConvertedFraction() * GaugeSteps));
+  BTips->setText(SummaryLine(Counts, true));
 }
 
 QStringList TForm1::RowOutputs() const {
@@ -548,14 +584,21 @@ void TForm1::Stop() {
   Stopping = true;
   Posts->DeliverWaiting();
   Stopping = false;
-  if (Converting()) EndBatch(false);
+  if (Converting()) EndBatch(true);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (Converting() &&
-      !Shell.Confirm(this, tr("Files are being converted. Stop the conversions and quit?"))) {
-    event->ignore();
-    return;
+  if (Converting()) {
+    AskingToClose = true;
+    const bool stop =
+        Shell.Confirm(this, tr("Files are being converted. Stop the conversions and quit?"));
+    AskingToClose = false;
+    // A batch that ended under the question withdrew it: nothing is left to
+    // stop, and the window closes as asked.
+    if (!stop && Converting()) {
+      event->ignore();
+      return;
+    }
   }
   if (Converting()) Stop();
   FConverter->DetachEvents();

@@ -27,17 +27,23 @@ QString BatchLine(int done, int files, int64_t secondsLeft) {
   return line;
 }
 
-QString SummaryLine(const TBatchCounts& counts) {
-  QString line = QStringLiteral("    ") +
-                 QCoreApplication::translate("StatusTexts", "Done: %1 converted, %2 failed")
-                     .arg(counts.Converted)
-                     .arg(counts.Failed);
+QString SummaryLine(const TBatchCounts& counts, bool stopped) {
+  QString line =
+      QStringLiteral("    ") +
+      (stopped ? QCoreApplication::translate("StatusTexts", "Stopped: %1 converted, %2 failed")
+               : QCoreApplication::translate("StatusTexts", "Done: %1 converted, %2 failed"))
+          .arg(counts.Converted)
+          .arg(counts.Failed);
   if (counts.WithProblems > 0)
     line += QCoreApplication::translate("StatusTexts", ", %1 with problems").arg(counts.WithProblems);
   if (counts.Stopped > 0)
     line += QCoreApplication::translate("StatusTexts", ", %1 stopped").arg(counts.Stopped);
+  if (counts.NotStarted > 0)
+    line += QCoreApplication::translate("StatusTexts", ", %1 not started").arg(counts.NotStarted);
   return line;
 }
+
+QString NotStartedMark() { return QCoreApplication::translate("StatusTexts", "Not started"); }
 
 QString EndMark(TTaskState state) {
   switch (state) {

@@ -23,11 +23,16 @@ struct TBatchCounts {
   int WithProblems = 0;
   int Failed = 0;  // unreadable inputs included
   int Stopped = 0;
+  int NotStarted = 0;  // rows a Stop left before they began
 };
 
-// "    Done: 5 converted, 1 failed", then ", 2 with problems" and
-// ", 1 stopped" where there are any.
-QString SummaryLine(const TBatchCounts& counts);
+// "    Done: 5 converted, 1 failed", then ", 2 with problems",
+// ", 1 stopped" and ", 3 not started" where there are any; a batch that was
+// stopped begins "    Stopped: " instead.
+QString SummaryLine(const TBatchCounts& counts, bool stopped = false);
+
+// The status column's mark of a row that a Stop left before it began.
+QString NotStartedMark();
 
 // The status column's mark of a task that has ended: "100%" converted, "100% !"
 // converted with problems, "X" failed, "Stopped" stopped; empty for a task

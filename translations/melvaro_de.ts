@@ -304,6 +304,17 @@ gesucht, dann dort, wo das System sie hat.
     </message>
 </context>
 <context>
+    <name>Shell</name>
+    <message>
+        <source>it does not exist</source>
+        <translation>es gibt sie nicht</translation>
+    </message>
+    <message>
+        <source>no program of the desktop could open it (xdg-open is missing or failed)</source>
+        <translation>kein Programm der Arbeitsumgebung konnte sie öffnen (xdg-open fehlt oder schlug fehl)</translation>
+    </message>
+</context>
+<context>
     <name>StatusTexts</name>
     <message>
         <source>%1 of %2 done</source>
@@ -328,6 +339,18 @@ gesucht, dann dort, wo das System sie hat.
     <message>
         <source>Stopped</source>
         <translation>Angehalten</translation>
+    </message>
+    <message>
+        <source>Stopped: %1 converted, %2 failed</source>
+        <translation>Angehalten: %1 umgewandelt, %2 fehlgeschlagen</translation>
+    </message>
+    <message>
+        <source>, %1 not started</source>
+        <translation>, %1 nicht begonnen</translation>
+    </message>
+    <message>
+        <source>Not started</source>
+        <translation>Nicht begonnen</translation>
     </message>
 </context>
 <context>
@@ -395,10 +418,6 @@ gesucht, dann dort, wo das System sie hat.
         <translation>Umwandeln</translation>
     </message>
     <message>
-        <source>Done</source>
-        <translation>Fertig</translation>
-    </message>
-    <message>
         <source>The output folder %1 cannot be created: %2</source>
         <translation>Der Ausgabeordner %1 kann nicht angelegt werden: %2</translation>
     </message>
@@ -423,6 +442,26 @@ gesucht, dann dort, wo das System sie hat.
     <message>
         <source>Files are being converted. Stop the conversions and quit?</source>
         <translation>Es werden Dateien umgewandelt. Die Umwandlungen anhalten und beenden?</translation>
+    </message>
+    <message>
+        <source>The help %1 cannot be opened: %2</source>
+        <translation>Die Hilfe %1 kann nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>Nothing to convert: add files to the list first.</source>
+        <translation>Nichts umzuwandeln: zuerst Dateien zur Liste hinzufügen.</translation>
+    </message>
+    <message>
+        <source>No output folder is set: choose one in the settings.</source>
+        <translation>Kein Ausgabeordner festgelegt: bitte in den Einstellungen einen wählen.</translation>
+    </message>
+    <message>
+        <source>The output folder %1 cannot be opened: %2</source>
+        <translation>Der Ausgabeordner %1 kann nicht geöffnet werden: %2</translation>
+    </message>
+    <message>
+        <source>Not converted: the batch was stopped before this file began.</source>
+        <translation>Nicht umgewandelt: die Umwandlung wurde angehalten, bevor diese Datei begann.</translation>
     </message>
 </context>
 <context>

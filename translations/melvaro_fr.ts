@@ -305,6 +305,17 @@ du programme, puis là où le système les garde.
     </message>
 </context>
 <context>
+    <name>Shell</name>
+    <message>
+        <source>it does not exist</source>
+        <translation>il n&apos;existe pas</translation>
+    </message>
+    <message>
+        <source>no program of the desktop could open it (xdg-open is missing or failed)</source>
+        <translation>aucun programme du bureau n&apos;a pu l&apos;ouvrir (xdg-open est absent ou a échoué)</translation>
+    </message>
+</context>
+<context>
     <name>StatusTexts</name>
     <message>
         <source>%1 of %2 done</source>
@@ -329,6 +340,18 @@ du programme, puis là où le système les garde.
     <message>
         <source>Stopped</source>
         <translation>Arrêté</translation>
+    </message>
+    <message>
+        <source>Stopped: %1 converted, %2 failed</source>
+        <translation>Arrêté : %1 converti(s), %2 en échec</translation>
+    </message>
+    <message>
+        <source>, %1 not started</source>
+        <translation>, %1 non commencé(s)</translation>
+    </message>
+    <message>
+        <source>Not started</source>
+        <translation>Non commencé</translation>
     </message>
 </context>
 <context>
@@ -396,10 +419,6 @@ du programme, puis là où le système les garde.
         <translation>Convertir</translation>
     </message>
     <message>
-        <source>Done</source>
-        <translation>Terminé</translation>
-    </message>
-    <message>
         <source>The output folder %1 cannot be created: %2</source>
         <translation>Impossible de créer le dossier de sortie %1 : %2</translation>
     </message>
@@ -424,6 +443,26 @@ du programme, puis là où le système les garde.
     <message>
         <source>Files are being converted. Stop the conversions and quit?</source>
         <translation>Des fichiers sont en cours de conversion. Arrêter les conversions et quitter ?</translation>
+    </message>
+    <message>
+        <source>The help %1 cannot be opened: %2</source>
+        <translation>Impossible d&apos;ouvrir l&apos;aide %1 : %2</translation>
+    </message>
+    <message>
+        <source>Nothing to convert: add files to the list first.</source>
+        <translation>Rien à convertir : ajoutez d&apos;abord des fichiers à la liste.</translation>
+    </message>
+    <message>
+        <source>No output folder is set: choose one in the settings.</source>
+        <translation>Aucun dossier de sortie n&apos;est défini : choisissez-en un dans les réglages.</translation>
+    </message>
+    <message>
+        <source>The output folder %1 cannot be opened: %2</source>
+        <translation>Impossible d&apos;ouvrir le dossier de sortie %1 : %2</translation>
+    </message>
+    <message>
+        <source>Not converted: the batch was stopped before this file began.</source>
+        <translation>Non converti : la conversion a été arrêtée avant que ce fichier ne commence.</translation>
     </message>
 </context>
 <context>
