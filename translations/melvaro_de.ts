@@ -399,7 +399,7 @@ gesucht, dann dort, wo das System sie hat.
     </message>
     <message>
         <source>Settings</source>
-        <translation>Einstellungen</translation>
+        <translation>Optionen</translation>
     </message>
     <message>
         <source>Details</source>
@@ -453,7 +453,7 @@ gesucht, dann dort, wo das System sie hat.
     </message>
     <message>
         <source>No output folder is set: choose one in the settings.</source>
-        <translation>Kein Ausgabeordner festgelegt: bitte in den Einstellungen einen wählen.</translation>
+        <translation>Kein Ausgabeordner festgelegt: bitte in den Optionen einen wählen.</translation>
     </message>
     <message>
         <source>The output folder %1 cannot be opened: %2</source>
@@ -468,7 +468,7 @@ gesucht, dann dort, wo das System sie hat.
     <name>TFset</name>
     <message>
         <source>Settings</source>
-        <translation>Einstellungen</translation>
+        <translation>Optionen</translation>
     </message>
     <message>
         <source>Output Path</source>
@@ -476,15 +476,15 @@ gesucht, dann dort, wo das System sie hat.
     </message>
     <message>
         <source>Please click button to change path</source>
-        <translation>Zum Ändern des Pfads bitte die Schaltfläche klicken</translation>
+        <translation>Pfad mit der Schaltfläche ändern</translation>
     </message>
     <message>
         <source>Browse</source>
-        <translation>Durchsuchen</translation>
+        <translation>Wählen</translation>
     </message>
     <message>
         <source>Save as default</source>
-        <translation>Als Vorgabe speichern</translation>
+        <translation>Als Standard</translation>
     </message>
     <message>
         <source>OK</source>
@@ -496,7 +496,7 @@ gesucht, dann dort, wo das System sie hat.
     </message>
     <message>
         <source>Files at once</source>
-        <translation>Dateien gleichzeitig</translation>
+        <translation>Gleichzeitig</translation>
     </message>
     <message>
         <source>Format</source>

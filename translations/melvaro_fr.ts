@@ -163,7 +163,7 @@ les contenir.
                         compression 0 à 12 (par défaut 5) ; wav : 16 (par
                         défaut) ou 24 bits par échantillon
       --rate HZ|keep    fréquence d&apos;échantillonnage ; par défaut : mp3 44100,
-                        opus toujours 48000, les autres gardent celle de la source
+                        opus toujours 48000, les autres celle de la source
       --channels 1|2|keep  par défaut : mp3 2, les autres comme la source
       --target CIBLE    convertir de la vidéo pour un disque ou une bande : vcd,
                         svcd, dvd (écrit en .mpg) ou dv (.dv), chacun aussi avec
@@ -477,7 +477,7 @@ du programme, puis là où le système les garde.
     </message>
     <message>
         <source>Please click button to change path</source>
-        <translation>Cliquez sur le bouton pour changer de dossier</translation>
+        <translation>Changer de dossier avec le bouton</translation>
     </message>
     <message>
         <source>Browse</source>
@@ -485,7 +485,7 @@ du programme, puis là où le système les garde.
     </message>
     <message>
         <source>Save as default</source>
-        <translation>Enregistrer par défaut</translation>
+        <translation>Par défaut</translation>
     </message>
     <message>
         <source>OK</source>
@@ -509,7 +509,7 @@ du programme, puis là où le système les garde.
     </message>
     <message>
         <source>Sample rate</source>
-        <translation>Échantillonnage</translation>
+        <translation>Fréquence</translation>
     </message>
     <message>
         <source>Channels</source>

@@ -32,7 +32,7 @@ class LanguageTest : public QObject {
     QCOMPARE(form.ConvertButton->text(), QString("Umwandeln"));
     QCOMPARE(form.lvFiles->headerItem()->text(TFileListView::ColSize), QString("Größe"));
     QCOMPARE(form.Fset->PageControl->tabText(0), QString("Ausgabepfad"));
-    QCOMPARE(form.Fset->windowTitle(), QString(" Einstellungen"));
+    QCOMPARE(form.Fset->windowTitle(), QString(" Optionen"));
     QCOMPARE(SummaryLine({2, 0, 1, 0}), QString("    Fertig: 2 umgewandelt, 1 fehlgeschlagen"));
     QCOMPARE(EndMark(TTaskState::tsStopped), QString("Angehalten"));
   }
