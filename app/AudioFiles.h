@@ -8,8 +8,11 @@
 // The open dialog's filter, "Name|patterns|Name|patterns", made from the
 // converter's audio patterns.
 extern const QString OpenDialogFilterText;
+// The same with its names in the user's language.
+QString TranslatedOpenDialogFilter();
 
 // The program's arguments (Qt's own options already taken out, the program
 // name included as the first) as paths for the list: each made absolute
-// against the current folder.
+// against the current folder. The first "--" is the end of the options,
+// not a path.
 QStringList CommandLinePaths(const QStringList& arguments);

@@ -24,31 +24,49 @@ void TBatchProgress::Report(int index, int64_t reachedMs, int64_t totalMs) {
   file->ReachedMs = std::max<int64_t>(reachedMs, 0);
 }
 
-void TBatchProgress::End(int index) {
+void TBatchProgress::End(int index, bool converted) {
   File* file = At(index);
   if (!file || file->Ended) return;
   file->Ended = true;
+  file->Converted = converted;
   ++FEnded;
 }
 
-double TBatchProgress::Fraction() const {
-  if (FFiles.empty()) return 1.0;
+bool TBatchProgress::HasEnded(int index) const {
+  return index >= 0 && index < Files() && FFiles[static_cast<std::size_t>(index)].Ended;
+}
+
+template <class Done>
+double TBatchProgress::Weighed(Done done) const {
   // A file that ended without a known length (unreadable, say) took no
   // time worth weighing; one still to come with none leaves only the count.
   const bool allKnown = std::all_of(FFiles.begin(), FFiles.end(),
                                     [](const File& f) { return f.Ended || f.DurationMs > 0; });
-  double done = 0, total = 0;
-  for (const File& file : FFiles) {
-    // A file's own share of itself, 0..1.
-    const double share = file.Ended ? 1.0
-                         : file.DurationMs > 0
-                             ? std::min(1.0, static_cast<double>(file.ReachedMs) / file.DurationMs)
-                             : 0.0;
-    const double weight = allKnown ? static_cast<double>(file.DurationMs) : 1.0;
-    done += share * weight;
-    total += weight;
+  for (const bool byLength : {allKnown, false}) {
+    double sum = 0, total = 0;
+    for (const File& file : FFiles) {
+      const double weight = byLength ? static_cast<double>(file.DurationMs) : 1.0;
+      sum += done(file) * weight;
+      total += weight;
+    }
+    if (total > 0) return sum / total;  // else lengths weigh nothing: count files
   }
-  return total > 0 ? done / total : 1.0;
+  return -1;
+}
+
+double TBatchProgress::Fraction() const {
+  const double fraction = Weighed([](const File& file) {
+    if (file.Ended) return 1.0;
+    return file.DurationMs > 0
+               ? std::min(1.0, static_cast<double>(file.ReachedMs) / file.DurationMs)
+               : 0.0;
+  });
+  return fraction < 0 ? 1.0 : fraction;
+}
+
+double TBatchProgress::ConvertedFraction() const {
+  const double fraction = Weighed([](const File& file) { return file.Converted ? 1.0 : 0.0; });
+  return fraction < 0 ? 0.0 : fraction;
 }
 
 int64_t TBatchProgress::SecondsLeft(double elapsedSeconds) const {

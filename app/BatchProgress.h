@@ -16,11 +16,13 @@ class TBatchProgress {
   // File `index` has reached `reachedMs` of `totalMs` (the total also sets
   // the length when it is known and none was set).
   void Report(int index, int64_t reachedMs, int64_t totalMs);
-  // File `index` has ended, whatever the outcome; it counts as wholly done.
-  void End(int index);
+  // File `index` has ended, whatever the outcome; it counts as wholly done
+  // for Fraction, and for ConvertedFraction only when it was converted.
+  void End(int index, bool converted = true);
 
   int Files() const { return static_cast<int>(FFiles.size()); }
   int Ended() const { return FEnded; }
+  bool HasEnded(int index) const;
   // 0..1: weighted by the files' lengths when the length of every file not
   // yet ended is known (one that ended without a length weighs nothing),
   // else every file weighs the same (a running file counts with its own
@@ -29,14 +31,22 @@ class TBatchProgress {
   // Seconds left for the batch after `elapsedSeconds` of work, from the rate
   // so far; -1 while no estimate can be made (nothing done yet).
   int64_t SecondsLeft(double elapsedSeconds) const;
+  // 0..1: the share of the batch that was converted, weighed as Fraction
+  // does; what a stopped batch achieved. 0 for an empty batch.
+  double ConvertedFraction() const;
 
  private:
   struct File {
     int64_t DurationMs = 0;  // 0 = unknown
     int64_t ReachedMs = 0;
     bool Ended = false;
+    bool Converted = false;
   };
   File* At(int index);
+  // The files' shares of themselves (done(file), 0..1) weighed by length
+  // when every length that matters is known, else by count; -1 when empty.
+  template <class Done>
+  double Weighed(Done done) const;
   std::vector<File> FFiles;
   int FEnded = 0;
 };

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 TDetailsDialog::TDetailsDialog(QWidget* parent) : QDialog(parent, Qt::Window) {
-  setWindowTitle(QStringLiteral(" Details"));
+  setWindowTitle(QStringLiteral(" ") + tr("Details"));
   resize(634, 300);
   auto* layout = new QVBoxLayout(this);
   RowLabel = new QLabel(this);
@@ -20,7 +20,7 @@ TDetailsDialog::TDetailsDialog(QWidget* parent) : QDialog(parent, Qt::Window) {
 }
 
 void TDetailsDialog::ShowRow(const QString& caption, const QStringList& lines) {
-  RowLabel->setText(caption.isEmpty() ? QStringLiteral("No file selected") : caption);
+  RowLabel->setText(caption.isEmpty() ? tr("No file selected") : caption);
   Lines->setPlainText(lines.join(u'\n'));
 }
 

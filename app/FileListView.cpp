@@ -20,8 +20,7 @@ QStringList LocalPaths(const QMimeData* mime) {
 
 TFileListView::TFileListView(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(4);
-  setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Status"),
-                   QStringLiteral("Path")});
+  setHeaderLabels({tr("Name"), tr("Size"), tr("Status"), tr("Path")});
   const int widths[] = {200, 90, 80, 190};
   for (int column = 0; column < 4; ++column) setColumnWidth(column, widths[column]);
   headerItem()->setTextAlignment(ColSize, Qt::AlignRight | Qt::AlignVCenter);

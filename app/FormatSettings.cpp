@@ -1,5 +1,7 @@
 #include "app/FormatSettings.h"
 
+#include <QCoreApplication>
+
 #include "app/IniFile.h"
 
 namespace {
@@ -75,7 +77,7 @@ std::vector<FormatEntry> QualityEntries(const OutputChoice& base) {
   };
   if (d.Quality != QualityKind::Level)
     for (int kbits : {32, 48, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320})
-      add(QStringLiteral("%1 kbit/s%2")
+      add(QCoreApplication::translate("FormatSettings", "%1 kbit/s%2")
               .arg(kbits)
               .arg(base.Format == OutputFormat::Mp3 ? " CBR" : ""),
           kbits, -1);
@@ -86,13 +88,13 @@ std::vector<FormatEntry> QualityEntries(const OutputChoice& base) {
           add(QStringLiteral("VBR V%1").arg(level), 0, level);
           break;
         case OutputFormat::Ogg:
-          add(QStringLiteral("Quality %1").arg(level), 0, level);
+          add(QCoreApplication::translate("FormatSettings", "Quality %1").arg(level), 0, level);
           break;
         case OutputFormat::Flac:
-          add(QStringLiteral("Compression %1").arg(level), 0, level);
+          add(QCoreApplication::translate("FormatSettings", "Compression %1").arg(level), 0, level);
           break;
         default:
-          add(QStringLiteral("%1 bit").arg(level), 0, level);
+          add(QCoreApplication::translate("FormatSettings", "%1 bit").arg(level), 0, level);
           break;
       }
     }
@@ -102,13 +104,17 @@ std::vector<FormatEntry> QualityEntries(const OutputChoice& base) {
 
 std::vector<FormatEntry> RateEntries(const OutputChoice& base) {
   std::vector<FormatEntry> entries;
+  const int fixedRate = Describe(base.Format).FixedRate;
   for (int rate : {KeepSource, 8000, 11025, 16000, 22050, 32000, 44100, 48000, 88200, 96000}) {
+    // A format that always uses one rate (Opus) cannot keep the source's.
+    if (fixedRate && rate != fixedRate) continue;
     OutputChoice choice = base;
     choice.SampleRate = rate;
     if (CheckChoice(choice).empty())
-      entries.push_back({rate == KeepSource ? QStringLiteral("Keep the source's")
-                                            : QStringLiteral("%1 Hz").arg(rate),
-                         choice});
+      entries.push_back(
+          {rate == KeepSource ? QCoreApplication::translate("FormatSettings", "Keep the source's")
+                              : QCoreApplication::translate("FormatSettings", "%1 Hz").arg(rate),
+           choice});
   }
   return entries;
 }
@@ -116,11 +122,13 @@ std::vector<FormatEntry> RateEntries(const OutputChoice& base) {
 std::vector<FormatEntry> ChannelEntries(const OutputChoice& base) {
   std::vector<FormatEntry> entries;
   const std::pair<int, const char*> channels[] = {
-      {KeepSource, "Keep the source's"}, {2, "Stereo"}, {1, "Mono"}};
+      {KeepSource, QT_TRANSLATE_NOOP("FormatSettings", "Keep the source's")},
+      {2, QT_TRANSLATE_NOOP("FormatSettings", "Stereo")},
+      {1, QT_TRANSLATE_NOOP("FormatSettings", "Mono")}};
   for (const auto& [count, text] : channels) {
     OutputChoice choice = base;
     choice.Channels = count;
-    entries.push_back({QString::fromLatin1(text), choice});
+    entries.push_back({QCoreApplication::translate("FormatSettings", text), choice});
   }
   return entries;
 }

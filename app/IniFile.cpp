@@ -1,5 +1,6 @@
 #include "app/IniFile.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 #include <QStringList>
@@ -99,5 +100,7 @@ void WriteIniString(const QString& fileName, const QString& section, const QStri
     const QByteArray data = (lines.join(u'\n') + u'\n').toUtf8();
     ok = file.write(data) == data.size() && file.commit();
   }
-  if (!ok) throw TIniFileError(("Unable to write to " + fileName).toStdString());
+  if (!ok)
+    throw TIniFileError(
+        QCoreApplication::translate("IniFile", "Unable to write to %1").arg(fileName).toStdString());
 }

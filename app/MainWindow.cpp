@@ -45,8 +45,6 @@
 namespace {
 
 const QString Blank4 = QStringLiteral("    ");
-const QString DoneText = QStringLiteral("    Done");
-const QString PleaseWaitText = QStringLiteral("    Please wait ...");
 // The gauge's scale: the batch's fraction in thousandths.
 constexpr int GaugeSteps = 1000;
 // A row keeps at most this many log lines (the first ones and the last
@@ -136,12 +134,12 @@ TForm1::~TForm1() {
 void TForm1::CreateControls() {
   setFixedSize(634, 443);
 
-  AddButton = MakeButton(this, QStringLiteral("Add"), 24, 24, 75, 25);
-  RemoveButton = MakeButton(this, QStringLiteral("Remove"), 120, 24, 75, 25);
-  ClearButton = MakeButton(this, QStringLiteral("Clear"), 216, 24, 75, 25);
-  SettingsButton = MakeButton(this, QStringLiteral("Settings"), 312, 24, 75, 25);
-  DetailsButton = MakeButton(this, QStringLiteral("Details"), 408, 24, 75, 25);
-  HelpButton = MakeButton(this, QStringLiteral("Help"), 536, 24, 75, 25);
+  AddButton = MakeButton(this, tr("Add"), 24, 24, 75, 25);
+  RemoveButton = MakeButton(this, tr("Remove"), 120, 24, 75, 25);
+  ClearButton = MakeButton(this, tr("Clear"), 216, 24, 75, 25);
+  SettingsButton = MakeButton(this, tr("Settings"), 312, 24, 75, 25);
+  DetailsButton = MakeButton(this, tr("Details"), 408, 24, 75, 25);
+  HelpButton = MakeButton(this, tr("Help"), 536, 24, 75, 25);
 
   ListPanel = new QFrame(this);
   ListPanel->setGeometry(24, 64, 585, 273);
@@ -154,8 +152,9 @@ void TForm1::CreateControls() {
 
   ProgressBar1 = new QProgressBar(this);
   ProgressBar1->setGeometry(24, 336, 585, 8);
-  ProgressBar1->setRange(0, 100);
-  ProgressBar1->setValue(100);
+  // Empty until a batch has something to show.
+  ProgressBar1->setRange(0, GaugeSteps);
+  ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
 
   auto* folderLabel = new QLabel(tr("Output folder"), this);
@@ -170,8 +169,8 @@ void TForm1::CreateControls() {
   FormatBox->setGeometry(24, 393, 193, 20);
   FormatBox->setEditable(false);
 
-  StopButton = MakeButton(this, QStringLiteral("Stop"), 408, 392, 75, 25);
-  ConvertButton = MakeButton(this, QStringLiteral("Convert"), 504, 392, 107, 25);
+  StopButton = MakeButton(this, tr("Stop"), 408, 392, 75, 25);
+  ConvertButton = MakeButton(this, tr("Convert"), 504, 392, 107, 25);
 
   BTips = new QLabel(this);
   BTips->setGeometry(0, height() - 18, width(), 18);
@@ -202,7 +201,7 @@ void TForm1::CreateControls() {
 }
 
 void TForm1::FormCreate() {
-  OpenDialogFilter = OpenDialogFilterText;
+  OpenDialogFilter = TranslatedOpenDialogFilter();
   setWindowTitle(QStringLiteral("  Melvaro V3.3"));
   QCoreApplication::setApplicationName(AppTitle);
   StopButton->setEnabled(false);
@@ -284,8 +283,9 @@ void TForm1::AddPaths(const QStringList& paths) {
     }
     lvFiles->setUpdatesEnabled(true);
   }
+  // The paths shown while listing were progress, not news.
   if (found.Repeated.empty())
-    BTips->setText(DoneText);
+    BTips->setText(QString());
   else
     BTips->setText(Blank4 + tr("Done; %n file(s) already in the list left out", nullptr,
                                static_cast<int>(found.Repeated.size())));
@@ -313,6 +313,9 @@ void TForm1::Remove() {
 }
 
 void TForm1::Clear() {
+  // The last batch's gauge and summary went with its rows.
+  ProgressBar1->setValue(0);
+  BTips->setText(QString());
   if (lvFiles->RowCount() == 0) return;
   lvFiles->setUpdatesEnabled(false);
   lvFiles->clear();
@@ -339,7 +342,9 @@ void TForm1::ShowOutputFolder() {
 }
 
 void TForm1::Help() {
-  Shell.Open(QCoreApplication::applicationDirPath() + QStringLiteral("/Help.htm"));
+  const QString help = QCoreApplication::applicationDirPath() + QStringLiteral("/Help.htm");
+  if (const QString why = Shell.Open(help); !why.isEmpty())
+    Shell.ShowError(this, tr("The help %1 cannot be opened: %2").arg(help, why));
 }
 
 // ---- Details -----------------------------------------------------------------
@@ -389,7 +394,7 @@ bool TForm1::OutputFolderUsable(const QString& folder) {
   std::error_code error;
   std::filesystem::create_directories(NativePath(folder), error);
   if (error) {
-    Shell.ShowError(this, QStringLiteral("The output folder %1 cannot be created: %2")
+    Shell.ShowError(this, tr("The output folder %1 cannot be created: %2")
                               .arg(folder, FromNative(error.message())));
     return false;
   }
@@ -399,7 +404,7 @@ bool TForm1::OutputFolderUsable(const QString& folder) {
   const int descriptor = mkstemp(probe.data());
   if (descriptor < 0) {
     const int reason = errno;
-    Shell.ShowError(this, QStringLiteral("The output folder %1 is not writable: %2")
+    Shell.ShowError(this, tr("The output folder %1 is not writable: %2")
                               .arg(folder, FromNative(std::strerror(reason))));
     return false;
   }
@@ -411,13 +416,21 @@ bool TForm1::OutputFolderUsable(const QString& folder) {
 bool TForm1::LibrariesLoaded() {
   TVeltoConverter& converter = *FConverter;
   if (converter.LoadLibraries(NativePath(LibraryFolder), true)) return true;
-  Shell.ShowError(this, QStringLiteral("The media libraries cannot be loaded:\n") +
-                            FromNative(converter.LastError()));
+  Shell.ShowError(this, tr("The media libraries cannot be loaded:\n%1")
+                            .arg(FromNative(converter.LastError())));
   return false;
 }
 
 void TForm1::Convert() {
-  if (lvFiles->RowCount() == 0 || OutputFolder.isEmpty()) return;
+  if (lvFiles->RowCount() == 0) {
+    ProgressBar1->setValue(0);
+    BTips->setText(Blank4 + tr("Nothing to convert: add files to the list first."));
+    return;
+  }
+  if (OutputFolder.isEmpty()) {
+    Shell.ShowError(this, tr("No output folder is set: choose one in the settings."));
+    return;
+  }
   // What would fail every row is said once, before anything changes.
   if (!OutputFolderUsable(WithSeparator(OutputFolder)) || !LibrariesLoaded()) return;
   OutputFolder = WithSeparator(OutputFolder);
@@ -455,7 +468,7 @@ void TForm1::Convert() {
   }
   ProgressBar1->setRange(0, GaugeSteps);
   ProgressBar1->setValue(0);
-  BTips->setText(PleaseWaitText);
+  BTips->setText(Blank4 + tr("Please wait ..."));
   ShowSelectedDetails();
   BatchClock.start();
 
@@ -554,7 +567,7 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   if (!tracks.empty()) {
     AddTrackOutputs(index, row, position, output, source, naming, tracks);
   } else if (converter.AddOutput(index, output.FileName, output)) {
-    SetRowTip(row, QStringLiteral("Output: ") + fileName);
+    SetRowTip(row, tr("Output: %1").arg(fileName));
   } else {
     // The task still starts and fails at once; the row tells this reason.
     BatchOutputs[static_cast<std::size_t>(position)].clear();
@@ -666,9 +679,10 @@ void TForm1::EndRow(QTreeWidgetItem* row, int position, TTaskState state, const 
   const QString output = BatchOutputs[static_cast<std::size_t>(position)];
   QString tip = reason;
   if (!output.isEmpty() && state != TTaskState::tsFailed && state != TTaskState::tsStopped)
-    tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + QStringLiteral("Output: ") + output;
+    tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + tr("Output: %1").arg(output);
   SetRowTip(row, tip);
-  BatchProgress.End(position);
+  BatchProgress.End(position, state == TTaskState::tsConverted ||
+                                  state == TTaskState::tsConvertedWithProblems);
   ShowBatchState();
 }
 
@@ -683,10 +697,10 @@ void TForm1::ShowBatchState() {
 void TForm1::FinishIfDone() {
   if (!Converting() || Stopping || !AllPrepared || BatchProgress.Ended() < BatchProgress.Files())
     return;
-  EndBatch(true);
+  EndBatch(false);
 }
 
-void TForm1::EndBatch(bool openFolder) {
+void TForm1::EndBatch(bool stopped) {
   ++Batch;  // the batch's stragglers (a late end-of-batch call) are stale now
   SetConverting(false);
   if (Sync) {
@@ -694,9 +708,29 @@ void TForm1::EndBatch(bool openFolder) {
     if (!Sync->Save(error)) Shell.ShowError(this, FromNative(error));
     Sync.reset();
   }
-  ProgressBar1->setValue(GaugeSteps);
-  BTips->setText(SummaryLine(Counts));
-  if (openFolder && Counts.Converted > 0) Shell.Open(OutputFolder);
+  // A close question asked about this batch has nothing left to ask.
+  if (AskingToClose) Shell.WithdrawQuestion();
+  if (!stopped) {
+    ProgressBar1->setValue(GaugeSteps);
+    BTips->setText(SummaryLine(Counts));
+    if (Counts.Converted > 0) {
+      if (const QString why = Shell.Open(OutputFolder); !why.isEmpty())
+        Shell.ShowError(this, tr("The output folder %1 cannot be opened: %2").arg(OutputFolder, why));
+    }
+    return;
+  }
+  // Rows the Stop left before they began are no more converted than the
+  // stopped ones; the gauge keeps what was converted.
+  for (int position = 0; position < BatchProgress.Files(); ++position) {
+    if (BatchProgress.HasEnded(position)) continue;
+    QTreeWidgetItem* row = BatchRows[static_cast<std::size_t>(position)];
+    row->setText(TFileListView::ColStatus, NotStartedMark());
+    SetRowTip(row, tr("Not converted: the batch was stopped before this file began."));
+    BatchProgress.End(position, false);
+    ++Counts.NotStarted;
+  }
+  ProgressBar1->setValue(static_cast<int>(BatchProgress.ConvertedFraction() * GaugeSteps));
+  BTips->setText(SummaryLine(Counts, true));
 }
 
 QStringList TForm1::RowOutputs() const {
@@ -715,15 +749,21 @@ void TForm1::Stop() {
   Stopping = true;
   Posts->DeliverWaiting();
   Stopping = false;
-  if (Converting()) EndBatch(false);
+  if (Converting()) EndBatch(true);
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
-  if (Converting() &&
-      !Shell.Confirm(this, QStringLiteral("Files are being converted. Stop the conversions and "
-                                          "quit?"))) {
-    event->ignore();
-    return;
+  if (Converting()) {
+    AskingToClose = true;
+    const bool stop =
+        Shell.Confirm(this, tr("Files are being converted. Stop the conversions and quit?"));
+    AskingToClose = false;
+    // A batch that ended under the question withdrew it: nothing is left to
+    // stop, and the window closes as asked.
+    if (!stop && Converting()) {
+      event->ignore();
+      return;
+    }
   }
   if (Converting()) Stop();
   FConverter->DetachEvents();

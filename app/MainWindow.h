@@ -167,7 +167,10 @@ class TForm1 : public QWidget {
   void EndRowUnchanged(QTreeWidgetItem* row, int position, bool upToDate);
   void ShowBatchState();
   void FinishIfDone();
-  void EndBatch(bool openFolder);
+  // The batch's end: a finished one fills the gauge and opens the output
+  // folder when something was converted; a stopped one marks the rows that
+  // never began and leaves the gauge at the share converted.
+  void EndBatch(bool stopped);
   void AppendRowLog(QTreeWidgetItem* row, const QString& line);
   void ShowSelectedDetails();
 
@@ -189,6 +192,7 @@ class TForm1 : public QWidget {
   QTimer* PrepareSlices = nullptr;
   bool AllPrepared = false;
   bool Stopping = false;  // Stop is taking in the last events of the batch
+  bool AskingToClose = false;  // the close question is open
   // Events of a batch that Convert, Stop or closing has left behind are
   // dropped; read on the producers' threads when an event is posted.
   std::atomic<unsigned> Batch{0};

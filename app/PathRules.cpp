@@ -1,5 +1,10 @@
 #include "app/PathRules.h"
 
+#include <QLocale>
+#include <algorithm>
+#include <cmath>
+#include <iterator>
+
 QString WithSeparator(const QString& folder) {
   if (folder.size() > 3 && !folder.endsWith(u'/')) return folder + u'/';
   return folder;
@@ -10,8 +15,20 @@ QString FileNamePart(const QString& path) { return path.mid(path.lastIndexOf(u'/
 QString FolderPart(const QString& path) { return path.left(path.lastIndexOf(u'/') + 1); }
 
 QString SizeText(qint64 bytes) {
+  if (bytes < 0) return QString();
   if (bytes == 0) return QStringLiteral("0KB");
-  if (bytes < 1024) return QStringLiteral("1KB");
-  if (bytes < 1048576) return QString::number(bytes / 1024) + QStringLiteral("KB");
-  return QString::number(bytes / 1048576 + 1) + QStringLiteral("MB");
+  static const char* const units[] = {"KB", "MB", "GB", "TB"};
+  double value = static_cast<double>(bytes) / 1024;
+  std::size_t unit = 0;
+  // The unit whose one-decimal figure stays below 1024 ("1023.96KB" would
+  // show as "1024.0KB": that is "1.0MB").
+  while (unit + 1 < std::size(units) && std::round(value * 10) >= 1024 * 10) {
+    value /= 1024;
+    ++unit;
+  }
+  // A file of a few bytes is not nothing.
+  value = std::max(value, 0.1);
+  QLocale locale;
+  locale.setNumberOptions(QLocale::OmitGroupSeparator);
+  return locale.toString(value, 'f', 1) + QLatin1String(units[unit]);
 }

@@ -13,6 +13,8 @@ QString FileNamePart(const QString& path);
 // Everything up to and including the last "/" ("/in/" of "/in/song.wav").
 QString FolderPart(const QString& path);
 
-// "0KB", "1KB" below 1024 bytes (negative counts included), whole KB below
-// 1 MiB, and whole MB plus one from 1 MiB on.
+// The size with one decimal in the unit that keeps the figure below 1024:
+// "0KB" for an empty file, "0.1KB" at the least for a few bytes, "340.0KB",
+// "1.2MB" (1,300,000 bytes), "5.0GB"; the decimal point is the user's
+// locale's. Empty for an unknown (negative) size.
 QString SizeText(qint64 bytes);

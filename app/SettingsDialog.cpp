@@ -28,16 +28,16 @@ TFset::TFset(TForm1& form1, TShell& shell)
                           Qt::CustomizeWindowHint),
       Form1(form1),
       Shell(shell) {
-  setWindowTitle(QStringLiteral(" Settings"));
+  setWindowTitle(QStringLiteral(" ") + tr("Settings"));
   setFixedSize(321, 247);
   setModal(true);
 
   PageControl = new QTabWidget(this);
   PageControl->setGeometry(16, 16, 289, 177);
   auto* page = new QWidget;
-  PageControl->addTab(page, QStringLiteral("Output Path"));
+  PageControl->addTab(page, tr("Output Path"));
 
-  auto* label = new QLabel(QStringLiteral("Please click button to change path"), page);
+  auto* label = new QLabel(tr("Please click button to change path"), page);
   // Desktop fonts are wider than the ones this layout was drawn for: the
   // text gets a little smaller (down to 7 points) rather than run under the
   // Browse button, and wraps when that is not enough.
@@ -49,7 +49,7 @@ TFset::TFset(TForm1& form1, TShell& shell)
   label->setFont(font);
   label->setWordWrap(true);
   label->setGeometry(16, 24, labelWidth, label->heightForWidth(labelWidth));
-  BrowseButton = new QPushButton(QStringLiteral("Browse"), page);
+  BrowseButton = new QPushButton(tr("Browse"), page);
   BrowseButton->setGeometry(208, 24, 59, 21);
   FolderEdit = new QLineEdit(page);
   FolderEdit->setGeometry(16, 56, 257, 20);
@@ -60,17 +60,17 @@ TFset::TFset(TForm1& form1, TShell& shell)
   ExistingBox->addItems({tr("Replace existing outputs"), tr("Skip existing outputs"),
                          tr("Update what changed")});
   existingLabel->setBuddy(ExistingBox);
-  SaveButton = new QPushButton(QStringLiteral("Save as default"), page);
+  SaveButton = new QPushButton(tr("Save as default"), page);
   SaveButton->setGeometry(16, 112, 113, 25);
   CreateFilesAtOnceControl(page);
 
   CreateFormatPage();
   CreateNamesPage();
 
-  OkButton = new QPushButton(QStringLiteral("OK"), this);
+  OkButton = new QPushButton(tr("OK"), this);
   OkButton->setGeometry(144, 208, 75, 25);
   OkButton->setDefault(true);
-  CancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+  CancelButton = new QPushButton(tr("Cancel"), this);
   CancelButton->setGeometry(232, 208, 75, 25);
 
   connect(BrowseButton, &QPushButton::clicked, this, &TFset::Browse);
@@ -86,7 +86,7 @@ TFset::TFset(TForm1& form1, TShell& shell)
 
 void TFset::CreateFilesAtOnceControl(QWidget* page) {
   // Beside "Save as default", which saves it with the folder.
-  auto* label = new QLabel(QStringLiteral("Files at once"), page);
+  auto* label = new QLabel(tr("Files at once"), page);
   const int labelLeft = 136, labelWidth = 82;
   QFont font = label->font();  // smaller rather than cut, as the label above
   while (QFontMetrics(font).horizontalAdvance(label->text()) > labelWidth &&
@@ -127,19 +127,19 @@ void TFset::Save() {
 
 void TFset::CreateFormatPage() {
   auto* page = new QWidget;
-  PageControl->addTab(page, QStringLiteral("Format"));
+  PageControl->addTab(page, tr("Format"));
   FormatLabel = new QLabel(page);
   FormatLabel->setGeometry(16, 16, 257, 20);
-  const auto row = [&](const char* text, int top) {
-    auto* label = new QLabel(QString::fromLatin1(text), page);
+  const auto row = [&](const QString& text, int top) {
+    auto* label = new QLabel(text, page);
     label->setGeometry(16, top, 88, 20);
     auto* box = new QComboBox(page);
     box->setGeometry(104, top, 169, 20);
     return box;
   };
-  QualityBox = row("Quality", 44);
-  RateBox = row("Sample rate", 72);
-  ChannelsBox = row("Channels", 100);
+  QualityBox = row(tr("Quality"), 44);
+  RateBox = row(tr("Sample rate"), 72);
+  ChannelsBox = row(tr("Channels"), 100);
 }
 
 void TFset::CreateNamesPage() {

@@ -4,13 +4,20 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QUrl>
 
-void TDesktopShell::Open(const QString& path) {
-  QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+QString TDesktopShell::Open(const QString& path) {
+  if (!QFileInfo::exists(path))
+    return QCoreApplication::translate("Shell", "it does not exist");
+  // Qt hands the path to xdg-open; false means that nothing could take it.
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(path)))
+    return QCoreApplication::translate(
+        "Shell", "no program of the desktop could open it (xdg-open is missing or failed)");
+  return {};
 }
 
 QStringList TDesktopShell::PickFiles(QWidget* parent, const QString& initialFolder,
@@ -39,9 +46,17 @@ void TDesktopShell::ShowError(QWidget* parent, const QString& text) {
 }
 
 bool TDesktopShell::Confirm(QWidget* parent, const QString& text) {
-  return QMessageBox::question(parent, QCoreApplication::applicationName(), text,
-                               QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::No) == QMessageBox::Yes;
+  QMessageBox box(QMessageBox::Question, QCoreApplication::applicationName(), text,
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.setDefaultButton(QMessageBox::No);
+  Question = &box;
+  const int answer = box.exec();
+  Question = nullptr;
+  return answer == QMessageBox::Yes;
+}
+
+void TDesktopShell::WithdrawQuestion() {
+  if (Question) Question->done(QMessageBox::No);
 }
 
 QString DialogFilter(const QString& pipeFilter) {

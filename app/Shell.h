@@ -7,14 +7,16 @@
 #include <QString>
 #include <QStringList>
 
+class QMessageBox;
 class QWidget;
 
 class TShell {
  public:
   virtual ~TShell() = default;
 
-  // Opens a folder in the file browser or a document in its viewer.
-  virtual void Open(const QString& path) = 0;
+  // Opens a folder in the file browser or a document in its viewer. Empty
+  // when it was handed over; else why not, in words for the user.
+  virtual QString Open(const QString& path) = 0;
   // Multi-selection file-open dialog. filter uses the "Name|*.a;*.b|..." form;
   // the first entry is selected. Returns the chosen files in the dialog's
   // order, or nothing when cancelled.
@@ -28,14 +30,17 @@ class TShell {
   virtual QString DocumentsFolder() = 0;
   // The application's error display.
   virtual void ShowError(QWidget* parent, const QString& text) = 0;
-  // A yes/no question; true for yes.
+  // A yes/no question; true for yes. The event loop runs while it is asked.
   virtual bool Confirm(QWidget* parent, const QString& text) = 0;
+  // Takes back the question Confirm is asking, if any, which then returns
+  // false: what it asked about has gone.
+  virtual void WithdrawQuestion() = 0;
 };
 
 // The real desktop: QDesktopServices, QFileDialog, QStandardPaths, QMessageBox.
 class TDesktopShell : public TShell {
  public:
-  void Open(const QString& path) override;
+  QString Open(const QString& path) override;
   QStringList PickFiles(QWidget* parent, const QString& initialFolder,
                         const QString& filter) override;
   QString PickFolder(QWidget* parent) override;
@@ -43,6 +48,10 @@ class TDesktopShell : public TShell {
   QString DocumentsFolder() override;
   void ShowError(QWidget* parent, const QString& text) override;
   bool Confirm(QWidget* parent, const QString& text) override;
+  void WithdrawQuestion() override;
+
+ private:
+  QMessageBox* Question = nullptr;  // the one Confirm shows, while it does
 };
 
 // "Audio Files|*.wav;*.mp3|All Files(*.*)|*.*" in the file dialog's own form:

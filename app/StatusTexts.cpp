@@ -19,23 +19,35 @@ QString DurationText(int64_t seconds) {
 }
 
 QString BatchLine(int done, int files, int64_t secondsLeft) {
-  QString line = QStringLiteral("    %1 of %2 done").arg(done).arg(files);
-  if (secondsLeft >= 0) line += QStringLiteral("        Time left: ") + DurationText(secondsLeft);
+  QString line = QStringLiteral("    ") +
+                 QCoreApplication::translate("StatusTexts", "%1 of %2 done").arg(done).arg(files);
+  if (secondsLeft >= 0)
+    line += QStringLiteral("        ") +
+            QCoreApplication::translate("StatusTexts", "Time left: %1").arg(DurationText(secondsLeft));
   return line;
 }
 
-QString SummaryLine(const TBatchCounts& counts) {
+QString SummaryLine(const TBatchCounts& counts, bool stopped) {
   QString line =
-      QStringLiteral("    Done: %1 converted, %2 failed").arg(counts.Converted).arg(counts.Failed);
+      QStringLiteral("    ") +
+      (stopped ? QCoreApplication::translate("StatusTexts", "Stopped: %1 converted, %2 failed")
+               : QCoreApplication::translate("StatusTexts", "Done: %1 converted, %2 failed"))
+          .arg(counts.Converted)
+          .arg(counts.Failed);
   if (counts.WithProblems > 0)
-    line += QStringLiteral(", %1 with problems").arg(counts.WithProblems);
-  if (counts.Stopped > 0) line += QStringLiteral(", %1 stopped").arg(counts.Stopped);
+    line += QCoreApplication::translate("StatusTexts", ", %1 with problems").arg(counts.WithProblems);
+  if (counts.Stopped > 0)
+    line += QCoreApplication::translate("StatusTexts", ", %1 stopped").arg(counts.Stopped);
+  if (counts.NotStarted > 0)
+    line += QCoreApplication::translate("StatusTexts", ", %1 not started").arg(counts.NotStarted);
   if (counts.UpToDate > 0)
     line += QCoreApplication::translate("StatusTexts", ", %1 up to date").arg(counts.UpToDate);
   if (counts.Existing > 0)
     line += QCoreApplication::translate("StatusTexts", ", %1 already there").arg(counts.Existing);
   return line;
 }
+
+QString NotStartedMark() { return QCoreApplication::translate("StatusTexts", "Not started"); }
 
 QString EndMark(TTaskState state) {
   switch (state) {
@@ -46,7 +58,7 @@ QString EndMark(TTaskState state) {
     case TTaskState::tsFailed:
       return QStringLiteral("X");
     case TTaskState::tsStopped:
-      return QStringLiteral("Stopped");
+      return QCoreApplication::translate("StatusTexts", "Stopped");
     case TTaskState::tsWaiting:
     case TTaskState::tsRunning:
       break;

@@ -23,14 +23,19 @@ struct TBatchCounts {
   int WithProblems = 0;
   int Failed = 0;  // unreadable inputs included
   int Stopped = 0;
-  int UpToDate = 0;  // left as they were: the record says they are current
-  int Existing = 0;  // left as they were: an output was there (skip)
+  int NotStarted = 0;  // rows a Stop left before they began
+  int UpToDate = 0;    // left as they were: the record says they are current
+  int Existing = 0;    // left as they were: an output was there (skip)
 };
 
 // "    Done: 5 converted, 1 failed", then ", 2 with problems",
-// ", 1 stopped", ", 3 up to date" and ", 2 already there" where there are
-// any.
-QString SummaryLine(const TBatchCounts& counts);
+// ", 1 stopped", ", 3 not started", ", 3 up to date" and ", 2 already there"
+// where there are any; a batch that was stopped begins "    Stopped: "
+// instead.
+QString SummaryLine(const TBatchCounts& counts, bool stopped = false);
+
+// The status column's mark of a row that a Stop left before it began.
+QString NotStartedMark();
 
 // The status column's mark of a task that has ended: "100%" converted, "100% !"
 // converted with problems, "X" failed, "Stopped" stopped; empty for a task

@@ -4,7 +4,11 @@
 # package from a clone of this repository's HEAD (the README's commands, then
 # cpack), a second installs it with apt-get as a user would, converts a
 # generated WAV file with melvaro-convert, starts the window program, then
-# purges the package and checks that none of its files is left.
+# checks the files that make it a citizen of the desktop and the system
+# (desktop entry and AppStream metadata through their validators, icons,
+# manual pages, bash completion, --version) and runs lintian on the package
+# (any error fails; warnings are printed), then purges the package and checks
+# that none of its files is left.
 # Needs root and the debootstrap package. MIRROR overrides the Debian mirror;
 # PACKAGE=FILE.deb checks that package, built for the one release named,
 # instead of building one. Base systems are cached as tarballs under
@@ -102,6 +106,17 @@ check_suite() {
     dpkg-query -W -f="\${Depends}\n" melvaro &&
     melvaro-convert -o /root/out /root/tone.wav && test -s /root/out/tone.mp3 &&
     test -f /usr/share/applications/melvaro.desktop &&
+    apt-get install -y -qq --no-install-recommends lintian appstream desktop-file-utils man-db \
+      >/dev/null &&
+    desktop-file-validate /usr/share/applications/melvaro.desktop &&
+    appstreamcli validate --no-net /usr/share/metainfo/*.metainfo.xml &&
+    for size in 16x16 22x22 24x24 32x32 48x48 64x64 128x128 256x256; do
+      test -s /usr/share/icons/hicolor/$size/apps/melvaro.png || { echo "no $size icon"; exit 1; }
+    done && test -s /usr/share/icons/hicolor/scalable/apps/melvaro.svg &&
+    man -w melvaro >/dev/null && man -w melvaro-convert >/dev/null &&
+    test -s /usr/share/bash-completion/completions/melvaro-convert &&
+    melvaro --version && melvaro-convert --version &&
+    echo "lintian:" && lintian --fail-on error --info /root/melvaro.deb &&
     { QT_QPA_PLATFORM=offscreen timeout 5 melvaro; test $? -eq 124; } &&
     echo "melvaro started" && dpkg -L melvaro >/root/files &&
     apt-get purge -y -qq melvaro >/dev/null &&

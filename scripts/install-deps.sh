@@ -7,12 +7,14 @@ packages=(
   g++ cmake ninja-build pkg-config
   dpkg-dev file
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
-  qt6-base-dev qt6-qpa-plugins libgl-dev
+  qt6-base-dev qt6-qpa-plugins libgl-dev qt6-l10n-tools
   libtag1-dev
   libgtest-dev
   libcue-dev
   clang libclang-rt-dev
   lame time
+  librsvg2-bin
+  appstream desktop-file-utils
 )
 
 missing=()

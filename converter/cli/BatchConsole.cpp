@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "converter/cli/CliText.h"
+
 BatchConsole::BatchConsole(std::FILE* out, std::FILE* errors, bool statusLine)
     : FOut(out), FErrors(errors), FStatusLine(statusLine) {}
 
@@ -50,11 +52,11 @@ void BatchConsole::Converted(int task, const std::string& input, const std::stri
   ClearStatus();
   FRunning.erase(task);
   ++FConverted;
-  std::fprintf(FOut, "converted: %s -> %s\n", input.c_str(), output.c_str());
+  Print(FOut, Cli::tr("converted: %1 -> %2\n"), {input, output});
   std::fflush(FOut);
   if (!problem.empty()) {
     ++FWarned;
-    std::fprintf(FErrors, "warning: %s: %s\n", input.c_str(), problem.c_str());
+    Print(FErrors, Cli::tr("warning: %1: %2\n"), {input, problem});
     std::fflush(FErrors);
   }
   DrawStatus();
@@ -68,10 +70,10 @@ void BatchConsole::Failed(int task, const std::string& input, const std::string&
   std::string why = reason;
   if (why.empty()) {
     auto last = FLastError.find(task);
-    why = last != FLastError.end() ? last->second : "stopped";
+    why = last != FLastError.end() ? last->second : Filled(Cli::tr("stopped"));
   }
   std::fflush(FOut);
-  std::fprintf(FErrors, "failed: %s: %s\n", input.c_str(), why.c_str());
+  Print(FErrors, Cli::tr("failed: %1: %2\n"), {input, why});
   std::fflush(FErrors);
   DrawStatus();
 }
@@ -97,13 +99,17 @@ void BatchConsole::Pruned(const std::string& output) {
 void BatchConsole::Summary() {
   std::lock_guard<std::mutex> lock(FLock);
   ClearStatus();
-  std::string line = std::to_string(FConverted) + " converted";
-  if (FWarned > 0) line += " (" + std::to_string(FWarned) + " with problems)";
-  line += ", " + std::to_string(FFailed) + " failed";
-  if (FCopied > 0) line += ", " + std::to_string(FCopied) + " copied";
-  if (FUpToDate > 0) line += ", " + std::to_string(FUpToDate) + " up to date";
-  if (FKept > 0) line += ", " + std::to_string(FKept) + " already there";
-  if (FPruned > 0) line += ", " + std::to_string(FPruned) + " pruned";
+  const std::string converted = std::to_string(FConverted), failed = std::to_string(FFailed);
+  std::string line =
+      FWarned > 0 ? Filled(Cli::tr("%1 converted (%2 with problems), %3 failed\n"),
+                           {converted, std::to_string(FWarned), failed})
+                  : Filled(Cli::tr("%1 converted, %2 failed\n"), {converted, failed});
+  if (!line.empty() && line.back() == '\n') line.pop_back();
+  // What a sync left as it was, copied or pruned follows on the same line.
+  if (FCopied > 0) line += Filled(Cli::tr(", %1 copied"), {std::to_string(FCopied)});
+  if (FUpToDate > 0) line += Filled(Cli::tr(", %1 up to date"), {std::to_string(FUpToDate)});
+  if (FKept > 0) line += Filled(Cli::tr(", %1 already there"), {std::to_string(FKept)});
+  if (FPruned > 0) line += Filled(Cli::tr(", %1 pruned"), {std::to_string(FPruned)});
   std::fprintf(FOut, "%s\n", line.c_str());
   std::fflush(FOut);
 }

@@ -21,22 +21,27 @@
 #include "converter/OutputNaming.h"
 #include "converter/OutputPresets.h"
 #include "converter/OutputSync.h"
+#include "converter/UserLanguage.h"
 #include "converter/VeltoConverter.h"
 #include "converter/cli/BatchConsole.h"
 #include "converter/cli/BatchSync.h"
+#include "converter/cli/CliText.h"
 #include "engine/PartialOutputs.h"
 
 namespace {
 
-const char* const Usage =
+// Both texts are translated where they are printed.
+const char* const Usage = QT_TRANSLATE_NOOP(
+    "MelvaroConvert",
     "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
     "                       [--rate HZ|keep] [--channels 1|2|keep]\n"
     "                       [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...\n"
     "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...\n"
     "       melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...\n"
-    "  also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]\n";
+    "  also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]\n");
 
-const char* const Help =
+const char* const Help = QT_TRANSLATE_NOOP(
+    "MelvaroConvert",
     "Converts each FILE and writes it to FOLDER/NAME.EXT, where NAME is the file's\n"
     "name without its extension and EXT the format's. A folder stands for the\n"
     "audio files beneath it (sub-folders included, hidden ones left out); their\n"
@@ -89,6 +94,7 @@ const char* const Help =
     "      --chapters       split a file with chapters (M4B, M4A, MKA, Ogg) into\n"
     "                       one output per chapter\n"
     "  -h, --help           show this text\n"
+    "      --version        show the program's version\n"
     "\n"
     "Names from tags: {albumartist} is the artist when missing, {title} the\n"
     "file's name, {name} is the file's name without extension and {folder} its\n"
@@ -123,7 +129,7 @@ const char* const Help =
     "starts no more.\n"
     "\n"
     "The FFmpeg libraries are looked for in the folder \"Lib\" beside the\n"
-    "program first, then where the system keeps them.\n";
+    "program first, then where the system keeps them.\n");
 
 struct CommandLine {
   std::string Folder = ".";
@@ -154,8 +160,8 @@ int ChooseFormat(const std::string& format, const char* bitrate, const char* qua
                  const char* rate, const char* channels, CommandLine& line) {
   OutputFormat chosen = OutputFormat::Mp3;
   if (!format.empty() && !FormatByName(format, chosen)) {
-    std::fprintf(stderr, "melvaro-convert: -f wants mp3, ogg, opus, m4a, flac or wav, not \"%s\"\n",
-                 format.c_str());
+    Print(stderr, Cli::tr("melvaro-convert: -f wants mp3, ogg, opus, m4a, flac or wav, not \"%1\"\n"),
+          {format});
     return 2;
   }
   OutputChoice choice = DefaultChoice(chosen);
@@ -169,8 +175,12 @@ int ChooseFormat(const std::string& format, const char* bitrate, const char* qua
     }
     const bool zeroAllowed = std::string(option) == "-q";
     if (!WholeNumber(text, value) || value < (zeroAllowed ? 0 : 1)) {
-      std::fprintf(stderr, "melvaro-convert: %s wants a %snumber%s, not \"%s\"\n", option,
-                   zeroAllowed ? "" : "positive ", keep ? " or \"keep\"" : "", text);
+      const QString wants =
+          zeroAllowed ? keep ? Cli::tr("melvaro-convert: %1 wants a number or \"keep\", not \"%2\"\n")
+                             : Cli::tr("melvaro-convert: %1 wants a number, not \"%2\"\n")
+          : keep ? Cli::tr("melvaro-convert: %1 wants a positive number or \"keep\", not \"%2\"\n")
+                 : Cli::tr("melvaro-convert: %1 wants a positive number, not \"%2\"\n");
+      Print(stderr, wants, {option, text});
       return false;
     }
     target = static_cast<int>(std::min(value, 100000000L));
@@ -183,7 +193,7 @@ int ChooseFormat(const std::string& format, const char* bitrate, const char* qua
   if (rate && !number("--rate", rate, true, choice.SampleRate)) return 2;
   if (channels && !number("--channels", channels, true, choice.Channels)) return 2;
   if (const std::string problem = CheckChoice(choice); !problem.empty()) {
-    std::fprintf(stderr, "melvaro-convert: %s\n", problem.c_str());
+    Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {problem});
     return 2;
   }
   line.Choice = choice;
@@ -197,9 +207,10 @@ int Parse(int argc, char** argv, CommandLine& line) {
   const char *bitrate = nullptr, *quality = nullptr, *rate = nullptr, *channels = nullptr;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    auto value = [&](const char* what) -> const char* {
+    auto value = [&](const QString& what) -> const char* {
       if (i + 1 >= argc) {
-        std::fprintf(stderr, "melvaro-convert: %s needs %s\n%s", arg.c_str(), what, Usage);
+        Print(stderr, Cli::tr("melvaro-convert: %1 needs %2\n"), {arg, what.toStdString()});
+        Print(stderr, Cli::tr(Usage));
         return nullptr;
       }
       return argv[++i];
@@ -209,43 +220,46 @@ int Parse(int argc, char** argv, CommandLine& line) {
     } else if (arg == "--") {
       filesOnly = true;
     } else if (arg == "-h" || arg == "--help") {
-      std::fputs(Usage, stdout);
+      Print(stdout, Cli::tr(Usage));
       std::fputs("\n", stdout);
-      std::fputs(Help, stdout);
+      Print(stdout, Cli::tr(Help));
+      std::exit(0);
+    } else if (arg == "--version") {
+      std::printf("melvaro-convert %s\n", MELVARO_VERSION);
       std::exit(0);
     } else if (arg == "-o" || arg == "--output") {
-      const char* folder = value("a folder");
+      const char* folder = value(Cli::tr("a folder"));
       if (!folder) return 2;
       line.Folder = folder;
     } else if (arg == "-j" || arg == "--jobs") {
-      const char* jobs = value("a number");
+      const char* jobs = value(Cli::tr("a number"));
       if (!jobs) return 2;
       char* end = nullptr;
       const long n = std::strtol(jobs, &end, 10);
       if (*jobs == '\0' || *end != '\0' || n < 1 || n > 64) {
-        std::fprintf(stderr, "melvaro-convert: -j wants a number from 1 to 64, not \"%s\"\n", jobs);
+        Print(stderr, Cli::tr("melvaro-convert: -j wants a number from 1 to 64, not \"%1\"\n"), {jobs});
         return 2;
       }
       line.Jobs = static_cast<int>(n);
     } else if (arg == "-f" || arg == "--format") {
-      const char* name = value("a format");
+      const char* name = value(Cli::tr("a format"));
       if (!name) return 2;
       format = name;
     } else if (arg == "-b" || arg == "--bitrate") {
-      if (!(bitrate = value("a bit rate in kbit/s"))) return 2;
+      if (!(bitrate = value(Cli::tr("a bit rate in kbit/s")))) return 2;
     } else if (arg == "-q" || arg == "--quality") {
-      if (!(quality = value("a quality"))) return 2;
+      if (!(quality = value(Cli::tr("a quality")))) return 2;
     } else if (arg == "--rate") {
-      if (!(rate = value("a sample rate or \"keep\""))) return 2;
+      if (!(rate = value(Cli::tr("a sample rate or \"keep\"")))) return 2;
     } else if (arg == "--channels") {
-      if (!(channels = value("1, 2 or \"keep\""))) return 2;
+      if (!(channels = value(Cli::tr("1, 2 or \"keep\"")))) return 2;
     } else if (arg == "--existing") {
-      const char* rule = value("replace, skip or update");
+      const char* rule = value(Cli::tr("replace, skip or update"));
       if (!rule) return 2;
       if (!ExistingRuleByName(rule, line.Existing)) {
-        std::fprintf(stderr,
-                     "melvaro-convert: --existing wants replace, skip or update, not \"%s\"\n",
-                     rule);
+        Print(stderr,
+              Cli::tr("melvaro-convert: --existing wants replace, skip or update, not \"%1\"\n"),
+              {rule});
         return 2;
       }
       line.ExistingGiven = true;
@@ -262,60 +276,60 @@ int Parse(int argc, char** argv, CommandLine& line) {
     } else if (arg == "--chapters") {
       line.Split = TSplitMode::Chapters;
     } else if (arg == "--layout") {
-      const char* layout = value("flat, tree or beside");
+      const char* layout = value(Cli::tr("flat, tree or beside"));
       if (!layout) return 2;
       if (std::string(layout) == "auto" || !LayoutByName(layout, line.Naming.Layout)) {
-        std::fprintf(stderr, "melvaro-convert: --layout wants flat, tree or beside, not \"%s\"\n",
-                     layout);
+        Print(stderr,
+              Cli::tr("melvaro-convert: --layout wants flat, tree or beside, not \"%1\"\n"),
+              {layout});
         return 2;
       }
     } else if (arg == "--name") {
-      const char* pattern = value("a pattern");
+      const char* pattern = value(Cli::tr("a pattern"));
       if (!pattern) return 2;
       if (!*pattern) {
-        std::fprintf(stderr,
-                     "melvaro-convert: --name wants a pattern such as "
-                     "\"{artist}/{album}/{track:02} {title}\"\n");
+        Print(stderr, Cli::tr("melvaro-convert: --name wants a pattern such as "
+                              "\"{artist}/{album}/{track:02} {title}\"\n"));
         return 2;
       }
       line.Naming.Pattern = pattern;
     } else if (arg == "--target") {
-      const char* target = value("a target");
+      const char* target = value(Cli::tr("a target"));
       if (!target) return 2;
       TOutputOptions probe;
       if (!FillVideoTarget(target, probe)) {
-        std::fprintf(stderr,
-                     "melvaro-convert: --target wants vcd, svcd, dvd or dv, optionally with a "
-                     "\"pal-\", \"ntsc-\" or \"film-\" prefix, not \"%s\"\n",
-                     target);
+        Print(stderr,
+              Cli::tr("melvaro-convert: --target wants vcd, svcd, dvd or dv, optionally with a "
+                      "\"pal-\", \"ntsc-\" or \"film-\" prefix, not \"%1\"\n"),
+              {target});
         return 2;
       }
       line.Target = target;
     } else {
-      std::fprintf(stderr, "melvaro-convert: unknown option %s\n%s", arg.c_str(), Usage);
+      Print(stderr, Cli::tr("melvaro-convert: unknown option %1\n"), {arg});
+      Print(stderr, Cli::tr(Usage));
       return 2;
     }
   }
   if (line.Files.empty()) {
-    std::fputs(Usage, stderr);
+    Print(stderr, Cli::tr(Usage));
     return 2;
   }
   if (line.Mirror && !line.ExistingGiven) line.Existing = TExistingRule::Update;
   if (line.Mirror && line.Naming.Layout == TOutputLayout::Auto)
     line.Naming.Layout = TOutputLayout::Tree;
   if (line.Prune && line.Existing != TExistingRule::Update) {
-    std::fprintf(stderr, "melvaro-convert: --prune needs --mirror or --existing update\n");
+    Print(stderr, Cli::tr("melvaro-convert: --prune needs --mirror or --existing update\n"));
     return 2;
   }
   if (line.CopySameFormat && !line.Target.empty()) {
-    std::fprintf(stderr, "melvaro-convert: --copy-same-format cannot go with --target\n");
+    Print(stderr, Cli::tr("melvaro-convert: --copy-same-format cannot go with --target\n"));
     return 2;
   }
   if (!line.Target.empty()) {
     if (!format.empty() || bitrate || quality || rate || channels) {
-      std::fprintf(stderr,
-                   "melvaro-convert: --target sets the whole format; -f, -b, -q, --rate and "
-                   "--channels cannot go with it\n");
+      Print(stderr, Cli::tr("melvaro-convert: --target sets the whole format; -f, -b, -q, --rate "
+                            "and --channels cannot go with it\n"));
       return 2;
     }
     return 0;
@@ -345,17 +359,18 @@ void OnInterrupt(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  InstallUserLanguage(app);
   CommandLine line;
   if (const int status = Parse(argc, argv, line)) return status;
-  QCoreApplication app(argc, argv);
 
   // A dry run writes nothing at all, not even the output folder.
   if (!line.DryRun) {
     std::error_code error;
     std::filesystem::create_directories(line.Folder, error);
     if (!std::filesystem::is_directory(line.Folder)) {
-      std::fprintf(stderr, "melvaro-convert: cannot make the folder %s: %s\n",
-                   line.Folder.c_str(), error.message().c_str());
+      Print(stderr, Cli::tr("melvaro-convert: cannot make the folder %1: %2\n"),
+            {line.Folder, error.message()});
       return 1;
     }
     // What a killed earlier run left half-written goes, even if this run
@@ -373,7 +388,7 @@ int main(int argc, char** argv) {
   for (const TInputProblem& problem : found.Problems)
     console.Failed(-1, problem.Path, problem.Reason);
   for (const std::string& path : found.Repeated)
-    console.Note("note: " + path + " is already an input; it is converted once");
+    console.Note(Filled(Cli::tr("note: %1 is already an input; it is converted once"), {path}));
   line.Naming.Extension = OutputOptionsFor(line, {}).FileExt;
   TOutputClaims claims;
   for (const TFoundInput& file : found.Files) claims.AddInput(file.Path);
@@ -389,7 +404,7 @@ int main(int argc, char** argv) {
   const bool mayBeAlbum = line.Target.empty() && line.Split != TSplitMode::Whole;
   auto describe = [&](const std::string& path, TInputDescription& description) {
     if (!converter.LoadLibraries(libraryFolder, true)) {
-      std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
+      Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {converter.LastError()});
       std::exit(1);
     }
     const TInputOptions input = InputOptionsFor(path);
@@ -399,7 +414,7 @@ int main(int argc, char** argv) {
     return false;
   };
   if (line.CopySameFormat && !converter.LoadLibraries(libraryFolder, true)) {
-    std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
+    Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {converter.LastError()});
     return 1;
   }
   // Every input claims its name, converted or not, so that the numbering of
@@ -443,7 +458,7 @@ int main(int argc, char** argv) {
           std::string note;
           album.Outputs.push_back(claims.Claim(
               OutputPath(TrackNamingInput(source, track), trackNaming, line.Folder), &note));
-          if (!note.empty()) console.Note("note: " + note);
+          if (!note.empty()) console.Note(Filled(Cli::tr("note: %1"), {note}));
         }
         albums.push_back(std::move(album));
         continue;
@@ -453,7 +468,7 @@ int main(int argc, char** argv) {
     std::string note;
     const std::string output = claims.Claim(
         OutputPath({file.Path, file.Root, description.Tags}, line.Naming, line.Folder), &note);
-    if (!note.empty()) console.Note("note: " + note);
+    if (!note.empty()) console.Note(Filled(Cli::tr("note: %1"), {note}));
     inputs.push_back({file.Path, file.Root, output});
     described.push_back(std::move(description));
   }
@@ -485,7 +500,7 @@ int main(int argc, char** argv) {
   for (size_t position : toConvert) {
     const SyncInput& entry = inputs[position];
     if (!converter.LoadLibraries(libraryFolder, true)) {
-      std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
+      Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {converter.LastError()});
       return 1;
     }
     const TInputOptions input = InputOptionsFor(entry.Input);
@@ -506,7 +521,7 @@ int main(int argc, char** argv) {
   for (const Album& album : albums) {
     if (!sync.AlbumToConvert(album.Input, album.Outputs)) continue;
     if (!converter.LoadLibraries(libraryFolder, true)) {
-      std::fprintf(stderr, "melvaro-convert: %s\n", converter.LastError().c_str());
+      Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {converter.LastError()});
       return 1;
     }
     const TInputOptions input = InputOptionsFor(album.Input);
@@ -527,7 +542,7 @@ int main(int argc, char** argv) {
       if (!converter.AddTrackOutput(task, output, OutputOptionsFor(line, output),
                                     album.Tracks[t].Part)) {
         // The task fails when it runs, writing none of its tracks.
-        console.Note("note: " + converter.LastError());
+        console.Note(Filled(Cli::tr("note: %1"), {converter.LastError()}));
       }
     }
   }
@@ -569,7 +584,7 @@ int main(int argc, char** argv) {
       interrupt = std::make_unique<QSocketNotifier>(InterruptPipe[0], QSocketNotifier::Read);
       QObject::connect(interrupt.get(), &QSocketNotifier::activated, [&] {
         interrupt->setEnabled(false);
-        console.Note("stopping ...");
+        console.Note(Filled(Cli::tr("stopping ...")));
         // Stopped runs still report their end; files never started stay so.
         converter.Stop();
         converter.ClearTasks();
@@ -594,7 +609,7 @@ int main(int argc, char** argv) {
   for (int index = 0; index < taskCount; ++index)
     if (!ended[index] && !setUpFailed.count(index))
       for (size_t n = 0; n < std::max<size_t>(entryOfTask[index].Outputs.size(), 1); ++n)
-        console.Failed(index, entryOfTask[index].Input, "stopped before it started");
+        console.Failed(index, entryOfTask[index].Input, Filled(Cli::tr("stopped before it started")));
   const bool recorded = sync.Finish();
   if (!line.DryRun) console.Summary();
   if (!recorded && console.FailedCount() == 0) return 1;

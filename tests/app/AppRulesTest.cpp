@@ -7,6 +7,7 @@
 
 #include "app/AudioFiles.h"
 #include "app/BatchProgress.h"
+#include "app/FormatSettings.h"
 #include "app/IniFile.h"
 #include "app/PathRules.h"
 #include "app/Shell.h"
@@ -31,15 +32,26 @@ QByteArray ReadFile(const QString& path) {
 
 }  // namespace
 
-TEST(SizeText, FollowsTheKilobyteAndMegabyteSteps) {
+TEST(SizeText, OneDecimalInTheRightUnit) {
   const struct {
     qint64 bytes;
     const char* text;
   } cases[] = {
-      {0, "0KB"},         {1, "1KB"},       {1023, "1KB"},    {-1, "1KB"},
-      {1024, "1KB"},      {2047, "1KB"},    {2048, "2KB"},    {1048575, "1023KB"},
-      {1048576, "2MB"},   {2097151, "2MB"}, {2097152, "3MB"}, {5368709120LL, "5121MB"},
-      {INT64_MIN, "1KB"},
+      {0, "0KB"},
+      {1, "0.1KB"},  // a few bytes are not nothing
+      {1023, "1.0KB"},
+      {-1, ""},  // unknown
+      {INT64_MIN, ""},
+      {1024, "1.0KB"},
+      {2047, "2.0KB"},
+      {348160, "340.0KB"},
+      {1048524, "1023.9KB"},
+      {1048525, "1.0MB"},  // 1023.95KB would show as 1024.0KB
+      {1300000, "1.2MB"},
+      {1048576, "1.0MB"},
+      {2097151, "2.0MB"},
+      {5368709120LL, "5.0GB"},
+      {INT64_MAX, "8388608.0TB"},
   };
   for (const auto& c : cases) EXPECT_EQ(SizeText(c.bytes), QString(c.text)) << c.bytes;
 }
@@ -98,6 +110,8 @@ TEST(StatusTexts, BatchLineSummaryAndMarks) {
       {{1, 0, 2, 3}, "    Done: 1 converted, 2 failed, 3 stopped"},
   };
   for (const auto& s : summaries) EXPECT_EQ(SummaryLine(s.counts), QString(s.line)) << s.line;
+  EXPECT_EQ(SummaryLine({1, 0, 0, 1, 4}, true),
+            "    Stopped: 1 converted, 0 failed, 1 stopped, 4 not started");
 
   const struct {
     TTaskState state;
@@ -149,6 +163,49 @@ TEST(BatchProgress, FractionAndTimeLeft) {
   batch.Begin(1);
   batch.End(0);
   EXPECT_DOUBLE_EQ(batch.Fraction(), 1.0);
+}
+
+// The rates the settings offer are those the format can encode: Opus is
+// always 48000 Hz and cannot keep the source's.
+TEST(FormatSettings, RatesTheFormatCanEncode) {
+  const auto texts = [](OutputFormat format) {
+    std::vector<std::string> list;
+    for (const FormatEntry& entry : RateEntries(DefaultChoice(format)))
+      list.push_back(entry.Text.toStdString());
+    return list;
+  };
+  EXPECT_EQ(texts(OutputFormat::Opus), std::vector<std::string>{"48000 Hz"});
+  const auto ogg = texts(OutputFormat::Ogg);
+  ASSERT_FALSE(ogg.empty());
+  EXPECT_EQ(ogg.front(), "Keep the source's");
+  EXPECT_EQ(ogg.size(), 10u);
+}
+
+// What a stopped batch achieved: only the converted files count, weighed as
+// the gauge weighs them.
+TEST(BatchProgress, ConvertedFraction) {
+  TBatchProgress batch;
+  EXPECT_EQ(batch.ConvertedFraction(), 0.0);  // nothing in the batch
+  batch.Begin(3);
+  batch.SetDuration(0, 10000);
+  batch.SetDuration(1, 30000);
+  batch.Report(1, 15000, 30000);
+  EXPECT_EQ(batch.ConvertedFraction(), 0.0);  // half of one file is nothing converted
+  batch.End(0, true);
+  batch.End(1, false);  // stopped
+  EXPECT_FALSE(batch.HasEnded(2));
+  EXPECT_DOUBLE_EQ(batch.ConvertedFraction(), 1.0 / 3);  // the third's length is unknown
+  batch.SetDuration(2, 10000);
+  EXPECT_DOUBLE_EQ(batch.ConvertedFraction(), 10000.0 / 50000);
+  batch.End(2, false);
+  EXPECT_TRUE(batch.HasEnded(2));
+  EXPECT_DOUBLE_EQ(batch.Fraction(), 1.0);
+  EXPECT_DOUBLE_EQ(batch.ConvertedFraction(), 10000.0 / 50000);
+  // Converted files of no known length still count.
+  batch.Begin(2);
+  batch.End(0, true);
+  batch.End(1, true);
+  EXPECT_DOUBLE_EQ(batch.ConvertedFraction(), 1.0);
 }
 
 TEST(IniFile, FilesAtOnceFromTheSettingsFileOrTheProcessorCount) {

@@ -298,41 +298,58 @@ class ConvertTest : public QObject {
              qPrintable(form.Details->Lines->toPlainText()));
   }
 
-  void stopDuringTheFirstOfSeveralFiles() {
-    // Long enough that the first file is still running when Stop is pressed,
-    // even on a busy machine.
-    Make(In("a.wav"), AudioFormat::Wav, 600.0, 440);
-    for (const char* name : {"b.wav", "c.wav"}) Make(In(name), AudioFormat::Wav, 2.0, 440);
+  // The gauge and the status line tell the truth: empty and blank before
+  // the batch, its share during it, after Stop the share converted with the
+  // rows that never began marked and counted, and nothing after Clear.
+  void stopDuringABatch() {
+    // The long file is still running when Stop is pressed, even on a busy
+    // machine; the short one before it is converted by then.
+    Make(In("a.wav"), AudioFormat::Wav, 2.0, 440);
+    Make(In("long.wav"), AudioFormat::Wav, 600.0, 440);
+    Make(In("c.wav"), AudioFormat::Wav, 2.0, 440);
     TForm1 form(Shell);
     form.FilesAtOnce = 1;
-    form.AddFiles({In("a.wav"), In("b.wav"), In("c.wav")});
+    form.AddFiles({In("a.wav"), In("long.wav"), In("c.wav")});
+    QCOMPARE(form.ProgressBar1->value(), 0);
+    QCOMPARE(form.BTips->text(), QString());
     form.ConvertButton->click();
-    // Let the first file run a while so that its reports are under way.
-    QTRY_VERIFY_WITH_TIMEOUT(form.lvFiles->Row(0)->text(TFileListView::ColStatus).endsWith("%"),
+    QTRY_VERIFY_WITH_TIMEOUT(form.lvFiles->Row(1)->text(TFileListView::ColStatus).endsWith("%") &&
+                                 form.lvFiles->Row(1)->text(TFileListView::ColStatus) != "0%",
                              BatchTimeoutMs);
     QTRY_COMPARE_WITH_TIMEOUT(form.lvFiles->Row(2)->text(TFileListView::ColStatus), QString("-"),
                               BatchTimeoutMs);
+    QCOMPARE(form.lvFiles->Row(0)->text(TFileListView::ColStatus), QString("100%"));
+    QVERIFY2(form.BTips->text().startsWith("    1 of 3 done"), qPrintable(form.BTips->text()));
+    const int during = form.ProgressBar1->value();
+    QVERIFY2(during > 0 && during < form.ProgressBar1->maximum(), qPrintable(QString::number(during)));
     // Rows must stay in step with the batch: nothing can be dropped now.
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(In("b.wav"))});
+    mime.setUrls({QUrl::fromLocalFile(In("a.wav"))});
     QDragEnterEvent enter(QPoint(20, 20), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(form.lvFiles->viewport(), &enter);
     QVERIFY(!enter.isAccepted());
-    QCOMPARE(form.lvFiles->RowCount(), 3);
     form.StopButton->click();
 
     // The stopped task's last report and its end come before the summary.
     QVERIFY(!form.StopButton->isEnabled() && form.ConvertButton->isEnabled());
-    const QStringList after = {"Stopped", "-", "-"};
+    const QStringList after = {"100%", "Stopped", "Not started"};
     QCOMPARE(Column(form, TFileListView::ColStatus), after);
-    const QString summary = "    Done: 0 converted, 0 failed, 1 stopped";
+    const QString summary = "    Stopped: 1 converted, 0 failed, 1 stopped, 1 not started";
     QCOMPARE(form.BTips->text(), summary);
+    // The converted file's share, less than what the running one had added.
+    const int stopped = form.ProgressBar1->value();
+    QVERIFY2(stopped > 0 && stopped < during, qPrintable(QString("%1 %2").arg(stopped).arg(during)));
     QTest::qWait(200);
     QCOMPARE(form.BTips->text(), summary);
     QCOMPARE(Column(form, TFileListView::ColStatus), after);
+    QCOMPARE(form.ProgressBar1->value(), stopped);
     QVERIFY(Shell.Opened.isEmpty());
-    QVERIFY(!QFile::exists(Out("a.mp3")) && !QFile::exists(Out("b.mp3")) &&
-            !QFile::exists(Out("c.mp3")));
+    QVERIFY(QFile::exists(Out("a.mp3")));
+    QVERIFY(!QFile::exists(Out("long.mp3")) && !QFile::exists(Out("c.mp3")));
+
+    form.ClearButton->click();
+    QCOMPARE(form.ProgressBar1->value(), 0);
+    QCOMPARE(form.BTips->text(), QString());
   }
 
   // Convert returns before any file is read (they are described on another
@@ -350,10 +367,11 @@ class ConvertTest : public QObject {
     QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(50, ""));
     form.StopButton->click();
     QVERIFY(!form.Converting());
-    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(50, ""));
-    QCOMPARE(form.BTips->text(), QString("    Done: 0 converted, 0 failed"));
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(50, "Not started"));
+    QCOMPARE(form.BTips->text(), QString("    Stopped: 0 converted, 0 failed, 50 not started"));
+    QCOMPARE(form.ProgressBar1->value(), 0);
     QTest::qWait(300);
-    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(50, ""));
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(50, "Not started"));
     QVERIFY(Shell.Opened.isEmpty());
     QCOMPARE(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList());
   }
@@ -518,6 +536,38 @@ class ConvertTest : public QObject {
     QVERIFY(Shell.Opened.isEmpty());
     QVERIFY(!QFile::exists(Out("a.mp3")) && !QFile::exists(Out("b.mp3")));
     QCOMPARE(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList());
+  }
+
+  // A batch that ends while the close question is open withdraws it: nothing
+  // is left to stop, and the window closes as asked.
+  void batchEndingUnderTheCloseQuestion() {
+    Make(In("a.wav"), AudioFormat::Wav, 2.0, 440);
+    auto form = std::make_unique<TForm1>(Shell);
+    form->AddFiles({In("a.wav")});
+    form->show();
+    form->ConvertButton->click();
+    Shell.Answers = {false};  // the answer that would keep the window open
+    Shell.WhileAsking = [&] { QTRY_VERIFY_WITH_TIMEOUT(!form->Converting(), BatchTimeoutMs); };
+    QVERIFY(form->close());
+    QCOMPARE(Shell.Questions.size(), 1);
+    QCOMPARE(Shell.Withdrawn, 1);
+    QCOMPARE(form->lvFiles->Row(0)->text(TFileListView::ColStatus), QString("100%"));
+    ExpectMp3(Out("a.mp3"), 440);
+  }
+
+  // When the desktop cannot open the output folder, a message box says why.
+  void outputFolderThatCannotBeOpened() {
+    Make(In("a.wav"), AudioFormat::Wav, 1.0, 440);
+    TForm1 form(Shell);
+    form.AddFiles({In("a.wav")});
+    Shell.OpenAnswers = {"no program of the desktop could open it"};
+    form.ConvertButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Converting(), BatchTimeoutMs);
+    QCOMPARE(Shell.Opened, QStringList{form.OutputFolder});
+    QCOMPARE(Shell.Errors, QStringList{"The output folder " + form.OutputFolder +
+                                       " cannot be opened: no program of the desktop could "
+                                       "open it"});
+    QCOMPARE(form.BTips->text(), QString("    Done: 1 converted, 0 failed"));
   }
 };
 

@@ -5,6 +5,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 #include "app/Shell.h"
 
@@ -14,6 +15,7 @@ class TRecordingShell : public TShell {
   QString Documents;  // the user's documents folder
 
   QStringList Opened;              // every path handed to the open action
+  QStringList OpenAnswers;         // next answers of the open action ("" = opened)
   QList<QStringList> FileAnswers;  // next answers of the file dialog (empty = cancel)
   QStringList FileDialogFolders;   // initial folder of each file dialog
   QStringList FileDialogFilters;   // filter of each file dialog
@@ -21,8 +23,15 @@ class TRecordingShell : public TShell {
   QStringList Errors;              // texts shown by the error display
   QStringList Questions;           // texts of the yes/no questions asked
   QList<bool> Answers;             // next answers to them (none left = no)
+  // Runs while a question is asked, as the event loop would run under it.
+  std::function<void()> WhileAsking;
+  int Withdrawn = 0;  // questions taken back while they were asked
+  bool Asking = false;
 
-  void Open(const QString& path) override { Opened.append(path); }
+  QString Open(const QString& path) override {
+    Opened.append(path);
+    return OpenAnswers.isEmpty() ? QString() : OpenAnswers.takeFirst();
+  }
   QStringList PickFiles(QWidget*, const QString& initialFolder, const QString& filter) override {
     FileDialogFolders.append(initialFolder);
     FileDialogFilters.append(filter);
@@ -36,6 +45,14 @@ class TRecordingShell : public TShell {
   void ShowError(QWidget*, const QString& text) override { Errors.append(text); }
   bool Confirm(QWidget*, const QString& text) override {
     Questions.append(text);
-    return !Answers.isEmpty() && Answers.takeFirst();
+    const int withdrawnBefore = Withdrawn;
+    Asking = true;
+    if (WhileAsking) WhileAsking();
+    Asking = false;
+    const bool answer = !Answers.isEmpty() && Answers.takeFirst();
+    return Withdrawn == withdrawnBefore && answer;
+  }
+  void WithdrawQuestion() override {
+    if (Asking) ++Withdrawn;
   }
 };

@@ -83,7 +83,7 @@ class WindowTest : public QObject {
     QCOMPARE(form.FormatBox->currentText(), QString("  MP3  (*.mp3)"));
     QVERIFY(!form.StopButton->isEnabled());
     QVERIFY(form.ConvertButton->isEnabled());
-    QCOMPARE(form.ProgressBar1->value(), 100);
+    QCOMPARE(form.ProgressBar1->value(), 0);  // nothing has run: empty and blank
     QCOMPARE(form.BTips->text(), QString());
     QCOMPARE(form.Fset->windowTitle(), QString(" Settings"));
     QCOMPARE(form.Fset->PageControl->tabText(0), QString("Output Path"));
@@ -183,11 +183,12 @@ class WindowTest : public QObject {
     fset.Ok();
     QCOMPARE(form.OutputFolder, QString());
 
-    // No output folder: Convert does nothing.
+    // No output folder: Convert says so and does nothing.
     form.AddFiles({MakeFile("a.wav", 10)});
     form.Convert();
     QVERIFY(!form.StopButton->isEnabled());
     QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({""}));
+    QCOMPARE(Shell.Errors, QStringList({"No output folder is set: choose one in the settings."}));
   }
 
   void browseFillsTheField() {
@@ -224,10 +225,11 @@ class WindowTest : public QObject {
              QStringList({"empty.wav", "small.wav", "k.flac", "big.mp3"}));
     QCOMPARE(Shell.Errors,
              QStringList({"Not added:\n" + files[4] + ": No such file or directory"}));
-    QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"0KB", "1KB", "1KB", "2MB"}));
+    QCOMPARE(Column(form, TFileListView::ColSize),
+             QStringList({"0KB", "1.0KB", "1.0KB", "1.0MB"}));
     QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({"", "", "", ""}));
     QCOMPARE(Column(form, TFileListView::ColPath), files.mid(0, 4));
-    QCOMPARE(form.BTips->text(), QString("    Done"));
+    QCOMPARE(form.BTips->text(), QString());  // listing is no news
     QCOMPARE(form.LastAddFolder, Root() + "/in/");
 
     form.AddButton->click();  // cancelled: nothing changes
@@ -281,8 +283,8 @@ class WindowTest : public QObject {
     QCoreApplication::sendEvent(form.lvFiles->viewport(), &drop);
     QVERIFY(drop.isAccepted());
     QCOMPARE(Column(form, TFileListView::ColPath), QStringList({single, a, b}));
-    QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"1KB", "2KB", "1KB"}));
-    QCOMPARE(form.BTips->text(), QString("    Done"));
+    QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"0.1KB", "2.0KB", "0.1KB"}));
+    QCOMPARE(form.BTips->text(), QString());
     // Each row remembers the folder it was found under.
     QCOMPARE(TForm1::RowRoot(form.lvFiles->Row(0)), QString());
     QCOMPARE(TForm1::RowRoot(form.lvFiles->Row(1)), Root() + "/in/album");
@@ -298,7 +300,7 @@ class WindowTest : public QObject {
     TForm1 form(Shell);
     form.AddPaths(CommandLinePaths({"melvaro", "in/song.wav", Root() + "/in/album", ""}));
     QCOMPARE(Column(form, TFileListView::ColPath), QStringList({song, inner}));
-    QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"2KB", "1KB"}));
+    QCOMPARE(Column(form, TFileListView::ColSize), QStringList({"2.0KB", "0.1KB"}));
   }
 
   // What would fail every row is said once, before anything changes.
@@ -346,7 +348,7 @@ class WindowTest : public QObject {
     QCOMPARE(Column(form, TFileListView::ColName), QStringList({"a.wav", "b.wav"}));
     QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({"", ""}));
     QCOMPARE(form.BTips->text(), tipsBefore);
-    QCOMPARE(form.ProgressBar1->value(), 100);
+    QCOMPARE(form.ProgressBar1->value(), 0);
     QVERIFY(Shell.Opened.isEmpty());
     QFile::setPermissions(Root() + "/ro",
                           QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
@@ -400,10 +402,37 @@ class WindowTest : public QObject {
     QCOMPARE(again.Naming.Pattern, std::string("{album}/{track:02} {title}"));
   }
 
+  // Help opens the document beside the program; when the desktop cannot
+  // open it, a message box says why.
   void helpOpensTheDocumentBesideTheProgram() {
     TForm1 form(Shell);
+    const QString help = QCoreApplication::applicationDirPath() + "/Help.htm";
     form.HelpButton->click();
-    QCOMPARE(Shell.Opened, QStringList({QCoreApplication::applicationDirPath() + "/Help.htm"}));
+    QCOMPARE(Shell.Opened, QStringList({help}));
+    QVERIFY(Shell.Errors.isEmpty());
+    Shell.OpenAnswers = {"no program of the desktop could open it"};
+    form.HelpButton->click();
+    QCOMPARE(Shell.Errors, QStringList({"The help " + help +
+                                        " cannot be opened: no program of the desktop could "
+                                        "open it"}));
+  }
+
+  // Convert on an empty list says why nothing happens; Clear takes the last
+  // batch's gauge and summary with the rows.
+  void emptyListAndClearLeaveNothingBehind() {
+    TForm1 form(Shell);
+    form.ConvertButton->click();
+    QVERIFY(!form.Converting());
+    QCOMPARE(form.BTips->text(), QString("    Nothing to convert: add files to the list first."));
+    QCOMPARE(form.ProgressBar1->value(), 0);
+    QVERIFY(Shell.Errors.isEmpty());
+    form.AddFiles({MakeFile("a.wav", 10)});
+    form.ProgressBar1->setValue(700);  // as a batch leaves them
+    form.BTips->setText("    Done: 1 converted, 0 failed");
+    form.ClearButton->click();
+    QCOMPARE(form.lvFiles->RowCount(), 0);
+    QCOMPARE(form.ProgressBar1->value(), 0);
+    QCOMPARE(form.BTips->text(), QString());
   }
 
   void controlsOfTheWindows() {

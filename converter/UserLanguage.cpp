@@ -1,0 +1,29 @@
+#include "converter/UserLanguage.h"
+
+#include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+// The resource lives in a static library: nothing else refers to it, so it
+// must be registered by name (outside any namespace).
+static void RegisterTranslationResource() { Q_INIT_RESOURCE(melvaro_translations); }
+
+namespace {
+
+void Install(QCoreApplication& application, const QString& name, const QString& folder) {
+  auto* translator = new QTranslator(&application);
+  if (translator->load(QLocale::system(), name, QStringLiteral("_"), folder))
+    QCoreApplication::installTranslator(translator);
+  else
+    delete translator;
+}
+
+}  // namespace
+
+void InstallUserLanguage(QCoreApplication& application) {
+  RegisterTranslationResource();
+  Install(application, QStringLiteral("qtbase"),
+          QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+  Install(application, QStringLiteral("melvaro"), QStringLiteral(":/translations"));
+}
