@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <utility>
 #include <vector>
 
 #include "engine/TagNames.h"
@@ -243,10 +244,16 @@ std::string SameFileKey(const std::string& path) {
   return key.string();
 }
 
+std::string TOutputClaims::Key(const std::string& path) {
+  std::string key = SameFileKey(path);
+  for (char& c : key)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return key;
+}
+
 std::string TOutputClaims::Claim(const std::string& wanted, std::string* note) {
   std::string path = wanted;
-  // Resolving a path costs a system call per folder: once per claim.
-  std::string key = SameFileKey(wanted);
+  std::string key = Key(wanted);
   const bool isInput = Inputs.count(key) > 0;
   if (isInput || Taken.count(key)) {
     const std::size_t nameStart = wanted.rfind('/') + 1;  // npos + 1 == 0
@@ -258,7 +265,7 @@ std::string TOutputClaims::Claim(const std::string& wanted, std::string* note) {
       std::string stem = wanted.substr(nameStart, stemEnd - nameStart);
       CutAtCharacter(stem, NameLimit - std::min(NameLimit, number.size() + extension.size()));
       path = wanted.substr(0, nameStart) + stem + number + extension;
-      key = SameFileKey(path);
+      key = Key(path);
       if (!Inputs.count(key) && !Taken.count(key)) break;
     }
     if (note)

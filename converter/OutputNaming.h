@@ -81,7 +81,9 @@ std::string SameFileKey(const std::string& path);
 // Keeps one batch from writing over its own inputs or giving two sources one
 // output: a wanted path that an input has, or that an earlier claim took,
 // becomes "NAME (2).EXT" (the first free number from 2 on, cut so that the
-// name stays within 255 bytes).
+// name stays within 255 bytes). Paths are compared without regard to ASCII
+// letter case, as FAT and exFAT compare them: "Intro.mp3" and "intro.mp3"
+// would be one file there.
 class TOutputClaims {
  public:
   // Forgets every input and claim: a new batch.
@@ -90,13 +92,15 @@ class TOutputClaims {
     Taken.clear();
   }
   // One of the batch's inputs, which no output may replace.
-  void AddInput(const std::string& path) { Inputs.insert(SameFileKey(path)); }
+  void AddInput(const std::string& path) { Inputs.insert(Key(path)); }
   // The path to write for `wanted`, taken for the rest of the batch. When it
   // differs from wanted, `note` (if given) says why: "X is one of the inputs;
   // writing Y instead" or "X is taken by an earlier input; writing Y instead".
   std::string Claim(const std::string& wanted, std::string* note = nullptr);
 
  private:
+  static std::string Key(const std::string& path);
+
   std::set<std::string> Inputs;
   std::set<std::string> Taken;
 };

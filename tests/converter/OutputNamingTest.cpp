@@ -248,6 +248,9 @@ TEST(OutputNaming, ClaimsNeverHitAnInputNorAnEarlierOutput) {
   EXPECT_EQ(note, out + "/tune.mp3 is taken by an earlier input; writing " + out +
                       "/tune (2).mp3 instead");
   EXPECT_EQ(claims.Claim(out + "/tune.mp3"), out + "/tune (3).mp3");
+  // FAT and exFAT would make one file of names that differ in case only.
+  EXPECT_EQ(claims.Claim(out + "/Tune.mp3"), out + "/Tune (4).mp3");
+  EXPECT_EQ(claims.Claim(out + "/SONG.mp3"), out + "/SONG (3).mp3");
   // A link to an input is that input; another spelling is the same path.
   EXPECT_EQ(claims.Claim(out + "/alias.mp3"), out + "/alias (2).mp3");
   EXPECT_EQ(claims.Claim(out + "/./other.mp3"), out + "/./other (2).mp3");
