@@ -142,8 +142,10 @@ TEST(ConvertProgram, AFolderKeepsItsTreeOrTakesNamesFromTags) {
   for (const char* album : {"Artist A/Album 1", "Artist A/Album 2", "Artist B", ".hidden"})
     fs::create_directories(music + "/" + album);
   const auto flac = [&](const std::string& name, std::map<std::string, std::string> tags) {
+    MediaFixtures::AudioExtras extras;
+    extras.tags = std::move(tags);
     MediaFixtures::MakeAudio(music + "/" + name, MediaFixtures::AudioFormat::Flac, 44100, 2, 0.3,
-                             440, {std::move(tags)});
+                             440, extras);
   };
   flac("Artist A/Album 1/01 Intro.flac",
        {{"artist", "A"}, {"album", "One"}, {"title", "Intro"}, {"track", "1"}});
