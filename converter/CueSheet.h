@@ -69,6 +69,11 @@ TCueLookup FindCueSheet(const std::string& audioPath,
 // at least one audio track; Broken when the block is damaged.
 TCueLookup ReadFlacCueBlock(const std::string& audioPath, TCueSheet& sheet, std::string& error);
 
+// Whether a FLAC file's comments hold a CUESHEET field: read from its
+// metadata blocks, without the media libraries, so that a run can tell an
+// album file from the rest before it describes any file.
+bool FlacCommentsHoldCueSheet(const std::string& audioPath);
+
 // The tags of one track's output: title and artist (the album's performer
 // when the track has none), album, album_artist, track ("N/TOTAL"), date,
 // genre; keys as the engine writes them.

@@ -2,6 +2,7 @@
 // blocks as the FLAC format lays them out (FFmpeg's demuxer skips the block).
 // Only the metadata at the file's start is read; every length is checked
 // against the block that holds it.
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -13,7 +14,13 @@ namespace {
 
 constexpr int StreamInfoType = 0;
 constexpr int CueSheetType = 5;
+constexpr int CommentType = 4;
 constexpr uint32_t MaxCueBlock = 1 << 20;
+constexpr uint32_t MaxCommentBlock = 16 << 20;
+
+uint32_t LittleEndian32(const uint8_t* bytes) {
+  return bytes[0] | (bytes[1] << 8) | (bytes[2] << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+}
 
 uint64_t BigEndian(const uint8_t* bytes, int count) {
   uint64_t value = 0;
@@ -102,4 +109,52 @@ TCueLookup ReadFlacCueBlock(const std::string& audioPath, TCueSheet& sheet, std:
     if (!in) return TCueLookup::None;
   }
   return TCueLookup::None;
+}
+
+bool FlacCommentsHoldCueSheet(const std::string& audioPath) {
+  std::ifstream in(audioPath, std::ios::binary);
+  char magic[4] = {};
+  if (!in.read(magic, 4) || std::string(magic, 4) != "fLaC") return false;
+  for (bool last = false; !last;) {
+    uint8_t header[4];
+    if (!in.read(reinterpret_cast<char*>(header), 4)) return false;
+    last = header[0] & 0x80;
+    const uint32_t length = static_cast<uint32_t>(BigEndian(header + 1, 3));
+    if ((header[0] & 0x7F) != CommentType) {
+      in.seekg(length, std::ios::cur);
+      if (!in) return false;
+      continue;
+    }
+    if (length > MaxCommentBlock) return false;
+    std::vector<uint8_t> block(length);
+    if (!in.read(reinterpret_cast<char*>(block.data()), length)) return false;
+    // Vendor string, then the count and the comments, each behind its
+    // little-endian length.
+    size_t at = 0;
+    const auto field = [&](size_t& size) {
+      if (block.size() < at + 4) return false;
+      size = LittleEndian32(&block[at]);
+      at += 4;
+      return block.size() - at >= size;
+    };
+    size_t size = 0;
+    if (!field(size)) return false;
+    at += size;
+    if (block.size() < at + 4) return false;
+    const uint32_t count = LittleEndian32(&block[at]);
+    at += 4;
+    static const std::string key = "CUESHEET=";
+    for (uint32_t i = 0; i < count; ++i) {
+      if (!field(size)) return false;
+      if (size >= key.size()) {
+        bool same = true;
+        for (size_t k = 0; k < key.size() && same; ++k)
+          same = std::toupper(block[at + k]) == static_cast<unsigned char>(key[k]);
+        if (same) return true;
+      }
+      at += size;
+    }
+    return false;
+  }
+  return false;
 }

@@ -441,7 +441,8 @@ int main(int argc, char** argv) {
       TCueSheet sheet;
       std::string ignored;
       albumCandidate = line.Split == TSplitMode::Chapters ||
-                       FindCueSheet(file.Path, {}, -1, sheet, ignored) != TCueLookup::None;
+                       FindCueSheet(file.Path, {}, -1, sheet, ignored) != TCueLookup::None ||
+                       FlacCommentsHoldCueSheet(file.Path);
     }
     if ((describeFirst || albumCandidate) && !describe(file.Path, description)) continue;
     if (albumCandidate || (mayBeAlbum && description.Tags.count("cuesheet"))) {

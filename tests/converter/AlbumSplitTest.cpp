@@ -4,6 +4,8 @@
 // cuts that join again to exactly the samples of the whole file.
 #include <gtest/gtest.h>
 
+#include <strings.h>
+
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -56,10 +58,12 @@ void ExpectSampleExact(const std::string& whole, const std::vector<std::string>&
   EXPECT_TRUE(joined == all) << "the tracks are not the whole file's samples";
 }
 
+// A tag as the demuxer reports it; Vorbis comments keep the tagger's upper
+// case.
 std::string Tag(const std::string& path, const char* key) {
-  const auto tags = MediaFixtures::Probe(path).tags;
-  const auto found = tags.find(key);
-  return found == tags.end() ? "(none)" : found->second;
+  for (const auto& [name, value] : MediaFixtures::Probe(path).tags)
+    if (strcasecmp(name.c_str(), key) == 0) return value;
+  return "(none)";
 }
 
 }  // namespace
@@ -104,7 +108,9 @@ TEST(AlbumSplit, SheetBesideEmbeddedOrLatin1GivesNamedTaggedSampleExactTracks) {
     EXPECT_EQ(Tag(tracks[2], "artist"), "The Tones");
     EXPECT_EQ(Tag(tracks[1], "album"), "Sine Album");
     EXPECT_EQ(Tag(tracks[1], "album_artist"), "The Tones");
-    EXPECT_EQ(Tag(tracks[1], "track"), "2/3");
+    // Vorbis comments carry the number and the total apart.
+    EXPECT_EQ(Tag(tracks[1], "track"), "2");
+    EXPECT_EQ(Tag(tracks[1], "tracktotal"), "3");
     EXPECT_EQ(Tag(tracks[1], "date"), "2024");
     EXPECT_EQ(Tag(tracks[1], "genre"), "Ambient");
     EXPECT_EQ(Tag(tracks[1], "cuesheet"), "(none)");
@@ -169,7 +175,8 @@ TEST(AlbumSplit, ChaptersOfAnM4aBecomeTracksWhenAsked) {
     // AAC's priming and last frame blur the file's ends by a frame or two.
     EXPECT_NEAR(decoded.Seconds(), lengths[i], 0.05) << name;
     EXPECT_NEAR(MediaFixtures::DominantFrequency(decoded), tones[i], 5) << name;
-    EXPECT_EQ(Tag(path, "track"), std::to_string(i + 1) + "/3");
+    EXPECT_EQ(Tag(path, "track"), std::to_string(i + 1));
+    EXPECT_EQ(Tag(path, "tracktotal"), "3");
     EXPECT_EQ(Tag(path, "album"), "The Book");
     ++i;
   }
