@@ -1,5 +1,6 @@
 #include "converter/OutputNaming.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <utility>

@@ -5,6 +5,7 @@
 // sources written by our own code and read back at full precision.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdint>
