@@ -71,9 +71,14 @@ void TConversionTask::SetResult(TTaskResult result) {
   CurrentResult = std::move(result);
 }
 
-TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets) {
+TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets,
+                              const AudioLengthRecord& audio) {
   std::string reason;
-  if (expectedMs > 0 && reachedMs >= 0) {
+  if (audio.Exact && audio.SampleRate > 0) {
+    if (CutShort(audio))
+      reason = "input ended at " + ClockText(audio.Decoded * 1000 / audio.SampleRate) + " of " +
+               ClockText(audio.Stated * 1000 / audio.SampleRate);
+  } else if (expectedMs > 0 && reachedMs >= 0) {
     const int64_t missing = expectedMs - reachedMs;
     // Encoder delay and padding make short files differ by a few frames.
     if (missing > 1000 && missing * 50 > expectedMs)

@@ -26,6 +26,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "engine/AudioLength.h"
 #include "engine/EngineHooks.h"
 #include "engine/FFMpegException.h"
 #include "engine/LogLevelClaims.h"
@@ -178,6 +179,9 @@ struct RunStatisticFields {
   // Input packets that could not be decoded, or that the demuxer marked
   // corrupt, and were skipped.
   int DamagedPackets = 0;
+  // The audio source's stated and decoded length, recorded at the end of
+  // input, so that the owner can tell a file cut short.
+  AudioLengthRecord SourceAudioLength;
   int DupFrames = 0, DropFrames = 0;
   int64_t TimerStart = 0;
   // The size BitBuffer is made with; the run raises it for large pictures.
@@ -454,6 +458,10 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // marks the outputs for removal when outputs of audio alone received not
   // one decoded sample.
   void FailWhenNothingDecoded(const TranscodeTables& tables);
+  // Then: raises "no audio frame reached FILE" when an output of audio alone
+  // was handed no packet of audio (samples too few for its encoder to make a
+  // frame of), and records SourceAudioLength.
+  void FailWhenNoAudioWritten(const TranscodeTables& tables);
   // Frees the tables and BitBuffer; safe on partly built tables.
   void FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables);
   // One packet of one input stream, or the end-of-input pass when packet is

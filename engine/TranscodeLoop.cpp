@@ -60,6 +60,31 @@ void TCustomFFmpegHlpr::FailWhenNothingDecoded(const TranscodeTables& t) {
                         InputFiles[source->FileIndex]->url);
 }
 
+void TCustomFFmpegHlpr::FailWhenNoAudioWritten(const TranscodeTables& t) {
+  const OutputStream* audio = nullptr;
+  for (const auto& ost : t.OutputStreams) {
+    if (!ost->EncodingNeeded || ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    if (!audio) audio = ost.get();
+    const AVFormatContext* file = OutputFiles[ost->FileIndex].get();
+    bool audioAlone = true;
+    for (unsigned i = 0; i < file->nb_streams; ++i)
+      if (file->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+          !(file->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+        audioAlone = false;
+    if (audioAlone && ost->PacketsMuxed == 0) {
+      const int64_t decoded = ost->SyncInput->DecodedSamples;
+      throw FFMpegException(std::string("no audio frame reached ") +
+                            (file->url ? file->url : "the output") + " (" +
+                            std::to_string(decoded) + (decoded == 1 ? " sample" : " samples") +
+                            " decoded from " + InputFiles[ost->SyncInput->FileIndex]->url + ")");
+    }
+  }
+  if (!audio) return;
+  const InputStream& source = *audio->SyncInput;
+  SourceAudioLength = StatedAudioLength(*InputFiles[source.FileIndex], *source.Stream);
+  SourceAudioLength.Decoded = source.DecodedSamples;
+}
+
 void TCustomFFmpegHlpr::Transcode() {
   auto tables = std::make_unique<TranscodeTables>();
   try {
@@ -169,7 +194,10 @@ void TCustomFFmpegHlpr::FinishTranscode(TranscodeTables& t) {
     if (t.InputStreams[i]->DecodingNeeded)
       ProcessInputPacket(t, *t.InputStreams[i], static_cast<int>(i), nullptr);
 
-  if (!StopRequested) FailWhenNothingDecoded(t);
+  if (!StopRequested) {
+    FailWhenNothingDecoded(t);
+    FailWhenNoAudioWritten(t);
+  }
 
   for (int f = 0; f < OutputFileCount; ++f) {
     const int written = AVF.av_write_trailer(OutputFiles[f].get());

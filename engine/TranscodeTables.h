@@ -70,6 +70,7 @@ struct OutputStream {
   // counter any more, so the writer does.
   int64_t Position = 0;
   int64_t LastDts = AV_NOPTS_VALUE;  // of the last packet handed to the muxer
+  int64_t PacketsMuxed = 0;          // packets with data handed to the muxer
 
   // Video (filled by the picture path).
   int VideoResample = 0;

@@ -91,6 +91,7 @@
   X(avio_closep)                         \
   X(avio_size)                           \
   X(avio_seek)                           \
+  X(avio_read)                           \
   X(av_codec_get_id)                     \
   X(av_codec_get_tag)                    \
   X(av_sdp_create)                       \
