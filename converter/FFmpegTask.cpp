@@ -53,6 +53,7 @@ void TFFmpegHlpr::OpenFilesOfRun() {
   if (!OpenInputFile(Task.Description.Path)) throw FFMpegException(LastError);
   for (const TPlannedOutput& output : Task.Outputs) {
     ApplyOutputOptions(*this, *output.Options);
+    if (output.Options->VerifyOutput) VerifyOutputs = 1;
     if (!OpenOutputFile(output.Path)) throw FFMpegException(LastError);
   }
 }

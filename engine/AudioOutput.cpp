@@ -16,6 +16,7 @@
 #include "engine/AudioFormatRules.h"
 #include "engine/FFmpegHlpr.h"
 #include "engine/LibraryError.h"
+#include "engine/OutputVerifier.h"
 #include "engine/StreamNames.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
@@ -199,6 +200,8 @@ void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, b
     if (AVU.av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->extended_data), samples) <
         samples)
       RaiseLibraryError("av_audio_fifo_read", AVERROR(EIO), where);
+    ost.SamplesEncoded += samples;
+    if (VerifyOutputs && IsLosslessCodec(enc->codec_id)) ost.EncoderInput.Add(*frame, samples);
     const int silenced =
         pad ? AVU.av_samples_set_silence(frame->extended_data, samples, frameSize - samples,
                                          enc->ch_layout.nb_channels, enc->sample_fmt)

@@ -30,6 +30,7 @@ extern "C" {
 #include "engine/EngineHooks.h"
 #include "engine/FFMpegException.h"
 #include "engine/LogLevelClaims.h"
+#include "engine/OutputVerifier.h"
 #include "medialib/LibraryObjects.h"
 
 class TFFmpegThread;
@@ -163,6 +164,9 @@ struct DiagnosticOptionFields {
   int ComputePsnr = 0;
   int PassNumber = 0;
   int SwsFlags = SWS_BICUBIC;
+  // Decode every finished output completely before it is put in place
+  // (OutputVerifier.h); one that fails leaves any earlier file untouched.
+  int VerifyOutputs = 0;
   // Library names of the options recorded by SetLibraryOption, repeats kept.
   std::vector<std::string> OptionNames;
   // Values of recorded options that are private options of particular muxers
@@ -179,6 +183,8 @@ struct RunStatisticFields {
   // Input packets that could not be decoded, or that the demuxer marked
   // corrupt, and were skipped.
   int DamagedPackets = 0;
+  // Per output: what its audio must decode to, recorded at the end of input.
+  VerificationExpectation OutputChecks[MaxFiles] = {};
   // The audio source's stated and decoded length, recorded at the end of
   // input, so that the owner can tell a file cut short.
   AudioLengthRecord SourceAudioLength;
@@ -233,11 +239,13 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // logged and then propagates.
   void Run();
   void EndRun();
-  // Closes each output written to a hidden file (its trailer written) and
-  // puts it in place over its final name; Run calls it when the transcode
-  // finished. Raises FFMpegException with the system's reason when a close
-  // or the rename fails (the outputs not yet in place stay hidden for
-  // Cleanup to remove). Thread that runs the job.
+  // Closes each output written to a hidden file (its trailer written),
+  // verifies it when VerifyOutputs asks, and only when all are complete and
+  // verified puts each in place over its final name; Run calls it when the
+  // transcode finished. Raises FFMpegException with the system's reason when
+  // a close or the rename fails, or with "verification failed: ..." (the
+  // outputs not yet in place stay hidden for Cleanup to remove). Thread that
+  // runs the job.
   void CommitOutputs();
 
   // ---- Option setters (unset or meaningless values are ignored; wrong values
@@ -388,6 +396,9 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   TEngineHook<TEngineLogProc> LogHook;
   TEngineHook<TEngineProgressProc> ProgressHook;
   TEngineHook<TEngineTerminateProc> TerminateHook;
+  // A test seam: sees each complete hidden output before verification, and
+  // may damage it.
+  TEngineHook<TEngineOutputProc> CompleteOutputHook;
   int64_t ReportInterval = 500000;
 
  protected:
@@ -462,6 +473,9 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // was handed no packet of audio (samples too few for its encoder to make a
   // frame of), and records SourceAudioLength.
   void FailWhenNoAudioWritten(const TranscodeTables& tables);
+  // Then records OutputChecks from the first encoded audio stream of each
+  // output.
+  void RecordOutputChecks(const TranscodeTables& tables);
   // Frees the tables and BitBuffer; safe on partly built tables.
   void FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables);
   // One packet of one input stream, or the end-of-input pass when packet is

@@ -85,6 +85,19 @@ void TCustomFFmpegHlpr::FailWhenNoAudioWritten(const TranscodeTables& t) {
   SourceAudioLength.Decoded = source.DecodedSamples;
 }
 
+void TCustomFFmpegHlpr::RecordOutputChecks(const TranscodeTables& t) {
+  for (const auto& ost : t.OutputStreams) {
+    if (!ost->EncodingNeeded || ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    VerificationExpectation& check = OutputChecks[ost->FileIndex];
+    if (check.Wanted) continue;
+    check.Wanted = true;
+    check.Samples = ost->SamplesEncoded;
+    check.Allowance = FrameAllowance(*ost->Encoder);
+    check.Lossless = IsLosslessCodec(ost->Encoder->codec_id);
+    check.Digest = ost->EncoderInput.Value();
+  }
+}
+
 void TCustomFFmpegHlpr::Transcode() {
   auto tables = std::make_unique<TranscodeTables>();
   try {
@@ -197,6 +210,7 @@ void TCustomFFmpegHlpr::FinishTranscode(TranscodeTables& t) {
   if (!StopRequested) {
     FailWhenNothingDecoded(t);
     FailWhenNoAudioWritten(t);
+    RecordOutputChecks(t);
   }
 
   for (int f = 0; f < OutputFileCount; ++f) {

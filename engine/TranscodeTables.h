@@ -20,6 +20,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "engine/SampleDigest.h"
 #include "medialib/LibraryObjects.h"
 
 struct InputFileState {
@@ -107,6 +108,10 @@ struct OutputStream {
   int EncoderFrameCapacity = 0;         // samples per channel EncoderFrame can hold
   MediaObjects::PacketPtr EncodedPacket;
   bool EncoderDrained = false;
+  // Samples per channel handed to the encoder, padding left out, and for a
+  // lossless encoder their digest: what verification expects back.
+  int64_t SamplesEncoded = 0;
+  SampleDigest EncoderInput;
 
   FilePtr LogFile;  // pass-1 statistics
   // Bitstream filters in chain order; a filter that could not be set up is

@@ -172,6 +172,7 @@
   X(av_audio_fifo_size)                \
   X(av_samples_set_silence)            \
   X(av_sample_fmt_is_planar)           \
+  X(av_get_packed_sample_fmt)          \
   X(av_base64_encode)
 
 #define MELVARO_SWSCALE_ENTRY_POINTS(X) \

@@ -24,7 +24,7 @@ namespace {
 
 const char* const Usage =
     "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
-    "                       [--rate HZ|keep] [--channels 1|2|keep] FILE...\n"
+    "                       [--rate HZ|keep] [--channels 1|2|keep] [--no-verify] FILE...\n"
     "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n";
 
 const char* const Help =
@@ -49,6 +49,11 @@ const char* const Help =
     "      --target TARGET  convert video for a disc or tape: vcd, svcd, dvd\n"
     "                       (written as .mpg) or dv (.dv), each also with a\n"
     "                       \"pal-\", \"ntsc-\" or \"film-\" prefix\n"
+    "      --no-verify      put each file in place without decoding it first;\n"
+    "                       by default (--verify) every output is decoded\n"
+    "                       completely, and one that does not decode to the\n"
+    "                       length it was given (or, for FLAC and WAV, to\n"
+    "                       exactly its samples) fails and replaces nothing\n"
     "  -h, --help           show this text\n"
     "\n"
     "FLAC keeps the source's bit depth up to 24 bits. A choice the format cannot\n"
@@ -77,6 +82,7 @@ struct CommandLine {
   std::vector<std::string> Files;
   OutputChoice Choice;  // what -f, -b, -q, --rate and --channels chose
   std::string Target;   // a video target; empty for audio
+  bool Verify = true;   // --verify / --no-verify
 };
 
 // A whole decimal number, or false.
@@ -177,6 +183,8 @@ int Parse(int argc, char** argv, CommandLine& line) {
       if (!(rate = value("a sample rate or \"keep\""))) return 2;
     } else if (arg == "--channels") {
       if (!(channels = value("1, 2 or \"keep\""))) return 2;
+    } else if (arg == "--verify" || arg == "--no-verify") {
+      line.Verify = arg == "--verify";
     } else if (arg == "--target") {
       const char* target = value("a target");
       if (!target) return 2;
@@ -219,6 +227,7 @@ TOutputOptions OutputOptionsFor(const CommandLine& line, const std::string& file
     FillOutputOptions(line.Choice, options);
   else
     FillVideoTarget(line.Target, options);
+  options.VerifyOutput = line.Verify ? -1 : 0;
   return options;
 }
 
