@@ -202,6 +202,10 @@ void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, b
       RaiseLibraryError("av_audio_fifo_read", AVERROR(EIO), where);
     ost.SamplesEncoded += samples;
     if (VerifyOutputs && IsLosslessCodec(enc->codec_id)) ost.EncoderInput.Add(*frame, samples);
+    if (MeasureLoudness) {
+      if (!ost.Meter) ost.Meter = std::make_unique<LoudnessMeter>();
+      ost.Meter->Add(*frame, samples);
+    }
     const int silenced =
         pad ? AVU.av_samples_set_silence(frame->extended_data, samples, frameSize - samples,
                                          enc->ch_layout.nb_channels, enc->sample_fmt)

@@ -167,6 +167,9 @@ struct DiagnosticOptionFields {
   // Decode every finished output completely before it is put in place
   // (OutputVerifier.h); one that fails leaves any earlier file untouched.
   int VerifyOutputs = 0;
+  // Measure the loudness of what each audio encoder is given and log it at
+  // the end (LoudnessMeter.h).
+  int MeasureLoudness = 0;
   // Library names of the options recorded by SetLibraryOption, repeats kept.
   std::vector<std::string> OptionNames;
   // Values of recorded options that are private options of particular muxers
@@ -476,6 +479,8 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // Then records OutputChecks from the first encoded audio stream of each
   // output.
   void RecordOutputChecks(const TranscodeTables& tables);
+  // Then logs each measured output's loudness.
+  void ReportLoudness(const TranscodeTables& tables);
   // Frees the tables and BitBuffer; safe on partly built tables.
   void FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables);
   // One packet of one input stream, or the end-of-input pass when packet is

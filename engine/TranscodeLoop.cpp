@@ -98,6 +98,19 @@ void TCustomFFmpegHlpr::RecordOutputChecks(const TranscodeTables& t) {
   }
 }
 
+void TCustomFFmpegHlpr::ReportLoudness(const TranscodeTables& t) {
+  for (const auto& ost : t.OutputStreams) {
+    if (!ost->Meter) continue;
+    const LoudnessFigures figures = ost->Meter->Figures();
+    const char* url = OutputFiles[ost->FileIndex]->url;
+    if (!figures.Measured)
+      LogF(1, "loudness of %s: silent", url ? url : "the output");
+    else
+      LogF(1, "loudness of %s: %.1f LUFS, true peak %.1f dBTP, range %.1f LU", url ? url : "the output",
+           figures.Integrated, figures.TruePeak, figures.Range);
+  }
+}
+
 void TCustomFFmpegHlpr::Transcode() {
   auto tables = std::make_unique<TranscodeTables>();
   try {
@@ -211,6 +224,7 @@ void TCustomFFmpegHlpr::FinishTranscode(TranscodeTables& t) {
     FailWhenNothingDecoded(t);
     FailWhenNoAudioWritten(t);
     RecordOutputChecks(t);
+    ReportLoudness(t);
   }
 
   for (int f = 0; f < OutputFileCount; ++f) {

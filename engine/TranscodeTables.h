@@ -20,6 +20,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "engine/LoudnessMeter.h"
 #include "engine/SampleDigest.h"
 #include "medialib/LibraryObjects.h"
 
@@ -112,6 +113,8 @@ struct OutputStream {
   // lossless encoder their digest: what verification expects back.
   int64_t SamplesEncoded = 0;
   SampleDigest EncoderInput;
+  // Measures the encoder's input when the engine's MeasureLoudness asks.
+  std::unique_ptr<LoudnessMeter> Meter;
 
   FilePtr LogFile;  // pass-1 statistics
   // Bitstream filters in chain order; a filter that could not be set up is

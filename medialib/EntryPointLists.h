@@ -139,6 +139,7 @@
   X(av_channel_layout_default)         \
   X(av_channel_layout_uninit)          \
   X(av_channel_layout_copy)            \
+  X(av_channel_layout_channel_from_index) \
   X(av_channel_layout_describe)        \
   X(av_d2q)                            \
   X(av_get_bytes_per_sample)           \

@@ -8,6 +8,7 @@ packages=(
   dpkg-dev file
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev
+  libebur128-dev
   libgtest-dev
   clang libclang-rt-dev
   lame time
