@@ -54,6 +54,11 @@ void TFFmpegHlpr::OpenFilesOfRun() {
   for (const TPlannedOutput& output : Task.Outputs) {
     ApplyOutputOptions(*this, *output.Options);
     if (output.Options->VerifyOutput) VerifyOutputs = 1;
+    if (output.Options->ReplayGain) ReplayGainTags = 1;
+    if (output.Options->NormalizeLufs < 0) {
+      NormalizeLufs = output.Options->NormalizeLufs;
+      MeasureLoudness = 1;  // the log tells the loudness reached
+    }
     if (!OpenOutputFile(output.Path)) throw FFMpegException(LastError);
   }
 }

@@ -76,6 +76,11 @@ struct TOutputOptions {
   // Decode the finished output completely before it replaces anything; a
   // task whose output fails that fails.
   int32_t VerifyOutput = 0;
+  // Measure the source first and write its ReplayGain tags (R128 gain in
+  // Opus): 1 per track. NormalizeLufs (negative; 0 = off) brings the track
+  // to that loudness within a true peak of -1 dBTP.
+  int32_t ReplayGain = 0;
+  float NormalizeLufs = 0;
 
   bool operator==(const TOutputOptions&) const = default;
 };

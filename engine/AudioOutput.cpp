@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "engine/AudioFormatRules.h"
@@ -92,7 +93,8 @@ void TCustomFFmpegHlpr::FitAudioConverter(AVFormatContext* os, OutputStream& ost
   const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
   const bool same = format == enc->sample_fmt && frame->sample_rate == enc->sample_rate &&
                     AVU.av_channel_layout_compare(layout.Get(), &enc->ch_layout) == 0;
-  if (!same || AudioVolume != 256) {
+  const double volume = AudioVolume / 256.0 * std::pow(10.0, LoudnessGainDb / 20);
+  if (!same || volume != 1.0) {
     SwrContext* made = nullptr;
     int result = SWR.swr_alloc_set_opts2(&made, &enc->ch_layout, enc->sample_fmt, enc->sample_rate,
                                          layout.Address(), format, frame->sample_rate, 0, nullptr);
@@ -106,10 +108,12 @@ void TCustomFFmpegHlpr::FitAudioConverter(AVFormatContext* os, OutputStream& ost
           SampleDepth(enc->sample_fmt) == 32)
         SetOption(made, "output_sample_bits", std::to_string(enc->bits_per_raw_sample), where);
     }
-    if (AudioVolume != 256) {
+    if (volume != 1.0) {
       // Scaled in floating point, so that a raised volume clips instead of
-      // wrapping round.
-      SetOption(made, "rematrix_volume", std::to_string(AudioVolume / 256.0), where);
+      // wrapping round; a normalisation gain rides in the same pass.
+      char text[32];
+      std::snprintf(text, sizeof text, "%.9g", volume);
+      SetOption(made, "rematrix_volume", text, where);
       SetOption(made, "internal_sample_fmt", "fltp", where);
     }
     if ((result = SWR.swr_init(made)) < 0) RaiseLibraryError("swr_init", result, where);

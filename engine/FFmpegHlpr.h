@@ -131,6 +131,11 @@ struct AudioSubtitleOptionFields {
   int SubtitleStreamCopy = 0;
   int SubtitleDisable = 0;
   std::string SubtitleLanguage;
+  // Loudness: measure the source in a decode-only pass first, then write its
+  // ReplayGain tags (R128 gain for Opus), and/or bring it to NormalizeLufs
+  // (0: leave it) within the true-peak ceiling (LoudnessPlan.h).
+  int ReplayGainTags = 0;
+  double NormalizeLufs = 0;
 };
 
 // Microseconds unless noted.
@@ -188,6 +193,8 @@ struct RunStatisticFields {
   int DamagedPackets = 0;
   // Per output: what its audio must decode to, recorded at the end of input.
   VerificationExpectation OutputChecks[MaxFiles] = {};
+  // Gain the normalisation applies with the volume, in dB.
+  double LoudnessGainDb = 0;
   // The audio source's stated and decoded length, recorded at the end of
   // input, so that the owner can tell a file cut short.
   AudioLengthRecord SourceAudioLength;
@@ -447,6 +454,10 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   void OpenNeededDecoders(TranscodeTables& tables);
   // Input timestamps back at their start; the loop's packets and frame.
   void PrepareReading(TranscodeTables& tables);
+  // Before the headers: measures the source when ReplayGainTags or
+  // NormalizeLufs ask, sets LoudnessGainDb and each output's loudness tags,
+  // and logs what it chose. Raises when the source cannot be measured.
+  void PlanLoudness();
   // Every output's header; the session description when all are RTP.
   void WriteHeaders();
   // Codec registries; called with CodecLock held.

@@ -24,7 +24,8 @@ namespace {
 
 const char* const Usage =
     "usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]\n"
-    "                       [--rate HZ|keep] [--channels 1|2|keep] [--no-verify] FILE...\n"
+    "                       [--rate HZ|keep] [--channels 1|2|keep] [--no-verify]\n"
+    "                       [--replaygain track] [--normalize LUFS] FILE...\n"
     "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE...\n";
 
 const char* const Help =
@@ -54,6 +55,13 @@ const char* const Help =
     "                       completely, and one that does not decode to the\n"
     "                       length it was given (or, for FLAC and WAV, to\n"
     "                       exactly its samples) fails and replaces nothing\n"
+    "      --replaygain track  measure each file first (a decode-only pass) and\n"
+    "                       write ReplayGain 2.0 tags, relative to -18 LUFS with\n"
+    "                       the true peak (FLAC, Ogg, MP3); Opus gets\n"
+    "                       R128_TRACK_GAIN (relative to -23 LUFS) instead\n"
+    "      --normalize LUFS bring each file to LUFS (e.g. -16) in the same\n"
+    "                       conversion, with less gain where the true peak would\n"
+    "                       pass -1 dBTP (no limiter); the log says which\n"
     "  -h, --help           show this text\n"
     "\n"
     "FLAC keeps the source's bit depth up to 24 bits. A choice the format cannot\n"
@@ -83,6 +91,8 @@ struct CommandLine {
   OutputChoice Choice;  // what -f, -b, -q, --rate and --channels chose
   std::string Target;   // a video target; empty for audio
   bool Verify = true;   // --verify / --no-verify
+  bool ReplayGain = false;     // --replaygain track
+  float NormalizeLufs = 0;     // --normalize LUFS; 0 = off
 };
 
 // A whole decimal number, or false.
@@ -185,6 +195,28 @@ int Parse(int argc, char** argv, CommandLine& line) {
       if (!(channels = value("1, 2 or \"keep\""))) return 2;
     } else if (arg == "--verify" || arg == "--no-verify") {
       line.Verify = arg == "--verify";
+    } else if (arg == "--replaygain") {
+      const char* mode = value("\"track\"");
+      if (!mode) return 2;
+      if (std::string(mode) != "track") {
+        std::fprintf(stderr,
+                     "melvaro-convert: --replaygain wants \"track\" (album gain is not "
+                     "available yet), not \"%s\"\n",
+                     mode);
+        return 2;
+      }
+      line.ReplayGain = true;
+    } else if (arg == "--normalize") {
+      const char* target = value("a loudness in LUFS");
+      if (!target) return 2;
+      char* end = nullptr;
+      const double lufs = std::strtod(target, &end);
+      if (*target == '\0' || *end != '\0' || !(lufs >= -70 && lufs <= -1)) {
+        std::fprintf(stderr, "melvaro-convert: --normalize wants a loudness from -70 to -1 LUFS, "
+                     "not \"%s\"\n", target);
+        return 2;
+      }
+      line.NormalizeLufs = static_cast<float>(lufs);
     } else if (arg == "--target") {
       const char* target = value("a target");
       if (!target) return 2;
@@ -228,6 +260,8 @@ TOutputOptions OutputOptionsFor(const CommandLine& line, const std::string& file
   else
     FillVideoTarget(line.Target, options);
   options.VerifyOutput = line.Verify ? -1 : 0;
+  options.ReplayGain = line.ReplayGain ? 1 : 0;
+  options.NormalizeLufs = line.NormalizeLufs;
   return options;
 }
 
