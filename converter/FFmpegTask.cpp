@@ -55,10 +55,7 @@ void TFFmpegHlpr::OpenFilesOfRun() {
     ApplyOutputOptions(*this, *output.Options);
     if (output.Options->VerifyOutput) VerifyOutputs = 1;
     if (output.Options->ReplayGain) ReplayGainTags = 1;
-    if (output.Options->NormalizeLufs < 0) {
-      NormalizeLufs = output.Options->NormalizeLufs;
-      MeasureLoudness = 1;  // the log tells the loudness reached
-    }
+    if (output.Options->NormalizeLufs < 0) NormalizeLufs = output.Options->NormalizeLufs;
     if (!OpenOutputFile(output.Path)) throw FFMpegException(LastError);
   }
 }
