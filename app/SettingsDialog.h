@@ -9,6 +9,7 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -36,6 +37,11 @@ class TFset : public QDialog {
   QComboBox* QualityBox = nullptr;
   QComboBox* RateBox = nullptr;
   QComboBox* ChannelsBox = nullptr;
+  // The "Loudness" page.
+  QCheckBox* VerifyBox = nullptr;
+  QCheckBox* ReplayGainBox = nullptr;
+  QCheckBox* NormalizeBox = nullptr;
+  QSpinBox* NormalizeLufsBox = nullptr;
 
   void Browse();
   // Writes the field's text as the saved folder and "Files at once" beside
@@ -58,6 +64,7 @@ class TFset : public QDialog {
   // Fills the format page's lists for the main window's chosen format.
   void ShowFormat();
   void CreateFilesAtOnceControl(QWidget* page);
+  void CreateLoudnessPage();
 
   TForm1& Form1;
   TShell& Shell;

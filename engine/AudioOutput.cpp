@@ -205,7 +205,7 @@ void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, b
         samples)
       RaiseLibraryError("av_audio_fifo_read", AVERROR(EIO), where);
     ost.SamplesEncoded += samples;
-    if (VerifyOutputs && IsLosslessCodec(enc->codec_id)) ost.EncoderInput.Add(*frame, samples);
+    if (VerifyOutputs && IsLosslessCodec(enc->codec_id)) ost.EncoderInput.Add(*frame, samples, enc->bits_per_raw_sample);
     if (MeasureLoudness) {
       if (!ost.Meter) ost.Meter = std::make_unique<LoudnessMeter>();
       ost.Meter->Add(*frame, samples);

@@ -488,7 +488,7 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // frame of), and records SourceAudioLength.
   void FailWhenNoAudioWritten(const TranscodeTables& tables);
   // Then records OutputChecks from the first encoded audio stream of each
-  // output.
+  // output of audio alone (video outputs are not verified).
   void RecordOutputChecks(const TranscodeTables& tables);
   // Then logs each measured output's loudness.
   void ReportLoudness(const TranscodeTables& tables);

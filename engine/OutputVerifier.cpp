@@ -26,7 +26,7 @@ int TakeFrames(AVCodecContext* decoder, AVFrame* frame, DecodeCount& count, bool
     if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) return 0;
     if (received < 0) return received;
     count.Samples += frame->nb_samples;
-    if (digest) count.Digest.Add(*frame, frame->nb_samples);
+    if (digest) count.Digest.Add(*frame, frame->nb_samples, decoder->bits_per_raw_sample);
     AVU.av_frame_unref(frame);
   }
 }

@@ -14,8 +14,10 @@ extern "C" {
 class SampleDigest {
  public:
   // Adds the first `samples` samples per channel of `frame` (any sample
-  // format, planar or packed; floating-point samples by their bits).
-  void Add(const AVFrame& frame, int samples);
+  // format, planar or packed; floating-point samples by their bits). With
+  // `bits` (1-31) an integer sample counts by its top `bits` bits only, as
+  // an encoder of that depth takes it from a wider format.
+  void Add(const AVFrame& frame, int samples, int bits = 0);
   uint64_t Value() const { return Hash; }
   int64_t Samples() const { return Count; }
 

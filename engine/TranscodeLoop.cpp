@@ -44,6 +44,16 @@ int LaggingInput(const TranscodeTables& t, double& position) {
   return fileIndex;
 }
 
+// Video outputs keep their pictures whatever became of a sound track, and
+// pair audio with pictures their own way (DV): the audio-only rules skip them.
+bool HoldsMovingPictures(const AVFormatContext* file) {
+  for (unsigned i = 0; i < file->nb_streams; ++i)
+    if (file->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+        !(file->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+      return true;
+  return false;
+}
+
 }  // namespace
 
 void TCustomFFmpegHlpr::FailWhenNothingDecoded(const TranscodeTables& t) {
@@ -66,12 +76,7 @@ void TCustomFFmpegHlpr::FailWhenNoAudioWritten(const TranscodeTables& t) {
     if (!ost->EncodingNeeded || ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO) continue;
     if (!audio) audio = ost.get();
     const AVFormatContext* file = OutputFiles[ost->FileIndex].get();
-    bool audioAlone = true;
-    for (unsigned i = 0; i < file->nb_streams; ++i)
-      if (file->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
-          !(file->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
-        audioAlone = false;
-    if (audioAlone && ost->PacketsMuxed == 0) {
+    if (!HoldsMovingPictures(file) && ost->PacketsMuxed == 0) {
       const int64_t decoded = ost->SyncInput->DecodedSamples;
       throw FFMpegException(std::string("no audio frame reached ") +
                             (file->url ? file->url : "the output") + " (" +
@@ -89,7 +94,7 @@ void TCustomFFmpegHlpr::RecordOutputChecks(const TranscodeTables& t) {
   for (const auto& ost : t.OutputStreams) {
     if (!ost->EncodingNeeded || ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO) continue;
     VerificationExpectation& check = OutputChecks[ost->FileIndex];
-    if (check.Wanted) continue;
+    if (check.Wanted || HoldsMovingPictures(OutputFiles[ost->FileIndex].get())) continue;
     check.Wanted = true;
     check.Samples = ost->SamplesEncoded;
     check.Allowance = FrameAllowance(*ost->Encoder);
