@@ -75,6 +75,9 @@ TEST_P(ReplayGainTags, AreWrittenFromTheSourcesLoudness) {
   const std::string input = folder / "in.flac";
   MediaFixtures::AudioExtras extras;
   extras.noise = 0.3;
+  // Stale values of the source's, which the fresh ones must replace.
+  extras.tags["REPLAYGAIN_TRACK_GAIN"] = "+9.99 dB";
+  extras.tags["REPLAYGAIN_TRACK_PEAK"] = "0.010000";
   MediaFixtures::MakeAudio(input, MediaFixtures::AudioFormat::Flac, 48000, 2, 4.0, 997, extras);
   const LoudnessFigures source = Measure(input);
   ASSERT_TRUE(source.Measured);
@@ -103,6 +106,7 @@ INSTANTIATE_TEST_SUITE_P(Formats, ReplayGainTags,
                          ::testing::Values(TagCase{".flac", "flac", false},
                                            TagCase{".ogg", "libvorbis", false},
                                            TagCase{".mp3", "libmp3lame", false},
+                                           TagCase{".m4a", "aac", false},
                                            TagCase{".opus", "libopus", true}));
 
 struct NormalizeCase {
