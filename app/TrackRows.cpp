@@ -1,6 +1,7 @@
 #include "app/TrackRows.h"
 
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "app/FileListView.h"
 #include "app/StatusTexts.h"
