@@ -211,6 +211,7 @@ void TForm1::FormCreate() {
   OutputFolder = folders.OutputFolder;
 
   FormatSettings.Load(SettingsFolder + SettingsFileName);
+  LoudnessSettings.Load(SettingsFolder + SettingsFileName);
   for (const FormatDescription& d : OutputFormats()) {
     FormatBox->addItem(QStringLiteral("  ") + QString::fromLatin1(d.Label));
     if (d.Format == FormatSettings.Format()) FormatBox->setCurrentIndex(FormatBox->count() - 1);
@@ -526,6 +527,7 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   TOutputOptions output;
   ResetOutputOptions(output);
   FillOutputOptions(FormatSettings.Current(), output);
+  LoudnessSettings.Fill(output);
   CopyInputTags(prepared.Description, output);
   TNamingRules naming = Naming;
   naming.Extension = output.FileExt;

@@ -28,6 +28,7 @@
 
 #include "app/BatchProgress.h"
 #include "app/FormatSettings.h"
+#include "app/LoudnessSettings.h"
 #include "app/InputPreparer.h"
 #include "app/StatusTexts.h"
 #include "converter/AlbumTracks.h"
@@ -67,6 +68,7 @@ class TForm1 : public QWidget {
   QString OpenDialogFilter;
   // The format box's format and each format's quality, from the settings file.
   TFormatSettings FormatSettings;
+  TLoudnessSettings LoudnessSettings;
   int FilesAtOnce = 1;  // tasks run together; from the settings file
   // Layout and name pattern of the outputs (no extension), from the settings
   // file.

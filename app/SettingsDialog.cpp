@@ -1,5 +1,6 @@
 #include "app/SettingsDialog.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QFontMetrics>
@@ -66,6 +67,7 @@ TFset::TFset(TForm1& form1, TShell& shell)
 
   CreateFormatPage();
   CreateNamesPage();
+  CreateLoudnessPage();
 
   OkButton = new QPushButton(tr("OK"), this);
   OkButton->setGeometry(144, 208, 75, 25);
@@ -232,7 +234,26 @@ void TFset::ShowExample() {
       OutputPath(ExampleSource, rules, QFile::encodeName(FolderEdit->text()).toStdString())));
 }
 
+void TFset::CreateLoudnessPage() {
+  auto* page = new QWidget;
+  PageControl->addTab(page, tr("Loudness"));
+  VerifyBox = new QCheckBox(tr("Verify each file before it replaces anything"), page);
+  VerifyBox->setGeometry(16, 16, 257, 20);
+  ReplayGainBox = new QCheckBox(tr("Write ReplayGain tags"), page);
+  ReplayGainBox->setGeometry(16, 44, 257, 20);
+  NormalizeBox = new QCheckBox(tr("Normalise to (LUFS)"), page);
+  NormalizeBox->setGeometry(16, 72, 169, 20);
+  NormalizeLufsBox = new QSpinBox(page);
+  NormalizeLufsBox->setGeometry(192, 72, 61, 22);
+  NormalizeLufsBox->setRange(-70, -1);
+}
+
 void TFset::showEvent(QShowEvent* event) {
+  const TLoudnessSettings& loudness = Form1.LoudnessSettings;
+  VerifyBox->setChecked(loudness.Verify);
+  ReplayGainBox->setChecked(loudness.ReplayGain);
+  NormalizeBox->setChecked(loudness.Normalize);
+  NormalizeLufsBox->setValue(loudness.NormalizeLufs);
   ShowFormat();
   ShowNaming();
   TakeExampleSource();
@@ -277,6 +298,22 @@ void TFset::Ok() {
     Form1.Existing = rule;
     try {
       WriteExistingRule(SettingsFolder, rule);
+    } catch (const TIniFileError& error) {
+      Shell.ShowError(this, QString::fromStdString(error.what()));
+    }
+  }
+  TLoudnessSettings loudness;
+  loudness.Verify = VerifyBox->isChecked();
+  loudness.ReplayGain = ReplayGainBox->isChecked();
+  loudness.Normalize = NormalizeBox->isChecked();
+  loudness.NormalizeLufs = NormalizeLufsBox->value();
+  if (loudness.Verify != Form1.LoudnessSettings.Verify ||
+      loudness.ReplayGain != Form1.LoudnessSettings.ReplayGain ||
+      loudness.Normalize != Form1.LoudnessSettings.Normalize ||
+      loudness.NormalizeLufs != Form1.LoudnessSettings.NormalizeLufs) {
+    Form1.LoudnessSettings = loudness;
+    try {
+      loudness.Save(SettingsFolder + SettingsFileName);
     } catch (const TIniFileError& error) {
       Shell.ShowError(this, QString::fromStdString(error.what()));
     }

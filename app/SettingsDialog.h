@@ -14,6 +14,7 @@
 
 #include "converter/OutputNaming.h"
 
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -47,6 +48,11 @@ class TFset : public QDialog {
   QComboBox* LayoutBox = nullptr;  // Auto, Flat, Tree, Beside
   QLineEdit* PatternEdit = nullptr;
   QLabel* ExampleLabel = nullptr;
+  // The "Loudness" page.
+  QCheckBox* VerifyBox = nullptr;
+  QCheckBox* ReplayGainBox = nullptr;
+  QCheckBox* NormalizeBox = nullptr;
+  QSpinBox* NormalizeLufsBox = nullptr;
 
   void Browse();
   // Writes the field's text as the saved folder and "Files at once" beside
@@ -79,6 +85,7 @@ class TFset : public QDialog {
   TNamingRules ChosenNaming() const;
   // Fills the names page from the main window's rules.
   void ShowNaming();
+  void CreateLoudnessPage();
 
   TForm1& Form1;
   TShell& Shell;

@@ -73,6 +73,9 @@ void TFFmpegHlpr::OpenFilesOfRun() {
       SetTrackTags(output.Track.Tags);
     }
     MakeOutputFolder(output.Path);
+    if (output.Options->VerifyOutput) VerifyOutputs = 1;
+    if (output.Options->ReplayGain) ReplayGainTags = 1;
+    if (output.Options->NormalizeLufs < 0) NormalizeLufs = output.Options->NormalizeLufs;
     if (!OpenOutputFile(output.Path)) throw FFMpegException(LastError);
   }
 }
@@ -92,9 +95,13 @@ void TConversionTask::SetResult(TTaskResult result) {
 }
 
 TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets,
-                              int64_t invalidSamples) {
+                              int64_t invalidSamples, const AudioLengthRecord& audio) {
   std::string reason;
-  if (expectedMs > 0 && reachedMs >= 0) {
+  if (audio.Exact && audio.SampleRate > 0) {
+    if (CutShort(audio))
+      reason = "input ended at " + ClockText(audio.Decoded * 1000 / audio.SampleRate) + " of " +
+               ClockText(audio.Stated * 1000 / audio.SampleRate);
+  } else if (expectedMs > 0 && reachedMs >= 0) {
     const int64_t missing = expectedMs - reachedMs;
     // Encoder delay and padding make short files differ by a few frames.
     if (missing > 1000 && missing * 50 > expectedMs)

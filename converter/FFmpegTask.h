@@ -89,12 +89,15 @@ class TConversionTask {
   TTaskResult CurrentResult;
 };
 
-// How a finished run turned out: short of the input's stated length by more
-// than 1 s and by more than 2 % of it, with damaged packets skipped or with
-// invalid samples replaced, it is converted with problems. expectedMs < 0 or
-// reachedMs < 0: the length is not judged.
+// How a finished run turned out: with damaged packets skipped, with invalid
+// samples replaced, or short of the input's length, it is converted with
+// problems. A length the container states exactly (`audio`, unless a part
+// was asked for) is short when the decoded audio misses more than its
+// allowance (about a codec frame), at any length; an estimated one
+// (expectedMs) when more than 1 s and more than 2 % of it are missing.
+// expectedMs < 0 or reachedMs < 0: the estimate is not judged.
 TTaskResult FinishedRunResult(int64_t expectedMs, int64_t reachedMs, int damagedPackets,
-                              int64_t invalidSamples = 0);
+                              int64_t invalidSamples = 0, const AudioLengthRecord& audio = {});
 
 // Owns its tasks in list order. Not synchronised: the component guards it.
 class TFFmpegList {

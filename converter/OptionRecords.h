@@ -73,6 +73,14 @@ struct TOutputOptions {
   int32_t TargetNorm = 0;          // 0 "auto", 1 "pal", 2 "ntsc", 3 "film", else "auto"
   int32_t TargetFallbackNorm = 1;  // 1 "pal", else "ntsc"
   std::string ExtraOptions;        // name=value lines, applied first
+  // Decode the finished output completely before it replaces anything; a
+  // task whose output fails that fails.
+  int32_t VerifyOutput = 0;
+  // Measure the source first and write its ReplayGain tags (R128 gain in
+  // Opus): 1 per track. NormalizeLufs (negative; 0 = off) brings the track
+  // to that loudness within a true peak of -1 dBTP.
+  int32_t ReplayGain = 0;
+  float NormalizeLufs = 0;
 
   bool operator==(const TOutputOptions&) const = default;
 };

@@ -71,18 +71,24 @@ TTaskResult EndResult(const TFFmpegHlpr& engine) {
   if (engine.Finished && engine.LastError.empty()) {
     const TConversionTask& task = engine.Task;
     int64_t expected = engine.TotalDuration;
-    if (expected > 0 && !task.Outputs.empty()) {
+    AudioLengthRecord audio = engine.SourceAudioLength;
+    if (!task.Outputs.empty()) {
       // A part asked for is not a part missing.
       const TOutputOptions& asked = *task.Outputs.front().Options;
-      if (asked.StartTime > 0) expected -= asked.StartTime;
-      if (asked.Duration > 0) expected = std::min<int64_t>(expected, asked.Duration);
+      if (asked.StartTime > 0 || asked.Duration > 0) audio.Exact = false;
+      if (expected > 0 && asked.StartTime > 0) expected -= asked.StartTime;
+      if (expected > 0 && asked.Duration > 0)
+        expected = std::min<int64_t>(expected, asked.Duration);
       // Tracks that end before the file asked for no more of it.
       const TTrackCut& last = task.Outputs.back().Track.Cut;
-      if (task.Outputs.back().IsTrack && last.End >= 0)
-        expected = std::min<int64_t>(expected, last.End * 1000 / last.TimeBaseDen);
+      if (task.Outputs.back().IsTrack && last.End >= 0) {
+        audio.Exact = false;
+        if (expected > 0)
+          expected = std::min<int64_t>(expected, last.End * 1000 / last.TimeBaseDen);
+      }
     }
     return FinishedRunResult(expected, engine.ReachedMs, engine.DamagedPackets,
-                             engine.InvalidSamples);
+                             engine.InvalidSamples, audio);
   }
   if (engine.Task.StopAsked) return {TTaskState::tsStopped, {}};
   return {TTaskState::tsFailed, engine.LastError.empty() ? "Conversion failed" : engine.LastError};

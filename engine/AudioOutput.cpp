@@ -13,12 +13,14 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <string>
 
 #include "engine/AudioFormatRules.h"
 #include "engine/ConverterChoices.h"
 #include "engine/FFmpegHlpr.h"
 #include "engine/LibraryError.h"
+#include "engine/OutputVerifier.h"
 #include "engine/StreamNames.h"
 #include "engine/TranscodeTables.h"
 #include "medialib/AVCodecHlpr.h"
@@ -96,7 +98,8 @@ void TCustomFFmpegHlpr::FitAudioConverter(AVFormatContext* os, OutputStream& ost
   const AVSampleFormat format = static_cast<AVSampleFormat>(frame->format);
   const bool same = format == enc->sample_fmt && frame->sample_rate == enc->sample_rate &&
                     AVU.av_channel_layout_compare(layout.Get(), &enc->ch_layout) == 0;
-  if (!same || AudioVolume != 256) {
+  const double volume = AudioVolume / 256.0 * std::pow(10.0, LoudnessGainDb / 20);
+  if (!same || volume != 1.0) {
     SwrContext* made = nullptr;
     int result = SWR.swr_alloc_set_opts2(&made, &enc->ch_layout, enc->sample_fmt, enc->sample_rate,
                                          layout.Address(), format, frame->sample_rate, 0, nullptr);
@@ -111,12 +114,17 @@ void TCustomFFmpegHlpr::FitAudioConverter(AVFormatContext* os, OutputStream& ost
         SetOption(made, "output_sample_bits", std::to_string(enc->bits_per_raw_sample), where);
     }
     ChooseResampler(made, frame->sample_rate, enc->sample_rate, where);
-    const bool matrixed =
-        ChooseChannelMatrix(made, *layout.Get(), enc->ch_layout, AudioVolume / 256.0, where);
-    if (AudioVolume != 256) {
+    // A normalisation gain rides in the same pass as the volume, folded into
+    // a channel matrix where there is one.
+    const bool matrixed = ChooseChannelMatrix(made, *layout.Get(), enc->ch_layout, volume, where);
+    if (volume != 1.0) {
       // Scaled in floating point, so that a raised volume clips instead of
       // wrapping round.
-      if (!matrixed) SetOption(made, "rematrix_volume", std::to_string(AudioVolume / 256.0), where);
+      if (!matrixed) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.9g", volume);
+        SetOption(made, "rematrix_volume", text, where);
+      }
       SetOption(made, "internal_sample_fmt", "fltp", where);
     }
     if ((result = SWR.swr_init(made)) < 0) RaiseLibraryError("swr_init", result, where);
@@ -207,6 +215,13 @@ void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, b
     if (AVU.av_audio_fifo_read(fifo, reinterpret_cast<void**>(frame->extended_data), samples) <
         samples)
       RaiseLibraryError("av_audio_fifo_read", AVERROR(EIO), StreamName(os, ost));
+    ost.SamplesEncoded += samples;
+    if (VerifyOutputs && IsLosslessCodec(enc->codec_id))
+      ost.EncoderInput.Add(*frame, samples, enc->bits_per_raw_sample);
+    if (MeasureLoudness) {
+      if (!ost.Meter) ost.Meter = std::make_unique<LoudnessMeter>();
+      ost.Meter->Add(*frame, samples);
+    }
     const int silenced =
         pad ? AVU.av_samples_set_silence(frame->extended_data, samples, frameSize - samples,
                                          enc->ch_layout.nb_channels, enc->sample_fmt)

@@ -16,6 +16,9 @@ using TEngineProgressProc = void (*)(void* data, TCustomFFmpegHlpr* engine, int 
                                      int fps, int durationTime, float quality, float bitRate,
                                      int64_t currentSize, int totalDuration);
 using TEngineTerminateProc = void (*)(void* data, TCustomFFmpegHlpr* engine);
+// A complete hidden output, closed, before it is verified and put in place.
+using TEngineOutputProc = void (*)(void* data, TCustomFFmpegHlpr* engine,
+                                   const std::string& hiddenPath);
 
 template <typename Proc>
 struct TEngineHook {

@@ -26,11 +26,13 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "engine/AudioLength.h"
 #include "engine/EngineHooks.h"
 #include "engine/FFMpegException.h"
 #include "engine/LogLevelClaims.h"
 #include "engine/TrackCutting.h"
 #include "engine/TagSet.h"
+#include "engine/OutputVerifier.h"
 #include "medialib/LibraryObjects.h"
 
 class TFFmpegThread;
@@ -133,6 +135,11 @@ struct AudioSubtitleOptionFields {
   int SubtitleStreamCopy = 0;
   int SubtitleDisable = 0;
   std::string SubtitleLanguage;
+  // Loudness: measure the source in a decode-only pass first, then write its
+  // ReplayGain tags (R128 gain for Opus), and/or bring it to NormalizeLufs
+  // (0: leave it) within the true-peak ceiling (LoudnessPlan.h).
+  int ReplayGainTags = 0;
+  double NormalizeLufs = 0;
 };
 
 // Microseconds unless noted.
@@ -178,6 +185,12 @@ struct DiagnosticOptionFields {
   int ComputePsnr = 0;
   int PassNumber = 0;
   int SwsFlags = SWS_BICUBIC;
+  // Decode every finished output completely before it is put in place
+  // (OutputVerifier.h); one that fails leaves any earlier file untouched.
+  int VerifyOutputs = 0;
+  // Measure the loudness of what each audio encoder is given and log it at
+  // the end (LoudnessMeter.h).
+  int MeasureLoudness = 0;
   // Library names of the options recorded by SetLibraryOption, repeats kept.
   std::vector<std::string> OptionNames;
   // Values of recorded options that are private options of particular muxers
@@ -197,6 +210,16 @@ struct RunStatisticFields {
   // Decoded samples the audio path replaced as invalid (SampleRepair.h): the
   // most any one output stream met, since every output sees the same input.
   int64_t InvalidSamples = 0;
+  // Per output: what its audio must decode to, recorded at the end of input.
+  VerificationExpectation OutputChecks[MaxFiles] = {};
+  // Gain the normalisation applies with the volume, in dB.
+  double LoudnessGainDb = 0;
+  // Per output: the fresh loudness tags, set by the tag rewrite over the
+  // source's (RewriteOutputTags).
+  TagSet OutputLoudnessTags[MaxFiles];
+  // The audio source's stated and decoded length, recorded at the end of
+  // input, so that the owner can tell a file cut short.
+  AudioLengthRecord SourceAudioLength;
   int DupFrames = 0, DropFrames = 0;
   int64_t TimerStart = 0;
   // The size BitBuffer is made with; the run raises it for large pictures.
@@ -249,11 +272,13 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // logged and then propagates.
   void Run();
   void EndRun();
-  // Closes each output written to a hidden file (its trailer written) and
-  // puts it in place over its final name; Run calls it when the transcode
-  // finished. Raises FFMpegException with the system's reason when a close
-  // or the rename fails (the outputs not yet in place stay hidden for
-  // Cleanup to remove). Thread that runs the job.
+  // Closes each output written to a hidden file (its trailer written),
+  // verifies it when VerifyOutputs asks, and only when all are complete and
+  // verified puts each in place over its final name; Run calls it when the
+  // transcode finished. Raises FFMpegException with the system's reason when
+  // a close or the rename fails, or with "verification failed: ..." (the
+  // outputs not yet in place stay hidden for Cleanup to remove). Thread that
+  // runs the job.
   void CommitOutputs();
   // Writes output `file`'s full set of tags into its closed hidden file where
   // the tag writer knows its format (OutputTagPass.cpp). Raises
@@ -418,6 +443,9 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   TEngineHook<TEngineLogProc> LogHook;
   TEngineHook<TEngineProgressProc> ProgressHook;
   TEngineHook<TEngineTerminateProc> TerminateHook;
+  // A test seam: sees each complete hidden output before verification, and
+  // may damage it.
+  TEngineHook<TEngineOutputProc> CompleteOutputHook;
   int64_t ReportInterval = 500000;
 
  protected:
@@ -463,6 +491,10 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   void OpenNeededDecoders(TranscodeTables& tables);
   // Input timestamps back at their start; the loop's packets and frame.
   void PrepareReading(TranscodeTables& tables);
+  // Before the headers: measures the source when ReplayGainTags or
+  // NormalizeLufs ask, sets LoudnessGainDb and each output's loudness tags,
+  // and logs what it chose. Raises when the source cannot be measured.
+  void PlanLoudness();
   // Every output's header; the session description when all are RTP.
   void WriteHeaders();
   // Codec registries; called with CodecLock held.
@@ -488,6 +520,15 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   // marks the outputs for removal when outputs of audio alone received not
   // one decoded sample.
   void FailWhenNothingDecoded(const TranscodeTables& tables);
+  // Then: raises "no audio frame reached FILE" when an output of audio alone
+  // was handed no packet of audio (samples too few for its encoder to make a
+  // frame of), and records SourceAudioLength.
+  void FailWhenNoAudioWritten(const TranscodeTables& tables);
+  // Then records OutputChecks from the first encoded audio stream of each
+  // output of audio alone (video outputs are not verified).
+  void RecordOutputChecks(const TranscodeTables& tables);
+  // Then logs each measured output's loudness.
+  void ReportLoudness(const TranscodeTables& tables);
   // Frees the tables and BitBuffer; safe on partly built tables.
   void FreeTranscodeTables(std::unique_ptr<TranscodeTables>& tables);
   // One packet of one input stream, or the end-of-input pass when packet is

@@ -177,7 +177,22 @@ void TCustomFFmpegHlpr::CommitOutputs() {
     const int closed = MediaObjects::CloseOutputFile(output);
     if (closed < 0)
       throw FFMpegException("Could not write '" + finalName + "': " + LibraryErrorText(closed));
+    // The tags are rewritten first, so that the verifier checks the bytes
+    // that will be put in place.
     RewriteOutputTags(i);
+    if (CompleteOutputHook.IsSet())
+      CompleteOutputHook.Code(CompleteOutputHook.Data, this, OutputPartialPaths[i]);
+    if (VerifyOutputs && OutputChecks[i].Wanted) {
+      const std::string failure =
+          VerifyOutput(OutputPartialPaths[i], finalName, OutputChecks[i], *CodecLock);
+      if (!failure.empty()) throw FFMpegException(failure);
+    }
+  }
+  // None is put in place before every one has proved complete.
+  for (int i = 0; i < OutputFileCount; ++i) {
+    AVFormatContext* output = OutputFiles[i].get();
+    if (OutputPartialPaths[i].empty() || !output) continue;
+    const std::string finalName = output->url ? output->url : "";
     std::string error;
     if (!CommitPartialFile(OutputPartialPaths[i], finalName, error)) throw FFMpegException(error);
     OutputPartialPaths[i].clear();

@@ -68,7 +68,14 @@ void TCustomFFmpegHlpr::RewriteOutputTags(int file) {
   }
   TagChanges changes = OutputTagChanges;
   // The source's gain values no longer hold for a louder or quieter output.
-  if (AudioVolume != 256) changes.Drop.insert(changes.Drop.begin(), "REPLAYGAIN_*");
+  if (AudioVolume != 256 || LoudnessGainDb != 0)
+    changes.Drop.insert(changes.Drop.begin(), {"REPLAYGAIN_*", "R128_*"});
+  // Fresh loudness tags win over the source's; an Opus output carries R128
+  // gain and no ReplayGain. The source's album values still hold when no
+  // gain was applied.
+  if (OutputLoudnessTags[file].count("R128_TRACK_GAIN"))
+    changes.Drop.insert(changes.Drop.begin(), "REPLAYGAIN_*");
+  for (const auto& [key, values] : OutputLoudnessTags[file]) changes.Replace[key] = values;
   ApplyTagChanges(tags, changes);
   std::string error;
   if (!WriteOutputTags(OutputPartialPaths[file], output, tags, error))

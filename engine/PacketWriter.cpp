@@ -98,6 +98,7 @@ void TCustomFFmpegHlpr::Mux(AVFormatContext* os, AVPacket* packet, OutputStream&
   KeepDtsIncreasing(os, packet, ost);
   const int64_t start = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
   if (start != AV_NOPTS_VALUE) ost.Position = std::max(ost.Position, start + packet->duration);
+  if (packet->size > 0) ++ost.PacketsMuxed;
   const int result = AVF.av_interleaved_write_frame(os, packet);
   if (result < 0) RaiseLibraryError("av_interleaved_write_frame", result, os->url ? os->url : "");
 }

@@ -187,6 +187,7 @@ void TCustomFFmpegHlpr::SetUpTranscode(TranscodeTables& t) {
   SetUpBitstreamFilters(t);
   OpenNeededDecoders(t);
   PrepareReading(t);
+  PlanLoudness();
   WriteHeaders();
 }
 

@@ -59,6 +59,16 @@ bool TracksAllPassed(const TranscodeTables& t, const TrackWindow* windows) {
   return true;
 }
 
+// Video outputs keep their pictures whatever became of a sound track, and
+// pair audio with pictures their own way (DV): the audio-only rules skip them.
+bool HoldsMovingPictures(const AVFormatContext* file) {
+  for (unsigned i = 0; i < file->nb_streams; ++i)
+    if (file->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
+        !(file->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC))
+      return true;
+  return false;
+}
+
 }  // namespace
 
 void TCustomFFmpegHlpr::FailWhenNothingDecoded(const TranscodeTables& t) {
@@ -83,6 +93,52 @@ void TCustomFFmpegHlpr::FailWhenNothingDecoded(const TranscodeTables& t) {
   if (!source) return;
   throw FFMpegException(std::string("no audio could be decoded from ") +
                         InputFiles[source->FileIndex]->url);
+}
+
+void TCustomFFmpegHlpr::FailWhenNoAudioWritten(const TranscodeTables& t) {
+  const OutputStream* audio = nullptr;
+  for (const auto& ost : t.OutputStreams) {
+    if (!ost->EncodingNeeded || ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    if (!audio) audio = ost.get();
+    const AVFormatContext* file = OutputFiles[ost->FileIndex].get();
+    if (!HoldsMovingPictures(file) && ost->PacketsMuxed == 0) {
+      const int64_t decoded = ost->SyncInput->DecodedSamples;
+      throw FFMpegException(std::string("no audio frame reached ") +
+                            (file->url ? file->url : "the output") + " (" +
+                            std::to_string(decoded) + (decoded == 1 ? " sample" : " samples") +
+                            " decoded from " + InputFiles[ost->SyncInput->FileIndex]->url + ")");
+    }
+  }
+  if (!audio) return;
+  const InputStream& source = *audio->SyncInput;
+  SourceAudioLength = StatedAudioLength(*InputFiles[source.FileIndex], *source.Stream);
+  SourceAudioLength.Decoded = source.DecodedSamples;
+}
+
+void TCustomFFmpegHlpr::RecordOutputChecks(const TranscodeTables& t) {
+  for (const auto& ost : t.OutputStreams) {
+    if (!ost->EncodingNeeded || ost->Encoder->codec_type != AVMEDIA_TYPE_AUDIO) continue;
+    VerificationExpectation& check = OutputChecks[ost->FileIndex];
+    if (check.Wanted || HoldsMovingPictures(OutputFiles[ost->FileIndex].get())) continue;
+    check.Wanted = true;
+    check.Samples = ost->SamplesEncoded;
+    check.Allowance = FrameAllowance(*ost->Encoder);
+    check.Lossless = IsLosslessCodec(ost->Encoder->codec_id);
+    check.Digest = ost->EncoderInput.Value();
+  }
+}
+
+void TCustomFFmpegHlpr::ReportLoudness(const TranscodeTables& t) {
+  for (const auto& ost : t.OutputStreams) {
+    if (!ost->Meter) continue;
+    const LoudnessFigures figures = ost->Meter->Figures();
+    const char* url = OutputFiles[ost->FileIndex]->url;
+    if (!figures.Measured)
+      LogF(1, "loudness of %s: silent", url ? url : "the output");
+    else
+      LogF(1, "loudness of %s: %.1f LUFS, true peak %.1f dBTP, range %.1f LU", url ? url : "the output",
+           figures.Integrated, figures.TruePeak, figures.Range);
+  }
 }
 
 void TCustomFFmpegHlpr::Transcode() {
@@ -195,7 +251,12 @@ void TCustomFFmpegHlpr::FinishTranscode(TranscodeTables& t) {
     if (t.InputStreams[i]->DecodingNeeded)
       ProcessInputPacket(t, *t.InputStreams[i], static_cast<int>(i), nullptr);
 
-  if (!StopRequested) FailWhenNothingDecoded(t);
+  if (!StopRequested) {
+    FailWhenNothingDecoded(t);
+    FailWhenNoAudioWritten(t);
+    RecordOutputChecks(t);
+    ReportLoudness(t);
+  }
 
   for (int f = 0; f < OutputFileCount; ++f) {
     const int written = AVF.av_write_trailer(OutputFiles[f].get());

@@ -20,6 +20,8 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include "engine/LoudnessMeter.h"
+#include "engine/SampleDigest.h"
 #include "engine/SampleRepair.h"
 #include "medialib/LibraryObjects.h"
 
@@ -71,6 +73,7 @@ struct OutputStream {
   // counter any more, so the writer does.
   int64_t Position = 0;
   int64_t LastDts = AV_NOPTS_VALUE;  // of the last packet handed to the muxer
+  int64_t PacketsMuxed = 0;          // packets with data handed to the muxer
 
   // Video (filled by the picture path).
   int VideoResample = 0;
@@ -110,6 +113,12 @@ struct OutputStream {
   int EncoderFrameCapacity = 0;         // samples per channel EncoderFrame can hold
   MediaObjects::PacketPtr EncodedPacket;
   bool EncoderDrained = false;
+  // Samples per channel handed to the encoder, padding left out, and for a
+  // lossless encoder their digest: what verification expects back.
+  int64_t SamplesEncoded = 0;
+  SampleDigest EncoderInput;
+  // Measures the encoder's input when the engine's MeasureLoudness asks.
+  std::unique_ptr<LoudnessMeter> Meter;
 
   FilePtr LogFile;  // pass-1 statistics
   // Bitstream filters in chain order; a filter that could not be set up is

@@ -91,6 +91,7 @@
   X(avio_closep)                         \
   X(avio_size)                           \
   X(avio_seek)                           \
+  X(avio_read)                           \
   X(av_codec_get_id)                     \
   X(av_codec_get_tag)                    \
   X(av_sdp_create)                       \
@@ -138,6 +139,7 @@
   X(av_channel_layout_default)         \
   X(av_channel_layout_uninit)          \
   X(av_channel_layout_copy)            \
+  X(av_channel_layout_channel_from_index) \
   X(av_channel_layout_describe)        \
   X(av_d2q)                            \
   X(av_get_bytes_per_sample)           \
@@ -171,6 +173,7 @@
   X(av_audio_fifo_size)                \
   X(av_samples_set_silence)            \
   X(av_sample_fmt_is_planar)           \
+  X(av_get_packed_sample_fmt)          \
   X(av_base64_encode)
 
 #define MELVARO_SWSCALE_ENTRY_POINTS(X) \

@@ -9,6 +9,7 @@ packages=(
   libavcodec-dev libavformat-dev libavutil-dev libswscale-dev libswresample-dev
   qt6-base-dev qt6-qpa-plugins libgl-dev qt6-l10n-tools
   libtag1-dev
+  libebur128-dev
   libgtest-dev
   libcue-dev
   clang libclang-rt-dev

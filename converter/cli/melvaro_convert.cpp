@@ -38,7 +38,8 @@ const char* const Usage = QT_TRANSLATE_NOOP(
     "                       [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...\n"
     "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...\n"
     "       melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...\n"
-    "  also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]\n");
+    "  also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]\n"
+    "        [--verify | --no-verify] [--replaygain track] [--normalize LUFS]\n");
 
 const char* const Help = QT_TRANSLATE_NOOP(
     "MelvaroConvert",
@@ -93,6 +94,18 @@ const char* const Help = QT_TRANSLATE_NOOP(
     "      --no-split       convert a file with a cue sheet whole\n"
     "      --chapters       split a file with chapters (M4B, M4A, MKA, Ogg) into\n"
     "                       one output per chapter\n"
+    "      --verify         decode every output completely before it is put in\n"
+    "                       place (the default): one that does not decode to the\n"
+    "                       length it was given (or, for FLAC and WAV, to\n"
+    "                       exactly its samples) fails and replaces nothing\n"
+    "      --no-verify      put each output in place without decoding it first\n"
+    "      --replaygain track  measure each file first (a decode-only pass) and\n"
+    "                       write ReplayGain 2.0 tags, relative to -18 LUFS with\n"
+    "                       the true peak (FLAC, Ogg, MP3); Opus gets\n"
+    "                       R128_TRACK_GAIN (relative to -23 LUFS) instead\n"
+    "      --normalize LUFS bring each file to LUFS (e.g. -16) in the same\n"
+    "                       conversion, with less gain where the true peak would\n"
+    "                       pass -1 dBTP (no limiter); the log says which\n"
     "  -h, --help           show this text\n"
     "      --version        show the program's version\n"
     "\n"
@@ -145,6 +158,9 @@ struct CommandLine {
   bool CopySameFormat = false;
   bool DryRun = false;
   TSplitMode Split = TSplitMode::Sheet;
+  bool Verify = true;        // --verify / --no-verify
+  bool ReplayGain = false;   // --replaygain track
+  float NormalizeLufs = 0;   // --normalize LUFS; 0 = off
 };
 
 // A whole decimal number, or false.
@@ -293,6 +309,32 @@ int Parse(int argc, char** argv, CommandLine& line) {
         return 2;
       }
       line.Naming.Pattern = pattern;
+    } else if (arg == "--verify" || arg == "--no-verify") {
+      line.Verify = arg == "--verify";
+    } else if (arg == "--replaygain") {
+      const char* mode = value(Cli::tr("\"track\""));
+      if (!mode) return 2;
+      if (std::string(mode) != "track") {
+        Print(stderr,
+              Cli::tr("melvaro-convert: --replaygain wants \"track\" (album gain is not "
+                      "available yet), not \"%1\"\n"),
+              {mode});
+        return 2;
+      }
+      line.ReplayGain = true;
+    } else if (arg == "--normalize") {
+      const char* target = value(Cli::tr("a loudness in LUFS"));
+      if (!target) return 2;
+      char* end = nullptr;
+      const double lufs = std::strtod(target, &end);
+      if (*target == '\0' || *end != '\0' || !(lufs >= -70 && lufs <= -1)) {
+        Print(stderr,
+              Cli::tr("melvaro-convert: --normalize wants a loudness from -70 to -1 LUFS, "
+                      "not \"%1\"\n"),
+              {target});
+        return 2;
+      }
+      line.NormalizeLufs = static_cast<float>(lufs);
     } else if (arg == "--target") {
       const char* target = value(Cli::tr("a target"));
       if (!target) return 2;
@@ -346,6 +388,9 @@ TOutputOptions OutputOptionsFor(const CommandLine& line, const std::string& file
     FillOutputOptions(line.Choice, options);
   else
     FillVideoTarget(line.Target, options);
+  options.VerifyOutput = line.Verify ? -1 : 0;
+  options.ReplayGain = line.ReplayGain ? 1 : 0;
+  options.NormalizeLufs = line.NormalizeLufs;
   return options;
 }
 

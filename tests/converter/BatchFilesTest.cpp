@@ -304,3 +304,90 @@ TEST_F(BatchFiles, ShortAndDamagedInputsEndWithProblemsAndGoodOnesClean) {
       << Reason(garbledTask);
   EXPECT_TRUE(fs::exists(folder / "truncated-out.mp3"));  // what could be read is written
 }
+
+namespace {
+
+// A 16-bit big-endian mono AU file whose header states `seconds` of audio.
+void WriteAu(const std::string& path, int rate, double seconds) {
+  const std::vector<int16_t> samples = MediaFixtures::ToneSamples(rate, 1, seconds, 440);
+  std::ofstream file(path, std::ios::binary);
+  auto word = [&](uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) file.put(static_cast<char>(value >> shift));
+  };
+  file.write(".snd", 4);
+  word(24);                                         // header size
+  word(static_cast<uint32_t>(samples.size() * 2));  // data size
+  word(3);                                          // 16-bit linear
+  word(static_cast<uint32_t>(rate));
+  word(1);
+  for (int16_t sample : samples) {
+    file.put(static_cast<char>(static_cast<uint16_t>(sample) >> 8));
+    file.put(static_cast<char>(sample & 0xff));
+  }
+}
+
+// An 8-bit mono WAV file whose header declares a data size of `dataBytes`,
+// followed by a second of samples all the same.
+void WriteWavDeclaring(const std::string& path, uint32_t dataBytes) {
+  std::ofstream file(path, std::ios::binary);
+  auto le = [&](uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i) file.put(static_cast<char>(value >> (8 * i)));
+  };
+  file.write("RIFF", 4);
+  le(36 + 8000, 4);
+  file.write("WAVEfmt ", 8);
+  le(16, 4), le(1, 2), le(1, 2), le(8000, 4), le(8000, 4), le(1, 2), le(8, 2);
+  file.write("data", 4);
+  le(dataBytes, 4);
+  for (int i = 0; i < 8000; ++i) file.put(static_cast<char>(i % 40 < 20 ? 0x40 : 0xc0));
+}
+
+}  // namespace
+
+TEST_F(BatchFiles, OutputsWithoutAudioFailAndFilesCutShortAreFlaggedAtAnyLength) {
+  struct Case {
+    std::string name;
+    std::function<void(const std::string&)> make;
+    TTaskState expected;
+    std::string reason;  // the start of it
+  };
+  auto cut = [](AudioFormat format, double seconds, double keep) {
+    return [=](const std::string& path) {
+      MediaFixtures::MakeAudio(path, format, 44100, 2, seconds, 440);
+      fs::resize_file(path, static_cast<uintmax_t>(fs::file_size(path) * keep));
+    };
+  };
+  const std::vector<Case> cases = {
+      // 24 header bytes and 13 samples of a second.
+      {"cut.au",
+       [](const std::string& path) {
+         WriteAu(path, 44100, 1.0);
+         fs::resize_file(path, 50);
+       },
+       TTaskState::tsConvertedWithProblems, "input ended at 0:00 of 0:01"},
+      // The resampler hands its one sample on, so the encoder makes a frame.
+      {"one-byte.wav", [](const std::string& path) { WriteWavDeclaring(path, 1); },
+       TTaskState::tsConverted, ""},
+      {"cut.wav", cut(AudioFormat::Wav, 1.0, 0.05), TTaskState::tsConvertedWithProblems,
+       "input ended at 0:00 of 0:01"},
+      {"cut.flac", cut(AudioFormat::Flac, 1.5, 0.5), TTaskState::tsConvertedWithProblems,
+       "input ended at 0:00 of 0:01"},
+      {"cut.mp3", cut(AudioFormat::Mp3, 1.5, 0.5), TTaskState::tsConvertedWithProblems,
+       "input ended at 0:00 of 0:01"},
+      {"whole.au", [](const std::string& path) { WriteAu(path, 44100, 0.05); },
+       TTaskState::tsConverted, ""},
+  };
+  for (const Case& c : cases) {
+    c.make(folder / c.name);
+    Add(folder / c.name, folder / (c.name + ".mp3"));
+  }
+  Run(2);
+  for (size_t i = 0; i < cases.size(); ++i) {
+    const int task = static_cast<int>(i);
+    EXPECT_EQ(State(task), cases[i].expected) << cases[i].name << ": " << Reason(task);
+    EXPECT_EQ(Reason(task).rfind(cases[i].reason, 0), 0u) << cases[i].name << ": " << Reason(task);
+    EXPECT_EQ(fs::exists(folder / (cases[i].name + ".mp3")),
+              cases[i].expected != TTaskState::tsFailed)
+        << cases[i].name;
+  }
+}
