@@ -217,12 +217,59 @@
         <translation>, %1 entfernt</translation>
     </message>
     <message>
+        <source>replace, skip or update</source>
+        <translation>replace, skip oder update</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --existing wants replace, skip or update, not &quot;%1&quot;
+</source>
+        <translation>melvaro-convert: --existing erwartet replace, skip oder update, nicht &quot;%1&quot;
+</translation>
+    </message>
+    <message>
+        <source>flat, tree or beside</source>
+        <translation>flat, tree oder beside</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --layout wants flat, tree or beside, not &quot;%1&quot;
+</source>
+        <translation>melvaro-convert: --layout erwartet flat, tree oder beside, nicht &quot;%1&quot;
+</translation>
+    </message>
+    <message>
+        <source>a pattern</source>
+        <translation>ein Muster</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --name wants a pattern such as &quot;{artist}/{album}/{track:02} {title}&quot;
+</source>
+        <translation>melvaro-convert: --name erwartet ein Muster wie &quot;{artist}/{album}/{track:02} {title}&quot;
+</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --prune needs --mirror or --existing update
+</source>
+        <translation>melvaro-convert: --prune braucht --mirror oder --existing update
+</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --copy-same-format cannot go with --target
+</source>
+        <translation>melvaro-convert: --copy-same-format geht nicht mit --target zusammen
+</translation>
+    </message>
+    <message>
+        <source>note: %1 is already an input; it is converted once</source>
+        <translation>Hinweis: %1 ist bereits eine Eingabe; sie wird nur einmal umgewandelt</translation>
+    </message>
+    <message>
         <source>usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]
                        [--rate HZ|keep] [--channels 1|2|keep]
                        [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...
        melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...
        melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...
   also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]
+        [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
 </source>
         <translation>Aufruf: melvaro-convert [-o ORDNER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITÄT]
                         [--rate HZ|keep] [--channels 1|2|keep]
@@ -233,6 +280,7 @@
                         QUELLE...
   außerdem: [--existing replace|skip|update] [-n|--dry-run]
             [--no-split | --chapters]
+            [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
 </translation>
     </message>
     <message>
@@ -287,6 +335,18 @@ cover art are carried over where the format can hold them.
       --no-split       convert a file with a cue sheet whole
       --chapters       split a file with chapters (M4B, M4A, MKA, Ogg) into
                        one output per chapter
+      --verify         decode every output completely before it is put in
+                       place (the default): one that does not decode to the
+                       length it was given (or, for FLAC and WAV, to
+                       exactly its samples) fails and replaces nothing
+      --no-verify      put each output in place without decoding it first
+      --replaygain track  measure each file first (a decode-only pass) and
+                       write ReplayGain 2.0 tags, relative to -18 LUFS with
+                       the true peak (FLAC, Ogg, MP3); Opus gets
+                       R128_TRACK_GAIN (relative to -23 LUFS) instead
+      --normalize LUFS bring each file to LUFS (e.g. -16) in the same
+                       conversion, with less gain where the true peak would
+                       pass -1 dBTP (no limiter); the log says which
   -h, --help           show this text
       --version        show the program&apos;s version
 
@@ -379,6 +439,21 @@ aufnehmen kann.
       --no-split       eine Datei mit Cue-Sheet als Ganzes umwandeln
       --chapters       eine Datei mit Kapiteln (M4B, M4A, MKA, Ogg) in eine
                        Ausgabe pro Kapitel aufteilen
+      --verify         jede Ausgabe vollständig decodieren, bevor sie an ihren
+                       Platz kommt (die Vorgabe): eine, die nicht zu der ihr
+                       gegebenen Länge (bei FLAC und WAV: nicht genau zu ihren
+                       Samples) decodiert, schlägt fehl und ersetzt nichts
+      --no-verify      jede Ausgabe an ihren Platz stellen, ohne sie vorher zu
+                       decodieren
+      --replaygain track  jede Datei zuerst messen (ein Durchgang, der nur
+                       decodiert) und ReplayGain-2.0-Tags schreiben, bezogen
+                       auf -18 LUFS, mit dem True Peak (FLAC, Ogg, MP3); Opus
+                       bekommt stattdessen R128_TRACK_GAIN (bezogen auf
+                       -23 LUFS)
+      --normalize LUFS jede Datei in derselben Umwandlung auf LUFS (z. B. -16)
+                       bringen, mit weniger Verstärkung, wo der True Peak
+                       -1 dBTP überschreiten würde (ohne Limiter); die Ausgabe
+                       sagt, bei welchen
   -h, --help           diesen Text zeigen
       --version        die Version des Programms zeigen
 
@@ -422,50 +497,24 @@ gesucht, dann dort, wo das System sie hat.
 </translation>
     </message>
     <message>
-        <source>replace, skip or update</source>
-        <translation>replace, skip oder update</translation>
+        <source>&quot;track&quot;</source>
+        <translation>&quot;track&quot;</translation>
     </message>
     <message>
-        <source>melvaro-convert: --existing wants replace, skip or update, not &quot;%1&quot;
+        <source>melvaro-convert: --replaygain wants &quot;track&quot; (album gain is not available yet), not &quot;%1&quot;
 </source>
-        <translation>melvaro-convert: --existing erwartet replace, skip oder update, nicht &quot;%1&quot;
+        <translation>melvaro-convert: --replaygain erwartet &quot;track&quot; (Album-Gain gibt es noch nicht), nicht &quot;%1&quot;
 </translation>
     </message>
     <message>
-        <source>flat, tree or beside</source>
-        <translation>flat, tree oder beside</translation>
+        <source>a loudness in LUFS</source>
+        <translation>eine Lautheit in LUFS</translation>
     </message>
     <message>
-        <source>melvaro-convert: --layout wants flat, tree or beside, not &quot;%1&quot;
+        <source>melvaro-convert: --normalize wants a loudness from -70 to -1 LUFS, not &quot;%1&quot;
 </source>
-        <translation>melvaro-convert: --layout erwartet flat, tree oder beside, nicht &quot;%1&quot;
+        <translation>melvaro-convert: --normalize erwartet eine Lautheit von -70 bis -1 LUFS, nicht &quot;%1&quot;
 </translation>
-    </message>
-    <message>
-        <source>a pattern</source>
-        <translation>ein Muster</translation>
-    </message>
-    <message>
-        <source>melvaro-convert: --name wants a pattern such as &quot;{artist}/{album}/{track:02} {title}&quot;
-</source>
-        <translation>melvaro-convert: --name erwartet ein Muster wie &quot;{artist}/{album}/{track:02} {title}&quot;
-</translation>
-    </message>
-    <message>
-        <source>melvaro-convert: --prune needs --mirror or --existing update
-</source>
-        <translation>melvaro-convert: --prune braucht --mirror oder --existing update
-</translation>
-    </message>
-    <message>
-        <source>melvaro-convert: --copy-same-format cannot go with --target
-</source>
-        <translation>melvaro-convert: --copy-same-format geht nicht mit --target zusammen
-</translation>
-    </message>
-    <message>
-        <source>note: %1 is already an input; it is converted once</source>
-        <translation>Hinweis: %1 ist bereits eine Eingabe; sie wird nur einmal umgewandelt</translation>
     </message>
 </context>
 <context>
@@ -810,6 +859,22 @@ gesucht, dann dort, wo das System sie hat.
     <message>
         <source>Example, %1:</source>
         <translation>Beispiel, %1:</translation>
+    </message>
+    <message>
+        <source>Loudness</source>
+        <translation>Lautheit</translation>
+    </message>
+    <message>
+        <source>Verify each file before it replaces anything</source>
+        <translation>Vor dem Ersetzen jede Datei prüfen</translation>
+    </message>
+    <message>
+        <source>Write ReplayGain tags</source>
+        <translation>ReplayGain-Tags schreiben</translation>
+    </message>
+    <message>
+        <source>Normalise to (LUFS)</source>
+        <translation>Normalisieren (LUFS)</translation>
     </message>
 </context>
 </TS>

@@ -217,12 +217,59 @@
         <translation>, %1 supprimé(s)</translation>
     </message>
     <message>
+        <source>replace, skip or update</source>
+        <translation>replace, skip ou update</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --existing wants replace, skip or update, not &quot;%1&quot;
+</source>
+        <translation>melvaro-convert : --existing attend replace, skip ou update, pas « %1 »
+</translation>
+    </message>
+    <message>
+        <source>flat, tree or beside</source>
+        <translation>flat, tree ou beside</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --layout wants flat, tree or beside, not &quot;%1&quot;
+</source>
+        <translation>melvaro-convert : --layout attend flat, tree ou beside, pas « %1 »
+</translation>
+    </message>
+    <message>
+        <source>a pattern</source>
+        <translation>un modèle</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --name wants a pattern such as &quot;{artist}/{album}/{track:02} {title}&quot;
+</source>
+        <translation>melvaro-convert : --name attend un modèle comme « {artist}/{album}/{track:02} {title} »
+</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --prune needs --mirror or --existing update
+</source>
+        <translation>melvaro-convert : --prune demande --mirror ou --existing update
+</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --copy-same-format cannot go with --target
+</source>
+        <translation>melvaro-convert : --copy-same-format ne peut pas accompagner --target
+</translation>
+    </message>
+    <message>
+        <source>note: %1 is already an input; it is converted once</source>
+        <translation>note : %1 est déjà une entrée ; il n&apos;est converti qu&apos;une fois</translation>
+    </message>
+    <message>
         <source>usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]
                        [--rate HZ|keep] [--channels 1|2|keep]
                        [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...
        melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...
        melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...
   also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]
+        [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
 </source>
         <translation>usage : melvaro-convert [-o DOSSIER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITÉ]
                         [--rate HZ|keep] [--channels 1|2|keep]
@@ -234,6 +281,7 @@
                         SOURCE...
   aussi : [--existing replace|skip|update] [-n|--dry-run]
           [--no-split | --chapters]
+          [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
 </translation>
     </message>
     <message>
@@ -288,6 +336,18 @@ cover art are carried over where the format can hold them.
       --no-split       convert a file with a cue sheet whole
       --chapters       split a file with chapters (M4B, M4A, MKA, Ogg) into
                        one output per chapter
+      --verify         decode every output completely before it is put in
+                       place (the default): one that does not decode to the
+                       length it was given (or, for FLAC and WAV, to
+                       exactly its samples) fails and replaces nothing
+      --no-verify      put each output in place without decoding it first
+      --replaygain track  measure each file first (a decode-only pass) and
+                       write ReplayGain 2.0 tags, relative to -18 LUFS with
+                       the true peak (FLAC, Ogg, MP3); Opus gets
+                       R128_TRACK_GAIN (relative to -23 LUFS) instead
+      --normalize LUFS bring each file to LUFS (e.g. -16) in the same
+                       conversion, with less gain where the true peak would
+                       pass -1 dBTP (no limiter); the log says which
   -h, --help           show this text
       --version        show the program&apos;s version
 
@@ -381,6 +441,21 @@ format peut les contenir.
       --no-split        convertir en entier un fichier avec une feuille cue
       --chapters        découper un fichier à chapitres (M4B, M4A, MKA, Ogg) en
                         une sortie par chapitre
+      --verify          décoder entièrement chaque sortie avant de la mettre en
+                        place (par défaut) : une sortie qui ne se décode pas à
+                        la durée qui lui a été donnée (ou, pour FLAC et WAV,
+                        pas exactement en ses échantillons) échoue et ne
+                        remplace rien
+      --no-verify       mettre chaque sortie en place sans la décoder d&apos;abord
+      --replaygain track  mesurer d&apos;abord chaque fichier (une passe de décodage
+                        seul) et écrire des étiquettes ReplayGain 2.0, par
+                        rapport à -18 LUFS, avec la crête réelle (FLAC, Ogg,
+                        MP3) ; Opus reçoit à la place R128_TRACK_GAIN (par
+                        rapport à -23 LUFS)
+      --normalize LUFS  amener chaque fichier à LUFS (par ex. -16) dans la même
+                        conversion, avec moins de gain là où la crête réelle
+                        dépasserait -1 dBTP (sans limiteur) ; la sortie du
+                        programme dit pour lesquels
   -h, --help            afficher ce texte
       --version         afficher la version du programme
 
@@ -423,50 +498,24 @@ du programme, puis là où le système les garde.
 </translation>
     </message>
     <message>
-        <source>replace, skip or update</source>
-        <translation>replace, skip ou update</translation>
+        <source>&quot;track&quot;</source>
+        <translation>« track »</translation>
     </message>
     <message>
-        <source>melvaro-convert: --existing wants replace, skip or update, not &quot;%1&quot;
+        <source>melvaro-convert: --replaygain wants &quot;track&quot; (album gain is not available yet), not &quot;%1&quot;
 </source>
-        <translation>melvaro-convert : --existing attend replace, skip ou update, pas « %1 »
+        <translation>melvaro-convert : --replaygain attend « track » (le gain par album n&apos;est pas encore disponible), pas « %1 »
 </translation>
     </message>
     <message>
-        <source>flat, tree or beside</source>
-        <translation>flat, tree ou beside</translation>
+        <source>a loudness in LUFS</source>
+        <translation>un niveau sonore en LUFS</translation>
     </message>
     <message>
-        <source>melvaro-convert: --layout wants flat, tree or beside, not &quot;%1&quot;
+        <source>melvaro-convert: --normalize wants a loudness from -70 to -1 LUFS, not &quot;%1&quot;
 </source>
-        <translation>melvaro-convert : --layout attend flat, tree ou beside, pas « %1 »
+        <translation>melvaro-convert : --normalize attend un niveau sonore de -70 à -1 LUFS, pas « %1 »
 </translation>
-    </message>
-    <message>
-        <source>a pattern</source>
-        <translation>un modèle</translation>
-    </message>
-    <message>
-        <source>melvaro-convert: --name wants a pattern such as &quot;{artist}/{album}/{track:02} {title}&quot;
-</source>
-        <translation>melvaro-convert : --name attend un modèle comme « {artist}/{album}/{track:02} {title} »
-</translation>
-    </message>
-    <message>
-        <source>melvaro-convert: --prune needs --mirror or --existing update
-</source>
-        <translation>melvaro-convert : --prune demande --mirror ou --existing update
-</translation>
-    </message>
-    <message>
-        <source>melvaro-convert: --copy-same-format cannot go with --target
-</source>
-        <translation>melvaro-convert : --copy-same-format ne peut pas accompagner --target
-</translation>
-    </message>
-    <message>
-        <source>note: %1 is already an input; it is converted once</source>
-        <translation>note : %1 est déjà une entrée ; il n&apos;est converti qu&apos;une fois</translation>
     </message>
 </context>
 <context>
@@ -811,6 +860,22 @@ du programme, puis là où le système les garde.
     <message>
         <source>Example, %1:</source>
         <translation>Exemple, %1 :</translation>
+    </message>
+    <message>
+        <source>Loudness</source>
+        <translation>Volume</translation>
+    </message>
+    <message>
+        <source>Verify each file before it replaces anything</source>
+        <translation>Vérifier avant tout remplacement</translation>
+    </message>
+    <message>
+        <source>Write ReplayGain tags</source>
+        <translation>Écrire les étiquettes ReplayGain</translation>
+    </message>
+    <message>
+        <source>Normalise to (LUFS)</source>
+        <translation>Normaliser à (LUFS)</translation>
     </message>
 </context>
 </TS>
