@@ -8,8 +8,8 @@ _melvaro_convert() {
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD - 1]}
 
-  local with_value="-o --output -j --jobs -f --format -b --bitrate -q --quality --rate --channels --target"
-  local without_value="-h --help --version"
+  local with_value="-o --output -j --jobs -f --format -b --bitrate -q --quality --rate --channels --target --layout --name --existing"
+  local without_value="--mirror --prune --copy-same-format -n --dry-run --no-split --chapters -h --help --version"
 
   case $prev in
     -o | --output)
@@ -36,6 +36,17 @@ _melvaro_convert() {
       done
       COMPREPLY=($(compgen -W "$targets" -- "$cur"))
       return
+      ;;
+    --layout)
+      COMPREPLY=($(compgen -W "flat tree beside" -- "$cur"))
+      return
+      ;;
+    --existing)
+      COMPREPLY=($(compgen -W "replace skip update" -- "$cur"))
+      return
+      ;;
+    --name)
+      return  # a pattern such as {artist}/{album}/{track:02} {title}
       ;;
     -j | --jobs | -b | --bitrate | -q | --quality)
       return  # a number

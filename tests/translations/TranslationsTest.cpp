@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QXmlStreamReader>
 #include <cstdio>
 #include <map>
@@ -19,7 +20,7 @@
 namespace {
 
 struct Message {
-  QString Translation;
+  QStringList Forms;  // the translation, or each of its plural forms
   bool Finished = false;
 };
 // (context, source) -> translation.
@@ -47,8 +48,23 @@ Catalog Read(const QString& path) {
       source = xml.readElementText();
     } else if (xml.name() == u"translation") {
       const QString type = xml.attributes().value(QStringLiteral("type")).toString();
-      message.Translation = xml.readElementText();
-      message.Finished = type.isEmpty() && !message.Translation.trimmed().isEmpty();
+      // A text with %n holds one <numerusform> per plural form instead of
+      // character data; every form has to be finished.
+      QString text;
+      message.Forms.clear();
+      while (!xml.atEnd()) {
+        xml.readNext();
+        if (xml.isCharacters())
+          text += xml.text();
+        else if (xml.isStartElement() && xml.name() == u"numerusform")
+          message.Forms.append(xml.readElementText());
+        else if (xml.isEndElement() && xml.name() == u"translation")
+          break;
+      }
+      if (message.Forms.isEmpty()) message.Forms.append(text);
+      message.Finished = type.isEmpty();
+      for (const QString& form : message.Forms)
+        message.Finished = message.Finished && !form.trimmed().isEmpty();
     }
   }
   EXPECT_FALSE(xml.hasError()) << path.toStdString() << ": " << xml.errorString().toStdString();
@@ -104,9 +120,11 @@ TEST(Translations, EveryTextHasAFinishedGermanAndFrenchTranslation) {
       }
       const Message& message = found->second;
       EXPECT_TRUE(message.Finished) << where << " is not translated";
-      EXPECT_EQ(Placeholders(message.Translation), Placeholders(key.second))
-          << where << " -> \"" << message.Translation.toStdString() << "\"";
-      EXPECT_EQ(message.Translation.endsWith(u'\n'), key.second.endsWith(u'\n')) << where;
+      for (const QString& form : message.Forms) {
+        EXPECT_EQ(Placeholders(form), Placeholders(key.second))
+            << where << " -> \"" << form.toStdString() << "\"";
+        EXPECT_EQ(form.endsWith(u'\n'), key.second.endsWith(u'\n')) << where;
+      }
     }
   }
 }
