@@ -8,8 +8,8 @@ _melvaro_convert() {
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD - 1]}
 
-  local with_value="-o --output -j --jobs -f --format -b --bitrate -q --quality --rate --channels --target --layout --name --existing"
-  local without_value="--mirror --prune --copy-same-format -n --dry-run --no-split --chapters -h --help --version"
+  local with_value="-o --output -j --jobs -f --format -b --bitrate -q --quality --rate --channels --target --layout --name --existing --replaygain --normalize"
+  local without_value="--mirror --prune --copy-same-format -n --dry-run --no-split --chapters --verify --no-verify -h --help --version"
 
   case $prev in
     -o | --output)
@@ -44,6 +44,13 @@ _melvaro_convert() {
     --existing)
       COMPREPLY=($(compgen -W "replace skip update" -- "$cur"))
       return
+      ;;
+    --replaygain)
+      COMPREPLY=($(compgen -W "track" -- "$cur"))
+      return
+      ;;
+    --normalize)
+      return  # a loudness in LUFS, such as -16
       ;;
     --name)
       return  # a pattern such as {artist}/{album}/{track:02} {title}
