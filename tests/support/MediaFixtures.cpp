@@ -40,6 +40,7 @@ Encoder AddEncoder(Output& output, const AVCodec* codec,
   if (!encoder.Context) Fail("cannot allocate an encoder", output.Path);
   AVCodecContext* context = encoder.Context.get();
   configure(context);
+  context->flags |= AV_CODEC_FLAG_BITEXACT;
   if (output.Context->oformat->flags & AVFMT_GLOBALHEADER)
     context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   // The library's own Vorbis encoder is marked experimental.

@@ -19,6 +19,7 @@ using namespace FixtureSupport;
 
 // An opened encoder and its stream in `output`.
 AVStream* AddStream(Output& output, AVCodecContext* context, const AVCodec* codec) {
+  context->flags |= AV_CODEC_FLAG_BITEXACT;
   if (output.Context->oformat->flags & AVFMT_GLOBALHEADER)
     context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
   Check(AVC.avcodec_open2(context, codec, nullptr), std::string("cannot open ") + codec->name,
