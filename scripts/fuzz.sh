@@ -72,7 +72,10 @@ if [ "${1:-}" = "--pass" ]; then
     -runs=$pass_runs "$work/corpus" $(corpora "$seeds") || status=$?
   report "$work/artifacts" "$(executions "$work/log")" "$(peak "$work/log")" "$base"
   if [ "$status" -ne 0 ]; then
-    grep -E 'ERROR|SUMMARY|runtime error|ALARM|out-of-memory' "$work/log" | head -20
+    # The report with its first stack frames, enough to find the fault from
+    # the test log alone.
+    grep -E -A24 'ERROR|runtime error|ALARM|out-of-memory' "$work/log" | grep -E -v '^INFO' | head -40
+    grep -E 'SUMMARY' "$work/log" | head -5
     for artifact in "$work"/artifacts/*; do
       echo "failing input (base64): $(base64 -w0 "$artifact")"
     done
