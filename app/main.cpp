@@ -43,6 +43,7 @@ bool AnsweredWithoutWindow(int argc, char* argv[]) {
 
 int main(int argc, char* argv[]) {
   if (AnsweredWithoutWindow(argc, argv)) return 0;
+  PreferUtf8WithoutLocale();
   QApplication application(argc, argv);
   InstallUserLanguage(application);
   QApplication::setApplicationName(AppTitle);

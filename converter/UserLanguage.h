@@ -12,3 +12,9 @@ class QCoreApplication;
 // on the main thread, after the application object exists and before any
 // text is shown; a missing translation is no error.
 void InstallUserLanguage(QCoreApplication& application);
+
+// Without any locale in the environment (cron, a bare container) characters
+// would be ASCII; Qt then switches to UTF-8 on its own but says so on
+// standard error at every start. Call before the application object exists
+// to make that switch quietly; a locale the user set is left as it is.
+void PreferUtf8WithoutLocale();

@@ -404,6 +404,7 @@ void OnInterrupt(int) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  PreferUtf8WithoutLocale();
   QCoreApplication app(argc, argv);
   InstallUserLanguage(app);
   CommandLine line;
