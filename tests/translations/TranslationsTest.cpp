@@ -80,8 +80,11 @@ std::pair<int, std::string> Shell(const std::string& command) {
   while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
   const int status = pclose(pipe);
   // Where the language's locale is not generated on the machine, Qt (6.8 on)
-  // says so before the program starts; that line is the machine's.
-  if (output.rfind("Detected locale \"", 0) == 0) output.erase(0, output.find('\n') + 1);
+  // says so in a few lines before the program starts; they are the machine's.
+  if (output.rfind("Detected locale \"", 0) == 0) {
+    const size_t last = output.find("for more information.");
+    if (last != std::string::npos) output.erase(0, output.find('\n', last) + 1);
+  }
   return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
 }
 
