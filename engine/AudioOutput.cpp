@@ -292,6 +292,7 @@ void TCustomFFmpegHlpr::FlushAudioEncoder(AVFormatContext* os, OutputStream& ost
   if (ost.Split) {
     ost.Split->Finish();
     WriteSplitPackets(os, ost);
+    ReportSplitJoins(os, ost);
     ost.EncoderDrained = true;
     return;
   }

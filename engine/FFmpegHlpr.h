@@ -588,6 +588,9 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   void StartSplitEncoding(OutputStream& ost);
   // Writes the joined packets the segment encoders have ready.
   void WriteSplitPackets(AVFormatContext* os, OutputStream& ost);
+  // Logs where the segments were joined and how many frames needed a higher
+  // bit rate there.
+  void ReportSplitJoins(const AVFormatContext* os, const OutputStream& ost);
   // Sends one frame (null: the drain) and writes every packet returned.
   void SendAudioFrame(AVFormatContext* os, OutputStream& ost, AVFrame* frame);
   // Time of the stream's sync input, in seconds.

@@ -3,6 +3,7 @@
 // muxer. A stream is cut only when it is MP3, runs whole (no track window,
 // no two-pass statistics) and its source is long enough.
 #include <algorithm>
+#include <string>
 
 #include "engine/FFmpegHlpr.h"
 #include "engine/StreamNames.h"
@@ -37,4 +38,13 @@ void TCustomFFmpegHlpr::WriteSplitPackets(AVFormatContext* os, OutputStream& ost
     WritePacket(os, packet, ost);
     AVC.av_packet_unref(packet);
   }
+}
+
+void TCustomFFmpegHlpr::ReportSplitJoins(const AVFormatContext* os, const OutputStream& ost) {
+  std::string frames;
+  for (const int64_t join : ost.Split->Joins())
+    frames += (frames.empty() ? "" : ", ") + std::to_string(join);
+  LogF(1, "%s: %d segments joined at frames %s; %d frames at a higher bit rate",
+       StreamName(os, ost).c_str(), ost.Split->SegmentCount(), frames.c_str(),
+       ost.Split->RaisedFrames());
 }
