@@ -31,7 +31,8 @@ SplitPlan PlanSplit(int budget, double seconds, int sampleRate, int frameSize) {
   if (budget <= 1 || sampleRate <= 0 || frameSize <= 0) return plan;
   plan.SegmentFrames = static_cast<int>(std::lround(SegmentSeconds * sampleRate / frameSize));
   if (seconds < LeastSegments * SegmentSeconds) return plan;
-  plan.Encoders = budget;
+  // More encoders than segments would only wait.
+  plan.Encoders = static_cast<int>(std::min<double>(budget, std::ceil(seconds / SegmentSeconds)));
   return plan;
 }
 

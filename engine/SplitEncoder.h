@@ -36,8 +36,9 @@ struct SplitPlan {
 };
 
 // The plan for a stream of `seconds` at `sampleRate` with frames of
-// `frameSize`, given `budget` encoders; Encoders is 1 when the stream is too
-// short to be worth cutting (under three segments of about 20 s).
+// `frameSize`, given `budget` encoders (at most one per segment); Encoders is
+// 1 when the stream is too short to be worth cutting (under three segments of
+// about 20 s).
 SplitPlan PlanSplit(int budget, double seconds, int sampleRate, int frameSize);
 
 class SplitEncoder {
