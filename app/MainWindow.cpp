@@ -226,6 +226,7 @@ void TForm1::FormCreate() {
     }
   });
   FilesAtOnce = ReadFilesAtOnce(SettingsFolder);
+  SplitLongFiles = ReadSplitLongFiles(SettingsFolder);
   Naming = ReadNamingRules(SettingsFolder);
   Existing = ReadExistingRule(SettingsFolder);
 }
@@ -577,6 +578,7 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
     AppendRowLog(row, FromNative(task.SetupError));
   }
   row->setText(TFileListView::ColStatus, QStringLiteral("-"));
+  converter.SetThreadsPerFile(SplitLongFiles ? 0 : 1);
   try {
     converter.Start(FilesAtOnce);
   } catch (const std::exception&) {

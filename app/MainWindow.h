@@ -70,6 +70,9 @@ class TForm1 : public QWidget {
   TFormatSettings FormatSettings;
   TLoudnessSettings LoudnessSettings;
   int FilesAtOnce = 1;  // tasks run together; from the settings file
+  // A long file alone (or the last of a batch) is encoded on the free slots;
+  // from the settings file.
+  bool SplitLongFiles = true;
   // Layout and name pattern of the outputs (no extension), from the settings
   // file.
   TNamingRules Naming;

@@ -246,6 +246,8 @@ void TFset::CreateLoudnessPage() {
   NormalizeLufsBox = new QSpinBox(page);
   NormalizeLufsBox->setGeometry(192, 72, 61, 22);
   NormalizeLufsBox->setRange(-70, -1);
+  SplitLongFilesBox = new QCheckBox(tr("Encode a long file on several cores"), page);
+  SplitLongFilesBox->setGeometry(16, 100, 257, 20);
 }
 
 void TFset::showEvent(QShowEvent* event) {
@@ -254,6 +256,7 @@ void TFset::showEvent(QShowEvent* event) {
   ReplayGainBox->setChecked(loudness.ReplayGain);
   NormalizeBox->setChecked(loudness.Normalize);
   NormalizeLufsBox->setValue(loudness.NormalizeLufs);
+  SplitLongFilesBox->setChecked(Form1.SplitLongFiles);
   ShowFormat();
   ShowNaming();
   TakeExampleSource();
@@ -314,6 +317,15 @@ void TFset::Ok() {
     Form1.LoudnessSettings = loudness;
     try {
       loudness.Save(SettingsFolder + SettingsFileName);
+    } catch (const TIniFileError& error) {
+      Shell.ShowError(this, QString::fromStdString(error.what()));
+    }
+  }
+  if (SplitLongFilesBox->isChecked() != Form1.SplitLongFiles) {
+    Form1.SplitLongFiles = SplitLongFilesBox->isChecked();
+    try {
+      WriteIniString(SettingsFolder + SettingsFileName, SettingsSection, SplitLongFilesKey,
+                     Form1.SplitLongFiles ? QStringLiteral("1") : QStringLiteral("0"));
     } catch (const TIniFileError& error) {
       Shell.ShowError(this, QString::fromStdString(error.what()));
     }

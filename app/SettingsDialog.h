@@ -53,6 +53,8 @@ class TFset : public QDialog {
   QCheckBox* ReplayGainBox = nullptr;
   QCheckBox* NormalizeBox = nullptr;
   QSpinBox* NormalizeLufsBox = nullptr;
+  // One long file on the slots no other file takes (SplitLongFiles).
+  QCheckBox* SplitLongFilesBox = nullptr;
 
   void Browse();
   // Writes the field's text as the saved folder and "Files at once" beside

@@ -23,6 +23,11 @@ int ReadFilesAtOnce(const QString& settingsFolder) {
   return number && saved >= 1 && saved <= MaxFilesAtOnce ? saved : DefaultFilesAtOnce();
 }
 
+bool ReadSplitLongFiles(const QString& settingsFolder) {
+  return ReadIniString(settingsFolder + SettingsFileName, SettingsSection, SplitLongFilesKey,
+                       QStringLiteral("1")) != QStringLiteral("0");
+}
+
 TStartupFolders LoadStartupFolders(TShell& shell) {
   TStartupFolders folders;
   folders.SettingsFolder =

@@ -15,6 +15,10 @@ inline const QString NoFolderSaved = QStringLiteral("NoCode");
 // How many files the window converts at once, saved beside the folder.
 inline const QString FilesAtOnceKey = QStringLiteral("FilesAtOnce");
 constexpr int MaxFilesAtOnce = 64;
+// Whether one long file may be encoded on the slots no other file takes
+// ("1", the default) or always whole ("0"); saved when the settings dialog
+// closes with OK.
+inline const QString SplitLongFilesKey = QStringLiteral("SplitLongFiles");
 
 struct TStartupFolders {
   QString SettingsFolder;  // <config>/tarvik/Melvaro/
@@ -35,3 +39,4 @@ int DefaultFilesAtOnce();
 // older one, say) has none or a value that is no whole number from 1 to
 // MaxFilesAtOnce.
 int ReadFilesAtOnce(const QString& settingsFolder);
+bool ReadSplitLongFiles(const QString& settingsFolder);

@@ -62,6 +62,7 @@ int TFFmpegHlpr::OutputCountForRun() const { return static_cast<int>(Task.Output
 void TFFmpegHlpr::OpenFilesOfRun() {
   if (!Task.PlanError.empty()) throw FFMpegException(Task.PlanError);
   MakeOptionContexts();
+  ThreadsPerFile = Task.EncoderBudget;
   ApplyInputOptions(*this, Task.InputOptions);
   CheckUnchanged(Task.Description);
   if (!OpenInputFile(Task.Description.Path)) throw FFMpegException(LastError);

@@ -71,6 +71,8 @@ class TConversionTask {
   // Set when a track of the task could not be planned: the run fails with
   // it before anything is written, so that no album is half converted.
   std::string PlanError;
+  // Encoders the scheduler gave the run's long MP3 stream (1: whole).
+  int EncoderBudget = 1;
   // The running engine; set and cleared under the component's task list
   // lock, freed only after its run has ended (ReleaseEngine).
   std::unique_ptr<TFFmpegHlpr> Engine;

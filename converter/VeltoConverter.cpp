@@ -371,6 +371,11 @@ void TCustomAVConverter::EndBatchIfDone() {
 
 void TCustomAVConverter::StartTask(int index) {
   TConversionTask* task = TaskAt(index);
+  // The last file to start takes the slots no other file will fill.
+  const int fixed = FThreadsPerFile;
+  const int waiting = FEligibleCount - FNextIndex;
+  task->EncoderBudget =
+      fixed > 0 ? fixed : waiting > 0 ? 1 : std::max(1, FConcurrency - FRunningCount + 1);
   task->SetResult({TTaskState::tsRunning, {}});
   auto made = std::make_unique<TFFmpegHlpr>(FCodecLock, *task);
   TFFmpegHlpr* engine = made.get();

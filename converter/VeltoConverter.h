@@ -185,6 +185,11 @@ class TCustomAVConverter : public QObject {
   void SetRealVideo34Codec(TRV34Codec codec) { FRealVideo34Codec = codec; }
   TConvertPriority ThreadPriority() const { return FThreadPriority; }
   void SetThreadPriority(TConvertPriority priority) { FThreadPriority = priority; }
+  // Encoders one file may be cut across: 0 lets the scheduler give a file
+  // the slots no other file of the batch will take; 1 encodes every file
+  // whole.
+  int ThreadsPerFile() const { return FThreadsPerFile; }
+  void SetThreadsPerFile(int encoders) { FThreadsPerFile = encoders < 0 ? 0 : encoders; }
 
   // Ends the component's work before anything of it goes: no more library
   // lines, handlers detached, every task stopped, waited for and freed. A
@@ -249,6 +254,7 @@ class TCustomAVConverter : public QObject {
   std::atomic<int> FProgressInterval{500};
   TRV34Codec FRealVideo34Codec = rvFFmpeg;
   std::atomic<TConvertPriority> FThreadPriority{tpNormal};
+  std::atomic<int> FThreadsPerFile{0};
 
   // ---- Batch bookkeeping: starts are taken by the scheduler on the owner's
   // thread, under the event lock as DoTerminate's end of a run (the task's
@@ -294,5 +300,7 @@ class TVeltoConverter : public TCustomAVConverter {
   using TCustomAVConverter::SetProgressInterval;
   using TCustomAVConverter::SetRealVideo34Codec;
   using TCustomAVConverter::SetThreadPriority;
+  using TCustomAVConverter::SetThreadsPerFile;
   using TCustomAVConverter::ThreadPriority;
+  using TCustomAVConverter::ThreadsPerFile;
 };

@@ -228,7 +228,12 @@ void TCustomFFmpegHlpr::EncodeFromFifo(AVFormatContext* os, OutputStream& ost, b
             : 0;
     if (silenced < 0) RaiseLibraryError("av_samples_set_silence", silenced, StreamName(os, ost));
     frame->pts = ost.SyncOpts;
-    SendAudioFrame(os, ost, frame);
+    if (ost.Split) {
+      ost.Split->Add(*frame);
+      WriteSplitPackets(os, ost);
+    } else {
+      SendAudioFrame(os, ost, frame);
+    }
     ost.SyncOpts += samples;
   }
 }
@@ -276,7 +281,20 @@ void TCustomFFmpegHlpr::EncodeAudio(AVFormatContext* os, OutputStream& ost, cons
 
 void TCustomFFmpegHlpr::FlushAudioEncoder(AVFormatContext* os, OutputStream& ost) {
   if (ost.EncoderDrained) return;
+  if (ost.Split && StopRequested) {
+    // A stopped run's output is discarded; its workers are not waited for.
+    ost.Split.reset();
+    ost.EncoderDrained = true;
+    return;
+  }
   DrainAudioConverter(os, ost);
   EncodeFromFifo(os, ost, true);
+  if (ost.Split) {
+    ost.Split->Finish();
+    WriteSplitPackets(os, ost);
+    ReportSplitJoins(os, ost);
+    ost.EncoderDrained = true;
+    return;
+  }
   SendAudioFrame(os, ost, nullptr);
 }

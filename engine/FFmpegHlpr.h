@@ -140,6 +140,9 @@ struct AudioSubtitleOptionFields {
   // (0: leave it) within the true-peak ceiling (LoudnessPlan.h).
   int ReplayGainTags = 0;
   double NormalizeLufs = 0;
+  // Encoders one long MP3 stream may be cut across (SplitEncoder.h); 1
+  // encodes it whole.
+  int ThreadsPerFile = 1;
 };
 
 // Microseconds unless noted.
@@ -580,6 +583,14 @@ class TCustomFFmpegHlpr : public FormatOptionFields,
   void DrainAudioConverter(AVFormatContext* os, OutputStream& ost);
   // Encodes the FIFO's whole frames, and with `last` what is left.
   void EncodeFromFifo(AVFormatContext* os, OutputStream& ost, bool last);
+  // Gives an opened MP3 encoder's stream segment encoders when
+  // ThreadsPerFile and the source's length call for them.
+  void StartSplitEncoding(OutputStream& ost);
+  // Writes the joined packets the segment encoders have ready.
+  void WriteSplitPackets(AVFormatContext* os, OutputStream& ost);
+  // Logs where the segments were joined and how many frames needed a higher
+  // bit rate there.
+  void ReportSplitJoins(const AVFormatContext* os, const OutputStream& ost);
   // Sends one frame (null: the drain) and writes every packet returned.
   void SendAudioFrame(AVFormatContext* os, OutputStream& ost, AVFrame* frame);
   // Time of the stream's sync input, in seconds.

@@ -339,6 +339,7 @@ void TCustomFFmpegHlpr::OpenEncoder(OutputStream& ost, const AVCodecParameters& 
   PublishEncoderParameters(ost, OutputFiles[ost.FileIndex].get());
   if (enc->codec_type == AVMEDIA_TYPE_AUDIO)
     AllocateAudioEncoderBuffers(ost, OutputFiles[ost.FileIndex].get());
+  if (enc->codec_type == AVMEDIA_TYPE_AUDIO) StartSplitEncoding(ost);
 }
 
 void TCustomFFmpegHlpr::SetUpBitstreamFilters(TranscodeTables& t) {

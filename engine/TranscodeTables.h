@@ -23,6 +23,7 @@ extern "C" {
 #include "engine/LoudnessMeter.h"
 #include "engine/SampleDigest.h"
 #include "engine/SampleRepair.h"
+#include "engine/SplitEncoder.h"
 #include "medialib/LibraryObjects.h"
 
 struct InputFileState {
@@ -113,6 +114,9 @@ struct OutputStream {
   int EncoderFrameCapacity = 0;         // samples per channel EncoderFrame can hold
   MediaObjects::PacketPtr EncodedPacket;
   bool EncoderDrained = false;
+  // Segment encoders that take the stream's frames in place of Encoder,
+  // which then only lends its settings.
+  std::unique_ptr<SplitEncoder> Split;
   // Samples per channel handed to the encoder, padding left out, and for a
   // lossless encoder their digest: what verification expects back.
   int64_t SamplesEncoded = 0;

@@ -55,6 +55,7 @@
   X(avcodec_get_name)                   \
   X(av_packet_rescale_ts)               \
   X(av_packet_move_ref)                 \
+  X(av_packet_copy_props)               \
   X(av_bsf_get_by_name)                 \
   X(av_bsf_alloc)                       \
   X(av_bsf_init)                        \
@@ -126,6 +127,7 @@
   X(av_opt_get)                        \
   X(av_opt_get_int)                    \
   X(av_opt_set_int)                    \
+  X(av_opt_copy)                       \
   X(av_dict_set)                       \
   X(av_dict_get)                       \
   X(av_dict_copy)                      \

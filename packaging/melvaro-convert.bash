@@ -8,7 +8,7 @@ _melvaro_convert() {
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD - 1]}
 
-  local with_value="-o --output -j --jobs -f --format -b --bitrate -q --quality --rate --channels --target --layout --name --existing --replaygain --normalize"
+  local with_value="-o --output -j --jobs -f --format -b --bitrate -q --quality --rate --channels --target --layout --name --existing --replaygain --normalize --threads-per-file"
   local without_value="--mirror --prune --copy-same-format -n --dry-run --no-split --chapters --verify --no-verify -h --help --version"
 
   case $prev in
@@ -55,7 +55,7 @@ _melvaro_convert() {
     --name)
       return  # a pattern such as {artist}/{album}/{track:02} {title}
       ;;
-    -j | --jobs | -b | --bitrate | -q | --quality)
+    -j | --jobs | -b | --bitrate | -q | --quality | --threads-per-file)
       return  # a number
       ;;
   esac

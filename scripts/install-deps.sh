@@ -13,7 +13,7 @@ packages=(
   libgtest-dev
   libcue-dev
   clang libclang-rt-dev
-  lame time
+  lame mpg123 time
   librsvg2-bin
   appstream desktop-file-utils
 )

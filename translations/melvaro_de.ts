@@ -263,6 +263,26 @@
         <translation>Hinweis: %1 ist bereits eine Eingabe; sie wird nur einmal umgewandelt</translation>
     </message>
     <message>
+        <source>&quot;track&quot;</source>
+        <translation>&quot;track&quot;</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --replaygain wants &quot;track&quot; (album gain is not available yet), not &quot;%1&quot;
+</source>
+        <translation>melvaro-convert: --replaygain erwartet &quot;track&quot; (Album-Gain gibt es noch nicht), nicht &quot;%1&quot;
+</translation>
+    </message>
+    <message>
+        <source>a loudness in LUFS</source>
+        <translation>eine Lautheit in LUFS</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --normalize wants a loudness from -70 to -1 LUFS, not &quot;%1&quot;
+</source>
+        <translation>melvaro-convert: --normalize erwartet eine Lautheit von -70 bis -1 LUFS, nicht &quot;%1&quot;
+</translation>
+    </message>
+    <message>
         <source>usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]
                        [--rate HZ|keep] [--channels 1|2|keep]
                        [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...
@@ -270,6 +290,7 @@
        melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...
   also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]
         [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
+        [--threads-per-file N]
 </source>
         <translation>Aufruf: melvaro-convert [-o ORDNER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITÄT]
                         [--rate HZ|keep] [--channels 1|2|keep]
@@ -281,6 +302,7 @@
   außerdem: [--existing replace|skip|update] [-n|--dry-run]
             [--no-split | --chapters]
             [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
+            [--threads-per-file N]
 </translation>
     </message>
     <message>
@@ -294,6 +316,9 @@ cover art are carried over where the format can hold them.
   -o, --output FOLDER  where the files go (created when missing);
                        default: the current folder
   -j, --jobs N         convert N files at the same time (default 1)
+      --threads-per-file N  encode one long MP3 file on N encoders at once;
+                       default: a file alone (or the last of the batch)
+                       gets the -j slots no other file takes; 1: never
   -f, --format FORMAT  mp3 (default), ogg, opus, m4a, flac or wav
   -b, --bitrate KBITS  mp3: CBR 64, 80, 96, 112, 128 (default), 160, 192, 224,
                        256 or 320; opus: 6 to 510 (default 128);
@@ -396,6 +421,10 @@ aufnehmen kann.
   -o, --output ORDNER  wohin die Dateien kommen (wird angelegt, wenn er fehlt);
                        Vorgabe: der aktuelle Ordner
   -j, --jobs N         N Dateien gleichzeitig umwandeln (Vorgabe 1)
+      --threads-per-file N  eine lange MP3-Datei mit N Encodern zugleich
+                       codieren; Vorgabe: eine Datei allein (oder die letzte
+                       des Stapels) bekommt die -j-Plätze, die keine andere
+                       nimmt; 1: nie
   -f, --format FORMAT  mp3 (Vorgabe), ogg, opus, m4a, flac oder wav
   -b, --bitrate KBITS  mp3: CBR 64, 80, 96, 112, 128 (Vorgabe), 160, 192, 224,
                        256 oder 320; opus: 6 bis 510 (Vorgabe 128);
@@ -497,23 +526,9 @@ gesucht, dann dort, wo das System sie hat.
 </translation>
     </message>
     <message>
-        <source>&quot;track&quot;</source>
-        <translation>&quot;track&quot;</translation>
-    </message>
-    <message>
-        <source>melvaro-convert: --replaygain wants &quot;track&quot; (album gain is not available yet), not &quot;%1&quot;
+        <source>melvaro-convert: --threads-per-file wants a number from 1 to 64, not &quot;%1&quot;
 </source>
-        <translation>melvaro-convert: --replaygain erwartet &quot;track&quot; (Album-Gain gibt es noch nicht), nicht &quot;%1&quot;
-</translation>
-    </message>
-    <message>
-        <source>a loudness in LUFS</source>
-        <translation>eine Lautheit in LUFS</translation>
-    </message>
-    <message>
-        <source>melvaro-convert: --normalize wants a loudness from -70 to -1 LUFS, not &quot;%1&quot;
-</source>
-        <translation>melvaro-convert: --normalize erwartet eine Lautheit von -70 bis -1 LUFS, nicht &quot;%1&quot;
+        <translation>melvaro-convert: --threads-per-file erwartet eine Zahl von 1 bis 64, nicht &quot;%1&quot;
 </translation>
     </message>
 </context>
@@ -875,6 +890,10 @@ gesucht, dann dort, wo das System sie hat.
     <message>
         <source>Normalise to (LUFS)</source>
         <translation>Normalisieren (LUFS)</translation>
+    </message>
+    <message>
+        <source>Encode a long file on several cores</source>
+        <translation>Eine lange Datei auf mehreren Kernen codieren</translation>
     </message>
 </context>
 </TS>

@@ -263,6 +263,26 @@
         <translation>note : %1 est déjà une entrée ; il n&apos;est converti qu&apos;une fois</translation>
     </message>
     <message>
+        <source>&quot;track&quot;</source>
+        <translation>« track »</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --replaygain wants &quot;track&quot; (album gain is not available yet), not &quot;%1&quot;
+</source>
+        <translation>melvaro-convert : --replaygain attend « track » (le gain par album n&apos;est pas encore disponible), pas « %1 »
+</translation>
+    </message>
+    <message>
+        <source>a loudness in LUFS</source>
+        <translation>un niveau sonore en LUFS</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --normalize wants a loudness from -70 to -1 LUFS, not &quot;%1&quot;
+</source>
+        <translation>melvaro-convert : --normalize attend un niveau sonore de -70 à -1 LUFS, pas « %1 »
+</translation>
+    </message>
+    <message>
         <source>usage: melvaro-convert [-o FOLDER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITY]
                        [--rate HZ|keep] [--channels 1|2|keep]
                        [--layout flat|tree|beside] [--name PATTERN] FILE_OR_FOLDER...
@@ -270,6 +290,7 @@
        melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...
   also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]
         [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
+        [--threads-per-file N]
 </source>
         <translation>usage : melvaro-convert [-o DOSSIER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITÉ]
                         [--rate HZ|keep] [--channels 1|2|keep]
@@ -282,6 +303,7 @@
   aussi : [--existing replace|skip|update] [-n|--dry-run]
           [--no-split | --chapters]
           [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
+          [--threads-per-file N]
 </translation>
     </message>
     <message>
@@ -295,6 +317,9 @@ cover art are carried over where the format can hold them.
   -o, --output FOLDER  where the files go (created when missing);
                        default: the current folder
   -j, --jobs N         convert N files at the same time (default 1)
+      --threads-per-file N  encode one long MP3 file on N encoders at once;
+                       default: a file alone (or the last of the batch)
+                       gets the -j slots no other file takes; 1: never
   -f, --format FORMAT  mp3 (default), ogg, opus, m4a, flac or wav
   -b, --bitrate KBITS  mp3: CBR 64, 80, 96, 112, 128 (default), 160, 192, 224,
                        256 or 320; opus: 6 to 510 (default 128);
@@ -397,6 +422,10 @@ format peut les contenir.
   -o, --output DOSSIER  où vont les fichiers (créé s&apos;il manque) ;
                         par défaut : le dossier courant
   -j, --jobs N          convertir N fichiers à la fois (par défaut 1)
+      --threads-per-file N  encoder un long fichier MP3 sur N encodeurs à la
+                        fois ; par défaut : un fichier seul (ou le dernier du
+                        lot) reçoit les places de -j qu&apos;aucun autre ne
+                        prend ; 1 : jamais
   -f, --format FORMAT   mp3 (par défaut), ogg, opus, m4a, flac ou wav
   -b, --bitrate KBITS   mp3 : CBR 64, 80, 96, 112, 128 (par défaut), 160, 192,
                         224, 256 ou 320 ; opus : 6 à 510 (par défaut 128) ;
@@ -498,23 +527,9 @@ du programme, puis là où le système les garde.
 </translation>
     </message>
     <message>
-        <source>&quot;track&quot;</source>
-        <translation>« track »</translation>
-    </message>
-    <message>
-        <source>melvaro-convert: --replaygain wants &quot;track&quot; (album gain is not available yet), not &quot;%1&quot;
+        <source>melvaro-convert: --threads-per-file wants a number from 1 to 64, not &quot;%1&quot;
 </source>
-        <translation>melvaro-convert : --replaygain attend « track » (le gain par album n&apos;est pas encore disponible), pas « %1 »
-</translation>
-    </message>
-    <message>
-        <source>a loudness in LUFS</source>
-        <translation>un niveau sonore en LUFS</translation>
-    </message>
-    <message>
-        <source>melvaro-convert: --normalize wants a loudness from -70 to -1 LUFS, not &quot;%1&quot;
-</source>
-        <translation>melvaro-convert : --normalize attend un niveau sonore de -70 à -1 LUFS, pas « %1 »
+        <translation>melvaro-convert : --threads-per-file attend un nombre de 1 à 64, pas « %1 »
 </translation>
     </message>
 </context>
@@ -876,6 +891,10 @@ du programme, puis là où le système les garde.
     <message>
         <source>Normalise to (LUFS)</source>
         <translation>Normaliser à (LUFS)</translation>
+    </message>
+    <message>
+        <source>Encode a long file on several cores</source>
+        <translation>Encoder un long fichier sur plusieurs cœurs</translation>
     </message>
 </context>
 </TS>

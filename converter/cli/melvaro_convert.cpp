@@ -39,7 +39,8 @@ const char* const Usage = QT_TRANSLATE_NOOP(
     "       melvaro-convert [-o FOLDER] [-j N] --target TARGET FILE_OR_FOLDER...\n"
     "       melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...\n"
     "  also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]\n"
-    "        [--verify | --no-verify] [--replaygain track] [--normalize LUFS]\n");
+    "        [--verify | --no-verify] [--replaygain track] [--normalize LUFS]\n"
+    "        [--threads-per-file N]\n");
 
 const char* const Help = QT_TRANSLATE_NOOP(
     "MelvaroConvert",
@@ -53,6 +54,9 @@ const char* const Help = QT_TRANSLATE_NOOP(
     "  -o, --output FOLDER  where the files go (created when missing);\n"
     "                       default: the current folder\n"
     "  -j, --jobs N         convert N files at the same time (default 1)\n"
+    "      --threads-per-file N  encode one long MP3 file on N encoders at once;\n"
+    "                       default: a file alone (or the last of the batch)\n"
+    "                       gets the -j slots no other file takes; 1: never\n"
     "  -f, --format FORMAT  mp3 (default), ogg, opus, m4a, flac or wav\n"
     "  -b, --bitrate KBITS  mp3: CBR 64, 80, 96, 112, 128 (default), 160, 192, 224,\n"
     "                       256 or 320; opus: 6 to 510 (default 128);\n"
@@ -161,6 +165,7 @@ struct CommandLine {
   bool Verify = true;        // --verify / --no-verify
   bool ReplayGain = false;   // --replaygain track
   float NormalizeLufs = 0;   // --normalize LUFS; 0 = off
+  int ThreadsPerFile = 0;    // --threads-per-file N; 0 = the scheduler's choice
 };
 
 // A whole decimal number, or false.
@@ -257,6 +262,18 @@ int Parse(int argc, char** argv, CommandLine& line) {
         return 2;
       }
       line.Jobs = static_cast<int>(n);
+    } else if (arg == "--threads-per-file") {
+      const char* count = value(Cli::tr("a number"));
+      if (!count) return 2;
+      long n = 0;
+      if (!WholeNumber(count, n) || n < 1 || n > 64) {
+        Print(stderr,
+              Cli::tr("melvaro-convert: --threads-per-file wants a number from 1 to 64, not "
+                      "\"%1\"\n"),
+              {count});
+        return 2;
+      }
+      line.ThreadsPerFile = static_cast<int>(n);
     } else if (arg == "-f" || arg == "--format") {
       const char* name = value(Cli::tr("a format"));
       if (!name) return 2;
@@ -443,6 +460,7 @@ int main(int argc, char** argv) {
 
   TVeltoConverter converter;
   converter.SetLogLevel(llError);
+  converter.SetThreadsPerFile(line.ThreadsPerFile);
   // Only a name from tags, a possible copy or a possible album needs a file
   // opened before its turn; otherwise each task reads its input on its
   // worker, so the first file starts at once however long the list is.

@@ -63,6 +63,7 @@ TEST(ConvertProgram, HelpAndWrongCommandLines) {
       {{"-j", "two", "a.wav"}, "-j wants a number"},
       {{"--frobnicate", "a.wav"}, "unknown option --frobnicate"},
       {{"-o"}, "-o needs a folder"},
+      {{"--threads-per-file", "0", "a.wav"}, "--threads-per-file wants a number from 1 to 64"},
   };
   for (const Case& c : cases) {
     const Result result = RunProgram(c.args);
@@ -110,6 +111,31 @@ TEST(ConvertProgram, ConvertsARealBatchAndSaysWhatItDidWithEveryFile) {
     EXPECT_EQ(Contents(inside), insideBytes);  // an input is never written
     EXPECT_FALSE(fs::exists(out + "/broken.mp3"));
   }
+}
+
+// A long file alone gets the -j slots no other file takes: it is encoded in
+// segments, to the same length; --threads-per-file 1 gives the bytes of a
+// whole encoding, as -j 1 does.
+TEST(ConvertProgram, ALoneLongFileIsSplitAcrossTheFreeSlots) {
+  TempFolder folder;
+  const std::string input = folder / "long.wav";
+  MediaFixtures::MakeWav(input, 44100, 2, 70, 440);
+  std::map<std::string, std::string> outputs;
+  const std::vector<std::pair<std::string, std::vector<std::string>>> runs = {
+      {"auto", {"-j", "2"}}, {"one", {"-j", "2", "--threads-per-file", "1"}}, {"whole", {}}};
+  for (const auto& [name, options] : runs) {
+    const std::string out = folder / name;
+    std::vector<std::string> args = {"-o", out};
+    args.insert(args.end(), options.begin(), options.end());
+    args.push_back(input);
+    const Result result = RunProgram(args);
+    ASSERT_EQ(result.status, 0) << result.output;
+    outputs[name] = Contents(out + "/long.mp3");
+  }
+  EXPECT_EQ(outputs["one"], outputs["whole"]);
+  EXPECT_NE(outputs["auto"], outputs["whole"]);
+  EXPECT_EQ(MediaFixtures::DecodeAudio(folder / "auto/long.mp3").Frames(),
+            MediaFixtures::DecodeAudio(folder / "whole/long.mp3").Frames());
 }
 
 TEST(ConvertProgram, AllGoodFilesExitZero) {
