@@ -87,8 +87,10 @@ TOutputDecision TOutputSync::Decide(const std::string& source, const std::string
     return DecideOutput(FRule, std::nullopt, {}, outputStamp, {}, {});
   const std::string key = RootKey(source, root);
   TOutputRecord& record = RecordOf(key);
-  return DecideOutput(FRule, record.Find(RelativeTo(source, key)), StampOf(source), outputStamp,
-                      RelativeTo(output, FFolder), FSettings);
+  const std::optional<TRecordEntry> entry = record.Find(RelativeTo(source, key));
+  const bool copied = FAcceptCopies && entry && entry->Settings == CopyWording(FSettings);
+  return DecideOutput(FRule, entry, StampOf(source), outputStamp, RelativeTo(output, FFolder),
+                      copied ? entry->Settings : FSettings);
 }
 
 bool TOutputSync::Made(const std::string& source, const std::string& root,

@@ -41,6 +41,10 @@ class TOutputSync {
 
   TExistingRule Rule() const { return FRule; }
 
+  // With --copy-same-format an output copied from its source is as current
+  // as a converted one: an unchanged source would be copied again.
+  void AcceptCopies(bool accept) { FAcceptCopies = accept; }
+
   // Messages about records that were set aside; taken once.
   std::vector<std::string> TakeMessages();
 
@@ -96,6 +100,7 @@ class TOutputSync {
   const TExistingRule FRule;
   const std::string FSettings;
   const bool FReadOnly;
+  bool FAcceptCopies = false;
 
   mutable std::mutex FLock;  // guards FRecords' shape and FMessages
   std::map<std::string, std::unique_ptr<TOutputRecord>> FRecords;  // by absolute root

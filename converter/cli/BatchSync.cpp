@@ -23,6 +23,7 @@ BatchSync::BatchSync(const SyncOptions& options, BatchConsole& console)
     : FOptions(options), FConsole(console) {
   FSync = std::make_unique<TOutputSync>(options.Folder, options.Rule, options.Settings,
                                         options.DryRun);
+  FSync->AcceptCopies(options.CopySameFormat);
 }
 
 BatchSync::~BatchSync() = default;
@@ -53,7 +54,9 @@ std::vector<size_t> BatchSync::Prepare(const std::vector<SyncInput>& inputs,
   std::vector<size_t> toConvert;
   for (size_t i = 0; i < inputs.size(); ++i) {
     const SyncInput& input = inputs[i];
-    const TOutputDecision decision = FSync->Decide(input.Input, input.Root, input.Output);
+    const TOutputDecision decision = input.Current
+                                         ? TOutputDecision::UpToDate
+                                         : FSync->Decide(input.Input, input.Root, input.Output);
     for (const std::string& message : FSync->TakeMessages()) Say("note: " + message);
     if (decision == TOutputDecision::UpToDate) {
       if (FOptions.DryRun) {
@@ -124,6 +127,12 @@ std::vector<size_t> BatchSync::Prepare(const std::vector<SyncInput>& inputs,
     }
   }
   return toConvert;
+}
+
+bool BatchSync::RecordSaysCurrent(const std::string& input, const std::string& root,
+                                  const std::string& output) {
+  return FOptions.Rule == TExistingRule::Update &&
+         FSync->Decide(input, root, output) == TOutputDecision::UpToDate;
 }
 
 bool BatchSync::AlbumToConvert(const std::string& input, const std::vector<std::string>& outputs) {

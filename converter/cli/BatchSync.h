@@ -33,6 +33,9 @@ struct SyncInput {
   std::string Input;
   std::string Root;  // the folder it was found under; empty for a file given by itself
   std::string Output;
+  // The record alone said the output is up to date (RecordSaysCurrent):
+  // counted as such without a second look.
+  bool Current = false;
 };
 
 class BatchSync {
@@ -48,6 +51,12 @@ class BatchSync {
   // prune reads even when no file is left in them.
   std::vector<size_t> Prepare(const std::vector<SyncInput>& inputs,
                               const std::vector<std::string>& roots);
+
+  // For update: whether the record says output is up to date for input,
+  // from stat and the record alone, so that the run need not open the
+  // source to learn whether it is an album file.
+  bool RecordSaysCurrent(const std::string& input, const std::string& root,
+                         const std::string& output);
 
   // Whether the tracks of an album file (outputs, one per track) are to be
   // made. The record keeps one output per source, so the tracks are judged

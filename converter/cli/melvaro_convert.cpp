@@ -462,6 +462,20 @@ int main(int argc, char** argv) {
     Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {converter.LastError()});
     return 1;
   }
+  SyncOptions syncOptions;
+  syncOptions.Folder = line.Folder;
+  syncOptions.Rule = line.Existing;
+  syncOptions.Prune = line.Prune;
+  syncOptions.DryRun = line.DryRun;
+  syncOptions.CopySameFormat = line.CopySameFormat;
+  syncOptions.Pictures = line.Mirror;
+  syncOptions.HasChoice = line.Target.empty();
+  syncOptions.Choice = line.Choice;
+  syncOptions.Settings =
+      line.Target.empty() ? SettingsWording(line.Choice) : "target " + line.Target;
+  // A file with a sheet converted whole is another output than its tracks.
+  if (line.Split == TSplitMode::Whole) syncOptions.Settings += " split=none";
+  BatchSync sync(syncOptions, console);
   // Every input claims its name, converted or not, so that the numbering of
   // clashing names is the same in every run.
   std::vector<SyncInput> inputs;
@@ -477,7 +491,22 @@ int main(int argc, char** argv) {
     std::vector<std::string> Outputs;
   };
   std::vector<Album> albums;
+  // An update run learns from stat and the record alone that most files are
+  // up to date: those are neither opened nor described.
+  const bool recordFirst = line.Existing == TExistingRule::Update && !describeFirst &&
+                           line.Split != TSplitMode::Chapters;
   for (const TFoundInput& file : found.Files) {
+    if (recordFirst && !(mayBeAlbum && SheetFileMayNameIt(file.Path))) {
+      const std::string wanted = OutputPath({file.Path, file.Root, {}}, line.Naming, line.Folder);
+      if (sync.RecordSaysCurrent(file.Path, file.Root, wanted)) {
+        std::string note;
+        const std::string output = claims.Claim(wanted, &note);
+        if (!note.empty()) console.Note(Filled(Cli::tr("note: %1"), {note}));
+        inputs.push_back({file.Path, file.Root, output, output == wanted});
+        described.push_back(TVeltoConverter::DescribeWithoutOpening(file.Path));
+        continue;
+      }
+    }
     TInputDescription description = TVeltoConverter::DescribeWithoutOpening(file.Path);
     // Whether a sheet is there is told without the media libraries; only
     // such a file is described to plan its tracks.
@@ -519,18 +548,6 @@ int main(int argc, char** argv) {
     described.push_back(std::move(description));
   }
 
-  SyncOptions syncOptions;
-  syncOptions.Folder = line.Folder;
-  syncOptions.Rule = line.Existing;
-  syncOptions.Prune = line.Prune;
-  syncOptions.DryRun = line.DryRun;
-  syncOptions.CopySameFormat = line.CopySameFormat;
-  syncOptions.Pictures = line.Mirror;
-  syncOptions.HasChoice = line.Target.empty();
-  syncOptions.Choice = line.Choice;
-  syncOptions.Settings =
-      line.Target.empty() ? SettingsWording(line.Choice) : "target " + line.Target;
-  BatchSync sync(syncOptions, console);
   const std::vector<size_t> toConvert = sync.Prepare(inputs, givenFolders);
 
   // Per task: its input, the files it writes (one per track) and, for a
