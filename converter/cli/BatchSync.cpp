@@ -135,21 +135,12 @@ bool BatchSync::RecordSaysCurrent(const std::string& input, const std::string& r
          FSync->Decide(input, root, output) == TOutputDecision::UpToDate;
 }
 
-bool BatchSync::AlbumToConvert(const std::string& input, const std::vector<std::string>& outputs) {
-  std::error_code error;
-  const fs::file_time_type source = fs::last_write_time(input, error);
-  const bool sourceKnown = !error;
-  bool allThere = true, allNewer = sourceKnown;
-  for (const std::string& output : outputs) {
-    const fs::file_time_type made = fs::last_write_time(output, error);
-    if (error) {
-      allThere = allNewer = false;
-      break;
-    }
-    if (made < source) allNewer = false;
-  }
-  const bool kept = FOptions.Rule == TExistingRule::Skip && allThere;
-  const bool upToDate = FOptions.Rule == TExistingRule::Update && allNewer;
+bool BatchSync::AlbumToConvert(const std::string& input, const std::string& root,
+                               const std::vector<std::string>& outputs) {
+  const TOutputDecision decision = FSync->DecideTracks(input, root, outputs);
+  for (const std::string& message : FSync->TakeMessages()) Say("note: " + message);
+  const bool kept = decision == TOutputDecision::Existing;
+  const bool upToDate = decision == TOutputDecision::UpToDate;
   for (const std::string& output : outputs) {
     if (FOptions.DryRun) {
       if (upToDate) {
@@ -174,6 +165,12 @@ bool BatchSync::AlbumToConvert(const std::string& input, const std::vector<std::
 void BatchSync::Converted(const SyncInput& input) {
   std::string error;
   if (!FSync->Made(input.Input, input.Root, input.Output, error))
+    Say("note: " + error + "; it will be made again next time");
+}
+
+void BatchSync::TrackConverted(const SyncInput& output, int track) {
+  std::string error;
+  if (!FSync->Made(output.Input, output.Root, output.Output, error, {}, track))
     Say("note: " + error + "; it will be made again next time");
 }
 

@@ -58,16 +58,18 @@ class BatchSync {
   bool RecordSaysCurrent(const std::string& input, const std::string& root,
                          const std::string& output);
 
-  // Whether the tracks of an album file (outputs, one per track) are to be
-  // made. The record keeps one output per source, so the tracks are judged
-  // together by make's rule instead: skip leaves them when all exist; update
-  // when all exist and none is older than the album file. Counted and, in a
-  // dry run, listed as the files of their own are; false in a dry run.
-  bool AlbumToConvert(const std::string& input, const std::vector<std::string>& outputs);
+  // Whether the tracks of an album file (outputs[n] is track n + 1) are to
+  // be made: skip leaves them when all exist; update when the record says
+  // every track is up to date. Counted and, in a dry run, listed as the
+  // files of their own are; false in a dry run.
+  bool AlbumToConvert(const std::string& input, const std::string& root,
+                      const std::vector<std::string>& outputs);
 
   // An input's output is in place: recorded at once (journaled), so that a
   // killed run redoes only the files in flight.
   void Converted(const SyncInput& input);
+  // The same for track number `track` of an album file.
+  void TrackConverted(const SyncInput& output, int track);
 
   // Writes the records; prints what failed. The dry run's summary line.
   // False when a record could not be written.

@@ -556,6 +556,10 @@ int main(int argc, char** argv) {
     std::string Input;
     std::vector<std::string> Outputs;
     const SyncInput* Synced = nullptr;
+    // For the tracks of an album file: its root, and the number of the
+    // task's first track (a task holds at most 99).
+    std::string Root;
+    int FirstTrack = 0;
   };
   std::vector<Entry> entryOfTask;
   std::set<int> setUpFailed;  // tasks without an output: already counted
@@ -573,7 +577,7 @@ int main(int argc, char** argv) {
       continue;
     }
     entryOfTask.resize(index + 1);
-    entryOfTask[index] = {entry.Input, {entry.Output}, &entry};
+    entryOfTask[index] = {entry.Input, {entry.Output}, &entry, {}, 0};
     if (!converter.AddOutput(index, entry.Output, OutputOptionsFor(line, entry.Output))) {
       console.Failed(index, entry.Input, converter.LastError());
       setUpFailed.insert(index);
@@ -582,7 +586,7 @@ int main(int argc, char** argv) {
   std::vector<TInputDescription>().swap(described);
 
   for (const Album& album : albums) {
-    if (!sync.AlbumToConvert(album.Input, album.Outputs)) continue;
+    if (!sync.AlbumToConvert(album.Input, album.Root, album.Outputs)) continue;
     if (!converter.LoadLibraries(libraryFolder, true)) {
       Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {converter.LastError()});
       return 1;
@@ -598,7 +602,7 @@ int main(int argc, char** argv) {
           break;
         }
         entryOfTask.resize(task + 1);
-        entryOfTask[task] = {album.Input, {}, nullptr};
+        entryOfTask[task] = {album.Input, {}, nullptr, album.Root, static_cast<int>(t) + 1};
       }
       const std::string& output = album.Outputs[t];
       entryOfTask[task].Outputs.push_back(output);
@@ -632,6 +636,10 @@ int main(int argc, char** argv) {
         const bool made = result.State == TTaskState::tsConverted ||
                           result.State == TTaskState::tsConvertedWithProblems;
         if (made && entry.Synced) sync.Converted(*entry.Synced);
+        if (made && entry.FirstTrack > 0)
+          for (size_t n = 0; n < entry.Outputs.size(); ++n)
+            sync.TrackConverted({entry.Input, entry.Root, entry.Outputs[n]},
+                                entry.FirstTrack + static_cast<int>(n));
         // A track is told as a file of its own.
         for (const std::string& output : entry.Outputs) {
           if (made)
