@@ -533,10 +533,30 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   TNamingRules naming = Naming;
   naming.Extension = output.FileExt;
   const TNamingInput source{NativePath(path), NativePath(RowRoot(row)), prepared.Description.Tags};
-  // An album's tracks are named when they are added; the record keeps one
-  // output per source, so only a file of its own is judged by it.
+  // An album's tracks are named before they are added and judged by the
+  // record together, as a file of its own is.
   QString fileName;
-  if (tracks.empty()) {
+  std::vector<std::string> trackOutputs;
+  if (!tracks.empty()) {
+    const TNamingRules trackNaming = TrackNamingRules(naming);
+    for (const TPlannedTrack& track : tracks) {
+      std::string note;
+      trackOutputs.push_back(OutputClaims.Claim(
+          OutputPath(TrackNamingInput(source, track), trackNaming, NativePath(OutputFolder)),
+          &note));
+      if (!note.empty()) AppendRowLog(row, FromNative(note));
+    }
+    if (Sync) {
+      const TOutputDecision decision = Sync->DecideTracks(source.Source, source.Root, trackOutputs);
+      for (const std::string& message : Sync->TakeMessages())
+        AppendRowLog(row, FromNative(message));
+      if (decision != TOutputDecision::Convert) {
+        BatchOutputs[static_cast<std::size_t>(position)] = FromNative(trackOutputs.front());
+        EndRowUnchanged(row, position, decision == TOutputDecision::UpToDate);
+        return FinishIfDone();
+      }
+    }
+  } else {
     std::string note;
     output.FileName =
         OutputClaims.Claim(OutputPath(source, naming, NativePath(OutputFolder)), &note);
@@ -567,8 +587,9 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
   TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
   task.Row = row;
   task.Position = position;
+  task.TrackOutputs = trackOutputs;
   if (!tracks.empty()) {
-    AddTrackOutputs(index, row, position, output, source, naming, tracks);
+    AddTrackOutputs(index, row, position, output, trackOutputs, tracks);
   } else if (converter.AddOutput(index, output.FileName, output)) {
     SetRowTip(row, tr("Output: %1").arg(fileName));
   } else {
@@ -588,17 +609,13 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
 }
 
 void TForm1::AddTrackOutputs(int index, QTreeWidgetItem* row, int position, TOutputOptions output,
-                             const TNamingInput& albumFile, const TNamingRules& naming,
+                             const std::vector<std::string>& outputs,
                              const std::vector<TPlannedTrack>& tracks) {
   TVeltoConverter& converter = *FConverter;
-  const TNamingRules trackNaming = TrackNamingRules(naming);
   std::vector<TTrackRow> shown;
-  for (const TPlannedTrack& track : tracks) {
-    std::string note;
-    output.FileName = OutputClaims.Claim(
-        OutputPath(TrackNamingInput(albumFile, track), trackNaming, NativePath(OutputFolder)),
-        &note);
-    if (!note.empty()) AppendRowLog(row, FromNative(note));
+  for (size_t n = 0; n < tracks.size(); ++n) {
+    const TPlannedTrack& track = tracks[n];
+    output.FileName = outputs[n];
     const QString fileName = FromNative(output.FileName);
     if (!converter.AddTrackOutput(index, output.FileName, output, track.Part)) {
       // The task fails at once, writing none of its tracks.
@@ -632,15 +649,19 @@ void TForm1::Terminate(int index, const TTaskResult& result) {
   const std::string& reason = result.State == TTaskState::tsFailed && !task.SetupError.empty()
                                   ? task.SetupError
                                   : result.Reason;
-  // An album's rows of tracks are not in the record, which keeps one output
-  // per source.
-  if (Sync && task.Row->childCount() == 0 &&
-      (result.State == TTaskState::tsConverted ||
-       result.State == TTaskState::tsConvertedWithProblems)) {
+  if (Sync && (result.State == TTaskState::tsConverted ||
+               result.State == TTaskState::tsConvertedWithProblems)) {
+    const std::string source = NativePath(task.Row->text(TFileListView::ColPath));
+    const std::string root = NativePath(RowRoot(task.Row));
     std::string error;
-    if (!Sync->Made(NativePath(task.Row->text(TFileListView::ColPath)), NativePath(RowRoot(task.Row)),
-                    NativePath(BatchOutputs[static_cast<std::size_t>(task.Position)]), error))
-      AppendRowLog(task.Row, FromNative(error));
+    if (task.TrackOutputs.empty()) {
+      if (!Sync->Made(source, root, NativePath(BatchOutputs[static_cast<std::size_t>(task.Position)]),
+                      error))
+        AppendRowLog(task.Row, FromNative(error));
+    }
+    for (size_t n = 0; n < task.TrackOutputs.size(); ++n)
+      if (!Sync->Made(source, root, task.TrackOutputs[n], error, {}, static_cast<int>(n) + 1))
+        AppendRowLog(task.Row, FromNative(error));
   }
   EndRow(task.Row, task.Position, result.State, FromNative(reason));
   FinishIfDone();

@@ -144,6 +144,7 @@ class TForm1 : public QWidget {
     QTreeWidgetItem* Row = nullptr;
     int Position = -1;       // in the batch
     std::string SetupError;  // why its output could not be added, if so
+    std::vector<std::string> TrackOutputs;  // an album file's, track 1 first
   };
 
   void FormCreate();
@@ -161,7 +162,7 @@ class TForm1 : public QWidget {
   // Posted by the component.
   // The tracks of an album file as the task's outputs and the row's children.
   void AddTrackOutputs(int index, QTreeWidgetItem* row, int position, TOutputOptions output,
-                       const TNamingInput& albumFile, const TNamingRules& naming,
+                       const std::vector<std::string>& outputs,
                        const std::vector<TPlannedTrack>& tracks);
   void Progress(int index, int durationTime, int totalDuration);
   void Terminate(int index, const TTaskResult& result);

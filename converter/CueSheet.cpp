@@ -343,6 +343,19 @@ TCueLookup FindCueSheet(const std::string& audioPath,
   return block;
 }
 
+bool SheetFileMayNameIt(const std::string& audioPath) {
+  const fs::path audio(audioPath);
+  std::error_code failure;
+  for (const fs::path& beside : {fs::path(audioPath + ".cue"),
+                                 fs::path(audio).replace_extension(".cue")})
+    if (beside != audio && fs::is_regular_file(beside, failure)) return true;
+  const fs::path folder = audio.has_parent_path() ? audio.parent_path() : fs::path(".");
+  for (const auto& [path, files] : FolderSheets(folder))
+    for (const std::string& file : files)
+      if (fs::path(file).filename() == audio.filename()) return true;
+  return false;
+}
+
 std::map<std::string, std::string> TrackTags(const TCueSheet& sheet, size_t trackIndex) {
   const TSheetTrack& track = sheet.Tracks.at(trackIndex);
   std::map<std::string, std::string> tags;

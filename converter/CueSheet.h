@@ -64,6 +64,11 @@ TCueLookup FindCueSheet(const std::string& audioPath,
                         const std::map<std::string, std::string>& tags, int64_t durationMs,
                         TCueSheet& sheet, std::string& error);
 
+// Whether a sheet file (beside it, or one in its folder naming it) may be
+// an audio file's: what FindCueSheet looks at before the file's own tags
+// and blocks, told without opening the audio file.
+bool SheetFileMayNameIt(const std::string& audioPath);
+
 // The tracks of a FLAC file's CUESHEET metadata block (sample offsets; no
 // titles: the block has none). Found when the file is FLAC and has one with
 // at least one audio track; Broken when the block is damaged.

@@ -1,8 +1,12 @@
 #include "converter/OutputNaming.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -237,12 +241,53 @@ std::string OutputPath(const TNamingInput& input, const TNamingRules& rules,
   return Joined(base, RelativeOutputPath(input, rules));
 }
 
+namespace {
+
+// A folder's resolved path, kept while the folder is the same (device and
+// inode): resolving costs a system call per component of the path, and a
+// library's files share a few thousand folders.
+std::string ResolvedFolder(const fs::path& folder) {
+  struct Resolved {
+    dev_t Device;
+    ino_t Inode;
+    std::string Path;
+  };
+  static std::mutex CacheLock;
+  static std::map<std::string, Resolved> Cache;
+  struct stat info;
+  const bool exists = stat(folder.c_str(), &info) == 0;
+  std::lock_guard<std::mutex> lock(CacheLock);
+  if (exists) {
+    const auto found = Cache.find(folder.string());
+    if (found != Cache.end() && found->second.Device == info.st_dev &&
+        found->second.Inode == info.st_ino)
+      return found->second.Path;
+  }
+  std::error_code error;
+  fs::path resolved = fs::weakly_canonical(folder, error);
+  if (error) resolved = folder.lexically_normal();
+  if (!exists) return resolved.string();
+  if (Cache.size() > 4096) Cache.clear();  // a bound, not a policy
+  Cache[folder.string()] = {info.st_dev, info.st_ino, resolved.string()};
+  return resolved.string();
+}
+
+}  // namespace
+
 std::string SameFileKey(const std::string& path) {
   std::error_code error;
-  const fs::path absolute = fs::absolute(path, error);
-  fs::path key = fs::weakly_canonical(absolute, error);
-  if (error) key = absolute.lexically_normal();
-  return key.string();
+  const fs::path absolute = path.empty() || path[0] != '/' ? fs::absolute(path, error) : fs::path(path);
+  const fs::path name = absolute.filename();
+  struct stat info;
+  // A link as the last name resolves to its target; so do ".", ".." and a
+  // trailing "/": those take the whole way.
+  if (name.empty() || name == "." || name == ".." ||
+      (lstat(absolute.c_str(), &info) == 0 && S_ISLNK(info.st_mode))) {
+    fs::path key = fs::weakly_canonical(absolute, error);
+    if (error) key = absolute.lexically_normal();
+    return key.string();
+  }
+  return (fs::path(ResolvedFolder(absolute.parent_path())) / name).string();
 }
 
 std::string TOutputClaims::Key(const std::string& path) {

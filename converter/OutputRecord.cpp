@@ -72,18 +72,30 @@ bool Number(const std::string& text, int64_t& value) {
   return *end == '\0' && errno == 0;
 }
 
+// What the maps are keyed by: the source, and its track apart (a name
+// holds no NUL).
+std::string EntryKey(const std::string& source, int track) {
+  return track == 0 ? source : source + '\0' + std::to_string(track);
+}
+
 std::string EntryLine(const TRecordEntry& entry) {
   return "file\t" + std::string(entry.State == TRecordState::Made ? "ok" : "failed") + "\t" +
          Escaped(entry.Source) + "\t" + Escaped(entry.Output) + "\t" +
          std::to_string(entry.SourceStamp.Size) + "\t" +
          std::to_string(entry.SourceStamp.ModifiedNs) + "\t" + Escaped(entry.Settings) + "\t" +
          std::to_string(entry.OutputStamp.Size) + "\t" +
-         std::to_string(entry.OutputStamp.ModifiedNs) + "\n";
+         std::to_string(entry.OutputStamp.ModifiedNs) +
+         (entry.Track > 0 ? "\t" + std::to_string(entry.Track) : std::string()) + "\n";
 }
 
 // A "file" line's fields (without the kind) into an entry.
 bool ParseEntry(const std::vector<std::string>& fields, TRecordEntry& entry) {
-  if (fields.size() != 9) return false;
+  if (fields.size() != 9 && fields.size() != 10) return false;
+  if (fields.size() == 10) {
+    int64_t track = 0;
+    if (!Number(fields[9], track) || track < 1 || track > 999) return false;
+    entry.Track = static_cast<int>(track);
+  }
   if (fields[1] == "ok")
     entry.State = TRecordState::Made;
   else if (fields[1] == "failed")
@@ -106,13 +118,15 @@ bool ApplyJournalLine(const std::string& line, std::map<std::string, TRecordEntr
   if (fields[0] == "file") {
     TRecordEntry entry;
     if (!ParseEntry(fields, entry)) return false;
-    const std::string key = entry.Source;
+    const std::string key = EntryKey(entry.Source, entry.Track);
     entries[key] = std::move(entry);
     return true;
   }
   std::string source;
-  if (fields[0] == "drop" && fields.size() == 2 && Unescaped(fields[1], source)) {
-    entries.erase(source);
+  int64_t track = 0;
+  if (fields[0] == "drop" && (fields.size() == 2 || fields.size() == 3) &&
+      Unescaped(fields[1], source) && (fields.size() == 2 || Number(fields[2], track))) {
+    entries.erase(EntryKey(source, static_cast<int>(track)));
     return true;
   }
   return false;
@@ -198,7 +212,7 @@ bool TOutputRecord::Parse(const std::string& text, const std::string& root,
       TRecordEntry entry;
       fits = ParseEntry(fields, entry);
       if (fits) {
-        const std::string key = entry.Source;
+        const std::string key = EntryKey(entry.Source, entry.Track);
         entries[key] = std::move(entry);
       }
     }
@@ -285,9 +299,9 @@ bool TOutputRecord::Load(std::string& message, bool readOnly) {
   return good;
 }
 
-std::optional<TRecordEntry> TOutputRecord::Find(const std::string& source) const {
+std::optional<TRecordEntry> TOutputRecord::Find(const std::string& source, int track) const {
   std::lock_guard<std::mutex> lock(FLock);
-  const auto found = FEntries.find(source);
+  const auto found = FEntries.find(EntryKey(source, track));
   if (found == FEntries.end()) return std::nullopt;
   return found->second;
 }
@@ -319,16 +333,20 @@ bool TOutputRecord::AppendToJournal(const std::string& line, std::string& error)
 
 bool TOutputRecord::Put(const TRecordEntry& entry, std::string& error) {
   std::lock_guard<std::mutex> lock(FLock);
-  FEntries[entry.Source] = entry;
-  FChanges[entry.Source] = {true, entry};
+  const std::string key = EntryKey(entry.Source, entry.Track);
+  FEntries[key] = entry;
+  FChanges[key] = {true, entry};
   return AppendToJournal(EntryLine(entry), error);
 }
 
-bool TOutputRecord::Drop(const std::string& source, std::string& error) {
+bool TOutputRecord::Drop(const std::string& source, std::string& error, int track) {
   std::lock_guard<std::mutex> lock(FLock);
-  FEntries.erase(source);
-  FChanges[source] = {false, {}};
-  return AppendToJournal("drop\t" + Escaped(source) + "\n", error);
+  const std::string key = EntryKey(source, track);
+  FEntries.erase(key);
+  FChanges[key] = {false, {}};
+  return AppendToJournal("drop\t" + Escaped(source) +
+                             (track > 0 ? "\t" + std::to_string(track) : std::string()) + "\n",
+                         error);
 }
 
 bool TOutputRecord::Save(std::string& error) {

@@ -26,11 +26,13 @@
 // tab, CR and LF escaped as \\ \t \r \n:
 //   melvaro-record 1
 //   root	SOURCE-ROOT
-//   file	STATE	SOURCE	OUTPUT	SIZE	MTIME-NS	SETTINGS	OUT-SIZE	OUT-MTIME-NS
+//   file	STATE	SOURCE	OUTPUT	SIZE	MTIME-NS	SETTINGS	OUT-SIZE	OUT-MTIME-NS[	TRACK]
 // SOURCE is relative to the root, OUTPUT to the record's folder (absolute
 // when outside it); STATE is "ok" (made and in place) or "failed" (the run
-// gave up on it; no output is claimed). Journals hold the same "file" lines
-// and "drop	SOURCE" for an entry that went.
+// gave up on it; no output is claimed). TRACK (1, 2, ...) is there for
+// one track of an album file split by its cue sheet or chapters: such a
+// source has an entry per track, and none without TRACK. Journals hold the
+// same "file" lines and "drop	SOURCE[	TRACK]" for an entry that went.
 //
 // Threads: every member may be called from any thread; one lock serialises
 // them.
@@ -64,6 +66,7 @@ struct TRecordEntry {
   TFileStamp SourceStamp;
   std::string Settings;  // what the output was made with, as the run words it
   TFileStamp OutputStamp;
+  int Track = 0;  // 0: the whole source; else its track of that number
   bool operator==(const TRecordEntry&) const = default;
 };
 
@@ -86,8 +89,9 @@ class TOutputRecord {
   // otherwise (message empty). Writes nothing when readOnly.
   bool Load(std::string& message, bool readOnly = false);
 
-  // The entry of a source (relative to the root), if any.
-  std::optional<TRecordEntry> Find(const std::string& source) const;
+  // The entry of a source (relative to the root), or of one of its tracks,
+  // if any.
+  std::optional<TRecordEntry> Find(const std::string& source, int track = 0) const;
   std::vector<TRecordEntry> Entries() const;
 
   // Records an entry (replacing the source's) and appends it to this
@@ -95,7 +99,7 @@ class TOutputRecord {
   // be written (the entry is still kept for Save).
   bool Put(const TRecordEntry& entry, std::string& error);
   // Forgets a source's entry, journaled as Put is.
-  bool Drop(const std::string& source, std::string& error);
+  bool Drop(const std::string& source, std::string& error, int track = 0);
 
   // Writes the merged record atomically (see the header comment) and removes
   // the journals it folded in that no live process of this host writes.
@@ -124,7 +128,7 @@ class TOutputRecord {
   const std::string FJournalPath;  // this process's
 
   mutable std::mutex FLock;
-  std::map<std::string, TRecordEntry> FEntries;  // by source
+  std::map<std::string, TRecordEntry> FEntries;  // by EntryKey
   // This run's changes, laid over what Save reads back: an entry, or none
   // for a drop.
   std::map<std::string, std::pair<bool, TRecordEntry>> FChanges;

@@ -87,13 +87,34 @@ TOutputDecision TOutputSync::Decide(const std::string& source, const std::string
     return DecideOutput(FRule, std::nullopt, {}, outputStamp, {}, {});
   const std::string key = RootKey(source, root);
   TOutputRecord& record = RecordOf(key);
-  return DecideOutput(FRule, record.Find(RelativeTo(source, key)), StampOf(source), outputStamp,
-                      RelativeTo(output, FFolder), FSettings);
+  const std::optional<TRecordEntry> entry = record.Find(RelativeTo(source, key));
+  const bool copied = FAcceptCopies && entry && entry->Settings == CopyWording(FSettings);
+  return DecideOutput(FRule, entry, StampOf(source), outputStamp, RelativeTo(output, FFolder),
+                      copied ? entry->Settings : FSettings);
+}
+
+TOutputDecision TOutputSync::DecideTracks(const std::string& source, const std::string& root,
+                                          const std::vector<std::string>& outputs) {
+  if (outputs.empty()) return TOutputDecision::Convert;
+  bool existing = true, current = FRule == TExistingRule::Update;
+  const std::string key = RootKey(source, root);
+  const TFileStamp sourceStamp = current ? StampOf(source) : TFileStamp{};
+  for (size_t n = 0; n < outputs.size() && (existing || current); ++n) {
+    const TFileStamp outputStamp = StampOf(outputs[n]);
+    existing = existing && outputStamp.Exists;
+    if (current)
+      current = DecideOutput(FRule, RecordOf(key).Find(RelativeTo(source, key), int(n) + 1),
+                             sourceStamp, outputStamp, RelativeTo(outputs[n], FFolder),
+                             FSettings) == TOutputDecision::UpToDate;
+  }
+  if (current) return TOutputDecision::UpToDate;
+  return FRule == TExistingRule::Skip && existing ? TOutputDecision::Existing
+                                                  : TOutputDecision::Convert;
 }
 
 bool TOutputSync::Made(const std::string& source, const std::string& root,
                        const std::string& output, std::string& error,
-                       const std::string& settings) {
+                       const std::string& settings, int track) {
   if (FReadOnly || FRule != TExistingRule::Update) return true;
   const std::string key = RootKey(source, root);
   TRecordEntry entry;
@@ -102,6 +123,7 @@ bool TOutputSync::Made(const std::string& source, const std::string& root,
   entry.SourceStamp = StampOf(source);
   entry.Settings = settings.empty() ? FSettings : settings;
   entry.OutputStamp = StampOf(output);
+  entry.Track = track;
   if (!entry.SourceStamp.Exists || !entry.OutputStamp.Exists) return true;  // nothing to claim
   return RecordOf(key).Put(entry, error);
 }
@@ -142,7 +164,7 @@ std::vector<TOutputSync::PruneStep> TOutputSync::PruneCandidates(
       const std::string output = OutputPath(entry.Output);
       const TFileStamp now = StampOf(output);
       if (!now.Exists) continue;
-      steps.push_back({root, entry.Source, output, !(now == entry.OutputStamp)});
+      steps.push_back({root, entry.Source, output, !(now == entry.OutputStamp), entry.Track});
     }
   }
   return steps;
@@ -161,7 +183,7 @@ bool TOutputSync::Prune(const PruneStep& step, std::string& error) {
        folder.string().compare(0, FFolder.size(), FFolder) == 0;
        folder = folder.parent_path())
     if (rmdir(folder.c_str()) != 0) break;
-  return RecordOf(step.Root).Drop(step.Source, error);
+  return RecordOf(step.Root).Drop(step.Source, error, step.Track);
 }
 
 bool TOutputSync::Save(std::string& error) {

@@ -41,6 +41,10 @@ class TOutputSync {
 
   TExistingRule Rule() const { return FRule; }
 
+  // With --copy-same-format an output copied from its source is as current
+  // as a converted one: an unchanged source would be copied again.
+  void AcceptCopies(bool accept) { FAcceptCopies = accept; }
+
   // Messages about records that were set aside; taken once.
   std::vector<std::string> TakeMessages();
 
@@ -50,11 +54,17 @@ class TOutputSync {
   TOutputDecision Decide(const std::string& source, const std::string& root,
                          const std::string& output);
 
+  // The same for the tracks of an album file, outputs[n] being track n + 1:
+  // up to date when the record says so of every track; Existing (skip)
+  // when every output is there; else Convert.
+  TOutputDecision DecideTracks(const std::string& source, const std::string& root,
+                               const std::vector<std::string>& outputs);
+
   // Records that output now holds source made with `settings` (empty: this
-  // run's). Call once the output is in place. False with `error` when the
+  // run's); track > 0: that track of it. Call once the output is in place. False with `error` when the
   // record could not be written (the output stays; it is redone next time).
   bool Made(const std::string& source, const std::string& root, const std::string& output,
-            std::string& error, const std::string& settings = {});
+            std::string& error, const std::string& settings = {}, int track = 0);
 
   // The companion pictures of the folder `sourceFolder` (found under root)
   // that are missing from outputFolder or older there; copies them unless
@@ -71,6 +81,7 @@ class TOutputSync {
     // The output is no longer what Melvaro made (its size or time changed):
     // it is left alone.
     bool Changed = false;
+    int Track = 0;  // the entry's track; 0 for a whole source
   };
   // Loads the records of these roots (empty entries allowed) and lists the
   // entries whose source is gone (no such file; an unreadable one counts as
@@ -96,6 +107,7 @@ class TOutputSync {
   const TExistingRule FRule;
   const std::string FSettings;
   const bool FReadOnly;
+  bool FAcceptCopies = false;
 
   mutable std::mutex FLock;  // guards FRecords' shape and FMessages
   std::map<std::string, std::unique_ptr<TOutputRecord>> FRecords;  // by absolute root

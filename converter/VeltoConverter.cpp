@@ -13,6 +13,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 #include <stdexcept>
 
 #include "converter/FFmpegTask.h"
@@ -24,6 +25,8 @@
 #include "medialib/AVFormatHlpr.h"
 #include "medialib/AVUtilHlpr.h"
 #include "medialib/MediaLibraries.h"
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -229,8 +232,30 @@ bool TCustomAVConverter::AddOutput(int index, const std::string& fileName,
     record = *options;
   else
     ResetOutputOptions(record);
+  // The component reads neither name field; without them equal settings
+  // share one record.
+  const std::string extension = fs::path(fileName).extension().string();
+  record.FileName.clear();
+  record.FileExt.clear();
   // The options are tried on a scratch engine now, so that a wrong one is
   // told at once; the task's own engine applies them again when it runs.
+  // Settings and extension already tried need no second engine: one per
+  // output fragmented the heap by some 20 KB a file on long lists.
+  const bool tried = FLastOutputOptions && *FLastOutputOptions == record &&
+                     extension == FLastOutputExtension;
+  if (!tried) {
+    if (!TryOutputOptions(fileName, options ? *options : record)) return false;
+    FLastOutputOptions = std::make_shared<const TOutputOptions>(std::move(record));
+    FLastOutputExtension = extension;
+  }
+  FOutputKeys.insert(key);
+  std::lock_guard<std::mutex> lock(FTaskListLock);
+  task->Outputs.push_back({fileName, FLastOutputOptions});
+  return true;
+}
+
+bool TCustomAVConverter::TryOutputOptions(const std::string& fileName,
+                                          const TOutputOptions& record) {
   try {
     std::mutex codecLock;
     TCustomFFmpegHlpr check(codecLock);
@@ -244,15 +269,6 @@ bool TCustomAVConverter::AddOutput(int index, const std::string& fileName,
     FLastError = error.what();
     return false;
   }
-  // The component reads neither name field; without them equal settings
-  // share one record.
-  record.FileName.clear();
-  record.FileExt.clear();
-  if (!FLastOutputOptions || !(*FLastOutputOptions == record))
-    FLastOutputOptions = std::make_shared<const TOutputOptions>(std::move(record));
-  FOutputKeys.insert(key);
-  std::lock_guard<std::mutex> lock(FTaskListLock);
-  task->Outputs.push_back({fileName, FLastOutputOptions});
   return true;
 }
 

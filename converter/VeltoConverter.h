@@ -236,6 +236,8 @@ class TCustomAVConverter : public QObject {
   // Logs why a task could not be started (OnTerminate has already told that
   // it ended).
   void ReportStartFailure(TFFmpegHlpr* task, const std::string& message);
+  // Applies an output record to a scratch engine; false with FLastError.
+  bool TryOutputOptions(const std::string& fileName, const TOutputOptions& record);
   TConversionTask* TaskAt(int index) const;
   TFFmpegHlpr* FindTaskByThread(uint32_t threadId) const;
   void ClearTaskList();
@@ -278,6 +280,7 @@ class TCustomAVConverter : public QObject {
   std::set<std::pair<uint64_t, uint64_t>> FInputIds;
   std::set<std::string> FOutputKeys;
   std::shared_ptr<const TOutputOptions> FLastOutputOptions;
+  std::string FLastOutputExtension;  // of the output that last tried its options
   bool FShutDown = false;  // owner's thread only
 };
 

@@ -23,6 +23,7 @@ BatchSync::BatchSync(const SyncOptions& options, BatchConsole& console)
     : FOptions(options), FConsole(console) {
   FSync = std::make_unique<TOutputSync>(options.Folder, options.Rule, options.Settings,
                                         options.DryRun);
+  FSync->AcceptCopies(options.CopySameFormat);
 }
 
 BatchSync::~BatchSync() = default;
@@ -53,7 +54,9 @@ std::vector<size_t> BatchSync::Prepare(const std::vector<SyncInput>& inputs,
   std::vector<size_t> toConvert;
   for (size_t i = 0; i < inputs.size(); ++i) {
     const SyncInput& input = inputs[i];
-    const TOutputDecision decision = FSync->Decide(input.Input, input.Root, input.Output);
+    const TOutputDecision decision = input.Current
+                                         ? TOutputDecision::UpToDate
+                                         : FSync->Decide(input.Input, input.Root, input.Output);
     for (const std::string& message : FSync->TakeMessages()) Say("note: " + message);
     if (decision == TOutputDecision::UpToDate) {
       if (FOptions.DryRun) {
@@ -126,21 +129,18 @@ std::vector<size_t> BatchSync::Prepare(const std::vector<SyncInput>& inputs,
   return toConvert;
 }
 
-bool BatchSync::AlbumToConvert(const std::string& input, const std::vector<std::string>& outputs) {
-  std::error_code error;
-  const fs::file_time_type source = fs::last_write_time(input, error);
-  const bool sourceKnown = !error;
-  bool allThere = true, allNewer = sourceKnown;
-  for (const std::string& output : outputs) {
-    const fs::file_time_type made = fs::last_write_time(output, error);
-    if (error) {
-      allThere = allNewer = false;
-      break;
-    }
-    if (made < source) allNewer = false;
-  }
-  const bool kept = FOptions.Rule == TExistingRule::Skip && allThere;
-  const bool upToDate = FOptions.Rule == TExistingRule::Update && allNewer;
+bool BatchSync::RecordSaysCurrent(const std::string& input, const std::string& root,
+                                  const std::string& output) {
+  return FOptions.Rule == TExistingRule::Update &&
+         FSync->Decide(input, root, output) == TOutputDecision::UpToDate;
+}
+
+bool BatchSync::AlbumToConvert(const std::string& input, const std::string& root,
+                               const std::vector<std::string>& outputs) {
+  const TOutputDecision decision = FSync->DecideTracks(input, root, outputs);
+  for (const std::string& message : FSync->TakeMessages()) Say("note: " + message);
+  const bool kept = decision == TOutputDecision::Existing;
+  const bool upToDate = decision == TOutputDecision::UpToDate;
   for (const std::string& output : outputs) {
     if (FOptions.DryRun) {
       if (upToDate) {
@@ -165,6 +165,12 @@ bool BatchSync::AlbumToConvert(const std::string& input, const std::vector<std::
 void BatchSync::Converted(const SyncInput& input) {
   std::string error;
   if (!FSync->Made(input.Input, input.Root, input.Output, error))
+    Say("note: " + error + "; it will be made again next time");
+}
+
+void BatchSync::TrackConverted(const SyncInput& output, int track) {
+  std::string error;
+  if (!FSync->Made(output.Input, output.Root, output.Output, error, {}, track))
     Say("note: " + error + "; it will be made again next time");
 }
 

@@ -33,6 +33,9 @@ struct SyncInput {
   std::string Input;
   std::string Root;  // the folder it was found under; empty for a file given by itself
   std::string Output;
+  // The record alone said the output is up to date (RecordSaysCurrent):
+  // counted as such without a second look.
+  bool Current = false;
 };
 
 class BatchSync {
@@ -49,16 +52,24 @@ class BatchSync {
   std::vector<size_t> Prepare(const std::vector<SyncInput>& inputs,
                               const std::vector<std::string>& roots);
 
-  // Whether the tracks of an album file (outputs, one per track) are to be
-  // made. The record keeps one output per source, so the tracks are judged
-  // together by make's rule instead: skip leaves them when all exist; update
-  // when all exist and none is older than the album file. Counted and, in a
-  // dry run, listed as the files of their own are; false in a dry run.
-  bool AlbumToConvert(const std::string& input, const std::vector<std::string>& outputs);
+  // For update: whether the record says output is up to date for input,
+  // from stat and the record alone, so that the run need not open the
+  // source to learn whether it is an album file.
+  bool RecordSaysCurrent(const std::string& input, const std::string& root,
+                         const std::string& output);
+
+  // Whether the tracks of an album file (outputs[n] is track n + 1) are to
+  // be made: skip leaves them when all exist; update when the record says
+  // every track is up to date. Counted and, in a dry run, listed as the
+  // files of their own are; false in a dry run.
+  bool AlbumToConvert(const std::string& input, const std::string& root,
+                      const std::vector<std::string>& outputs);
 
   // An input's output is in place: recorded at once (journaled), so that a
   // killed run redoes only the files in flight.
   void Converted(const SyncInput& input);
+  // The same for track number `track` of an album file.
+  void TrackConverted(const SyncInput& output, int track);
 
   // Writes the records; prints what failed. The dry run's summary line.
   // False when a record could not be written.

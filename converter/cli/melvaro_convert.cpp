@@ -481,6 +481,20 @@ int main(int argc, char** argv) {
     Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {converter.LastError()});
     return 1;
   }
+  SyncOptions syncOptions;
+  syncOptions.Folder = line.Folder;
+  syncOptions.Rule = line.Existing;
+  syncOptions.Prune = line.Prune;
+  syncOptions.DryRun = line.DryRun;
+  syncOptions.CopySameFormat = line.CopySameFormat;
+  syncOptions.Pictures = line.Mirror;
+  syncOptions.HasChoice = line.Target.empty();
+  syncOptions.Choice = line.Choice;
+  syncOptions.Settings =
+      line.Target.empty() ? SettingsWording(line.Choice) : "target " + line.Target;
+  // A file with a sheet converted whole is another output than its tracks.
+  if (line.Split == TSplitMode::Whole) syncOptions.Settings += " split=none";
+  BatchSync sync(syncOptions, console);
   // Every input claims its name, converted or not, so that the numbering of
   // clashing names is the same in every run.
   std::vector<SyncInput> inputs;
@@ -496,7 +510,22 @@ int main(int argc, char** argv) {
     std::vector<std::string> Outputs;
   };
   std::vector<Album> albums;
+  // An update run learns from stat and the record alone that most files are
+  // up to date: those are neither opened nor described.
+  const bool recordFirst = line.Existing == TExistingRule::Update && !describeFirst &&
+                           line.Split != TSplitMode::Chapters;
   for (const TFoundInput& file : found.Files) {
+    if (recordFirst && !(mayBeAlbum && SheetFileMayNameIt(file.Path))) {
+      const std::string wanted = OutputPath({file.Path, file.Root, {}}, line.Naming, line.Folder);
+      if (sync.RecordSaysCurrent(file.Path, file.Root, wanted)) {
+        std::string note;
+        const std::string output = claims.Claim(wanted, &note);
+        if (!note.empty()) console.Note(Filled(Cli::tr("note: %1"), {note}));
+        inputs.push_back({file.Path, file.Root, output, output == wanted});
+        described.push_back(TVeltoConverter::DescribeWithoutOpening(file.Path));
+        continue;
+      }
+    }
     TInputDescription description = TVeltoConverter::DescribeWithoutOpening(file.Path);
     // Whether a sheet is there is told without the media libraries; only
     // such a file is described to plan its tracks.
@@ -538,18 +567,6 @@ int main(int argc, char** argv) {
     described.push_back(std::move(description));
   }
 
-  SyncOptions syncOptions;
-  syncOptions.Folder = line.Folder;
-  syncOptions.Rule = line.Existing;
-  syncOptions.Prune = line.Prune;
-  syncOptions.DryRun = line.DryRun;
-  syncOptions.CopySameFormat = line.CopySameFormat;
-  syncOptions.Pictures = line.Mirror;
-  syncOptions.HasChoice = line.Target.empty();
-  syncOptions.Choice = line.Choice;
-  syncOptions.Settings =
-      line.Target.empty() ? SettingsWording(line.Choice) : "target " + line.Target;
-  BatchSync sync(syncOptions, console);
   const std::vector<size_t> toConvert = sync.Prepare(inputs, givenFolders);
 
   // Per task: its input, the files it writes (one per track) and, for a
@@ -558,6 +575,10 @@ int main(int argc, char** argv) {
     std::string Input;
     std::vector<std::string> Outputs;
     const SyncInput* Synced = nullptr;
+    // For the tracks of an album file: its root, and the number of the
+    // task's first track (a task holds at most 99).
+    std::string Root;
+    int FirstTrack = 0;
   };
   std::vector<Entry> entryOfTask;
   std::set<int> setUpFailed;  // tasks without an output: already counted
@@ -575,7 +596,7 @@ int main(int argc, char** argv) {
       continue;
     }
     entryOfTask.resize(index + 1);
-    entryOfTask[index] = {entry.Input, {entry.Output}, &entry};
+    entryOfTask[index] = {entry.Input, {entry.Output}, &entry, {}, 0};
     if (!converter.AddOutput(index, entry.Output, OutputOptionsFor(line, entry.Output))) {
       console.Failed(index, entry.Input, converter.LastError());
       setUpFailed.insert(index);
@@ -584,7 +605,7 @@ int main(int argc, char** argv) {
   std::vector<TInputDescription>().swap(described);
 
   for (const Album& album : albums) {
-    if (!sync.AlbumToConvert(album.Input, album.Outputs)) continue;
+    if (!sync.AlbumToConvert(album.Input, album.Root, album.Outputs)) continue;
     if (!converter.LoadLibraries(libraryFolder, true)) {
       Print(stderr, QStringLiteral("melvaro-convert: %1\n"), {converter.LastError()});
       return 1;
@@ -600,7 +621,7 @@ int main(int argc, char** argv) {
           break;
         }
         entryOfTask.resize(task + 1);
-        entryOfTask[task] = {album.Input, {}, nullptr};
+        entryOfTask[task] = {album.Input, {}, nullptr, album.Root, static_cast<int>(t) + 1};
       }
       const std::string& output = album.Outputs[t];
       entryOfTask[task].Outputs.push_back(output);
@@ -634,6 +655,10 @@ int main(int argc, char** argv) {
         const bool made = result.State == TTaskState::tsConverted ||
                           result.State == TTaskState::tsConvertedWithProblems;
         if (made && entry.Synced) sync.Converted(*entry.Synced);
+        if (made && entry.FirstTrack > 0)
+          for (size_t n = 0; n < entry.Outputs.size(); ++n)
+            sync.TrackConverted({entry.Input, entry.Root, entry.Outputs[n]},
+                                entry.FirstTrack + static_cast<int>(n));
         // A track is told as a file of its own.
         for (const std::string& output : entry.Outputs) {
           if (made)

@@ -172,10 +172,17 @@ class ConvertTest : public QObject {
   // "Files at once" 2: two rows run together, each with its own percentage.
   // With the update rule a second Convert leaves current outputs alone: their
   // rows say so and the summary counts them; a touched source is redone.
+  // An album file's tracks follow the record as a file does.
   void updateRuleShowsRowsAsUpToDate() {
-    const QStringList files = {In("a.wav"), In("b.flac")};
+    const QStringList files = {In("a.wav"), In("b.flac"), In("c.wav")};
     Make(files[0], AudioFormat::Wav, 1.0, 440);
     Make(files[1], AudioFormat::Flac, 1.0, 880);
+    Make(files[2], AudioFormat::Wav, 2.0, 660);
+    QFile sheet(In("c.cue"));
+    QVERIFY(sheet.open(QIODevice::WriteOnly));
+    sheet.write("FILE \"c.wav\" WAVE\nTRACK 01 AUDIO\nTITLE \"One\"\nINDEX 01 00:00:00\n"
+                "TRACK 02 AUDIO\nTITLE \"Two\"\nINDEX 01 00:01:00\n");
+    sheet.close();
     {
       TForm1 first(Shell);  // the rule chosen in the settings dialog is saved
       first.Fset->show();
@@ -192,15 +199,17 @@ class ConvertTest : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(!form.Converting(), BatchTimeoutMs);
     };
     convert();
-    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(2, "100%"));
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(3, "100%"));
     const QByteArray made = Hash(Out("b.mp3"));
+    const QByteArray track = Hash(Out("02 Two.mp3"));
     Shell.Opened.clear();  // the folder opens only when something converted
 
     convert();
-    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(2, "Up to date"));
-    QCOMPARE(form.BTips->text(), QString("    Done: 0 converted, 0 failed, 2 up to date"));
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList(3, "Up to date"));
+    QCOMPARE(form.BTips->text(), QString("    Done: 0 converted, 0 failed, 3 up to date"));
     QCOMPARE(Shell.Opened, QStringList());
     QCOMPARE(Hash(Out("b.mp3")), made);
+    QCOMPARE(Hash(Out("02 Two.mp3")), track);
 
     QFile source(files[0]);
     QVERIFY(source.open(QIODevice::ReadWrite));
@@ -208,8 +217,9 @@ class ConvertTest : public QObject {
                                QFileDevice::FileModificationTime));
     source.close();
     convert();
-    QCOMPARE(Column(form, TFileListView::ColStatus), (QStringList{"100%", "Up to date"}));
-    QCOMPARE(form.BTips->text(), QString("    Done: 1 converted, 0 failed, 1 up to date"));
+    QCOMPARE(Column(form, TFileListView::ColStatus),
+             (QStringList{"100%", "Up to date", "Up to date"}));
+    QCOMPARE(form.BTips->text(), QString("    Done: 1 converted, 0 failed, 2 up to date"));
     ExpectMp3(Out("a.mp3"), 440);
   }
 

@@ -6,6 +6,7 @@
 
 #include <strings.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -205,4 +206,43 @@ TEST(AlbumSplit, ABrokenSheetFailsTheFileUnlessNoSplitIsAsked) {
   const Result whole = RunProgram({"--no-split", "-o", folder / "out", album});
   EXPECT_EQ(whole.status, 0) << whole.output;
   EXPECT_TRUE(fs::exists(folder / "out/album.mp3"));
+}
+
+// The tracks of an album file are in the mirror's record like files of their
+// own: a rerun finds them up to date, a touched album file redoes them, and
+// a prune removes them once the album file is gone.
+TEST(AlbumSplit, AMirroredAlbumsTracksFollowTheRecord) {
+  TempFolder folder;
+  const std::string music = folder / "Music";
+  fs::create_directories(music + "/Album");
+  const std::string album = music + "/Album/album.wav";
+  MediaFixtures::MakeAudio(album, AudioFormat::Wav, Rate, 2, 0, 0, AlbumTones());
+  Write(music + "/Album/album.cue", Sheet("album.wav", "Second"));
+  const std::string out = folder / "out";
+  const std::vector<std::string> mirror = {"--mirror", "--prune", "-o", out, music};
+  const std::vector<std::string> tracks = {out + "/Album/01 First.mp3",
+                                           out + "/Album/02 Second.mp3",
+                                           out + "/Album/03 Third.mp3"};
+
+  const Result first = RunProgram(mirror);
+  ASSERT_EQ(first.status, 0) << first.output;
+  EXPECT_NE(first.output.find("3 converted, 0 failed"), std::string::npos) << first.output;
+  std::vector<fs::file_time_type> made;
+  for (const std::string& track : tracks) made.push_back(fs::last_write_time(track));
+
+  const Result again = RunProgram(mirror);
+  EXPECT_NE(again.output.find("0 converted, 0 failed, 3 up to date"), std::string::npos)
+      << again.output;
+  for (size_t n = 0; n < tracks.size(); ++n) EXPECT_EQ(fs::last_write_time(tracks[n]), made[n]);
+
+  // A newer album file is a changed source, however new its tracks are.
+  fs::last_write_time(album, fs::last_write_time(album) + std::chrono::seconds(10));
+  const Result touched = RunProgram(mirror);
+  EXPECT_NE(touched.output.find("3 converted, 0 failed"), std::string::npos) << touched.output;
+
+  fs::remove(album);
+  const Result pruned = RunProgram(mirror);
+  EXPECT_NE(pruned.output.find("3 pruned"), std::string::npos) << pruned.output;
+  for (const std::string& track : tracks) EXPECT_FALSE(fs::exists(track)) << track;
+  EXPECT_TRUE(fs::exists(music + "/Album/album.cue"));
 }

@@ -237,3 +237,23 @@ TEST(MirrorProgram, AKilledMirrorRunEndsCompleteAfterARerun) {
   for (const auto& item : fs::directory_iterator(library.Out))
     EXPECT_EQ(item.path().extension() == ".journal", false) << item.path();
 }
+
+// A copy stands for its source as a conversion does: a rerun with
+// --copy-same-format finds the copies up to date; without it they are
+// converted after all.
+TEST(MirrorProgram, CopiesAreUpToDateWhileCopyingIsAsked) {
+  TempFolder folder;
+  Library library(folder, 1, 2);
+  const std::vector<std::string> copy = {"--mirror", "--copy-same-format", "-f", "flac",
+                                         "-o",       library.Out,          library.Root};
+  const Result first = RunProgram(copy);
+  ASSERT_EQ(first.status, 0) << first.output;
+  EXPECT_TRUE(Contains(first.output, "0 converted, 0 failed, 2 copied")) << first.output;
+  const auto made = Snapshot(library.Out);
+  const Result again = RunProgram(copy);
+  EXPECT_TRUE(Contains(again.output, "0 converted, 0 failed, 2 up to date")) << again.output;
+  EXPECT_EQ(Snapshot(library.Out), made);
+  const Result converted =
+      RunProgram({"--mirror", "-f", "flac", "-o", library.Out, library.Root});
+  EXPECT_TRUE(Contains(converted.output, "2 converted, 0 failed")) << converted.output;
+}

@@ -79,6 +79,18 @@ TEST(OutputRecord, NamesWithAnyCharacterSurviveTheRoundTrip) {
   std::string problem;
   ASSERT_TRUE(TOutputRecord::Parse(text, root, read, problem)) << problem;
   EXPECT_EQ(read, entries);
+
+  // Two tracks of one album file are two entries beside the file's own.
+  TRecordEntry whole = Entry("album.flac"), first = Entry("album.flac"),
+               second = Entry("album.flac");
+  first.Track = 1;
+  second.Track = 2;
+  second.Output = "02 Second.mp3";
+  const std::string album = TOutputRecord::Format(root, {{"a", whole}, {"b", first}, {"c", second}});
+  ASSERT_TRUE(TOutputRecord::Parse(album, root, read, problem)) << problem;
+  std::vector<TRecordEntry> values;
+  for (const auto& [key, entry] : read) values.push_back(entry);
+  EXPECT_EQ(values, (std::vector<TRecordEntry>{whole, first, second}));
 }
 
 TEST(OutputRecord, DamagedOrForeignTextIsRefused) {
@@ -97,6 +109,7 @@ TEST(OutputRecord, DamagedOrForeignTextIsRefused) {
       {"missing field", "melvaro-record 1\nroot\t/m\nfile\tok\ta\ta.mp3\t1\t1\ts\t1\n", "line 3"},
       {"unknown state", "melvaro-record 1\nroot\t/m\nfile\tmaybe\ta\ta.mp3\t1\t1\ts\t1\t1\n",
        "line 3"},
+      {"track 0", "melvaro-record 1\nroot\t/m\nfile\tok\ta\ta.mp3\t1\t1\ts\t1\t1\t0\n", "line 3"},
       {"bad escape", "melvaro-record 1\nroot\t/m\nfile\tok\ta\\q\ta.mp3\t1\t1\ts\t1\t1\n",
        "line 3"},
   };
