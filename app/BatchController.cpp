@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QTimer>
+#include <algorithm>
 #include <exception>
 
 #include "app/InputTags.h"
@@ -92,21 +93,42 @@ void TBatchController::Start(std::vector<TBatchInput> inputs, const TBatchSettin
   FStatusLine = QStringLiteral("    ") + QCoreApplication::translate("TForm1", "Please wait ...");
 
   OutputClaims.Clear();
-  std::vector<TInputToPrepare> toPrepare;
-  toPrepare.reserve(Inputs.size());
-  for (const TBatchInput& input : Inputs) {
-    OutputClaims.AddInput(input.Path);
-    toPrepare.push_back({input.Path, InputOptionsFor(input.Path)});
-  }
+  InputKeys.clear();
+  KeysTaken = 0;
+  KeysArrived = false;
+  std::vector<std::string> paths;
+  paths.reserve(Inputs.size());
+  for (const TBatchInput& input : Inputs) paths.push_back(input.Path);
   Clock.start();
   if (Events.Changed) Events.Changed();
 
   const unsigned batch = Batch.load();
-  Preparer.Start(std::move(toPrepare), [this, batch](TPreparedInput prepared) {
-    Posts->Post([this, batch, prepared = std::move(prepared)]() mutable {
-      if (batch == Batch.load()) Prepared(std::move(prepared));
+  // No output may replace an input: every input's key is known before the
+  // first output is claimed. The keys cost a system call per folder, so they
+  // are made on the preparer's thread and arrive before its first input.
+  auto makeKeys = [this, batch](const std::vector<std::string>& paths,
+                                const std::atomic<bool>& stop) {
+    std::vector<std::string> keys;
+    keys.reserve(paths.size());
+    for (const std::string& path : paths) {
+      if (stop) return;  // nothing will be claimed
+      keys.push_back(TOutputClaims::InputKey(path));
+    }
+    Posts->Post([this, batch, keys = std::move(keys)]() mutable {
+      if (batch != Batch.load()) return;
+      InputKeys = std::move(keys);
+      KeysArrived = true;
+      if (!PrepareSlices->isActive()) PrepareSlices->start();
     });
-  });
+  };
+  Preparer.Start(
+      std::move(paths),
+      [this, batch](TPreparedInput prepared) {
+        Posts->Post([this, batch, prepared = std::move(prepared)]() mutable {
+          if (batch == Batch.load()) Prepared(std::move(prepared));
+        });
+      },
+      std::move(makeKeys));
 }
 
 void TBatchController::Prepared(TPreparedInput prepared) {
@@ -118,6 +140,15 @@ void TBatchController::Prepared(TPreparedInput prepared) {
 void TBatchController::TakePrepared() {
   QElapsedTimer slice;
   slice.start();
+  // The inputs' keys go in first, a slice at a time as well: a long list
+  // has many.
+  while (KeysTaken < InputKeys.size() && slice.elapsed() < PrepareSliceMs)
+    for (const std::size_t end = std::min(KeysTaken + 500, InputKeys.size()); KeysTaken < end;)
+      OutputClaims.AddInputKey(std::move(InputKeys[KeysTaken++]));
+  if (!KeysArrived || KeysTaken < InputKeys.size()) {
+    if (KeysArrived && FRunning) PrepareSlices->start();
+    return;
+  }
   while (!PendingPrepared.empty() && FRunning && slice.elapsed() < PrepareSliceMs) {
     const TPreparedInput prepared = std::move(PendingPrepared.front());
     PendingPrepared.pop_front();
@@ -356,14 +387,17 @@ void TBatchController::End(bool stopped) {
   } else {
     // Rows the Stop left before they began are no more converted than the
     // stopped ones; the gauge keeps what was converted.
+    std::vector<int> notStarted;
     for (int position = 0; position < Progress_.Files(); ++position) {
       if (Progress_.HasEnded(position)) continue;
-      if (Events.Status) Events.Status(position, NotStartedMark());
-      if (Events.Tip)
-        Events.Tip(position, QCoreApplication::translate("TForm1", "Not converted: the batch was stopped before this file began."));
+      notStarted.push_back(position);
       Progress_.End(position, false);
       ++FCounts.NotStarted;
     }
+    if (Events.NotStarted && !notStarted.empty())
+      Events.NotStarted(notStarted, NotStartedMark(),
+                        QCoreApplication::translate(
+                            "TForm1", "Not converted: the batch was stopped before this file began."));
     FGauge = Progress_.ConvertedFraction();
     FStatusLine = SummaryLine(FCounts, true);
   }

@@ -87,6 +87,9 @@ class TBatchController : public QObject {
     std::function<void(int, TTaskState)> TracksEnded;
     // The gauge or the status line changed.
     std::function<void()> Changed;
+    // The rows a Stop left before they began, all at once (a long list
+    // has many), with their status mark and tip.
+    std::function<void(const std::vector<int>&, const QString&, const QString&)> NotStarted;
     // The batch ended (stopped or not); Running() is false already.
     std::function<void(bool)> Finished;
     // A failure of the whole batch the user must see (the record not saved).
@@ -155,6 +158,11 @@ class TBatchController : public QObject {
   std::unique_ptr<TOutputSync> Sync;
   QElapsedTimer Clock;
   std::deque<TPreparedInput> PendingPrepared;
+  // The inputs' keys for the output claims, made on the preparer's thread;
+  // no input is set up before all of them are in.
+  std::vector<std::string> InputKeys;
+  std::size_t KeysTaken = 0;
+  bool KeysArrived = false;
   QTimer* PrepareSlices = nullptr;
   bool FRunning = false;
   bool AllPrepared = false;

@@ -22,16 +22,16 @@ std::vector<std::string> LocalPaths(const QMimeData* mime) {
   return paths;
 }
 
-class TFileRow : public QTreeWidgetItem {
- public:
-  using QTreeWidgetItem::QTreeWidgetItem;
-  bool operator<(const QTreeWidgetItem& other) const override {
-    const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
-    return RowLess(*this, other, column);
-  }
-};
-
 }  // namespace
+
+bool TFileRow::operator<(const QTreeWidgetItem& other) const {
+  const int column = treeWidget() ? treeWidget()->sortColumn() : 0;
+  return RowLess(*this, other, column);
+}
+
+QVariant TFileRow::data(int column, int role) const {
+  return QTreeWidgetItem::data(role == Qt::ToolTipRole ? 0 : column, role);
+}
 
 TFileListView::TFileListView(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(ColumnCount);
@@ -84,8 +84,8 @@ void TFileListView::SortBy(int column, Qt::SortOrder order) {
   sortItems(column, order);
 }
 
-QTreeWidgetItem* TFileListView::MakeRow(const QString& caption, const QString& size,
-                                        const QString& status, const QString& path) {
+TFileRow* TFileListView::MakeRow(const QString& caption, const QString& size,
+                                 const QString& status, const QString& path) {
   auto* item = new TFileRow();
   item->setText(ColName, caption);
   item->setText(ColSize, size);

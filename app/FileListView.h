@@ -10,6 +10,19 @@
 #include <string>
 #include <vector>
 
+// A file's row: the file and the folder it was found under as the system
+// names them (bytes that need not be UTF-8; the texts shown are for reading
+// only), and the order of a header click (RowOrder.h).
+class TFileRow : public QTreeWidgetItem {
+ public:
+  std::string NativePath;
+  std::string NativeRoot;
+
+  bool operator<(const QTreeWidgetItem& other) const override;
+  // One tip for the whole row, kept once.
+  QVariant data(int column, int role) const override;
+};
+
 class TFileListView : public QTreeWidget {
   Q_OBJECT
 
@@ -28,8 +41,8 @@ class TFileListView : public QTreeWidget {
   explicit TFileListView(QWidget* parent);
 
   // A new row, not yet in the list (AppendRows places a series at once).
-  static QTreeWidgetItem* MakeRow(const QString& caption, const QString& size,
-                                  const QString& status, const QString& path);
+  static TFileRow* MakeRow(const QString& caption, const QString& size, const QString& status,
+                           const QString& path);
   QTreeWidgetItem* AppendRow(const QString& caption, const QString& size, const QString& status,
                              const QString& path);
   void AppendRows(const QList<QTreeWidgetItem*>& rows);

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
@@ -19,12 +20,14 @@
 #include <QTimer>
 #include <QHBoxLayout>
 #include <QVBoxLayout>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <filesystem>
 #include <set>
+#include <thread>
 #include <system_error>
 
 #include "app/AudioFiles.h"
@@ -60,10 +63,6 @@ constexpr int RowLogRole = Qt::UserRole;
 // and inode (what tells two names of one file apart).
 constexpr int RowRootRole = Qt::UserRole;
 constexpr int RowIdRole = Qt::UserRole + 1;
-// The file's path and its root as the system names them: bytes that need not
-// be UTF-8, which the texts shown could not give back.
-constexpr int RowNativePathRole = Qt::UserRole + 2;
-constexpr int RowNativeRootRole = Qt::UserRole + 3;
 // Rows are added in slices of this many, the window painting between them.
 constexpr int AddSliceRows = 2000;
 const QSize FirstSize(634, 443);
@@ -82,9 +81,9 @@ QPushButton* MakeButton(QWidget* parent, const QString& caption) {
   return button;
 }
 
-void SetRowTip(QTreeWidgetItem* row, const QString& tip) {
-  for (int column = 0; column < TFileListView::ColumnCount; ++column) row->setToolTip(column, tip);
-}
+// The row's tip shows over every column (TFileListView's rows read it from
+// the first).
+void SetRowTip(QTreeWidgetItem* row, const QString& tip) { row->setToolTip(0, tip); }
 
 }  // namespace
 
@@ -133,6 +132,18 @@ void TForm1::ConnectBatch() {
   events.Changed = [this] {
     ProgressBar1->setValue(static_cast<int>(Batch->GaugeFraction() * GaugeSteps));
     BTips->setText(Batch->StatusLine());
+  };
+  events.NotStarted = [this, row](const std::vector<int>& positions, const QString& mark,
+                                  const QString& tip) {
+    // One repaint for them all: the list's model would announce every cell.
+    QAbstractItemModel* model = lvFiles->model();
+    const bool blocked = model->blockSignals(true);
+    for (const int position : positions) {
+      row(position)->setText(TFileListView::ColStatus, mark);
+      SetRowTip(row(position), tip);
+    }
+    model->blockSignals(blocked);
+    lvFiles->viewport()->update();
   };
   events.Finished = [this](bool stopped) { BatchFinished(stopped); };
   events.Error = [this](const QString& error) { Shell.ShowError(this, error); };
@@ -310,7 +321,26 @@ void TForm1::AddPaths(const QStringList& paths) {
 }
 
 void TForm1::AddNativePaths(const std::vector<std::string>& given) {
-  const TFoundInputs found = FindInputs(given, &Listed);
+  // A library's walk takes long enough to be seen: it runs on a thread of
+  // its own while the window paints; user input waits, so no second Add or
+  // Convert can start in the middle of this one, and Listed is the walk's
+  // alone until it ends.
+  TFoundInputs found;
+  std::atomic<bool> walked{false};
+  std::thread walker([&] {
+    found = FindInputs(given, &Listed);
+    walked = true;
+  });
+  {
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (walked) loop.quit();
+    });
+    poll.start(5);
+    if (!walked) loop.exec(QEventLoop::ExcludeUserInputEvents);
+  }
+  walker.join();
 
   QList<QTreeWidgetItem*> rows;
   QElapsedTimer slice;
@@ -319,11 +349,11 @@ void TForm1::AddNativePaths(const std::vector<std::string>& given) {
     const QString path = FromNative(file.Path);
     struct stat status {};
     const qint64 size = ::stat(file.Path.c_str(), &status) == 0 ? status.st_size : -1;
-    QTreeWidgetItem* row = TFileListView::MakeRow(FileNamePart(path), SizeText(size), QString(), path);
+    TFileRow* row = TFileListView::MakeRow(FileNamePart(path), SizeText(size), QString(), path);
     row->setData(TFileListView::ColSize, SortKeyRole, size);
     row->setData(TFileListView::ColPath, RowRootRole, FromNative(file.Root));
-    row->setData(TFileListView::ColPath, RowNativePathRole, QByteArray::fromStdString(file.Path));
-    row->setData(TFileListView::ColPath, RowNativeRootRole, QByteArray::fromStdString(file.Root));
+    row->NativePath = file.Path;
+    row->NativeRoot = file.Root;
     row->setData(TFileListView::ColPath, RowIdRole,
                  QVariantList{QVariant::fromValue<qulonglong>(file.Id.first),
                               QVariant::fromValue<qulonglong>(file.Id.second)});
@@ -332,8 +362,7 @@ void TForm1::AddNativePaths(const std::vector<std::string>& given) {
       lvFiles->AppendRows(rows);
       rows.clear();
       BTips->setText(Blank4 + path);
-      // Keeps the window painting during a long list; user input waits, so
-      // no second Add or Convert can start in the middle of this one.
+      // Keeps the window painting during a long list; user input waits.
       QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
       slice.restart();
     }
@@ -421,13 +450,13 @@ QString TForm1::RowRoot(const QTreeWidgetItem* row) {
 }
 
 std::string TForm1::RowPath(const QTreeWidgetItem* row) {
-  return row ? row->data(TFileListView::ColPath, RowNativePathRole).toByteArray().toStdString()
-             : std::string();
+  const auto* file = dynamic_cast<const TFileRow*>(row);
+  return file ? file->NativePath : std::string();
 }
 
 std::string TForm1::RowNativeRoot(const QTreeWidgetItem* row) {
-  return row ? row->data(TFileListView::ColPath, RowNativeRootRole).toByteArray().toStdString()
-             : std::string();
+  const auto* file = dynamic_cast<const TFileRow*>(row);
+  return file ? file->NativeRoot : std::string();
 }
 
 QStringList TForm1::RowLog(const QTreeWidgetItem* row) {
@@ -517,22 +546,24 @@ void TForm1::Convert() {
   BatchRows.reserve(static_cast<std::size_t>(rows));
   std::vector<TBatchInput> inputs;
   inputs.reserve(static_cast<std::size_t>(rows));
-  // The last batch's marks go; a row that shows nothing is left untouched,
-  // so that a first batch over a long list starts at once.
-  lvFiles->setUpdatesEnabled(false);
+  // The last batch's marks go, with one repaint for them all: the list's
+  // model would announce every cell. Its tracks go too, announced, since
+  // rows leave the view.
+  std::vector<QTreeWidgetItem*> albums;
+  QAbstractItemModel* model = lvFiles->model();
+  const bool blocked = model->blockSignals(true);
   for (int position = 0; position < rows; ++position) {
-    QTreeWidgetItem* row = lvFiles->Row(position);
+    auto* row = static_cast<TFileRow*>(lvFiles->Row(position));
     BatchRows.push_back(row);
-    inputs.push_back({RowPath(row), RowNativeRoot(row)});
-    if (!row->text(TFileListView::ColStatus).isEmpty()) {
-      row->setText(TFileListView::ColStatus, QString());
-      SetRowTip(row, QString());
-    }
-    if (row->childCount() > 0) TrackRows::Clear(row);
-    if (row->data(TFileListView::ColName, RowLogRole).isValid())
-      row->setData(TFileListView::ColName, RowLogRole, QVariant());
+    inputs.push_back({row->NativePath, row->NativeRoot});
+    row->setText(TFileListView::ColStatus, QString());
+    SetRowTip(row, QString());
+    row->setData(TFileListView::ColName, RowLogRole, QVariant());
+    if (row->childCount() > 0) albums.push_back(row);
   }
-  lvFiles->setUpdatesEnabled(true);
+  model->blockSignals(blocked);
+  lvFiles->viewport()->update();
+  for (QTreeWidgetItem* album : albums) TrackRows::Clear(album);
   ProgressBar1->setRange(0, GaugeSteps);
   SetConverting(true);
   ShowSelectedDetails();

@@ -69,6 +69,13 @@ class BatchControllerTest : public QObject {
     events.Described = [this](int row, const TInputDescription& description) {
       Shown.DurationMs[row] = description.DurationMs;
     };
+    events.NotStarted = [this](const std::vector<int>& rows, const QString& mark,
+                               const QString& tip) {
+      for (const int row : rows) {
+        Shown.Status[row] = mark;
+        Shown.Tip[row] = tip;
+      }
+    };
     events.Changed = [this] { ++Shown.Changes; };
     events.Finished = [this](bool stopped) { Shown.Finished.push_back(stopped); };
   }
@@ -119,6 +126,7 @@ class BatchControllerTest : public QObject {
     QCOMPARE(Shown.Finished, std::vector<bool>{true});
     const QStringList after = {"100%", "Stopped", "Not started"};
     QCOMPARE(Statuses(3), after);
+    QCOMPARE(Shown.Tip[2], QString("Not converted: the batch was stopped before this file began."));
     const QString summary = "    Stopped: 1 converted, 0 failed, 1 stopped, 1 not started";
     QCOMPARE(Batch->StatusLine(), summary);
     const double stopped = Batch->GaugeFraction();
