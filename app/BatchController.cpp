@@ -18,7 +18,6 @@ constexpr int PrepareSliceMs = 20;
 QString FromNative(const std::string& text) { return QString::fromLocal8Bit(text); }
 // The texts are the window's: they keep the window's translations.
 
-
 }  // namespace
 
 TBatchController::TBatchController(QObject* parent)
@@ -228,7 +227,10 @@ void TBatchController::SetUpPrepared(const TPreparedInput& prepared) {
   if (!tracks.empty()) {
     AddTrackOutputs(index, position, output, source, naming, tracks);
   } else if (converter.AddOutput(index, output.FileName, output)) {
-    if (Events.Tip) Events.Tip(position, QCoreApplication::translate("TForm1", "Output: %1").arg(FromNative(output.FileName)));
+    if (Events.Tip)
+      Events.Tip(
+          position,
+          QCoreApplication::translate("TForm1", "Output: %1").arg(FromNative(output.FileName)));
   } else {
     // The task still starts and fails at once; the row tells this reason.
     FOutputs[static_cast<std::size_t>(position)].clear();
@@ -270,7 +272,6 @@ void TBatchController::AddTrackOutputs(int index, int position, TOutputOptions o
                      cut.End < 0 ? -1 : static_cast<int>(cut.End * 1000 / cut.TimeBaseDen)});
   }
   FOutputs[static_cast<std::size_t>(position)] = firstOutput;
-  if (Events.Tip) Events.Tip(position, QCoreApplication::translate("TForm1", "%n tracks", nullptr, static_cast<int>(shown.size())));
   if (Events.Tracks) Events.Tracks(position, shown);
 }
 
@@ -311,7 +312,8 @@ void TBatchController::EndRowUnchanged(int position, bool upToDate) {
   if (Events.Status) Events.Status(position, UnchangedMark(upToDate));
   const QString output = FromNative(FOutputs[static_cast<std::size_t>(position)]);
   if (Events.Tip)
-    Events.Tip(position, (upToDate ? QCoreApplication::translate("TForm1", "Up to date") : QCoreApplication::translate("TForm1", "Left as it was")) +
+    Events.Tip(position, (upToDate ? QCoreApplication::translate("TForm1", "Up to date")
+                                   : QCoreApplication::translate("TForm1", "Left as it was")) +
                              QStringLiteral("\n") + QStringLiteral("Output: ") + output);
   Progress_.End(position);
   ShowState();
@@ -339,10 +341,11 @@ void TBatchController::EndRow(int position, TTaskState state, const QString& rea
   const QString output = FromNative(FOutputs[static_cast<std::size_t>(position)]);
   QString tip = reason;
   if (!output.isEmpty() && state != TTaskState::tsFailed && state != TTaskState::tsStopped)
-    tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + QCoreApplication::translate("TForm1", "Output: %1").arg(output);
+    tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) +
+           QCoreApplication::translate("TForm1", "Output: %1").arg(output);
   if (Events.Tip) Events.Tip(position, tip);
-  Progress_.End(position, state == TTaskState::tsConverted ||
-                              state == TTaskState::tsConvertedWithProblems);
+  Progress_.End(position,
+                state == TTaskState::tsConverted || state == TTaskState::tsConvertedWithProblems);
   ShowState();
 }
 
@@ -395,9 +398,10 @@ void TBatchController::End(bool stopped) {
       ++FCounts.NotStarted;
     }
     if (Events.NotStarted && !notStarted.empty())
-      Events.NotStarted(notStarted, NotStartedMark(),
-                        QCoreApplication::translate(
-                            "TForm1", "Not converted: the batch was stopped before this file began."));
+      Events.NotStarted(
+          notStarted, NotStartedMark(),
+          QCoreApplication::translate(
+              "TForm1", "Not converted: the batch was stopped before this file began."));
     FGauge = Progress_.ConvertedFraction();
     FStatusLine = SummaryLine(FCounts, true);
   }

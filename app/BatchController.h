@@ -34,8 +34,8 @@
 #include "app/TrackRows.h"
 #include "converter/AlbumTracks.h"
 #include "converter/ExistingOutputs.h"
-#include "converter/OutputPresets.h"
 #include "converter/OutputNaming.h"
+#include "converter/OutputPresets.h"
 #include "converter/OutputSync.h"
 #include "converter/TaskResult.h"
 
@@ -80,7 +80,8 @@ class TBatchController : public QObject {
     // The row's tip: its reason, its output.
     std::function<void(int, const QString&)> Tip;
     std::function<void(int, const QString&)> Log;
-    // An album file's tracks, once its task is set up.
+    // An album file's tracks, once its task is set up (its tip is the
+    // window's: the number of tracks).
     std::function<void(int, const std::vector<TTrackRow>&)> Tracks;
     // The shared decode of an album's tracks reached ms of total ms.
     std::function<void(int, int, int)> TrackProgress;
@@ -147,9 +148,9 @@ class TBatchController : public QObject {
   TInputPreparer Preparer;
   TOutputClaims OutputClaims;
   TBatchSettings Settings;
-  std::vector<TBatchInput> Inputs;     // by position
-  std::vector<std::string> FOutputs;   // by position
-  std::vector<TTaskRow> TaskRows;      // by task index
+  std::vector<TBatchInput> Inputs;    // by position
+  std::vector<std::string> FOutputs;  // by position
+  std::vector<TTaskRow> TaskRows;     // by task index
   TBatchProgress Progress_;
   TBatchCounts FCounts;
   double FGauge = 0;

@@ -35,10 +35,10 @@ QVariant TFileRow::data(int column, int role) const {
 
 TFileListView::TFileListView(QWidget* parent) : QTreeWidget(parent) {
   setColumnCount(ColumnCount);
-  setHeaderLabels(
-      {tr("Name"), tr("Size"), tr("Duration"), tr("Title"), tr("Artist"), tr("Status"), tr("Path")});
+  setHeaderLabels({tr("Name"), tr("Size"), tr("Duration"), tr("Title"), tr("Artist"), tr("Status"),
+                   tr("Path")});
   // At the first size everything but the path fits; the path gets the rest.
-  const int widths[] = {140, 60, 55, 110, 90, 55, 60};
+  const int widths[] = {130, 60, 55, 90, 80, 50, 90};
   for (int column = 0; column < ColumnCount; ++column) setColumnWidth(column, widths[column]);
   headerItem()->setTextAlignment(ColSize, Qt::AlignRight | Qt::AlignVCenter);
   headerItem()->setTextAlignment(ColDuration, Qt::AlignRight | Qt::AlignVCenter);
@@ -84,8 +84,8 @@ void TFileListView::SortBy(int column, Qt::SortOrder order) {
   sortItems(column, order);
 }
 
-TFileRow* TFileListView::MakeRow(const QString& caption, const QString& size,
-                                 const QString& status, const QString& path) {
+TFileRow* TFileListView::MakeRow(const QString& caption, const QString& size, const QString& status,
+                                 const QString& path) {
   auto* item = new TFileRow();
   item->setText(ColName, caption);
   item->setText(ColSize, size);

@@ -17,6 +17,7 @@ class TFileRow : public QTreeWidgetItem {
  public:
   std::string NativePath;
   std::string NativeRoot;
+  bool Described = false;  // its Duration, Title and Artist are shown
 
   bool operator<(const QTreeWidgetItem& other) const override;
   // One tip for the whole row, kept once.

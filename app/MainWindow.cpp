@@ -4,12 +4,13 @@
 #include <unistd.h>
 
 #include <QCloseEvent>
-#include <QEventLoop>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -18,7 +19,6 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
-#include <QHBoxLayout>
 #include <QVBoxLayout>
 #include <atomic>
 #include <cerrno>
@@ -27,8 +27,8 @@
 #include <exception>
 #include <filesystem>
 #include <set>
-#include <thread>
 #include <system_error>
+#include <thread>
 
 #include "app/AudioFiles.h"
 #include "app/BatchController.h"
@@ -93,6 +93,7 @@ TForm1::TForm1(TShell& shell)
           LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString()))),
       Shell(shell),
       Batch(new TBatchController(this)) {
+  Posts = new TThreadMailbox(this);
   CreateControls();
   ConnectBatch();
   FormCreate();
@@ -102,15 +103,14 @@ TForm1::TForm1(TShell& shell)
 }
 
 TForm1::~TForm1() {
-  // The batch's producers end while the window's members still exist.
+  // The producers end while the window's members still exist.
+  StopDescribing();
   Batch->Detach();
   delete Batch;
 }
 
 void TForm1::ConnectBatch() {
-  const auto row = [this](int position) {
-    return BatchRows[static_cast<std::size_t>(position)];
-  };
+  const auto row = [this](int position) { return BatchRows[static_cast<std::size_t>(position)]; };
   TBatchController::TEvents& events = Batch->Events;
   events.Described = [this, row](int position, const TInputDescription& description) {
     ShowDescription(row(position), description);
@@ -119,8 +119,11 @@ void TForm1::ConnectBatch() {
     row(position)->setText(TFileListView::ColStatus, status);
   };
   events.Tip = [row](int position, const QString& tip) { SetRowTip(row(position), tip); };
-  events.Log = [this, row](int position, const QString& line) { AppendRowLog(row(position), line); };
-  events.Tracks = [row](int position, const std::vector<TTrackRow>& tracks) {
+  events.Log = [this, row](int position, const QString& line) {
+    AppendRowLog(row(position), line);
+  };
+  events.Tracks = [this, row](int position, const std::vector<TTrackRow>& tracks) {
+    SetRowTip(row(position), tr("%n tracks", nullptr, static_cast<int>(tracks.size())));
     TrackRows::Show(row(position), tracks);
   };
   events.TrackProgress = [row](int position, int reachedMs, int totalMs) {
@@ -241,9 +244,10 @@ void TForm1::CreateControls() {
   connect(StopButton, &QPushButton::clicked, this, &TForm1::Stop);
   connect(OutputFolderButton, &QPushButton::clicked, this, &TForm1::ChangeOutputFolder);
   connect(ConvertButton, &QPushButton::clicked, this, &TForm1::Convert);
-  connect(lvFiles, &TFileListView::PathsDropped, this, [this](const std::vector<std::string>& paths) {
-    if (!Converting()) AddNativePaths(paths);
-  });
+  connect(lvFiles, &TFileListView::PathsDropped, this,
+          [this](const std::vector<std::string>& paths) {
+            if (!Converting()) AddNativePaths(paths);
+          });
   connect(lvFiles, &QTreeWidget::itemSelectionChanged, this, &TForm1::ShowSelectedDetails);
   connect(lvFiles, &QTreeWidget::itemDoubleClicked, this, &TForm1::ShowDetails);
   auto* deleteKey = new QShortcut(QKeySequence::Delete, lvFiles, nullptr, nullptr,
@@ -284,8 +288,9 @@ void TForm1::FormCreate() {
 
   // The size the window had when it was last closed, within the screen.
   const QString settings = SettingsFolder + SettingsFileName;
-  const QSize kept(ReadIniString(settings, WindowSection, QStringLiteral("Width"), QString()).toInt(),
-                   ReadIniString(settings, WindowSection, QStringLiteral("Height"), QString()).toInt());
+  const QSize kept(
+      ReadIniString(settings, WindowSection, QStringLiteral("Width"), QString()).toInt(),
+      ReadIniString(settings, WindowSection, QStringLiteral("Height"), QString()).toInt());
   const QScreen* screen = QGuiApplication::primaryScreen();
   if (kept.width() > 0 && kept.height() > 0)
     resize(screen ? kept.boundedTo(screen->availableGeometry().size()) : kept);
@@ -368,6 +373,7 @@ void TForm1::AddNativePaths(const std::vector<std::string>& given) {
     }
   }
   lvFiles->AppendRows(rows);
+  DescribeListed();
   // The paths shown while listing were progress, not news.
   if (found.Repeated.empty())
     BTips->setText(QString());
@@ -390,6 +396,7 @@ void TForm1::AddNativePaths(const std::vector<std::string>& given) {
 
 void TForm1::Remove() {
   if (lvFiles->RowCount() == 0) return;
+  StopDescribing();  // its rows may go; the rest is described again below
   QList<QTreeWidgetItem*> selected = lvFiles->selectedItems();
   if (selected.isEmpty()) return;
   // A selected track goes with its file's row, not on its own.
@@ -401,6 +408,7 @@ void TForm1::Remove() {
   lvFiles->setUpdatesEnabled(false);
   qDeleteAll(selected);
   lvFiles->setUpdatesEnabled(true);
+  DescribeListed();
 }
 
 void TForm1::Clear() {
@@ -408,6 +416,7 @@ void TForm1::Clear() {
   ProgressBar1->setValue(0);
   BTips->setText(QString());
   Listed.clear();
+  StopDescribing();
   if (lvFiles->RowCount() == 0) return;
   lvFiles->setUpdatesEnabled(false);
   lvFiles->clear();
@@ -500,8 +509,9 @@ bool TForm1::OutputFolderUsable(const QString& folder) {
   std::error_code error;
   std::filesystem::create_directories(NativePath(folder), error);
   if (error) {
-    Shell.ShowError(this, tr("The output folder %1 cannot be created: %2")
-                              .arg(folder, FromNative(error.message())));
+    Shell.ShowError(
+        this,
+        tr("The output folder %1 cannot be created: %2").arg(folder, FromNative(error.message())));
     return false;
   }
   // Writing is what the tasks will do; a probe file says so truthfully where
@@ -522,8 +532,8 @@ bool TForm1::OutputFolderUsable(const QString& folder) {
 bool TForm1::LibrariesLoaded() {
   TVeltoConverter& converter = Batch->Converter();
   if (converter.LoadLibraries(NativePath(LibraryFolder), true)) return true;
-  Shell.ShowError(this, tr("The media libraries cannot be loaded:\n%1")
-                            .arg(FromNative(converter.LastError())));
+  Shell.ShowError(
+      this, tr("The media libraries cannot be loaded:\n%1").arg(FromNative(converter.LastError())));
   return false;
 }
 
@@ -541,6 +551,7 @@ void TForm1::Convert() {
   if (!OutputFolderUsable(WithSeparator(OutputFolder)) || !LibrariesLoaded()) return;
   OutputFolder = WithSeparator(OutputFolder);
 
+  StopDescribing();  // the batch describes every row anyway
   const int rows = lvFiles->RowCount();
   BatchRows.clear();
   BatchRows.reserve(static_cast<std::size_t>(rows));
@@ -578,7 +589,39 @@ void TForm1::Convert() {
   Batch->Start(std::move(inputs), settings);
 }
 
+void TForm1::DescribeListed() {
+  StopDescribing();
+  std::vector<std::string> paths;
+  for (int position = 0; position < lvFiles->RowCount(); ++position) {
+    auto* row = static_cast<TFileRow*>(lvFiles->Row(position));
+    if (row->Described) continue;
+    DescribeRows.push_back(row);
+    paths.push_back(row->NativePath);
+  }
+  // Without the media libraries the columns wait for Convert, which says why.
+  if (paths.empty() || !Batch->Converter().LoadLibraries(NativePath(LibraryFolder), true)) {
+    DescribeRows.clear();
+    return;
+  }
+  const unsigned run = DescribeRun.load();
+  Describer.Start(std::move(paths), [this, run](TPreparedInput prepared) {
+    if (prepared.Position < 0 || !prepared.Readable) return;
+    Posts->Post([this, run, prepared = std::move(prepared)] {
+      if (run == DescribeRun.load())
+        ShowDescription(DescribeRows[static_cast<std::size_t>(prepared.Position)],
+                        prepared.Description);
+    });
+  });
+}
+
+void TForm1::StopDescribing() {
+  Describer.StopAndWait();
+  ++DescribeRun;  // what it posted is stale now
+  DescribeRows.clear();
+}
+
 void TForm1::ShowDescription(QTreeWidgetItem* row, const TInputDescription& description) {
+  if (auto* file = dynamic_cast<TFileRow*>(row)) file->Described = true;
   const std::map<std::string, std::string> tags = CanonicalTags(description.Tags);
   const auto tag = [&](const char* key) {
     const auto entry = tags.find(key);
@@ -625,6 +668,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
     }
   }
   if (Converting()) Stop();
+  StopDescribing();
   Batch->Detach();
   if (size() != FirstSize || QFile::exists(SettingsFolder + SettingsFileName)) {
     try {

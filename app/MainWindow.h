@@ -8,11 +8,13 @@
 
 #include <QString>
 #include <QWidget>
+#include <atomic>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "app/FormatSettings.h"
+#include "app/InputPreparer.h"
 #include "app/LoudnessSettings.h"
 #include "converter/ExistingOutputs.h"
 #include "converter/FolderWalker.h"
@@ -33,6 +35,8 @@ class TFset;
 class TShell;
 class TThreadMailbox;
 class TBatchController;
+class TFileRow;
+class TThreadMailbox;
 class TVeltoConverter;
 
 class TForm1 : public QWidget {
@@ -135,6 +139,11 @@ class TForm1 : public QWidget {
   // Checks that end a Convert before it starts, with a message box.
   bool OutputFolderUsable(const QString& folder);
   bool LibrariesLoaded();
+  // Describes the rows not yet described on a thread of its own, for their
+  // Duration, Title and Artist columns; stopped before rows go and before a
+  // batch (which describes them anyway).
+  void DescribeListed();
+  void StopDescribing();
   // The Duration, Title and Artist columns from the file's description.
   void ShowDescription(QTreeWidgetItem* row, const TInputDescription& description);
   // The window's part of a batch's end: the close question withdrawn, the
@@ -149,4 +158,9 @@ class TForm1 : public QWidget {
   std::set<TFileId> Listed;
   std::vector<QTreeWidgetItem*> BatchRows;  // the batch's rows, by position
   bool AskingToClose = false;               // the close question is open
+  TInputPreparer Describer;
+  std::vector<TFileRow*> DescribeRows;  // by the describer's position
+  // Posts of a description run that StopDescribing ended are dropped.
+  std::atomic<unsigned> DescribeRun{0};
+  TThreadMailbox* Posts = nullptr;  // a child of the window
 };

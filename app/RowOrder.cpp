@@ -43,8 +43,7 @@ int NaturalCompare(const QString& a, const QString& b) {
     const QStringView left = Run(a, i);
     const QStringView right = Run(b, j);
     const bool numbers = IsDigit(left.front()) && IsDigit(right.front());
-    const int order = numbers ? CompareNumbers(left, right)
-                              : Collator().compare(left, right);
+    const int order = numbers ? CompareNumbers(left, right) : Collator().compare(left, right);
     if (order != 0) return order;
     i += left.size();
     j += right.size();

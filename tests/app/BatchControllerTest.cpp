@@ -103,7 +103,8 @@ class BatchControllerTest : public QObject {
     QCOMPARE(Batch->GaugeFraction(), 1.0);
     QCOMPARE(Batch->StatusLine(), QString("    Done: 2 converted, 1 failed"));
     QVERIFY2(Shown.Tip[1].contains("No such file", Qt::CaseInsensitive), qPrintable(Shown.Tip[1]));
-    QCOMPARE(Batch->Outputs(), (std::vector<std::string>{Path("out/a.mp3"), "", Path("out/b.mp3")}));
+    QCOMPARE(Batch->Outputs(),
+             (std::vector<std::string>{Path("out/a.mp3"), "", Path("out/b.mp3")}));
     QVERIFY(QFile::exists(QString::fromStdString(Path("out/a.mp3"))));
     QVERIFY(QFile::exists(QString::fromStdString(Path("out/b.mp3"))));
     QCOMPARE(Shown.DurationMs.size(), std::size_t(2));
@@ -116,7 +117,8 @@ class BatchControllerTest : public QObject {
     const std::string running = Make("long.wav", AudioFormat::Wav, 600.0);
     const std::string c = Make("c.wav", AudioFormat::Wav, 2.0);
     Batch->Start({{a, ""}, {running, ""}, {c, ""}}, Settings(1));
-    QTRY_VERIFY_WITH_TIMEOUT(Statuses(3)[1].endsWith("%") && Statuses(3)[1] != "0%", BatchTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(Statuses(3)[1].endsWith("%") && Statuses(3)[1] != "0%",
+                             BatchTimeoutMs);
     QVERIFY2(Batch->StatusLine().startsWith("    1 of 3 done"), qPrintable(Batch->StatusLine()));
     const double during = Batch->GaugeFraction();
     QVERIFY(during > 0 && during < 1);
@@ -130,7 +132,8 @@ class BatchControllerTest : public QObject {
     const QString summary = "    Stopped: 1 converted, 0 failed, 1 stopped, 1 not started";
     QCOMPARE(Batch->StatusLine(), summary);
     const double stopped = Batch->GaugeFraction();
-    QVERIFY2(stopped > 0 && stopped < during, qPrintable(QString("%1 %2").arg(stopped).arg(during)));
+    QVERIFY2(stopped > 0 && stopped < during,
+             qPrintable(QString("%1 %2").arg(stopped).arg(during)));
     // Nothing of the stopped batch arrives later.
     const int changes = Shown.Changes;
     QTest::qWait(200);
