@@ -205,6 +205,7 @@ void TForm1::CreateControls() {
 
   auto* folderRow = new QHBoxLayout;
   folderRow->addWidget(folderLabel);
+  folderRow->addSpacing(6);
   folderRow->addWidget(OutputFolderField, 1);
   folderRow->addSpacing(8);
   folderRow->addWidget(OutputFolderButton);
