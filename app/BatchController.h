@@ -31,7 +31,7 @@
 #include "app/InputPreparer.h"
 #include "app/LoudnessSettings.h"
 #include "app/StatusTexts.h"
-#include "app/TrackRows.h"
+#include "app/TrackRow.h"
 #include "converter/AlbumTracks.h"
 #include "converter/ExistingOutputs.h"
 #include "converter/OutputNaming.h"
