@@ -69,7 +69,8 @@ const QSize FirstSize(634, 443);
 const QString WindowSection = QStringLiteral("Window");
 // The error display names at most this many refused paths.
 constexpr int RefusalsShown = 20;
-// Setting up described inputs yields to the event loop after this long.
+// Listing rows and reading them for a batch yield to the event loop after
+// this long.
 constexpr int AddSliceMs = 20;
 
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
@@ -561,10 +562,22 @@ void TForm1::Convert() {
   // The last batch's marks go, with one repaint for them all: the list's
   // model would announce every cell. Its tracks go too, announced, since
   // rows leave the view.
+  // A long list is read in slices, the window painting between them; the
+  // controls are off already and user input waits.
+  SetConverting(true);
   std::vector<QTreeWidgetItem*> albums;
   QAbstractItemModel* model = lvFiles->model();
-  const bool blocked = model->blockSignals(true);
+  bool blocked = model->blockSignals(true);
+  QElapsedTimer slice;
+  slice.start();
   for (int position = 0; position < rows; ++position) {
+    if (slice.elapsed() >= AddSliceMs) {
+      model->blockSignals(blocked);
+      lvFiles->viewport()->update();
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      blocked = model->blockSignals(true);
+      slice.restart();
+    }
     auto* row = static_cast<TFileRow*>(lvFiles->Row(position));
     BatchRows.push_back(row);
     inputs.push_back({row->NativePath, row->NativeRoot});
@@ -577,7 +590,6 @@ void TForm1::Convert() {
   lvFiles->viewport()->update();
   for (QTreeWidgetItem* album : albums) TrackRows::Clear(album);
   ProgressBar1->setRange(0, GaugeSteps);
-  SetConverting(true);
   ShowSelectedDetails();
 
   TBatchSettings settings;
