@@ -1,6 +1,8 @@
 #include "app/AudioFiles.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 #include "converter/AudioFiles.h"
@@ -14,6 +16,22 @@ QString TranslatedOpenDialogFilter() {
   parts[0] = QCoreApplication::translate("AudioFiles", "Audio Files");
   parts[2] = QCoreApplication::translate("AudioFiles", "All Files") + QStringLiteral("(*.*)");
   return parts.join(u'|');
+}
+
+std::vector<std::string> NativeCommandLinePaths(int argc, const char* const* argv) {
+  std::vector<std::string> paths;
+  const QByteArray here = QFile::encodeName(QDir::currentPath());
+  bool separatorSeen = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    if (argument == "--" && !separatorSeen) {
+      separatorSeen = true;
+      continue;
+    }
+    if (argument.empty()) continue;
+    paths.push_back(argument.front() == '/' ? argument : here.toStdString() + '/' + argument);
+  }
+  return paths;
 }
 
 QStringList CommandLinePaths(const QStringList& arguments) {

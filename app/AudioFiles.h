@@ -3,6 +3,8 @@
 #pragma once
 
 #include <QString>
+#include <string>
+#include <vector>
 #include <QStringList>
 
 // The open dialog's filter, "Name|patterns|Name|patterns", made from the
@@ -16,3 +18,6 @@ QString TranslatedOpenDialogFilter();
 // against the current folder. The first "--" is the end of the options,
 // not a path.
 QStringList CommandLinePaths(const QStringList& arguments);
+// The same from the arguments' bytes (argv after QApplication took its
+// options), so that a name that is not UTF-8 names its file.
+std::vector<std::string> NativeCommandLinePaths(int argc, const char* const* argv);

@@ -1,7 +1,9 @@
 #include "app/IniFile.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 
@@ -94,6 +96,8 @@ void WriteIniString(const QString& fileName, const QString& section, const QStri
     }
   }
 
+  // The settings folder is made when the first setting is kept, not before.
+  QDir().mkpath(QFileInfo(fileName).path());
   QSaveFile file(fileName);
   bool ok = file.open(QIODevice::WriteOnly);
   if (ok) {

@@ -25,11 +25,6 @@ struct TPreparedInput {
   std::string Error;              // why not, when not
 };
 
-struct TInputToPrepare {
-  std::string Path;
-  TInputOptions Options;
-};
-
 class TInputPreparer {
  public:
   using TCallback = std::function<void(TPreparedInput)>;
@@ -39,9 +34,12 @@ class TInputPreparer {
   TInputPreparer(const TInputPreparer&) = delete;
   TInputPreparer& operator=(const TInputPreparer&) = delete;
 
-  // Describes `inputs` in order (the media libraries must be loaded). Ends a
+  // Describes the files `paths` in order, each with InputOptionsFor (the
+  // media libraries must be loaded), after running `first` (when given) on
+  // the thread with the paths and the stop request to look at. Ends a
   // preparation still under way first.
-  void Start(std::vector<TInputToPrepare> inputs, TCallback callback);
+  using TFirst = std::function<void(const std::vector<std::string>&, const std::atomic<bool>&)>;
+  void Start(std::vector<std::string> paths, TCallback callback, TFirst first = {});
   // Asks the thread to end after the input it is describing; does not wait.
   void Stop() { FStopRequested = true; }
   // Stops and waits for the thread's end.

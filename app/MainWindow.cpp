@@ -1,13 +1,16 @@
 #include "app/MainWindow.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
@@ -17,6 +20,7 @@
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -24,8 +28,10 @@
 #include <filesystem>
 #include <set>
 #include <system_error>
+#include <thread>
 
 #include "app/AudioFiles.h"
+#include "app/BatchController.h"
 #include "app/DetailsDialog.h"
 #include "app/ExistingSettings.h"
 #include "app/FileListView.h"
@@ -33,6 +39,7 @@
 #include "app/InputTags.h"
 #include "app/NamingSettings.h"
 #include "app/PathRules.h"
+#include "app/RowOrder.h"
 #include "app/SettingsDialog.h"
 #include "app/Shell.h"
 #include "app/StartupFolders.h"
@@ -41,6 +48,7 @@
 #include "converter/AlbumTracks.h"
 #include "converter/FolderWalker.h"
 #include "converter/VeltoConverter.h"
+#include "engine/TagNames.h"
 
 namespace {
 
@@ -55,69 +63,40 @@ constexpr int RowLogRole = Qt::UserRole;
 // and inode (what tells two names of one file apart).
 constexpr int RowRootRole = Qt::UserRole;
 constexpr int RowIdRole = Qt::UserRole + 1;
+// Rows are added in slices of this many, the window painting between them.
+constexpr int AddSliceRows = 2000;
+const QSize FirstSize(634, 443);
+const QString WindowSection = QStringLiteral("Window");
 // The error display names at most this many refused paths.
 constexpr int RefusalsShown = 20;
-// Setting up described inputs yields to the event loop after this long.
-constexpr int PrepareSliceMs = 20;
+// Listing rows and reading them for a batch yield to the event loop after
+// this long.
+constexpr int AddSliceMs = 20;
 
 std::string NativePath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 QString FromNative(const std::string& text) { return QString::fromLocal8Bit(text); }
 
-QPushButton* MakeButton(QWidget* parent, const QString& caption, int left, int top, int width,
-                        int height) {
+QPushButton* MakeButton(QWidget* parent, const QString& caption) {
   auto* button = new QPushButton(caption, parent);
-  button->setGeometry(left, top, width, height);
+  button->setMinimumWidth(75);
   return button;
 }
 
-void SetRowTip(QTreeWidgetItem* row, const QString& tip) {
-  for (int column = 0; column < TFileListView::ColPath + 1; ++column) row->setToolTip(column, tip);
-}
+// The row's tip shows over every column (TFileListView's rows read it from
+// the first).
+void SetRowTip(QTreeWidgetItem* row, const QString& tip) { row->setToolTip(0, tip); }
 
 }  // namespace
 
 TForm1::TForm1(TShell& shell)
-    : QWidget(nullptr, Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                           Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint),
+    : QWidget(nullptr, Qt::Window),
       LibraryFolder(QString::fromStdString(
           LibraryFolderOf(QCoreApplication::applicationDirPath().toStdString()))),
       Shell(shell),
-      FConverter(std::make_unique<TVeltoConverter>()) {
-  CreateControls();
+      Batch(new TBatchController(this)) {
   Posts = new TThreadMailbox(this);
-
-  // Posted, never called: these run on the tasks' threads. The result is
-  // read here, where the task is known to have ended and still exists.
-  TVeltoConverter* converter = FConverter.get();
-  FConverter->OnProgress = [this](int AIndex, int, int, int ADurationTime, float, float, int64_t,
-                                  int ATotalDuration) {
-    const unsigned batch = Batch.load();
-    Posts->Post([this, batch, AIndex, ADurationTime, ATotalDuration] {
-      if (batch == Batch.load()) Progress(AIndex, ADurationTime, ATotalDuration);
-    });
-  };
-  FConverter->OnTerminate = [this, converter](int AIndex, bool) {
-    const unsigned batch = Batch.load();
-    const TTaskResult result = AIndex >= 0 ? converter->TaskResult(AIndex) : TTaskResult{};
-    Posts->Post([this, batch, AIndex, result] {
-      if (batch == Batch.load()) Terminate(AIndex, result);
-    });
-  };
-  FConverter->OnLog = [this](int AIndex, TLogLevel, const std::string& AMsg) {
-    if (AIndex < 0) return;  // not a line of one of our files
-    const unsigned batch = Batch.load();
-    const QString line = QString::fromUtf8(AMsg);
-    Posts->Post([this, batch, AIndex, line] {
-      if (batch == Batch.load()) Logged(AIndex, line);
-    });
-  };
-
-  PrepareSlices = new QTimer(this);
-  PrepareSlices->setSingleShot(true);
-  PrepareSlices->setInterval(0);
-  connect(PrepareSlices, &QTimer::timeout, this, &TForm1::TakePrepared);
-
+  CreateControls();
+  ConnectBatch();
   FormCreate();
   Fset = new TFset(*this, Shell);
   Details = new TDetailsDialog(this);
@@ -126,23 +105,65 @@ TForm1::TForm1(TShell& shell)
 
 TForm1::~TForm1() {
   // The producers end while the window's members still exist.
-  Preparer.StopAndWait();
-  FConverter->DetachEvents();
-  FConverter.reset();
+  StopDescribing();
+  Batch->Detach();
+  delete Batch;
+}
+
+void TForm1::ConnectBatch() {
+  const auto row = [this](int position) { return BatchRows[static_cast<std::size_t>(position)]; };
+  TBatchController::TEvents& events = Batch->Events;
+  events.Described = [this, row](int position, const TInputDescription& description) {
+    ShowDescription(row(position), description);
+  };
+  events.Status = [row](int position, const QString& status) {
+    row(position)->setText(TFileListView::ColStatus, status);
+  };
+  events.Tip = [row](int position, const QString& tip) { SetRowTip(row(position), tip); };
+  events.Log = [this, row](int position, const QString& line) {
+    AppendRowLog(row(position), line);
+  };
+  events.Tracks = [this, row](int position, const std::vector<TTrackRow>& tracks) {
+    SetRowTip(row(position), tr("%n tracks", nullptr, static_cast<int>(tracks.size())));
+    TrackRows::Show(row(position), tracks);
+  };
+  events.TrackProgress = [row](int position, int reachedMs, int totalMs) {
+    TrackRows::Progress(row(position), reachedMs, totalMs);
+  };
+  events.TracksEnded = [row](int position, TTaskState state) {
+    TrackRows::End(row(position), state);
+  };
+  events.Changed = [this] {
+    ProgressBar1->setValue(static_cast<int>(Batch->GaugeFraction() * GaugeSteps));
+    BTips->setText(Batch->StatusLine());
+  };
+  events.NotStarted = [this, row](const std::vector<int>& positions, const QString& mark,
+                                  const QString& tip) {
+    // One repaint for them all: the list's model would announce every cell.
+    QAbstractItemModel* model = lvFiles->model();
+    const bool blocked = model->blockSignals(true);
+    for (const int position : positions) {
+      row(position)->setText(TFileListView::ColStatus, mark);
+      SetRowTip(row(position), tip);
+    }
+    model->blockSignals(blocked);
+    lvFiles->viewport()->update();
+  };
+  events.Finished = [this](bool stopped) { BatchFinished(stopped); };
+  events.Error = [this](const QString& error) { Shell.ShowError(this, error); };
 }
 
 void TForm1::CreateControls() {
-  setFixedSize(634, 443);
-
-  AddButton = MakeButton(this, tr("Add"), 24, 24, 75, 25);
-  RemoveButton = MakeButton(this, tr("Remove"), 120, 24, 75, 25);
-  ClearButton = MakeButton(this, tr("Clear"), 216, 24, 75, 25);
-  SettingsButton = MakeButton(this, tr("Settings"), 312, 24, 75, 25);
-  DetailsButton = MakeButton(this, tr("Details"), 408, 24, 75, 25);
-  HelpButton = MakeButton(this, tr("Help"), 536, 24, 75, 25);
+  // The first size is the classic one; the layouts let the list grow with the
+  // window and keep every caption whole in a longer translation.
+  AddButton = MakeButton(this, tr("Add"));
+  RemoveButton = MakeButton(this, tr("Remove"));
+  ClearButton = MakeButton(this, tr("Clear"));
+  SettingsButton = MakeButton(this, tr("Settings"));
+  DetailsButton = MakeButton(this, tr("Details"));
+  HelpButton = MakeButton(this, tr("Help"));
 
   ListPanel = new QFrame(this);
-  ListPanel->setGeometry(24, 64, 585, 273);
   ListPanel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   auto* panelLayout = new QVBoxLayout(ListPanel);
   panelLayout->setContentsMargins(1, 1, 1, 1);
@@ -151,30 +172,70 @@ void TForm1::CreateControls() {
   panelLayout->addWidget(lvFiles);
 
   ProgressBar1 = new QProgressBar(this);
-  ProgressBar1->setGeometry(24, 336, 585, 8);
+  ProgressBar1->setFixedHeight(8);
   // Empty until a batch has something to show.
   ProgressBar1->setRange(0, GaugeSteps);
   ProgressBar1->setValue(0);
   ProgressBar1->setTextVisible(false);
 
   auto* folderLabel = new QLabel(tr("Output folder"), this);
-  folderLabel->setGeometry(24, 358, 88, 20);
   OutputFolderField = new QLineEdit(this);
-  OutputFolderField->setGeometry(112, 358, 410, 20);
   OutputFolderField->setReadOnly(true);
   folderLabel->setBuddy(OutputFolderField);
-  OutputFolderButton = MakeButton(this, tr("Change..."), 536, 356, 75, 25);
+  OutputFolderButton = MakeButton(this, tr("Change..."));
 
   FormatBox = new QComboBox(this);
-  FormatBox->setGeometry(24, 393, 193, 20);
   FormatBox->setEditable(false);
+  FormatBox->setMinimumWidth(193);
 
-  StopButton = MakeButton(this, tr("Stop"), 408, 392, 75, 25);
-  ConvertButton = MakeButton(this, tr("Convert"), 504, 392, 107, 25);
+  StopButton = MakeButton(this, tr("Stop"));
+  ConvertButton = MakeButton(this, tr("Convert"));
+  ConvertButton->setMinimumWidth(107);
 
   BTips = new QLabel(this);
-  BTips->setGeometry(0, height() - 18, width(), 18);
   BTips->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  BTips->setMinimumHeight(18);
+  BTips->setMinimumWidth(1);  // a long status text is cut, it does not widen the window
+
+  auto* buttons = new QHBoxLayout;
+  buttons->setSpacing(21);
+  for (QPushButton* button : {AddButton, RemoveButton, ClearButton, SettingsButton, DetailsButton})
+    buttons->addWidget(button);
+  buttons->addStretch(1);
+  buttons->addWidget(HelpButton);
+
+  auto* folderRow = new QHBoxLayout;
+  folderRow->addWidget(folderLabel);
+  folderRow->addSpacing(6);
+  folderRow->addWidget(OutputFolderField, 1);
+  folderRow->addSpacing(8);
+  folderRow->addWidget(OutputFolderButton);
+
+  auto* bottomRow = new QHBoxLayout;
+  bottomRow->addWidget(FormatBox);
+  bottomRow->addStretch(1);
+  bottomRow->addWidget(StopButton);
+  bottomRow->addSpacing(15);
+  bottomRow->addWidget(ConvertButton);
+
+  auto* body = new QVBoxLayout;
+  body->setContentsMargins(24, 24, 23, 8);
+  body->setSpacing(0);
+  body->addLayout(buttons);
+  body->addSpacing(15);
+  body->addWidget(ListPanel, 1);
+  body->addWidget(ProgressBar1);
+  body->addSpacing(12);
+  body->addLayout(folderRow);
+  body->addSpacing(10);
+  body->addLayout(bottomRow);
+
+  auto* window = new QVBoxLayout(this);
+  window->setContentsMargins(0, 0, 0, 0);
+  window->setSpacing(0);
+  window->addLayout(body, 1);
+  window->addWidget(BTips);
+  resize(FirstSize);
 
   connect(AddButton, &QPushButton::clicked, this, &TForm1::Add);
   connect(RemoveButton, &QPushButton::clicked, this, &TForm1::Remove);
@@ -185,9 +246,10 @@ void TForm1::CreateControls() {
   connect(StopButton, &QPushButton::clicked, this, &TForm1::Stop);
   connect(OutputFolderButton, &QPushButton::clicked, this, &TForm1::ChangeOutputFolder);
   connect(ConvertButton, &QPushButton::clicked, this, &TForm1::Convert);
-  connect(lvFiles, &TFileListView::PathsDropped, this, [this](const QStringList& paths) {
-    if (!Converting()) AddPaths(paths);
-  });
+  connect(lvFiles, &TFileListView::PathsDropped, this,
+          [this](const std::vector<std::string>& paths) {
+            if (!Converting()) AddNativePaths(paths);
+          });
   connect(lvFiles, &QTreeWidget::itemSelectionChanged, this, &TForm1::ShowSelectedDetails);
   connect(lvFiles, &QTreeWidget::itemDoubleClicked, this, &TForm1::ShowDetails);
   auto* deleteKey = new QShortcut(QKeySequence::Delete, lvFiles, nullptr, nullptr,
@@ -195,9 +257,6 @@ void TForm1::CreateControls() {
   connect(deleteKey, &QShortcut::activated, this, [this] {
     if (RemoveButton->isEnabled()) Remove();
   });
-
-  if (const QScreen* screen = QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
 }
 
 void TForm1::FormCreate() {
@@ -229,9 +288,21 @@ void TForm1::FormCreate() {
   SplitLongFiles = ReadSplitLongFiles(SettingsFolder);
   Naming = ReadNamingRules(SettingsFolder);
   Existing = ReadExistingRule(SettingsFolder);
+
+  // The size the window had when it was last closed, within the screen.
+  const QString settings = SettingsFolder + SettingsFileName;
+  const QSize kept(
+      ReadIniString(settings, WindowSection, QStringLiteral("Width"), QString()).toInt(),
+      ReadIniString(settings, WindowSection, QStringLiteral("Height"), QString()).toInt());
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (kept.width() > 0 && kept.height() > 0)
+    resize(screen ? kept.boundedTo(screen->availableGeometry().size()) : kept);
+  if (screen) move(screen->availableGeometry().center() - rect().center());
 }
 
-bool TForm1::Converting() const { return StopButton->isEnabled(); }
+bool TForm1::Converting() const { return Batch->Running(); }
+
+TVeltoConverter& TForm1::Converter() { return Batch->Converter(); }
 
 void TForm1::SetConverting(bool converting) {
   for (QPushButton* button :
@@ -252,39 +323,60 @@ void TForm1::Add() {
 }
 
 void TForm1::AddPaths(const QStringList& paths) {
-  std::set<TFileId> listed;
-  for (int position = 0; position < lvFiles->RowCount(); ++position) {
-    const QVariantList id =
-        lvFiles->Row(position)->data(TFileListView::ColPath, RowIdRole).toList();
-    if (id.size() == 2) listed.insert({id[0].toULongLong(), id[1].toULongLong()});
-  }
   std::vector<std::string> given;
   for (const QString& path : paths) given.push_back(NativePath(path));
-  const TFoundInputs found = FindInputs(given, &listed);
+  AddNativePaths(given);
+}
 
-  for (const TFoundInput& file : found.Files) {
-    try {
-      lvFiles->setUpdatesEnabled(false);
-      const QString path = FromNative(file.Path);
-      const QFileInfo info(path);
-      QTreeWidgetItem* row =
-          lvFiles->AppendRow(FileNamePart(path), QString(), QString(), QString());
-      // Keeps the window painting during a long list; user input waits, so
-      // no second Add or Convert can start in the middle of this one.
-      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-      BTips->setText(Blank4 + path);
-      row->setText(TFileListView::ColSize, SizeText(info.size()));
-      row->setText(TFileListView::ColStatus, QString());
-      row->setText(TFileListView::ColPath, path);
-      row->setData(TFileListView::ColPath, RowRootRole, FromNative(file.Root));
-      row->setData(TFileListView::ColPath, RowIdRole,
-                   QVariantList{QVariant::fromValue<qulonglong>(file.Id.first),
-                                QVariant::fromValue<qulonglong>(file.Id.second)});
-    } catch (const std::exception&) {
-      // One file that cannot be listed does not keep the others out.
-    }
-    lvFiles->setUpdatesEnabled(true);
+void TForm1::AddNativePaths(const std::vector<std::string>& given) {
+  // A library's walk takes long enough to be seen: it runs on a thread of
+  // its own while the window paints; user input waits, so no second Add or
+  // Convert can start in the middle of this one, and Listed is the walk's
+  // alone until it ends.
+  TFoundInputs found;
+  std::atomic<bool> walked{false};
+  std::thread walker([&] {
+    found = FindInputs(given, &Listed);
+    walked = true;
+  });
+  {
+    QEventLoop loop;
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, &loop, [&] {
+      if (walked) loop.quit();
+    });
+    poll.start(5);
+    if (!walked) loop.exec(QEventLoop::ExcludeUserInputEvents);
   }
+  walker.join();
+
+  QList<QTreeWidgetItem*> rows;
+  QElapsedTimer slice;
+  slice.start();
+  for (const TFoundInput& file : found.Files) {
+    const QString path = FromNative(file.Path);
+    struct stat status {};
+    const qint64 size = ::stat(file.Path.c_str(), &status) == 0 ? status.st_size : -1;
+    TFileRow* row = TFileListView::MakeRow(FileNamePart(path), SizeText(size), QString(), path);
+    row->setData(TFileListView::ColSize, SortKeyRole, size);
+    row->setData(TFileListView::ColPath, RowRootRole, FromNative(file.Root));
+    row->NativePath = file.Path;
+    row->NativeRoot = file.Root;
+    row->setData(TFileListView::ColPath, RowIdRole,
+                 QVariantList{QVariant::fromValue<qulonglong>(file.Id.first),
+                              QVariant::fromValue<qulonglong>(file.Id.second)});
+    rows.append(row);
+    if (rows.size() >= AddSliceRows || slice.elapsed() >= AddSliceMs) {
+      lvFiles->AppendRows(rows);
+      rows.clear();
+      BTips->setText(Blank4 + path);
+      // Keeps the window painting during a long list; user input waits.
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      slice.restart();
+    }
+  }
+  lvFiles->AppendRows(rows);
+  DescribeListed();
   // The paths shown while listing were progress, not news.
   if (found.Repeated.empty())
     BTips->setText(QString());
@@ -307,17 +399,27 @@ void TForm1::AddPaths(const QStringList& paths) {
 
 void TForm1::Remove() {
   if (lvFiles->RowCount() == 0) return;
-  const QList<QTreeWidgetItem*> selected = lvFiles->selectedItems();
+  StopDescribing();  // its rows may go; the rest is described again below
+  QList<QTreeWidgetItem*> selected = lvFiles->selectedItems();
   if (selected.isEmpty()) return;
+  // A selected track goes with its file's row, not on its own.
+  selected.removeIf([](const QTreeWidgetItem* row) { return row->parent() != nullptr; });
+  for (const QTreeWidgetItem* row : selected) {
+    const QVariantList id = row->data(TFileListView::ColPath, RowIdRole).toList();
+    if (id.size() == 2) Listed.erase({id[0].toULongLong(), id[1].toULongLong()});
+  }
   lvFiles->setUpdatesEnabled(false);
   qDeleteAll(selected);
   lvFiles->setUpdatesEnabled(true);
+  DescribeListed();
 }
 
 void TForm1::Clear() {
   // The last batch's gauge and summary went with its rows.
   ProgressBar1->setValue(0);
   BTips->setText(QString());
+  Listed.clear();
+  StopDescribing();
   if (lvFiles->RowCount() == 0) return;
   lvFiles->setUpdatesEnabled(false);
   lvFiles->clear();
@@ -333,8 +435,12 @@ void TForm1::ChangeOutputFolder() {
   const QString folder = Shell.PickFolder(this);
   if (folder.isEmpty()) return;
   OutputFolder = WithSeparator(folder);
-  Fset->FolderEdit->setText(OutputFolder);  // so that its OK keeps this choice
   ShowOutputFolder();
+  try {
+    WriteOutputFolder(SettingsFolder, OutputFolder);
+  } catch (const TIniFileError& error) {
+    Shell.ShowError(this, QString::fromStdString(error.what()));
+  }
 }
 
 void TForm1::ShowOutputFolder() {
@@ -353,6 +459,16 @@ void TForm1::Help() {
 
 QString TForm1::RowRoot(const QTreeWidgetItem* row) {
   return row ? row->data(TFileListView::ColPath, RowRootRole).toString() : QString();
+}
+
+std::string TForm1::RowPath(const QTreeWidgetItem* row) {
+  const auto* file = dynamic_cast<const TFileRow*>(row);
+  return file ? file->NativePath : std::string();
+}
+
+std::string TForm1::RowNativeRoot(const QTreeWidgetItem* row) {
+  const auto* file = dynamic_cast<const TFileRow*>(row);
+  return file ? file->NativeRoot : std::string();
 }
 
 QStringList TForm1::RowLog(const QTreeWidgetItem* row) {
@@ -396,8 +512,9 @@ bool TForm1::OutputFolderUsable(const QString& folder) {
   std::error_code error;
   std::filesystem::create_directories(NativePath(folder), error);
   if (error) {
-    Shell.ShowError(this, tr("The output folder %1 cannot be created: %2")
-                              .arg(folder, FromNative(error.message())));
+    Shell.ShowError(
+        this,
+        tr("The output folder %1 cannot be created: %2").arg(folder, FromNative(error.message())));
     return false;
   }
   // Writing is what the tasks will do; a probe file says so truthfully where
@@ -416,10 +533,10 @@ bool TForm1::OutputFolderUsable(const QString& folder) {
 }
 
 bool TForm1::LibrariesLoaded() {
-  TVeltoConverter& converter = *FConverter;
+  TVeltoConverter& converter = Batch->Converter();
   if (converter.LoadLibraries(NativePath(LibraryFolder), true)) return true;
-  Shell.ShowError(this, tr("The media libraries cannot be loaded:\n%1")
-                            .arg(FromNative(converter.LastError())));
+  Shell.ShowError(
+      this, tr("The media libraries cannot be loaded:\n%1").arg(FromNative(converter.LastError())));
   return false;
 }
 
@@ -437,345 +554,120 @@ void TForm1::Convert() {
   if (!OutputFolderUsable(WithSeparator(OutputFolder)) || !LibrariesLoaded()) return;
   OutputFolder = WithSeparator(OutputFolder);
 
-  Preparer.StopAndWait();
-  PendingPrepared.clear();
-  FConverter->ClearTasks();
-  ++Batch;  // after ClearTasks: whatever the old batch posted is stale now
-  SetConverting(true);
-
+  StopDescribing();  // the batch describes every row anyway
   const int rows = lvFiles->RowCount();
   BatchRows.clear();
-  BatchOutputs.assign(static_cast<std::size_t>(rows), QString());
-  TaskRows.clear();
-  Counts = TBatchCounts{};
-  Sync.reset();
-  if (Existing != TExistingRule::Replace)
-    Sync = std::make_unique<TOutputSync>(NativePath(OutputFolder), Existing,
-                                         SettingsWording(FormatSettings.Current()), false);
-  BatchProgress.Begin(rows);
-  AllPrepared = false;
-
-  OutputClaims.Clear();
-  std::vector<TInputToPrepare> inputs;
+  BatchRows.reserve(static_cast<std::size_t>(rows));
+  std::vector<TBatchInput> inputs;
+  inputs.reserve(static_cast<std::size_t>(rows));
+  // The last batch's marks go, with one repaint for them all: the list's
+  // model would announce every cell. Its tracks go too, announced, since
+  // rows leave the view.
+  // A long list is read in slices, the window painting between them; the
+  // controls are off already and user input waits.
+  SetConverting(true);
+  std::vector<QTreeWidgetItem*> albums;
+  QAbstractItemModel* model = lvFiles->model();
+  bool blocked = model->blockSignals(true);
+  QElapsedTimer slice;
+  slice.start();
   for (int position = 0; position < rows; ++position) {
-    QTreeWidgetItem* row = lvFiles->Row(position);
-    const QString path = row->text(TFileListView::ColPath);
+    if (slice.elapsed() >= AddSliceMs) {
+      model->blockSignals(blocked);
+      lvFiles->viewport()->update();
+      QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+      blocked = model->blockSignals(true);
+      slice.restart();
+    }
+    auto* row = static_cast<TFileRow*>(lvFiles->Row(position));
     BatchRows.push_back(row);
-    OutputClaims.AddInput(NativePath(path));
-    inputs.push_back({NativePath(path), InputOptionsFor(NativePath(path))});
+    inputs.push_back({row->NativePath, row->NativeRoot});
     row->setText(TFileListView::ColStatus, QString());
-    TrackRows::Clear(row);
-    row->setData(TFileListView::ColName, RowLogRole, QVariant());
     SetRowTip(row, QString());
+    row->setData(TFileListView::ColName, RowLogRole, QVariant());
+    if (row->childCount() > 0) albums.push_back(row);
   }
+  model->blockSignals(blocked);
+  lvFiles->viewport()->update();
+  for (QTreeWidgetItem* album : albums) TrackRows::Clear(album);
   ProgressBar1->setRange(0, GaugeSteps);
-  ProgressBar1->setValue(0);
-  BTips->setText(Blank4 + tr("Please wait ..."));
   ShowSelectedDetails();
-  BatchClock.start();
 
-  const unsigned batch = Batch.load();
-  Preparer.Start(std::move(inputs), [this, batch](TPreparedInput prepared) {
-    Posts->Post([this, batch, prepared = std::move(prepared)]() mutable {
-      if (batch == Batch.load()) Prepared(std::move(prepared));
+  TBatchSettings settings;
+  settings.Format = FormatSettings.Current();
+  settings.Loudness = LoudnessSettings;
+  settings.Naming = Naming;
+  settings.Existing = Existing;
+  settings.FilesAtOnce = FilesAtOnce;
+  settings.SplitLongFiles = SplitLongFiles;
+  settings.OutputFolder = NativePath(OutputFolder);
+  Batch->Start(std::move(inputs), settings);
+}
+
+void TForm1::DescribeListed() {
+  StopDescribing();
+  std::vector<std::string> paths;
+  for (int position = 0; position < lvFiles->RowCount(); ++position) {
+    auto* row = static_cast<TFileRow*>(lvFiles->Row(position));
+    if (row->Described) continue;
+    DescribeRows.push_back(row);
+    paths.push_back(row->NativePath);
+  }
+  // Without the media libraries the columns wait for Convert, which says why.
+  if (paths.empty() || !Batch->Converter().LoadLibraries(NativePath(LibraryFolder), true)) {
+    DescribeRows.clear();
+    return;
+  }
+  const unsigned run = DescribeRun.load();
+  Describer.Start(std::move(paths), [this, run](TPreparedInput prepared) {
+    if (prepared.Position < 0 || !prepared.Readable) return;
+    Posts->Post([this, run, prepared = std::move(prepared)] {
+      if (run == DescribeRun.load())
+        ShowDescription(DescribeRows[static_cast<std::size_t>(prepared.Position)],
+                        prepared.Description);
     });
   });
 }
 
-void TForm1::Prepared(TPreparedInput prepared) {
-  if (Stopping) return;  // described before Stop; it gets no task now
-  PendingPrepared.push_back(std::move(prepared));
-  if (!PrepareSlices->isActive()) PrepareSlices->start();
+void TForm1::StopDescribing() {
+  Describer.StopAndWait();
+  ++DescribeRun;  // what it posted is stale now
+  DescribeRows.clear();
 }
 
-void TForm1::TakePrepared() {
-  QElapsedTimer slice;
-  slice.start();
-  while (!PendingPrepared.empty() && Converting() && slice.elapsed() < PrepareSliceMs) {
-    const TPreparedInput prepared = std::move(PendingPrepared.front());
-    PendingPrepared.pop_front();
-    SetUpPrepared(prepared);
+void TForm1::ShowDescription(QTreeWidgetItem* row, const TInputDescription& description) {
+  if (auto* file = dynamic_cast<TFileRow*>(row)) file->Described = true;
+  const std::map<std::string, std::string> tags = CanonicalTags(description.Tags);
+  const auto tag = [&](const char* key) {
+    const auto entry = tags.find(key);
+    return entry == tags.end() ? QString() : QString::fromUtf8(entry->second);
+  };
+  if (description.DurationMs >= 0) {
+    row->setText(TFileListView::ColDuration, DurationText(description.DurationMs / 1000));
+    row->setData(TFileListView::ColDuration, SortKeyRole,
+                 static_cast<qlonglong>(description.DurationMs));
   }
-  if (!PendingPrepared.empty() && Converting()) PrepareSlices->start();
+  row->setText(TFileListView::ColTitle, tag("title"));
+  row->setText(TFileListView::ColArtist, tag("artist"));
 }
 
-void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
-  if (prepared.Position < 0) {
-    AllPrepared = true;
-    return FinishIfDone();
-  }
-  const int position = prepared.Position;
-  QTreeWidgetItem* row = BatchRows[static_cast<std::size_t>(position)];
-  const QString path = row->text(TFileListView::ColPath);
-  if (!prepared.Readable) {
-    AppendRowLog(row, FromNative(prepared.Error));
-    EndRow(row, position, TTaskState::tsFailed, FromNative(prepared.Error));
-    return FinishIfDone();
-  }
-
-  // A file with a cue sheet becomes its tracks; one whose sheet cannot be
-  // used fails with the sheet's line rather than becoming one long file.
-  std::vector<TPlannedTrack> tracks;
-  std::string sheetProblem;
-  if (!PlanAlbumTracks(prepared.Description, TSplitMode::Sheet, tracks, sheetProblem)) {
-    AppendRowLog(row, FromNative(sheetProblem));
-    EndRow(row, position, TTaskState::tsFailed, FromNative(sheetProblem));
-    return FinishIfDone();
-  }
-
-  TVeltoConverter& converter = *FConverter;
-  BatchProgress.SetDuration(position, prepared.Description.DurationMs);
-  TOutputOptions output;
-  ResetOutputOptions(output);
-  FillOutputOptions(FormatSettings.Current(), output);
-  LoudnessSettings.Fill(output);
-  CopyInputTags(prepared.Description, output);
-  TNamingRules naming = Naming;
-  naming.Extension = output.FileExt;
-  const TNamingInput source{NativePath(path), NativePath(RowRoot(row)), prepared.Description.Tags};
-  // An album's tracks are named before they are added and judged by the
-  // record together, as a file of its own is.
-  QString fileName;
-  std::vector<std::string> trackOutputs;
-  if (!tracks.empty()) {
-    const TNamingRules trackNaming = TrackNamingRules(naming);
-    for (const TPlannedTrack& track : tracks) {
-      std::string note;
-      trackOutputs.push_back(OutputClaims.Claim(
-          OutputPath(TrackNamingInput(source, track), trackNaming, NativePath(OutputFolder)),
-          &note));
-      if (!note.empty()) AppendRowLog(row, FromNative(note));
-    }
-    if (Sync) {
-      const TOutputDecision decision = Sync->DecideTracks(source.Source, source.Root, trackOutputs);
-      for (const std::string& message : Sync->TakeMessages())
-        AppendRowLog(row, FromNative(message));
-      if (decision != TOutputDecision::Convert) {
-        BatchOutputs[static_cast<std::size_t>(position)] = FromNative(trackOutputs.front());
-        EndRowUnchanged(row, position, decision == TOutputDecision::UpToDate);
-        return FinishIfDone();
-      }
-    }
-  } else {
-    std::string note;
-    output.FileName =
-        OutputClaims.Claim(OutputPath(source, naming, NativePath(OutputFolder)), &note);
-    if (!note.empty()) AppendRowLog(row, FromNative(note));
-    fileName = FromNative(output.FileName);
-    BatchOutputs[static_cast<std::size_t>(position)] = fileName;
-    if (Sync) {
-      const TOutputDecision decision = Sync->Decide(source.Source, source.Root, output.FileName);
-      for (const std::string& message : Sync->TakeMessages())
-        AppendRowLog(row, FromNative(message));
-      if (decision != TOutputDecision::Convert) {
-        EndRowUnchanged(row, position, decision == TOutputDecision::UpToDate);
-        return FinishIfDone();
-      }
-    }
-  }
-
-  TInputOptions input = InputOptionsFor(NativePath(path));
-  const int index = converter.AddInput(prepared.Description, &input);
-  if (index < 0) {
-    const QString reason = FromNative(converter.LastError());
-    BatchOutputs[static_cast<std::size_t>(position)].clear();
-    AppendRowLog(row, reason);
-    EndRow(row, position, TTaskState::tsFailed, reason);
-    return FinishIfDone();
-  }
-  if (TaskRows.size() <= static_cast<std::size_t>(index)) TaskRows.resize(index + 1);
-  TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
-  task.Row = row;
-  task.Position = position;
-  task.TrackOutputs = trackOutputs;
-  if (!tracks.empty()) {
-    AddTrackOutputs(index, row, position, output, trackOutputs, tracks);
-  } else if (converter.AddOutput(index, output.FileName, output)) {
-    SetRowTip(row, tr("Output: %1").arg(fileName));
-  } else {
-    // The task still starts and fails at once; the row tells this reason.
-    BatchOutputs[static_cast<std::size_t>(position)].clear();
-    task.SetupError = converter.LastError();
-    AppendRowLog(row, FromNative(task.SetupError));
-  }
-  row->setText(TFileListView::ColStatus, QStringLiteral("-"));
-  converter.SetThreadsPerFile(SplitLongFiles ? 0 : 1);
-  try {
-    converter.Start(FilesAtOnce);
-  } catch (const std::exception&) {
-    // The task that could not start has been reported as ended; its row
-    // shows why.
-  }
-}
-
-void TForm1::AddTrackOutputs(int index, QTreeWidgetItem* row, int position, TOutputOptions output,
-                             const std::vector<std::string>& outputs,
-                             const std::vector<TPlannedTrack>& tracks) {
-  TVeltoConverter& converter = *FConverter;
-  std::vector<TTrackRow> shown;
-  for (size_t n = 0; n < tracks.size(); ++n) {
-    const TPlannedTrack& track = tracks[n];
-    output.FileName = outputs[n];
-    const QString fileName = FromNative(output.FileName);
-    if (!converter.AddTrackOutput(index, output.FileName, output, track.Part)) {
-      // The task fails at once, writing none of its tracks.
-      TaskRows[static_cast<std::size_t>(index)].SetupError = converter.LastError();
-      AppendRowLog(row, FromNative(converter.LastError()));
-      return;
-    }
-    const TTrackCut& cut = track.Part.Cut;
-    shown.push_back({QFileInfo(fileName).fileName(), fileName,
-                     static_cast<int>(cut.Start * 1000 / cut.TimeBaseDen),
-                     cut.End < 0 ? -1 : static_cast<int>(cut.End * 1000 / cut.TimeBaseDen)});
-  }
-  BatchOutputs[static_cast<std::size_t>(position)] = shown.front().Output;
-  SetRowTip(row, tr("%n tracks", nullptr, static_cast<int>(shown.size())));
-  TrackRows::Show(row, shown);
-}
-
-void TForm1::Progress(int index, int durationTime, int totalDuration) {
-  if (index < 0 || static_cast<std::size_t>(index) >= TaskRows.size()) return;
-  const TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
-  task.Row->setText(TFileListView::ColStatus, ProgressStatus(durationTime, totalDuration));
-  TrackRows::Progress(task.Row, durationTime, totalDuration);
-  BatchProgress.Report(task.Position, durationTime, totalDuration);
-  ShowBatchState();
-}
-
-void TForm1::Terminate(int index, const TTaskResult& result) {
-  if (index < 0) return FinishIfDone();
-  if (static_cast<std::size_t>(index) >= TaskRows.size()) return;
-  const TTaskRow& task = TaskRows[static_cast<std::size_t>(index)];
-  const std::string& reason = result.State == TTaskState::tsFailed && !task.SetupError.empty()
-                                  ? task.SetupError
-                                  : result.Reason;
-  if (Sync && (result.State == TTaskState::tsConverted ||
-               result.State == TTaskState::tsConvertedWithProblems)) {
-    const std::string source = NativePath(task.Row->text(TFileListView::ColPath));
-    const std::string root = NativePath(RowRoot(task.Row));
-    std::string error;
-    if (task.TrackOutputs.empty()) {
-      if (!Sync->Made(source, root, NativePath(BatchOutputs[static_cast<std::size_t>(task.Position)]),
-                      error))
-        AppendRowLog(task.Row, FromNative(error));
-    }
-    for (size_t n = 0; n < task.TrackOutputs.size(); ++n)
-      if (!Sync->Made(source, root, task.TrackOutputs[n], error, {}, static_cast<int>(n) + 1))
-        AppendRowLog(task.Row, FromNative(error));
-  }
-  EndRow(task.Row, task.Position, result.State, FromNative(reason));
-  FinishIfDone();
-}
-
-void TForm1::EndRowUnchanged(QTreeWidgetItem* row, int position, bool upToDate) {
-  ++(upToDate ? Counts.UpToDate : Counts.Existing);
-  row->setText(TFileListView::ColStatus, UnchangedMark(upToDate));
-  const QString output = BatchOutputs[static_cast<std::size_t>(position)];
-  SetRowTip(row, (upToDate ? tr("Up to date") : tr("Left as it was")) + QStringLiteral("\n") +
-                     QStringLiteral("Output: ") + output);
-  BatchProgress.End(position);
-  ShowBatchState();
-}
-
-void TForm1::Logged(int index, const QString& line) {
-  if (index < 0 || static_cast<std::size_t>(index) >= TaskRows.size()) return;
-  AppendRowLog(TaskRows[static_cast<std::size_t>(index)].Row, line);
-}
-
-void TForm1::EndRow(QTreeWidgetItem* row, int position, TTaskState state, const QString& reason) {
-  switch (state) {
-    case TTaskState::tsConverted:
-      ++Counts.Converted;
-      break;
-    case TTaskState::tsConvertedWithProblems:
-      ++Counts.Converted;
-      ++Counts.WithProblems;
-      break;
-    case TTaskState::tsStopped:
-      ++Counts.Stopped;
-      break;
-    default:
-      state = TTaskState::tsFailed;  // an end without a result is no success
-      ++Counts.Failed;
-      break;
-  }
-  row->setText(TFileListView::ColStatus, EndMark(state));
-  TrackRows::End(row, state);
-  const QString output = BatchOutputs[static_cast<std::size_t>(position)];
-  QString tip = reason;
-  if (!output.isEmpty() && state != TTaskState::tsFailed && state != TTaskState::tsStopped)
-    tip += (tip.isEmpty() ? QString() : QStringLiteral("\n")) + tr("Output: %1").arg(output);
-  SetRowTip(row, tip);
-  BatchProgress.End(position, state == TTaskState::tsConverted ||
-                                  state == TTaskState::tsConvertedWithProblems);
-  ShowBatchState();
-}
-
-void TForm1::ShowBatchState() {
-  ProgressBar1->setValue(static_cast<int>(BatchProgress.Fraction() * GaugeSteps));
-  const double elapsed = BatchClock.elapsed() / 1000.0;
-  // The first seconds say too little about the rate to promise a time.
-  const int64_t left = elapsed >= 2 ? BatchProgress.SecondsLeft(elapsed) : -1;
-  BTips->setText(BatchLine(BatchProgress.Ended(), BatchProgress.Files(), left));
-}
-
-void TForm1::FinishIfDone() {
-  if (!Converting() || Stopping || !AllPrepared || BatchProgress.Ended() < BatchProgress.Files())
-    return;
-  EndBatch(false);
-}
-
-void TForm1::EndBatch(bool stopped) {
-  ++Batch;  // the batch's stragglers (a late end-of-batch call) are stale now
+void TForm1::BatchFinished(bool stopped) {
   SetConverting(false);
-  if (Sync) {
-    std::string error;
-    if (!Sync->Save(error)) Shell.ShowError(this, FromNative(error));
-    Sync.reset();
-  }
   // A close question asked about this batch has nothing left to ask.
   if (AskingToClose) Shell.WithdrawQuestion();
-  if (!stopped) {
-    ProgressBar1->setValue(GaugeSteps);
-    BTips->setText(SummaryLine(Counts));
-    if (Counts.Converted > 0) {
-      if (const QString why = Shell.Open(OutputFolder); !why.isEmpty())
-        Shell.ShowError(this, tr("The output folder %1 cannot be opened: %2").arg(OutputFolder, why));
-    }
-    return;
+  if (!stopped && Batch->Counts().Converted > 0) {
+    if (const QString why = Shell.Open(OutputFolder); !why.isEmpty())
+      Shell.ShowError(this, tr("The output folder %1 cannot be opened: %2").arg(OutputFolder, why));
   }
-  // Rows the Stop left before they began are no more converted than the
-  // stopped ones; the gauge keeps what was converted.
-  for (int position = 0; position < BatchProgress.Files(); ++position) {
-    if (BatchProgress.HasEnded(position)) continue;
-    QTreeWidgetItem* row = BatchRows[static_cast<std::size_t>(position)];
-    row->setText(TFileListView::ColStatus, NotStartedMark());
-    SetRowTip(row, tr("Not converted: the batch was stopped before this file began."));
-    BatchProgress.End(position, false);
-    ++Counts.NotStarted;
-  }
-  ProgressBar1->setValue(static_cast<int>(BatchProgress.ConvertedFraction() * GaugeSteps));
-  BTips->setText(SummaryLine(Counts, true));
 }
 
 QStringList TForm1::RowOutputs() const {
   QStringList outputs;
-  for (const QString& output : BatchOutputs) outputs.append(output);
+  for (const std::string& output : Batch->Outputs()) outputs.append(FromNative(output));
   return outputs;
 }
 
-void TForm1::Stop() {
-  Preparer.StopAndWait();
-  PendingPrepared.clear();
-  FConverter->Stop();
-  FConverter->ClearTasks();
-  // The stopped tasks' last reports and their ends were posted while
-  // ClearTasks waited; they belong before the summary, not after.
-  Stopping = true;
-  Posts->DeliverWaiting();
-  Stopping = false;
-  if (Converting()) EndBatch(true);
-}
+void TForm1::Stop() { Batch->Stop(); }
 
 void TForm1::closeEvent(QCloseEvent* event) {
   if (Converting()) {
@@ -791,7 +683,16 @@ void TForm1::closeEvent(QCloseEvent* event) {
     }
   }
   if (Converting()) Stop();
-  FConverter->DetachEvents();
-  ++Batch;  // nothing still queued may reach the closed window
+  StopDescribing();
+  Batch->Detach();
+  if (size() != FirstSize || QFile::exists(SettingsFolder + SettingsFileName)) {
+    try {
+      const QString settings = SettingsFolder + SettingsFileName;
+      WriteIniString(settings, WindowSection, QStringLiteral("Width"), QString::number(width()));
+      WriteIniString(settings, WindowSection, QStringLiteral("Height"), QString::number(height()));
+    } catch (const TIniFileError&) {
+      // A size not kept is no reason to keep the window open.
+    }
+  }
   event->accept();
 }

@@ -1,41 +1,25 @@
 // The main window: the list of files to convert, the output folder and the
-// converter component that turns every row into one MP3.
-//
-// Threads: everything here runs on the UI thread except two producers that
-// only post queued calls to this window: the component's events (on the
-// tasks' threads) and the input preparer (its own thread), which describes
-// the rows' files in list order while the first ones already convert. The
-// window never waits for a worker except in Stop, closing and destruction,
-// which stop the preparer and the tasks and wait for their ends.
-//
-// A batch: Convert checks what would make every row fail (libraries, output
-// folder) and says so in one message box without changing anything; then the
-// preparer describes each row's file, each described file becomes a task that
-// is started at once (up to FilesAtOnce run together), and a file that cannot
-// be read marks its row. No row ever leaves the list; each shows its end and
-// its reason. The batch ends when every row is either refused or its task
-// has ended.
+// controls of a batch. What a batch does lives in TBatchController; the
+// window hands it the rows and the settings in force and shows what it
+// reports (each row's status, tip, log and tracks, the gauge and the status
+// line). Convert first checks what would make every row fail (libraries,
+// output folder) and says so in one message box without changing anything.
 #pragma once
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 #include <atomic>
-#include <deque>
-#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
-#include "app/BatchProgress.h"
 #include "app/FormatSettings.h"
-#include "app/LoudnessSettings.h"
 #include "app/InputPreparer.h"
-#include "app/StatusTexts.h"
-#include "converter/AlbumTracks.h"
-#include "converter/OptionRecords.h"
+#include "app/LoudnessSettings.h"
+#include "converter/ExistingOutputs.h"
+#include "converter/FolderWalker.h"
+#include "converter/InputDescription.h"
 #include "converter/OutputNaming.h"
-#include "converter/OutputSync.h"
-#include "converter/TaskResult.h"
 
 class QComboBox;
 class QFrame;
@@ -49,6 +33,9 @@ class TDetailsDialog;
 class TFileListView;
 class TFset;
 class TShell;
+class TThreadMailbox;
+class TBatchController;
+class TFileRow;
 class TThreadMailbox;
 class TVeltoConverter;
 
@@ -102,7 +89,7 @@ class TForm1 : public QWidget {
   TFset* Fset = nullptr;
   TDetailsDialog* Details = nullptr;
 
-  TVeltoConverter& Converter() { return *FConverter; }
+  TVeltoConverter& Converter();
   bool Converting() const;
 
   // ---- Operations (bound to the buttons and keys) --------------------------
@@ -114,12 +101,15 @@ class TForm1 : public QWidget {
   // its reason.
   void AddPaths(const QStringList& paths);
   void AddFiles(const QStringList& files) { AddPaths(files); }
+  // The same for paths as the system names them (bytes, not necessarily
+  // UTF-8): what a folder walk and a drop give.
+  void AddNativePaths(const std::vector<std::string>& paths);
   // Deletes the selected rows (the Remove button and the Delete key).
   void Remove();
   void Clear();
   void Settings();
-  // Picks another output folder for this session (the settings dialog's
-  // "Save as default" keeps it for later starts); cancelling changes nothing.
+  // Picks another output folder, used from now on and kept for later starts;
+  // cancelling changes nothing.
   void ChangeOutputFolder();
   // Shows OutputFolder in the window.
   void ShowOutputFolder();
@@ -135,73 +125,45 @@ class TForm1 : public QWidget {
   static QStringList RowLog(const QTreeWidgetItem* row);
   // The folder a row's file was found under; empty when it was added itself.
   static QString RowRoot(const QTreeWidgetItem* row);
+  // A row's file and root as the system names them; the texts shown are for
+  // reading only.
+  static std::string RowPath(const QTreeWidgetItem* row);
+  static std::string RowNativeRoot(const QTreeWidgetItem* row);
 
  protected:
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  struct TTaskRow {
-    QTreeWidgetItem* Row = nullptr;
-    int Position = -1;       // in the batch
-    std::string SetupError;  // why its output could not be added, if so
-    std::vector<std::string> TrackOutputs;  // an album file's, track 1 first
-  };
-
   void FormCreate();
   void CreateControls();
+  // The batch's reports shown on the rows, the gauge and the status line.
+  void ConnectBatch();
   void SetConverting(bool converting);
   // Checks that end a Convert before it starts, with a message box.
   bool OutputFolderUsable(const QString& folder);
   bool LibrariesLoaded();
-  // Posted by the preparer: queues the input for TakePrepared.
-  void Prepared(TPreparedInput prepared);
-  // Sets up queued inputs for a slice of time, then lets the window paint
-  // and take clicks before the next slice.
-  void TakePrepared();
-  void SetUpPrepared(const TPreparedInput& prepared);
-  // Posted by the component.
-  // The tracks of an album file as the task's outputs and the row's children.
-  void AddTrackOutputs(int index, QTreeWidgetItem* row, int position, TOutputOptions output,
-                       const std::vector<std::string>& outputs,
-                       const std::vector<TPlannedTrack>& tracks);
-  void Progress(int index, int durationTime, int totalDuration);
-  void Terminate(int index, const TTaskResult& result);
-  void Logged(int index, const QString& line);
-  void EndRow(QTreeWidgetItem* row, int position, TTaskState state, const QString& reason);
-  // A row whose output is left as it was: up to date by the record, or
-  // there already (skip).
-  void EndRowUnchanged(QTreeWidgetItem* row, int position, bool upToDate);
-  void ShowBatchState();
-  void FinishIfDone();
-  // The batch's end: a finished one fills the gauge and opens the output
-  // folder when something was converted; a stopped one marks the rows that
-  // never began and leaves the gauge at the share converted.
-  void EndBatch(bool stopped);
+  // Describes the rows not yet described on a thread of its own, for their
+  // Duration, Title and Artist columns; stopped before rows go and before a
+  // batch (which describes them anyway).
+  void DescribeListed();
+  void StopDescribing();
+  // The Duration, Title and Artist columns from the file's description.
+  void ShowDescription(QTreeWidgetItem* row, const TInputDescription& description);
+  // The window's part of a batch's end: the close question withdrawn, the
+  // output folder opened when something was converted.
+  void BatchFinished(bool stopped);
   void AppendRowLog(QTreeWidgetItem* row, const QString& line);
   void ShowSelectedDetails();
 
   TShell& Shell;
-  std::unique_ptr<TVeltoConverter> FConverter;
-  TInputPreparer Preparer;
-  TOutputClaims OutputClaims;
-
-  // ---- The batch under way (UI thread) ---------------------------------------
-  std::vector<QTreeWidgetItem*> BatchRows;  // by position
-  std::vector<QString> BatchOutputs;        // by position
-  std::vector<TTaskRow> TaskRows;           // by task index
-  TBatchProgress BatchProgress;
-  TBatchCounts Counts;
-  // The batch's existing-output rule and record (none for replace).
-  std::unique_ptr<TOutputSync> Sync;
-  QElapsedTimer BatchClock;
-  std::deque<TPreparedInput> PendingPrepared;
-  QTimer* PrepareSlices = nullptr;
-  bool AllPrepared = false;
-  bool Stopping = false;  // Stop is taking in the last events of the batch
-  bool AskingToClose = false;  // the close question is open
-  // Events of a batch that Convert, Stop or closing has left behind are
-  // dropped; read on the producers' threads when an event is posted.
-  std::atomic<unsigned> Batch{0};
-  // Carries the producers' events to this thread; a child of the window.
-  TThreadMailbox* Posts = nullptr;
+  TBatchController* Batch = nullptr;  // a child of the window
+  // The files in the list, by device and inode: a file is listed once.
+  std::set<TFileId> Listed;
+  std::vector<QTreeWidgetItem*> BatchRows;  // the batch's rows, by position
+  bool AskingToClose = false;               // the close question is open
+  TInputPreparer Describer;
+  std::vector<TFileRow*> DescribeRows;  // by the describer's position
+  // Posts of a description run that StopDescribing ended are dropped.
+  std::atomic<unsigned> DescribeRun{0};
+  TThreadMailbox* Posts = nullptr;  // a child of the window
 };

@@ -19,6 +19,7 @@
 #include "app/MainWindow.h"
 #include "app/ExistingSettings.h"
 #include "app/NamingSettings.h"
+#include "app/PathRules.h"
 #include "app/Shell.h"
 #include "app/StartupFolders.h"
 #include "converter/VeltoConverter.h"
@@ -61,8 +62,6 @@ TFset::TFset(TForm1& form1, TShell& shell)
   ExistingBox->addItems({tr("Replace existing outputs"), tr("Skip existing outputs"),
                          tr("Update what changed")});
   existingLabel->setBuddy(ExistingBox);
-  SaveButton = new QPushButton(tr("Save as default"), page);
-  SaveButton->setGeometry(16, 112, 113, 25);
   CreateFilesAtOnceControl(page);
 
   CreateFormatPage();
@@ -76,7 +75,6 @@ TFset::TFset(TForm1& form1, TShell& shell)
   CancelButton->setGeometry(232, 208, 75, 25);
 
   connect(BrowseButton, &QPushButton::clicked, this, &TFset::Browse);
-  connect(SaveButton, &QPushButton::clicked, this, &TFset::Save);
   connect(OkButton, &QPushButton::clicked, this, &TFset::Ok);
   connect(CancelButton, &QPushButton::clicked, this, &TFset::Cancel);
 
@@ -87,9 +85,8 @@ TFset::TFset(TForm1& form1, TShell& shell)
 }
 
 void TFset::CreateFilesAtOnceControl(QWidget* page) {
-  // Beside "Save as default", which saves it with the folder.
   auto* label = new QLabel(tr("Files at once"), page);
-  const int labelLeft = 136, labelWidth = 82;
+  const int labelLeft = 16, labelWidth = 82;
   QFont font = label->font();  // smaller rather than cut, as the label above
   while (QFontMetrics(font).horizontalAdvance(label->text()) > labelWidth &&
          font.pointSizeF() > 7.0)
@@ -104,10 +101,13 @@ void TFset::CreateFilesAtOnceControl(QWidget* page) {
 
 void TFset::FormCreate() {
   SettingsFolder = Form1.SettingsFolder;
-  const QString saved = ReadSavedOutputFolder(SettingsFolder);
-  FolderEdit->setText(saved != NoFolderSaved ? saved : Form1.OutputFolder);
-  FilesAtOnceBox->setValue(Form1.FilesAtOnce);
+  ShowOutput();
   ShowNaming();
+}
+
+void TFset::ShowOutput() {
+  FolderEdit->setText(Form1.OutputFolder);
+  FilesAtOnceBox->setValue(Form1.FilesAtOnce);
 }
 
 void TFset::Browse() {
@@ -115,17 +115,6 @@ void TFset::Browse() {
   if (!folder.isEmpty()) FolderEdit->setText(folder);
 }
 
-void TFset::Save() {
-  if (FolderEdit->text().isEmpty()) return;
-  try {
-    WriteIniString(SettingsFolder + SettingsFileName, SettingsSection, SettingsKey,
-                   FolderEdit->text());
-    WriteIniString(SettingsFolder + SettingsFileName, SettingsSection, FilesAtOnceKey,
-                   QString::number(FilesAtOnceBox->value()));
-  } catch (const TIniFileError& error) {
-    Shell.ShowError(this, QString::fromStdString(error.what()));
-  }
-}
 
 void TFset::CreateFormatPage() {
   auto* page = new QWidget;
@@ -206,8 +195,8 @@ void TFset::TakeExampleSource() {
     return;
   }
   const QTreeWidgetItem* row = selected.first();
-  const std::string path = QFile::encodeName(row->text(TFileListView::ColPath)).toStdString();
-  ExampleSource = {path, QFile::encodeName(TForm1::RowRoot(row)).toStdString(), {}};
+  const std::string path = TForm1::RowPath(row);
+  ExampleSource = {path, TForm1::RowNativeRoot(row), {}};
   // Without the libraries, or for a file that cannot be read, the example
   // shows the placeholders of its missing tags.
   TVeltoConverter& converter = Form1.Converter();
@@ -252,6 +241,7 @@ void TFset::CreateLoudnessPage() {
 
 void TFset::showEvent(QShowEvent* event) {
   const TLoudnessSettings& loudness = Form1.LoudnessSettings;
+  ShowOutput();
   VerifyBox->setChecked(loudness.Verify);
   ReplayGainBox->setChecked(loudness.ReplayGain);
   NormalizeBox->setChecked(loudness.Normalize);
@@ -284,9 +274,28 @@ void TFset::ShowFormat() {
 }
 
 void TFset::Ok() {
-  Form1.OutputFolder = FolderEdit->text();
+  // Every page's choice is used from now on and kept for later starts.
+  const QString folder = WithSeparator(FolderEdit->text());
+  if (folder != Form1.OutputFolder) {
+    Form1.OutputFolder = folder;
+    if (!folder.isEmpty()) {
+      try {
+        WriteOutputFolder(SettingsFolder, folder);
+      } catch (const TIniFileError& error) {
+        Shell.ShowError(this, QString::fromStdString(error.what()));
+      }
+    }
+  }
   Form1.ShowOutputFolder();
-  Form1.FilesAtOnce = FilesAtOnceBox->value();
+  if (FilesAtOnceBox->value() != Form1.FilesAtOnce) {
+    Form1.FilesAtOnce = FilesAtOnceBox->value();
+    try {
+      WriteIniString(SettingsFolder + SettingsFileName, SettingsSection, FilesAtOnceKey,
+                     QString::number(Form1.FilesAtOnce));
+    } catch (const TIniFileError& error) {
+      Shell.ShowError(this, QString::fromStdString(error.what()));
+    }
+  }
   const TNamingRules naming = ChosenNaming();
   if (naming.Layout != Form1.Naming.Layout || naming.Pattern != Form1.Naming.Pattern) {
     Form1.Naming = naming;

@@ -1,5 +1,4 @@
-// The settings dialog: chooses the output folder, applies it to the main
-// window and saves it as the default for later starts; and on its second page
+// The settings dialog: chooses the output folder and "Files at once"; on its second page
 // the quality, sample rate and channels of the format the main window's
 // format box shows, saved in the settings file on OK. Created once, right
 // after the main window, and afterwards only shown modally and hidden; the
@@ -34,7 +33,6 @@ class TFset : public QDialog {
   QTabWidget* PageControl = nullptr;
   QLineEdit* FolderEdit = nullptr;
   QPushButton* BrowseButton = nullptr;
-  QPushButton* SaveButton = nullptr;
   QSpinBox* FilesAtOnceBox = nullptr;  // "Files at once"
   // What happens to an output that is already there: in TExistingRule's
   // order (replace, skip, update); saved in the settings file on OK.
@@ -57,15 +55,13 @@ class TFset : public QDialog {
   QCheckBox* SplitLongFilesBox = nullptr;
 
   void Browse();
-  // Writes the field's text as the saved folder and "Files at once" beside
-  // it; an empty field writes nothing. A failed write goes to the error
-  // display.
-  void Save();
-  // The main window's output folder := the field's text, as it stands, and
-  // its "Files at once" := the box's value; a changed format page becomes the
-  // format's choice and is written to the settings file (a failed write goes
-  // to the error display); so does a changed layout or pattern, and a
-  // changed rule for existing outputs.
+  // One rule for every page: what OK leaves in the dialog is what the main
+  // window uses from now on and what the next start shows. A changed output
+  // folder (an empty field is used but not kept), "Files at once", format
+  // page, layout or pattern, rule for existing outputs and loudness choice
+  // is written to the settings file (a failed write goes to the error
+  // display). Cancel changes nothing; every showing starts from the settings
+  // in force.
   void Ok();
   // The example's output path for the page's layout and pattern.
   void ShowExample();
@@ -80,6 +76,8 @@ class TFset : public QDialog {
   // Fills the format page's lists for the main window's chosen format.
   void ShowFormat();
   void CreateFilesAtOnceControl(QWidget* page);
+  // Fills the output page from the main window's settings.
+  void ShowOutput();
   void CreateNamesPage();
   // The example's source: the main window's selected row (described now for
   // its tags, when the media libraries load), else a made-up track.

@@ -37,8 +37,9 @@ TStartupFolders LoadStartupFolders(TShell& shell) {
   const QString saved = ReadSavedOutputFolder(folders.SettingsFolder);
   if (saved != NoFolderSaved) folders.OutputFolder = saved;
   folders.OutputFolder = WithSeparator(folders.OutputFolder);
-
-  if (!folders.OutputFolder.isEmpty()) QDir().mkpath(folders.OutputFolder);
-  QDir().mkpath(folders.SettingsFolder);
   return folders;
+}
+
+void WriteOutputFolder(const QString& settingsFolder, const QString& folder) {
+  WriteIniString(settingsFolder + SettingsFileName, SettingsSection, SettingsKey, folder);
 }

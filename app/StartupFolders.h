@@ -26,9 +26,12 @@ struct TStartupFolders {
 };
 
 // Computes both folders, reading the saved output folder from the settings
-// file, and creates both when missing (a folder that cannot be created is
-// left for Convert to try again).
+// file. Creates neither: the settings folder is made when a setting is
+// written, the output folder when a batch starts.
 TStartupFolders LoadStartupFolders(TShell& shell);
+
+// Keeps `folder` as the output folder of later starts; throws TIniFileError.
+void WriteOutputFolder(const QString& settingsFolder, const QString& folder);
 
 // The saved output folder, or NoFolderSaved when the settings file has none.
 QString ReadSavedOutputFolder(const QString& settingsFolder);

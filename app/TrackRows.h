@@ -8,14 +8,9 @@
 #include <QTreeWidgetItem>
 #include <vector>
 
+#include "app/TrackRow.h"
 #include "converter/TaskResult.h"
 
-struct TTrackRow {
-  QString Caption;  // the track's file name
-  QString Output;   // its full path
-  int StartMs = 0;
-  int EndMs = -1;  // -1: to the end of the file
-};
 
 namespace TrackRows {
 

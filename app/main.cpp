@@ -52,7 +52,7 @@ int main(int argc, char* argv[]) {
   TDesktopShell shell;
   TForm1 form1(shell);
   form1.show();
-  // Qt has taken its own options out of the arguments already.
-  form1.AddPaths(CommandLinePaths(QApplication::arguments()));
+  // Qt has taken its own options out of argc and argv already.
+  form1.AddNativePaths(NativeCommandLinePaths(argc, argv));
   return QApplication::exec();
 }

@@ -93,6 +93,10 @@ class TOutputClaims {
   }
   // One of the batch's inputs, which no output may replace.
   void AddInput(const std::string& path) { Inputs.insert(Key(path)); }
+  // The same with the input's key made beforehand (InputKey, on any thread:
+  // it costs a system call per folder of the path).
+  void AddInputKey(std::string key) { Inputs.insert(std::move(key)); }
+  static std::string InputKey(const std::string& path) { return Key(path); }
   // The path to write for `wanted`, taken for the rest of the batch. When it
   // differs from wanted, `note` (if given) says why: "X is one of the inputs;
   // writing Y instead" or "X is taken by an earlier input; writing Y instead".

@@ -634,6 +634,18 @@ gesucht, dann dort, wo das System sie hat.
         <source>Path</source>
         <translation>Pfad</translation>
     </message>
+    <message>
+        <source>Duration</source>
+        <translation>Dauer</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Titel</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Interpret</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>
@@ -774,10 +786,6 @@ gesucht, dann dort, wo das System sie hat.
     <message>
         <source>Browse</source>
         <translation>Wählen</translation>
-    </message>
-    <message>
-        <source>Save as default</source>
-        <translation>Als Standard</translation>
     </message>
     <message>
         <source>OK</source>

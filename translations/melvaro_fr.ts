@@ -635,6 +635,18 @@ du programme, puis là où le système les garde.
         <source>Path</source>
         <translation>Chemin</translation>
     </message>
+    <message>
+        <source>Duration</source>
+        <translation>Durée</translation>
+    </message>
+    <message>
+        <source>Title</source>
+        <translation>Titre</translation>
+    </message>
+    <message>
+        <source>Artist</source>
+        <translation>Artiste</translation>
+    </message>
 </context>
 <context>
     <name>TForm1</name>
@@ -775,10 +787,6 @@ du programme, puis là où le système les garde.
     <message>
         <source>Browse</source>
         <translation>Parcourir</translation>
-    </message>
-    <message>
-        <source>Save as default</source>
-        <translation>Par défaut</translation>
     </message>
     <message>
         <source>OK</source>

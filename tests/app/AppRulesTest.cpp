@@ -272,7 +272,12 @@ TEST(IniFile, FailedWriteRaisesAndNamesTheFile) {
   } catch (const TIniFileError& error) {
     EXPECT_EQ(std::string(error.what()), "Unable to write to " + file.toStdString());
   }
-  EXPECT_THROW(WriteIniString(Q(temp / "missing/Path.INI"), "Output", "Path", "/a"), TIniFileError);
+  // A missing folder is made (the settings folder appears with the first
+  // setting kept); one that cannot be made is an error.
+  WriteIniString(Q(temp / "missing/Path.INI"), "Output", "Path", "/a");
+  EXPECT_EQ(ReadIniString(Q(temp / "missing/Path.INI"), "Output", "Path", "?"), "/a");
+  EXPECT_THROW(WriteIniString(Q(temp / "missing/Path.INI/x/Path.INI"), "Output", "Path", "/a"),
+               TIniFileError);
 }
 
 TEST(AudioFiles, DialogFilter) {

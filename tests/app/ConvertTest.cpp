@@ -1,5 +1,9 @@
 // Real conversions driven through the main window: the component and the
 // engine run on worker threads, their events come back as queued calls.
+#include <sys/stat.h>
+
+#include <cstdio>
+
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -20,6 +24,7 @@
 #include "app/DetailsDialog.h"
 #include "app/FileListView.h"
 #include "app/MainWindow.h"
+#include "app/PathRules.h"
 #include "app/SettingsDialog.h"
 #include "converter/VeltoConverter.h"
 #include "tests/app/RecordingShell.h"
@@ -563,6 +568,51 @@ class ConvertTest : public QObject {
     QCOMPARE(Shell.Withdrawn, 1);
     QCOMPARE(form->lvFiles->Row(0)->text(TFileListView::ColStatus), QString("100%"));
     ExpectMp3(Out("a.mp3"), 440);
+  }
+
+  // A name that is not valid UTF-8 (Latin-1 "caf\xe9.wav") keeps its bytes
+  // from the list to the input and into the output's name, whether a folder
+  // walk or a drop brought it; it is shown with a replacement character, with
+  // its real size and its tags.
+  void nameThatIsNotUtf8Converts_data() {
+    QTest::addColumn<bool>("dropped");
+    QTest::newRow("folder added") << false;
+    QTest::newRow("file dropped") << true;
+  }
+  void nameThatIsNotUtf8Converts() {
+    QFETCH(bool, dropped);
+    QDir().mkpath(In(""));
+    MakeTaggedWav(In("plain.wav"), {{"INAM", "Caf\xc3\xa9 song"}, {"IART", "Somebody"}});
+    const std::string native = QFile::encodeName(In("")).toStdString() + "caf\xe9.wav";
+    QCOMPARE(::rename(QFile::encodeName(In("plain.wav")).constData(), native.c_str()), 0);
+    struct stat status {};
+    QCOMPARE(::stat(native.c_str(), &status), 0);
+
+    TForm1 form(Shell);
+    if (dropped) {
+      QMimeData mime;
+      mime.setUrls({QUrl("file://" + QString::fromLatin1(QByteArray::fromStdString(native).toPercentEncoding("/")))});
+      QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(form.lvFiles->viewport(), &enter);
+      QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+      QCoreApplication::sendEvent(form.lvFiles->viewport(), &drop);
+    } else {
+      form.AddPaths({In("")});
+    }
+    QCOMPARE(form.lvFiles->RowCount(), 1);
+    QCOMPARE(TForm1::RowPath(form.lvFiles->Row(0)), native);
+    QCOMPARE(Column(form, TFileListView::ColName), QStringList{QString::fromUtf8("caf\uFFFD.wav")});
+    QCOMPARE(Column(form, TFileListView::ColSize), QStringList{SizeText(status.st_size)});
+
+    form.ConvertButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Converting(), BatchTimeoutMs);
+    QCOMPARE(form.BTips->text(), QString("    Done: 1 converted, 0 failed"));
+    QCOMPARE(Column(form, TFileListView::ColTitle), QStringList{QString::fromUtf8("Caf\u00e9 song")});
+    QCOMPARE(Column(form, TFileListView::ColArtist), QStringList{"Somebody"});
+    QCOMPARE(Column(form, TFileListView::ColDuration), QStringList{"0:01"});
+    const std::string output = QFile::encodeName(Out("")).toStdString() + "caf\xe9.mp3";
+    QVERIFY2(::stat(output.c_str(), &status) == 0 && status.st_size > 1000, output.c_str());
+    QVERIFY(Shell.Errors.isEmpty());
   }
 
   // When the desktop cannot open the output folder, a message box says why.

@@ -28,6 +28,7 @@ extern "C" {
 #include "app/FileListView.h"
 #include "app/IniFile.h"
 #include "app/MainWindow.h"
+#include "app/RowOrder.h"
 #include "app/SettingsDialog.h"
 #include "app/StartupFolders.h"
 #include "tests/app/RecordingShell.h"
@@ -70,9 +71,9 @@ class WindowTest : public QObject {
     TForm1 form(Shell);
     QCOMPARE(form.OutputFolder, Root() + "/docs/Temp/");
     QCOMPARE(form.SettingsFolder, Root() + "/config/tarvik/Melvaro/");
-    QVERIFY(QFileInfo(form.OutputFolder).isDir());
-    QVERIFY(QFileInfo(form.SettingsFolder).isDir());
-    QVERIFY(!QFile::exists(IniFile()));
+    // Nothing is made on disk before something needs it.
+    QVERIFY(!QFileInfo::exists(form.OutputFolder));
+    QVERIFY(!QFileInfo::exists(form.SettingsFolder));
     QCOMPARE(form.Fset->FolderEdit->text(), form.OutputFolder);
     QCOMPARE(form.FilesAtOnce, DefaultFilesAtOnce());
     QCOMPARE(form.Fset->FilesAtOnceBox->value(), DefaultFilesAtOnce());
@@ -89,39 +90,60 @@ class WindowTest : public QObject {
     QCOMPARE(form.Fset->PageControl->tabText(0), QString("Output Path"));
   }
 
-  void savedFolderIsUsedFromTheNextStart_data() {
-    QTest::addColumn<QString>("saved");     // relative to the temporary folder
-    QTest::addColumn<QString>("expected");  // "" = the default folder
+  // The one rule: what OK leaves in the dialog (and what Change... picks) is
+  // used at once and is what the next start shows; Cancel changes nothing.
+  void settingsApplyAndSurviveARestart_data() {
+    QTest::addColumn<QString>("typed");     // relative to the temporary folder; "" = emptied
+    QTest::addColumn<QString>("expected");  // after OK and at the next start; "" = the default
     QTest::newRow("folder") << "/music/new"
                             << "/music/new/";
     QTest::newRow("with separator") << "/music/"
                                     << "/music/";
-    QTest::newRow("NoCode") << "NoCode"
-                            << "";
+    QTest::newRow("emptied") << ""
+                             << "";
   }
-  void savedFolderIsUsedFromTheNextStart() {
-    QFETCH(QString, saved);
+  void settingsApplyAndSurviveARestart() {
+    QFETCH(QString, typed);
     QFETCH(QString, expected);
-    const QString text = saved == "NoCode" ? saved : Root() + saved;
+    const QString text = typed.isEmpty() ? QString() : Root() + typed;
     {
       TForm1 first(Shell);
-      first.Fset->FolderEdit->setText(text);
-      first.Fset->FilesAtOnceBox->setValue(3);
-      first.Fset->Save();
-      QCOMPARE(first.OutputFolder, Root() + "/docs/Temp/");  // saving alone changes nothing
+      TFset& fset = *first.Fset;
+      QTimer::singleShot(0, &fset, [&] {
+        fset.FolderEdit->setText(Root() + "/cancelled");
+        fset.FilesAtOnceBox->setValue(7);
+        fset.CancelButton->click();
+      });
+      first.SettingsButton->click();
+      QCOMPARE(first.OutputFolder, Root() + "/docs/Temp/");
       QCOMPARE(first.FilesAtOnce, DefaultFilesAtOnce());
+      QTimer::singleShot(0, &fset, [&] {
+        // Every showing starts from the settings in force.
+        QCOMPARE(fset.FolderEdit->text(), Root() + "/docs/Temp/");
+        QCOMPARE(fset.FilesAtOnceBox->value(), DefaultFilesAtOnce());
+        fset.FolderEdit->setText(text);
+        fset.FilesAtOnceBox->setValue(3);
+        fset.OkButton->click();
+      });
+      first.SettingsButton->click();
+      QCOMPARE(first.OutputFolder, typed.isEmpty() ? QString() : Root() + expected);
+      QCOMPARE(first.OutputFolderField->text(), first.OutputFolder);
+      QCOMPARE(first.FilesAtOnce, 3);
     }
-    QCOMPARE(ReadIniString(IniFile(), "Output", "Path", "?"), text);
-
     TForm1 next(Shell);
     QCOMPARE(next.FilesAtOnce, 3);
     QCOMPARE(next.Fset->FilesAtOnceBox->value(), 3);
+    // An emptied field is used for the session but not kept.
     const QString folder = expected.isEmpty() ? Root() + "/docs/Temp/" : Root() + expected;
     QCOMPARE(next.OutputFolder, folder);
-    QVERIFY(QFileInfo(folder).isDir());
-    // The dialog shows the text as saved, without the separator added.
-    QCOMPARE(next.Fset->FolderEdit->text(), saved == "NoCode" ? folder : text);
+    QCOMPARE(next.Fset->FolderEdit->text(), folder);
+    QVERIFY(!QFileInfo::exists(folder));  // made when a batch needs it
     QVERIFY(Shell.Errors.isEmpty());
+
+    Shell.FolderAnswers = {Root() + "/picked"};
+    next.OutputFolderButton->click();
+    TForm1 third(Shell);
+    QCOMPARE(third.OutputFolder, Root() + "/picked/");
   }
 
   void formatChoicesAreSavedAndReadBack() {
@@ -159,29 +181,14 @@ class WindowTest : public QObject {
     QVERIFY(Shell.Errors.isEmpty());
   }
 
-  void okCancelAndSaveOfTheDialog() {
+  void emptyOutputFolderStopsConvert() {
     TForm1 form(Shell);
     TFset& fset = *form.Fset;
-
-    fset.FolderEdit->setText(Root() + "/typed");
-    QTimer::singleShot(0, &fset, [&] { fset.CancelButton->click(); });
-    form.SettingsButton->click();  // modal; Cancel ends it
-    QCOMPARE(form.OutputFolder, Root() + "/docs/Temp/");
-    QCOMPARE(fset.FolderEdit->text(), Root() + "/typed");  // kept for the next showing
-    QVERIFY(fset.isHidden());
-
-    fset.FilesAtOnceBox->setValue(5);
-    QTimer::singleShot(0, &fset, [&] { fset.OkButton->click(); });
-    form.SettingsButton->click();
-    QCOMPARE(form.OutputFolder, Root() + "/typed");  // unchanged and unchecked
-    QCOMPARE(form.FilesAtOnce, 5);
-    QVERIFY(fset.isHidden());
-
+    fset.show();
     fset.FolderEdit->clear();
-    fset.Save();
-    QVERIFY(!QFile::exists(IniFile()));  // an empty field writes nothing
     fset.Ok();
     QCOMPARE(form.OutputFolder, QString());
+    QVERIFY(!QFile::exists(IniFile()));  // an empty field writes nothing
 
     // No output folder: Convert says so and does nothing.
     form.AddFiles({MakeFile("a.wav", 10)});
@@ -204,8 +211,9 @@ class WindowTest : public QObject {
   void failedSaveReachesTheErrorDisplay() {
     TForm1 form(Shell);
     QDir().mkpath(IniFile());  // a folder where the file belongs
+    form.Fset->show();
     form.Fset->FolderEdit->setText("/x");
-    form.Fset->SaveButton->click();
+    form.Fset->OkButton->click();
     QCOMPARE(Shell.Errors, QStringList({"Unable to write to " + IniFile()}));
   }
 
@@ -307,21 +315,22 @@ class WindowTest : public QObject {
   void errorsBeforeTheStartChangeNothing_data() {
     QTest::addColumn<QString>("cause");
     QTest::addColumn<QString>("message");  // its start; "<root>" stands for the folder
+    // First: the media libraries, once loaded (to describe listed rows),
+    // stay loaded for the process.
+    QTest::newRow("libraries") << "libraries"
+                               << "The media libraries cannot be loaded:\nLoad function "
+                                  "avcodec_find_encoder@libavcodec.so.";
     QTest::newRow("folder under a file")
         << "file"
         << "The output folder <root>/in/a.wav/out/ cannot be created: Not a directory";
     QTest::newRow("read-only folder")
         << "read-only"
         << "The output folder <root>/ro/ is not writable: Permission denied";
-    QTest::newRow("libraries") << "libraries"
-                               << "The media libraries cannot be loaded:\nLoad function "
-                                  "avcodec_find_encoder@libavcodec.so.";
   }
   void errorsBeforeTheStartChangeNothing() {
     QFETCH(QString, cause);
     QFETCH(QString, message);
     TForm1 form(Shell);
-    form.AddFiles({MakeFile("a.wav", 10), MakeFile("b.wav", 10)});
     if (cause == "file") {
       form.OutputFolder = Root() + "/in/a.wav/out";
     } else if (cause == "read-only") {
@@ -338,6 +347,9 @@ class WindowTest : public QObject {
                           folder + "/libavcodec.so." + QString::number(LIBAVCODEC_VERSION_MAJOR)));
       form.LibraryFolder = folder;
     }
+    // The library folder is the program's from its start: set before any row
+    // is listed (listing loads the libraries to describe the rows).
+    form.AddFiles({MakeFile("a.wav", 10), MakeFile("b.wav", 10)});
     const QString tipsBefore = form.BTips->text();
     form.ConvertButton->click();
 
@@ -364,7 +376,7 @@ class WindowTest : public QObject {
       form.OutputFolderButton->click();
       QCOMPARE(form.OutputFolder, QString("/picked/folder/"));
       QCOMPARE(form.OutputFolderField->text(), QString("/picked/folder/"));
-      QCOMPARE(form.Fset->FolderEdit->text(), QString("/picked/folder/"));
+      QCOMPARE(ReadIniString(IniFile(), "Output", "Path", "?"), QString("/picked/folder/"));
       form.OutputFolderButton->click();  // cancelled
       QCOMPARE(form.OutputFolder, QString("/picked/folder/"));
 
@@ -435,49 +447,99 @@ class WindowTest : public QObject {
     QCOMPARE(form.BTips->text(), QString());
   }
 
-  void controlsOfTheWindows() {
-    TForm1 form(Shell);
-    QCOMPARE(form.size(), QSize(634, 443));
-    const struct {
-      QWidget* control;
-      const char* caption;
-      QRect rect;
-    } controls[] = {
-        {form.AddButton, "Add", {24, 24, 75, 25}},
-        {form.RemoveButton, "Remove", {120, 24, 75, 25}},
-        {form.ClearButton, "Clear", {216, 24, 75, 25}},
-        {form.SettingsButton, "Settings", {312, 24, 75, 25}},
-        {form.DetailsButton, "Details", {408, 24, 75, 25}},
-        {form.HelpButton, "Help", {536, 24, 75, 25}},
-        {form.StopButton, "Stop", {408, 392, 75, 25}},
-        {form.ConvertButton, "Convert", {504, 392, 107, 25}},
-        {form.Fset->OkButton, "OK", {144, 208, 75, 25}},
-        {form.Fset->CancelButton, "Cancel", {232, 208, 75, 25}},
-        {form.Fset->BrowseButton, "Browse", {208, 24, 59, 21}},
-        {form.Fset->SaveButton, "Save as default", {16, 112, 113, 25}},
-        {form.ListPanel, "", {24, 64, 585, 273}},
-        {form.ProgressBar1, "", {24, 336, 585, 8}},
-        {form.OutputFolderField, "", {112, 358, 410, 20}},
-        {form.OutputFolderButton, "Change...", {536, 356, 75, 25}},
-        {form.FormatBox, "", {24, 393, 193, 20}},
-        {form.Fset->PageControl, "", {16, 16, 289, 177}},
-        {form.Fset->FolderEdit, "", {16, 56, 257, 20}},
-        {form.Fset->FilesAtOnceBox, "", {222, 112, 51, 25}},
+  // A header click sorts: names and texts in natural order, sizes and
+  // durations by their numbers (unknown first), equal keys in the order
+  // they had.
+  void headerClickSorts_data() {
+    QTest::addColumn<int>("column");
+    QTest::addColumn<bool>("descending");
+    QTest::addColumn<QStringList>("rows");  // "name|artist|bytes|ms"; bytes and ms may be empty
+    QTest::addColumn<QStringList>("names");
+    const QStringList longs = {"long10|||", "long2|||", "Long1|||", "long1|||", "long11|||"};
+    QTest::newRow("natural names") << int(TFileListView::ColName) << false << longs
+                                   << QStringList{"Long1", "long1", "long2", "long10", "long11"};
+    QTest::newRow("natural names, descending")
+        << int(TFileListView::ColName) << true << longs
+        << QStringList{"long11", "long10", "long2", "long1", "Long1"};
+    QTest::newRow("sizes by bytes")
+        << int(TFileListView::ColSize) << false
+        << QStringList{"mb|x|1300000|", "kb|x|2048|", "none|x||", "b|x|12|"}
+        << QStringList{"none", "b", "kb", "mb"};
+    QTest::newRow("durations, unknown first")
+        << int(TFileListView::ColDuration) << false
+        << QStringList{"long|x||600000", "unknown|x||", "short|x||59000", "mid|x||61000"}
+        << QStringList{"unknown", "short", "mid", "long"};
+    const QStringList artists = {"a|Zed||", "b|Abba||", "c|Zed||", "d|abba||", "e|Abba||"};
+    QTest::newRow("equal artists keep their order")
+        << int(TFileListView::ColArtist) << false << artists
+        << QStringList{"b", "e", "d", "a", "c"};
+    QTest::newRow("equal artists keep their order, descending")
+        << int(TFileListView::ColArtist) << true << artists
+        << QStringList{"a", "c", "d", "b", "e"};
+  }
+  void headerClickSorts() {
+    QFETCH(int, column);
+    QFETCH(bool, descending);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, names);
+    TFileListView list(nullptr);
+    for (const QString& spec : rows) {
+      const QStringList field = spec.split('|');
+      QTreeWidgetItem* row = list.AppendRow(field[0], field[2], QString(), "/in/" + field[0]);
+      row->setText(TFileListView::ColArtist, field[1]);
+      if (!field[2].isEmpty()) row->setData(TFileListView::ColSize, SortKeyRole, field[2].toLongLong());
+      if (!field[3].isEmpty())
+        row->setData(TFileListView::ColDuration, SortKeyRole, field[3].toLongLong());
+    }
+    // As a user does it: one click sorts ascending, a second descending.
+    const auto click = [&] {
+      const int x = list.header()->sectionViewportPosition(column) + 5;
+      QTest::mouseClick(list.header()->viewport(), Qt::LeftButton, {}, QPoint(x, 5));
     };
-    for (const auto& c : controls) {
-      QCOMPARE(c.control->geometry(), c.rect);
-      if (auto* button = qobject_cast<QPushButton*>(c.control))
-        QCOMPARE(button->text(), QString(c.caption));
+    list.resize(900, 300);
+    list.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&list));
+    click();
+    if (descending) click();
+    QStringList order;
+    for (int row = 0; row < list.RowCount(); ++row) order.append(list.Row(row)->text(0));
+    QCOMPARE(order, names);
+  }
+
+  // The first size is the classic one; the list and the Path column take
+  // what a larger window gives, and no caption is cut at the first size.
+  void theListGrowsWithTheWindow() {
+    TForm1 form(Shell);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QCOMPARE(form.size(), QSize(634, 443));
+    QVERIFY(form.minimumSize().width() < 634 && form.minimumSize().height() < 443);
+    QCOMPARE(form.maximumSize(), QSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX));
+    const QStringList captions = {"Add", "Remove", "Clear", "Settings", "Details",
+                                  "Help", "Stop", "Convert", "Change..."};
+    for (QPushButton* button : form.findChildren<QPushButton*>()) {
+      if (button->window() != &form) continue;
+      QVERIFY2(captions.contains(button->text()), qPrintable(button->text()));
+      QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
     }
-    QCOMPARE(form.Fset->size(), QSize(321, 247));
-    QCOMPARE(form.BTips->geometry(), QRect(0, 425, 634, 18));
-    const QStringList headers = {"Name", "Size", "Status", "Path"};
-    const int widths[] = {200, 90, 80, 190};
-    for (int column = 0; column < 4; ++column) {
+    const QStringList headers = {"Name", "Size", "Duration", "Title", "Artist", "Status", "Path"};
+    for (int column = 0; column < TFileListView::ColumnCount; ++column)
       QCOMPARE(form.lvFiles->headerItem()->text(column), headers[column]);
-      QCOMPARE(form.lvFiles->columnWidth(column), widths[column]);
-    }
     QCOMPARE(form.lvFiles->selectionMode(), QAbstractItemView::ExtendedSelection);
+
+    const QSize list = form.lvFiles->size();
+    const int path = form.lvFiles->columnWidth(TFileListView::ColPath);
+    form.resize(1400, 900);
+    QTRY_COMPARE(form.size(), QSize(1400, 900));
+    QCoreApplication::processEvents();
+    QCOMPARE(form.lvFiles->width() - list.width(), 1400 - 634);
+    QCOMPARE(form.lvFiles->height() - list.height(), 900 - 443);
+    QCOMPARE(form.lvFiles->columnWidth(TFileListView::ColPath) - path, 1400 - 634);
+    QCOMPARE(form.BTips->width(), 1400);
+    QCOMPARE(form.ConvertButton->geometry().right(), form.lvFiles->window()->width() - 24);
+    form.close();
+    TForm1 next(Shell);  // the size is remembered
+    QCOMPARE(next.size(), QSize(1400, 900).boundedTo(next.screen()->availableGeometry().size()));
   }
 };
 
