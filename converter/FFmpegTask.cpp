@@ -8,6 +8,7 @@
 #include <string>
 
 #include "converter/OptionApplication.h"
+#include "converter/WorkerRun.h"
 
 namespace {
 
@@ -79,6 +80,9 @@ void TFFmpegHlpr::OpenFilesOfRun() {
     if (!OpenOutputFile(output.Path)) throw FFMpegException(LastError);
   }
 }
+
+TConversionTask::TConversionTask() = default;
+TConversionTask::~TConversionTask() = default;
 
 namespace {
 std::mutex ResultLock;
