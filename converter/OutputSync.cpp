@@ -83,12 +83,27 @@ TOutputRecord& TOutputSync::RecordOf(const std::string& root) {
 TOutputDecision TOutputSync::Decide(const std::string& source, const std::string& root,
                                     const std::string& output) {
   const TFileStamp outputStamp = StampOf(output);
-  if (FRule != TExistingRule::Update || !outputStamp.Exists)
+  if (FRule != TExistingRule::Update)
     return DecideOutput(FRule, std::nullopt, {}, outputStamp, {}, {});
+  // The record is read even without an output: it may say the source crashed.
   const std::string key = RootKey(source, root);
   TOutputRecord& record = RecordOf(key);
   return DecideOutput(FRule, record.Find(RelativeTo(source, key)), StampOf(source), outputStamp,
-                      RelativeTo(output, FFolder), FSettings);
+                      RelativeTo(output, FFolder), FSettings, FRetryFailed);
+}
+
+bool TOutputSync::Crashed(const std::string& source, const std::string& root,
+                          const std::string& output, std::string& error) {
+  if (FReadOnly || FRule != TExistingRule::Update) return true;
+  const std::string key = RootKey(source, root);
+  TRecordEntry entry;
+  entry.State = TRecordState::Failed;
+  entry.Source = RelativeTo(source, key);
+  entry.Output = RelativeTo(output, FFolder);
+  entry.SourceStamp = StampOf(source);
+  entry.Settings = FSettings;
+  if (!entry.SourceStamp.Exists) return true;
+  return RecordOf(key).Put(entry, error);
 }
 
 bool TOutputSync::Made(const std::string& source, const std::string& root,

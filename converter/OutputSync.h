@@ -40,6 +40,8 @@ class TOutputSync {
   TOutputSync& operator=(const TOutputSync&) = delete;
 
   TExistingRule Rule() const { return FRule; }
+  // Decide runs again what crashed before (--retry-failed).
+  void SetRetryFailed(bool retry) { FRetryFailed = retry; }
 
   // Messages about records that were set aside; taken once.
   std::vector<std::string> TakeMessages();
@@ -55,6 +57,12 @@ class TOutputSync {
   // record could not be written (the output stays; it is redone next time).
   bool Made(const std::string& source, const std::string& root, const std::string& output,
             std::string& error, const std::string& settings = {});
+
+  // Records that source crashed its conversion (the worker died), so that
+  // Decide answers Crashed for it until it or the settings change. False
+  // with `error` when the record could not be written.
+  bool Crashed(const std::string& source, const std::string& root, const std::string& output,
+               std::string& error);
 
   // The companion pictures of the folder `sourceFolder` (found under root)
   // that are missing from outputFolder or older there; copies them unless
@@ -96,6 +104,7 @@ class TOutputSync {
   const TExistingRule FRule;
   const std::string FSettings;
   const bool FReadOnly;
+  bool FRetryFailed = false;
 
   mutable std::mutex FLock;  // guards FRecords' shape and FMessages
   std::map<std::string, std::unique_ptr<TOutputRecord>> FRecords;  // by absolute root

@@ -68,8 +68,10 @@ void TWorkerRun::Run() {
     done.Result = {TTaskState::tsFailed, reason};
   } else {
     const std::string last = !FLastOutputLine.empty() ? FLastOutputLine : FLastLogLine;
-    done.Result = {TTaskState::tsFailed, "the conversion crashed: " + DescribeWaitStatus(status) +
-                                             (last.empty() ? "" : " (" + last + ")")};
+    done.Result = {TTaskState::tsFailed,
+                   "the conversion crashed: " + DescribeWaitStatus(status) +
+                       (last.empty() ? "" : " (" + last + ")"),
+                   true};
   }
   if (FEvents.Log && !FStopAsked) FEvents.Log({true, 1, done.Result.Reason});
   FEvents.End(done);

@@ -27,6 +27,7 @@ struct SyncOptions {
   bool HasChoice = false;       // false for a video target
   OutputChoice Choice;
   std::string Settings;  // SettingsWording of the run's output settings
+  bool RetryFailed = false;  // run again what crashed on an earlier run
 };
 
 struct SyncInput {
@@ -59,6 +60,9 @@ class BatchSync {
   // An input's output is in place: recorded at once (journaled), so that a
   // killed run redoes only the files in flight.
   void Converted(const SyncInput& input);
+  // An input's conversion crashed: recorded, so that a rerun reports it
+  // instead of running it again (unless RetryFailed).
+  void Crashed(const SyncInput& input);
 
   // Writes the records; prints what failed. The dry run's summary line.
   // False when a record could not be written.
