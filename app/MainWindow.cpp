@@ -577,6 +577,7 @@ void TForm1::SetUpPrepared(const TPreparedInput& prepared) {
     AppendRowLog(row, FromNative(task.SetupError));
   }
   row->setText(TFileListView::ColStatus, QStringLiteral("-"));
+  converter.SetWorkerMemoryLimit(static_cast<uint64_t>(LoudnessSettings.MemoryPerFileMiB) << 20);
   try {
     converter.Start(FilesAtOnce);
   } catch (const std::exception&) {

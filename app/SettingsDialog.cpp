@@ -246,6 +246,14 @@ void TFset::CreateLoudnessPage() {
   NormalizeLufsBox = new QSpinBox(page);
   NormalizeLufsBox->setGeometry(192, 72, 61, 22);
   NormalizeLufsBox->setRange(-70, -1);
+  auto* memoryLabel = new QLabel(tr("Memory per file (MiB)"), page);
+  memoryLabel->setGeometry(16, 104, 169, 22);
+  MemoryPerFileBox = new QSpinBox(page);
+  MemoryPerFileBox->setGeometry(192, 104, 81, 22);
+  MemoryPerFileBox->setRange(0, TLoudnessSettings::MaxMemoryPerFileMiB);
+  MemoryPerFileBox->setSingleStep(256);
+  MemoryPerFileBox->setSpecialValueText(tr("No limit"));
+  memoryLabel->setBuddy(MemoryPerFileBox);
 }
 
 void TFset::showEvent(QShowEvent* event) {
@@ -254,6 +262,7 @@ void TFset::showEvent(QShowEvent* event) {
   ReplayGainBox->setChecked(loudness.ReplayGain);
   NormalizeBox->setChecked(loudness.Normalize);
   NormalizeLufsBox->setValue(loudness.NormalizeLufs);
+  MemoryPerFileBox->setValue(loudness.MemoryPerFileMiB);
   ShowFormat();
   ShowNaming();
   TakeExampleSource();
@@ -307,10 +316,12 @@ void TFset::Ok() {
   loudness.ReplayGain = ReplayGainBox->isChecked();
   loudness.Normalize = NormalizeBox->isChecked();
   loudness.NormalizeLufs = NormalizeLufsBox->value();
+  loudness.MemoryPerFileMiB = MemoryPerFileBox->value();
   if (loudness.Verify != Form1.LoudnessSettings.Verify ||
       loudness.ReplayGain != Form1.LoudnessSettings.ReplayGain ||
       loudness.Normalize != Form1.LoudnessSettings.Normalize ||
-      loudness.NormalizeLufs != Form1.LoudnessSettings.NormalizeLufs) {
+      loudness.NormalizeLufs != Form1.LoudnessSettings.NormalizeLufs ||
+      loudness.MemoryPerFileMiB != Form1.LoudnessSettings.MemoryPerFileMiB) {
     Form1.LoudnessSettings = loudness;
     try {
       loudness.Save(SettingsFolder + SettingsFileName);

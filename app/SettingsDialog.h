@@ -53,6 +53,7 @@ class TFset : public QDialog {
   QCheckBox* ReplayGainBox = nullptr;
   QCheckBox* NormalizeBox = nullptr;
   QSpinBox* NormalizeLufsBox = nullptr;
+  QSpinBox* MemoryPerFileBox = nullptr;  // MiB; 0 shows "No limit"
 
   void Browse();
   // Writes the field's text as the saved folder and "Files at once" beside

@@ -199,7 +199,7 @@ class TCustomAVConverter : public QObject {
   // running program.
   void SetWorkerProgram(const std::string& path) { FWorkerProgram = path; }
   // Each worker's address-space limit in bytes (0: none; left out in
-  // sanitizer builds).
+  // sanitizer builds), for the workers started from now on.
   uint64_t WorkerMemoryLimit() const { return FWorkerMemoryLimit; }
   void SetWorkerMemoryLimit(uint64_t bytes) { FWorkerMemoryLimit = bytes; }
 
