@@ -29,6 +29,7 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 run_suite build-asan -DMELVARO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 echo "== ThreadSanitizer build: the threaded tests"
 threaded_tests=(engine_run_lifecycle_test converter_component_test converter_batch_test
+  converter_worker_test
   app_convert_test)
 cmake -S . -B build-tsan -G Ninja -DMELVARO_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-tsan -j "$jobs" --target "${threaded_tests[@]}"
