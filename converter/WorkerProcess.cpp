@@ -51,6 +51,10 @@ std::string DescribeWaitStatus(int status) {
 std::unique_ptr<TWorkerProcess> TWorkerProcess::Spawn(const std::string& program,
                                                       uint64_t addressSpaceLimit,
                                                       std::string& error) {
+  if (access(program.c_str(), X_OK) != 0) {
+    error = "the worker program " + program + " cannot be run: " + strerror(errno);
+    return nullptr;
+  }
   int channel[2] = {-1, -1};
   int output[2] = {-1, -1};
   const int devNull = open("/dev/null", O_RDONLY | O_CLOEXEC);

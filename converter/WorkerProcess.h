@@ -13,8 +13,8 @@ class TWorkerProcess {
  public:
   // Starts program with an address-space limit (bytes; 0: none). The
   // limit is left out in sanitizer builds, whose shadow memory alone is
-  // larger. Null with `error` when the process could not be made; a program
-  // that cannot be executed shows as a worker that ends before its Hello.
+  // larger. Null with `error` when the program is not there or the process
+  // could not be made.
   static std::unique_ptr<TWorkerProcess> Spawn(const std::string& program,
                                                uint64_t addressSpaceLimit, std::string& error);
   // Kills a process still running and reaps it; closes the pipes.

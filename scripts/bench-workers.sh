@@ -21,28 +21,36 @@ mkdir -p "$work/wavs"
 noise_wav "$work/wavs/000.wav" 44100 2 3
 for i in $(seq 1 $((files - 1))); do cp "$work/wavs/000.wav" "$(printf '%s/wavs/%03d.wav' "$work" "$i")"; done
 
-best() {  # best wall time of three runs of one mode
-  local mode=$1 best=
+# Best of three runs of one mode: "WALL CPU" (processor time of the program
+# and its workers, which it waits for).
+best() {
+  local mode=$1 wall= cpu=
   for run in 1 2 3; do
     rm -rf "$work/out"
-    read -r wall failed < <("$bench" "$mode" 2 "$work/out" "$work"/wavs/*.wav)
+    /usr/bin/time -f '%U %S' -o "$work/time" "$bench" "$mode" 2 "$work/out" "$work"/wavs/*.wav \
+      >"$work/result"
+    read -r w failed <"$work/result"
     [ "$failed" = 0 ] || { echo "$mode: $failed files failed" >&2; exit 1; }
-    best=$(awk -v a="$wall" -v b="${best:-1e9}" 'BEGIN { print (a < b) ? a : b }')
+    c=$(awk '{ print $1 + $2 }' "$work/time")
+    wall=$(awk -v a="$w" -v b="${wall:-1e9}" 'BEGIN { print (a < b) ? a : b }')
+    cpu=$(awk -v a="$c" -v b="${cpu:-1e9}" 'BEGIN { print (a < b) ? a : b }')
   done
-  echo "$best"
+  echo "$wall $cpu"
 }
 
 echo "$files WAVs of 3 s to MP3 128 kbit/s, 2 at once; cores: $(nproc); load: $(cut -d' ' -f1-3 /proc/loadavg)"
-inproc=$(best in-process)
-workers=$(best workers)
+read -r inproc inproc_cpu <<<"$(best in-process)"
+read -r workers workers_cpu <<<"$(best workers)"
 TIMEFORMAT='%R'
 lame=$( { time (cd "$work/wavs" && ls *.wav | xargs -P2 -n1 lame --quiet -b 128 >/dev/null 2>&1); } 2>&1)
-printf 'in-process tasks:  %7.3f s (%.2f ms per file)\n' "$inproc" \
-  "$(awk -v t="$inproc" -v n="$files" 'BEGIN { print t * 1000 / n }')"
-printf 'worker processes:  %7.3f s (%.2f ms per file)\n' "$workers" \
-  "$(awk -v t="$workers" -v n="$files" 'BEGIN { print t * 1000 / n }')"
-printf 'workers cost:      %+7.2f ms per file (%.3f of in-process)\n' \
-  "$(awk -v w="$workers" -v i="$inproc" -v n="$files" 'BEGIN { print (w - i) * 1000 / n }')" \
+per() { awk -v t="$1" -v n="$files" 'BEGIN { printf "%.2f", t * 1000 / n }'; }
+printf 'in-process tasks:  %7.3f s wall (%s ms per file), %7.3f s processor\n' "$inproc" \
+  "$(per "$inproc")" "$inproc_cpu"
+printf 'worker processes:  %7.3f s wall (%s ms per file), %7.3f s processor\n' "$workers" \
+  "$(per "$workers")" "$workers_cpu"
+printf 'workers cost:      %s ms wall, %s ms processor per file (wall ratio %.3f)\n' \
+  "$(per "$(awk -v w="$workers" -v i="$inproc" 'BEGIN { print w - i }')")" \
+  "$(per "$(awk -v w="$workers_cpu" -v i="$inproc_cpu" 'BEGIN { print w - i }')")" \
   "$(awk -v w="$workers" -v i="$inproc" 'BEGIN { print w / i }')"
-printf 'xargs -P2 -n1 lame -b 128: %7.3f s; workers / lame %.3f\n' "$lame" \
+printf 'xargs -P2 -n1 lame -b 128: %7.3f s wall; workers / lame %.3f\n' "$lame" \
   "$(awk -v w="$workers" -v l="$lame" 'BEGIN { print w / l }')"
