@@ -11,6 +11,9 @@
 //   each task runs on its own worker thread. With Start(n <= 0) the tasks
 //   run one at a time on the owner's thread, each 100 ms after the previous
 //   one ended.
+// - In the default run mode (rmWorkers) a task's engine runs in a worker
+//   process instead (SetRunMode); a thread of the component per running task
+//   talks to it and raises the task's events, as the engine's thread would.
 // - OnLog, OnProgress and OnTerminate run on the thread that runs the task
 //   (library lines: on whatever thread the library logs), one at a time: the
 //   event lock serialises them (recursive, so that a handler may log through
