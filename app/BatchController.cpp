@@ -258,6 +258,7 @@ void TBatchController::SetUpPrepared(const TPreparedInput& prepared) {
   if (Events.Status) Events.Status(position, QStringLiteral("-"));
   try {
     converter.SetThreadsPerFile(Settings.SplitLongFiles ? 0 : 1);
+    converter.SetWorkerMemoryLimit(static_cast<uint64_t>(Settings.Loudness.MemoryPerFileMiB) << 20);
     converter.Start(Settings.FilesAtOnce);
   } catch (const std::exception&) {
     // The task that could not start has been reported as ended; its row

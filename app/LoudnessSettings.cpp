@@ -21,6 +21,10 @@ void TLoudnessSettings::Load(const QString& fileName) {
                                  QStringLiteral("-16"))
                        .toInt(&ok);
   NormalizeLufs = ok ? std::clamp(lufs, -70, -1) : -16;
+  const int memory = ReadIniString(fileName, Section, QStringLiteral("MemoryPerFileMiB"),
+                                   QStringLiteral("1024"))
+                         .toInt(&ok);
+  MemoryPerFileMiB = ok ? std::clamp(memory, 0, MaxMemoryPerFileMiB) : 1024;
 }
 
 void TLoudnessSettings::Save(const QString& fileName) const {
@@ -30,6 +34,8 @@ void TLoudnessSettings::Save(const QString& fileName) const {
   WriteIniString(fileName, Section, QStringLiteral("Normalize"), flag(Normalize));
   WriteIniString(fileName, Section, QStringLiteral("NormalizeLufs"),
                  QString::number(NormalizeLufs));
+  WriteIniString(fileName, Section, QStringLiteral("MemoryPerFileMiB"),
+                 QString::number(MemoryPerFileMiB));
 }
 
 void TLoudnessSettings::Fill(TOutputOptions& options) const {

@@ -1,5 +1,5 @@
-// The window's verification and loudness choices, kept in the settings file
-// (section [Loudness]) and turned into the output records' fields. Owner's
+// The window's verification and loudness choices, and the memory each
+// file's conversion may take, kept in the settings file (section [Loudness]) and turned into the output records' fields. Owner's
 // thread only.
 #pragma once
 
@@ -12,6 +12,9 @@ struct TLoudnessSettings {
   bool ReplayGain = false;     // write track ReplayGain tags
   bool Normalize = false;
   int NormalizeLufs = -16;     // -70 to -1
+  // The address space of each file's worker process, in MiB; 0: no limit.
+  int MemoryPerFileMiB = 1024;  // 0 to MaxMemoryPerFileMiB
+  static constexpr int MaxMemoryPerFileMiB = 1 << 20;
 
   // What the file holds; defaults for what it lacks. Never raises.
   void Load(const QString& fileName);

@@ -237,6 +237,14 @@ void TFset::CreateLoudnessPage() {
   NormalizeLufsBox->setRange(-70, -1);
   SplitLongFilesBox = new QCheckBox(tr("Encode a long file on several cores"), page);
   SplitLongFilesBox->setGeometry(16, 100, 257, 20);
+  auto* memoryLabel = new QLabel(tr("Memory per file (MiB)"), page);
+  memoryLabel->setGeometry(16, 128, 169, 22);
+  MemoryPerFileBox = new QSpinBox(page);
+  MemoryPerFileBox->setGeometry(192, 128, 81, 22);
+  MemoryPerFileBox->setRange(0, TLoudnessSettings::MaxMemoryPerFileMiB);
+  MemoryPerFileBox->setSingleStep(256);
+  MemoryPerFileBox->setSpecialValueText(tr("No limit"));
+  memoryLabel->setBuddy(MemoryPerFileBox);
 }
 
 void TFset::showEvent(QShowEvent* event) {
@@ -247,6 +255,7 @@ void TFset::showEvent(QShowEvent* event) {
   NormalizeBox->setChecked(loudness.Normalize);
   NormalizeLufsBox->setValue(loudness.NormalizeLufs);
   SplitLongFilesBox->setChecked(Form1.SplitLongFiles);
+  MemoryPerFileBox->setValue(loudness.MemoryPerFileMiB);
   ShowFormat();
   ShowNaming();
   TakeExampleSource();
@@ -319,10 +328,12 @@ void TFset::Ok() {
   loudness.ReplayGain = ReplayGainBox->isChecked();
   loudness.Normalize = NormalizeBox->isChecked();
   loudness.NormalizeLufs = NormalizeLufsBox->value();
+  loudness.MemoryPerFileMiB = MemoryPerFileBox->value();
   if (loudness.Verify != Form1.LoudnessSettings.Verify ||
       loudness.ReplayGain != Form1.LoudnessSettings.ReplayGain ||
       loudness.Normalize != Form1.LoudnessSettings.Normalize ||
-      loudness.NormalizeLufs != Form1.LoudnessSettings.NormalizeLufs) {
+      loudness.NormalizeLufs != Form1.LoudnessSettings.NormalizeLufs ||
+      loudness.MemoryPerFileMiB != Form1.LoudnessSettings.MemoryPerFileMiB) {
     Form1.LoudnessSettings = loudness;
     try {
       loudness.Save(SettingsFolder + SettingsFileName);

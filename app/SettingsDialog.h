@@ -53,6 +53,7 @@ class TFset : public QDialog {
   QSpinBox* NormalizeLufsBox = nullptr;
   // One long file on the slots no other file takes (SplitLongFiles).
   QCheckBox* SplitLongFilesBox = nullptr;
+  QSpinBox* MemoryPerFileBox = nullptr;  // MiB; 0 shows "No limit"
 
   void Browse();
   // One rule for every page: what OK leaves in the dialog is what the main

@@ -20,7 +20,12 @@ const char* ExistingRuleName(TExistingRule rule) {
 
 TOutputDecision DecideOutput(TExistingRule rule, const std::optional<TRecordEntry>& entry,
                              const TFileStamp& source, const TFileStamp& output,
-                             const std::string& outputInRecord, const std::string& settings) {
+                             const std::string& outputInRecord, const std::string& settings,
+                             bool retryFailed) {
+  if (rule == TExistingRule::Update && !retryFailed && entry &&
+      entry->State == TRecordState::Failed && entry->SourceStamp == source &&
+      entry->Settings == settings)
+    return TOutputDecision::Crashed;
   if (!output.Exists || rule == TExistingRule::Replace) return TOutputDecision::Convert;
   if (rule == TExistingRule::Skip) return TOutputDecision::Existing;
   const bool current = entry && entry->State == TRecordState::Made &&

@@ -22,7 +22,9 @@ const char* ExistingRuleName(TExistingRule rule);
 enum class TOutputDecision {
   Convert,   // make the output
   Existing,  // Skip: an output is there and stays as it is
-  UpToDate   // Update: the record says the output is current
+  UpToDate,  // Update: the record says the output is current
+  Crashed    // Update: the record says this source, unchanged, crashed its
+             // conversion with these settings; not run again unless asked
 };
 
 // For Update: the output is current when it exists, the record has an entry
@@ -31,7 +33,10 @@ enum class TOutputDecision {
 // output still has the size and modification time it was made with. Anything
 // else (no entry, a failed one, another path or settings, a changed source,
 // an output rewritten since, say by a run with --existing replace, which
-// keeps no record) converts again.
+// keeps no record) converts again. A failed entry of the same source
+// stamp and settings is Crashed (with or without an output), unless
+// retryFailed.
 TOutputDecision DecideOutput(TExistingRule rule, const std::optional<TRecordEntry>& entry,
                              const TFileStamp& source, const TFileStamp& output,
-                             const std::string& outputInRecord, const std::string& settings);
+                             const std::string& outputInRecord, const std::string& settings,
+                             bool retryFailed = false);

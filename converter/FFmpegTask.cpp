@@ -8,6 +8,7 @@
 #include <string>
 
 #include "converter/OptionApplication.h"
+#include "converter/WorkerRun.h"
 
 namespace {
 
@@ -80,6 +81,9 @@ void TFFmpegHlpr::OpenFilesOfRun() {
     if (!OpenOutputFile(output.Path)) throw FFMpegException(LastError);
   }
 }
+
+TConversionTask::TConversionTask() = default;
+TConversionTask::~TConversionTask() = default;
 
 namespace {
 std::mutex ResultLock;

@@ -13,11 +13,13 @@
 
 #include "converter/InputDescription.h"
 #include "converter/OptionRecords.h"
+#include "converter/PlannedTask.h"
 #include "converter/TaskResult.h"
 #include "converter/TrackCut.h"
 #include "engine/FFmpegHlpr.h"
 
 class TConversionTask;
+class TWorkerRun;
 
 // The engine of one task's run.
 class TFFmpegHlpr : public TCustomFFmpegHlpr {
@@ -46,19 +48,11 @@ class TFFmpegHlpr : public TCustomFFmpegHlpr {
   int OutputCountForRun() const override;
 };
 
-// One output a task is to write.
-struct TPlannedOutput {
-  std::string Path;
-  // Tasks given equal records share one copy (a record is a few KB).
-  std::shared_ptr<const TOutputOptions> Options;
-  // For one track of an album file: its part of the input and its tags.
-  bool IsTrack = false;
-  TTrackPart Track{};
-};
-
 // One entry of the component's list.
 class TConversionTask {
  public:
+  TConversionTask();
+  ~TConversionTask();
   // Owner's thread writes these while adding; read-only once the task runs.
   int TaskIndex = -1;
   TInputDescription Description;  // Path names the input
@@ -76,6 +70,8 @@ class TConversionTask {
   // The running engine; set and cleared under the component's task list
   // lock, freed only after its run has ended (ReleaseEngine).
   std::unique_ptr<TFFmpegHlpr> Engine;
+  // The run in a worker process instead, under the same rules as Engine.
+  std::unique_ptr<TWorkerRun> WorkerRun;
   // Set when the component asked the task to stop (any thread).
   std::atomic<bool> StopAsked{false};
   // The run has ended and its terminate hook has returned, so the engine may

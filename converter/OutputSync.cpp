@@ -83,14 +83,15 @@ TOutputRecord& TOutputSync::RecordOf(const std::string& root) {
 TOutputDecision TOutputSync::Decide(const std::string& source, const std::string& root,
                                     const std::string& output) {
   const TFileStamp outputStamp = StampOf(output);
-  if (FRule != TExistingRule::Update || !outputStamp.Exists)
+  if (FRule != TExistingRule::Update)
     return DecideOutput(FRule, std::nullopt, {}, outputStamp, {}, {});
+  // The record is read even without an output: it may say the source crashed.
   const std::string key = RootKey(source, root);
   TOutputRecord& record = RecordOf(key);
   const std::optional<TRecordEntry> entry = record.Find(RelativeTo(source, key));
   const bool copied = FAcceptCopies && entry && entry->Settings == CopyWording(FSettings);
   return DecideOutput(FRule, entry, StampOf(source), outputStamp, RelativeTo(output, FFolder),
-                      copied ? entry->Settings : FSettings);
+                      copied ? entry->Settings : FSettings, FRetryFailed);
 }
 
 TOutputDecision TOutputSync::DecideTracks(const std::string& source, const std::string& root,
@@ -99,6 +100,12 @@ TOutputDecision TOutputSync::DecideTracks(const std::string& source, const std::
   bool existing = true, current = FRule == TExistingRule::Update;
   const std::string key = RootKey(source, root);
   const TFileStamp sourceStamp = current ? StampOf(source) : TFileStamp{};
+  // A crash is recorded for the album file, not for a track; tracks made
+  // since (by --retry-failed) outdate it.
+  if (current && !RecordOf(key).Find(RelativeTo(source, key), 1) &&
+      DecideOutput(FRule, RecordOf(key).Find(RelativeTo(source, key)), sourceStamp, {}, {},
+                   FSettings, FRetryFailed) == TOutputDecision::Crashed)
+    return TOutputDecision::Crashed;
   for (size_t n = 0; n < outputs.size() && (existing || current); ++n) {
     const TFileStamp outputStamp = StampOf(outputs[n]);
     existing = existing && outputStamp.Exists;
@@ -110,6 +117,20 @@ TOutputDecision TOutputSync::DecideTracks(const std::string& source, const std::
   if (current) return TOutputDecision::UpToDate;
   return FRule == TExistingRule::Skip && existing ? TOutputDecision::Existing
                                                   : TOutputDecision::Convert;
+}
+
+bool TOutputSync::Crashed(const std::string& source, const std::string& root,
+                          const std::string& output, std::string& error) {
+  if (FReadOnly || FRule != TExistingRule::Update) return true;
+  const std::string key = RootKey(source, root);
+  TRecordEntry entry;
+  entry.State = TRecordState::Failed;
+  entry.Source = RelativeTo(source, key);
+  entry.Output = RelativeTo(output, FFolder);
+  entry.SourceStamp = StampOf(source);
+  entry.Settings = FSettings;
+  if (!entry.SourceStamp.Exists) return true;
+  return RecordOf(key).Put(entry, error);
 }
 
 bool TOutputSync::Made(const std::string& source, const std::string& root,

@@ -40,6 +40,8 @@ class TOutputSync {
   TOutputSync& operator=(const TOutputSync&) = delete;
 
   TExistingRule Rule() const { return FRule; }
+  // Decide runs again what crashed before (--retry-failed).
+  void SetRetryFailed(bool retry) { FRetryFailed = retry; }
 
   // With --copy-same-format an output copied from its source is as current
   // as a converted one: an unchanged source would be copied again.
@@ -65,6 +67,12 @@ class TOutputSync {
   // record could not be written (the output stays; it is redone next time).
   bool Made(const std::string& source, const std::string& root, const std::string& output,
             std::string& error, const std::string& settings = {}, int track = 0);
+
+  // Records that source crashed its conversion (the worker died), so that
+  // Decide answers Crashed for it until it or the settings change. False
+  // with `error` when the record could not be written.
+  bool Crashed(const std::string& source, const std::string& root, const std::string& output,
+               std::string& error);
 
   // The companion pictures of the folder `sourceFolder` (found under root)
   // that are missing from outputFolder or older there; copies them unless
@@ -108,6 +116,7 @@ class TOutputSync {
   const std::string FSettings;
   const bool FReadOnly;
   bool FAcceptCopies = false;
+  bool FRetryFailed = false;
 
   mutable std::mutex FLock;  // guards FRecords' shape and FMessages
   std::map<std::string, std::unique_ptr<TOutputRecord>> FRecords;  // by absolute root

@@ -18,4 +18,7 @@ struct TTaskResult {
   // ("input ended at 0:41 of 3:20", "7 damaged packets skipped", the engine's
   // error for a failure, ...).
   std::string Reason;
+  // tsFailed because the worker process running it died (Reason: "the
+  // conversion crashed: SIGNAL (its last message)").
+  bool Crashed = false;
 };

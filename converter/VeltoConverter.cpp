@@ -16,10 +16,13 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include <QCoreApplication>
+
 #include "converter/FFmpegTask.h"
 #include "converter/LogRouting.h"
 #include "converter/OptionApplication.h"
 #include "converter/OutputNaming.h"
+#include "converter/WorkerRun.h"
 #include "engine/FFmpegThread.h"
 #include "medialib/AVCodecHlpr.h"
 #include "medialib/AVFormatHlpr.h"
@@ -135,6 +138,8 @@ bool TCustomAVConverter::LoadLibraries(const std::string& folder, bool versioned
     FLastError = MediaLibraryError;
     return false;
   }
+  FLibraryFolder = folder;
+  FVersionedLibraries = versioned;
   LogRouting::InstallCallback();
   return true;
 }
@@ -200,6 +205,17 @@ int TCustomAVConverter::AddInput(const TInputDescription& described, const TInpu
   if (described.Inode != 0) FInputIds.insert({described.Device, described.Inode});
   std::lock_guard<std::mutex> lock(FTaskListLock);
   return FTasks->Add(std::move(task));
+}
+
+int TCustomAVConverter::AddPlannedTask(const TPlannedTask& planned) {
+  const int index = AddInput(planned.Description, &planned.InputOptions);
+  if (index < 0) return -1;
+  TConversionTask* task = TaskAt(index);
+  task->LibraryRealVideoDecoders = planned.LibraryRealVideoDecoders;
+  task->PlanError = planned.PlanError;
+  std::lock_guard<std::mutex> lock(FTaskListLock);
+  task->Outputs = planned.Outputs;
+  return index;
 }
 
 bool TCustomAVConverter::AddOutput(int index, const std::string& fileName,
@@ -393,6 +409,10 @@ void TCustomAVConverter::StartTask(int index) {
   task->EncoderBudget =
       fixed > 0 ? fixed : waiting > 0 ? 1 : std::max(1, FConcurrency - FRunningCount + 1);
   task->SetResult({TTaskState::tsRunning, {}});
+  if (FRunMode == rmWorkers) {
+    StartTaskInWorker(*task);
+    return;
+  }
   auto made = std::make_unique<TFFmpegHlpr>(FCodecLock, *task);
   TFFmpegHlpr* engine = made.get();
   engine->ReportInterval = static_cast<int64_t>(FProgressInterval.load()) * 1000;
@@ -421,17 +441,72 @@ void TCustomAVConverter::StartTask(int index) {
   }
 }
 
+void TCustomAVConverter::StartTaskInWorker(TConversionTask& task) {
+  // Told at once, as the engine's Start tells it in this process.
+  if (task.Outputs.empty()) {
+    const std::string error = "Must supply at least one output file";
+    FinishRun(task, {TTaskState::tsFailed, error}, false);
+    if (FLogLevel.load() > llQuiet) RaiseLog(task.TaskIndex, llError, error);
+    throw FFMpegException(error);
+  }
+  if (FWorkerProgram.empty())
+    FWorkers.Configure(WorkerProgramIn(QCoreApplication::applicationDirPath().toStdString()),
+                       FWorkerMemoryLimit);
+  else
+    FWorkers.Configure(FWorkerProgram, FWorkerMemoryLimit);
+  std::string error;
+  std::unique_ptr<TWorkerProcess> process = FWorkers.Acquire(error);
+  if (!process) {
+    FinishRun(task, {TTaskState::tsFailed, error}, false);
+    if (FLogLevel.load() > llQuiet) RaiseLog(task.TaskIndex, llError, error);
+    throw FFMpegException(error);
+  }
+  TWorkerTask message;
+  message.Settings = {FLibraryFolder, FVersionedLibraries, static_cast<int>(FLogLevel.load()),
+                      FProgressInterval.load(), task.EncoderBudget};
+  message.Task = {task.Description, task.InputOptions, task.Outputs,
+                  task.LibraryRealVideoDecoders, task.PlanError};
+  TWorkerRunEvents events;
+  const int index = task.TaskIndex;
+  events.Log = [this, index](const TWorkerLog& log) {
+    RaiseLog(log.OfTask ? index : -1, static_cast<TLogLevel>(log.Level), log.Text);
+  };
+  events.Progress = [this, index](const TWorkerProgress& p) {
+    std::lock_guard<std::recursive_mutex> lock(FEventLock);
+    if (OnProgress)
+      OnProgress(index, p.FrameNumber, p.Fps, p.DurationTime, p.Quality, p.BitRate,
+                 p.CurrentSize, p.TotalDuration);
+  };
+  TConversionTask* ended = &task;
+  events.End = [this, ended](const TWorkerDone& done) {
+    FinishRun(*ended, done.Result, done.Finished);
+  };
+  auto run = std::make_unique<TWorkerRun>(std::move(process), std::move(message), std::move(events));
+  std::lock_guard<std::mutex> lock(FTaskListLock);
+  task.WorkerRun = std::move(run);
+  // A stop asked between the start and now still reaches it.
+  if (FStopping) {
+    task.StopAsked = true;
+    task.WorkerRun->Stop();
+  }
+}
+
 void TCustomAVConverter::ReleaseEndedEngines() {
   std::vector<std::unique_ptr<TFFmpegHlpr>> ended;
+  std::vector<std::unique_ptr<TWorkerRun>> endedRuns;
   {
     std::lock_guard<std::recursive_mutex> events(FEventLock);
     std::lock_guard<std::mutex> lock(FTaskListLock);
     for (int i = 0; i < FTasks->Count(); ++i) {
       TConversionTask* task = FTasks->Get(i);
       if (task->Engine && task->RunOver) ended.push_back(std::move(task->Engine));
+      if (task->WorkerRun && task->RunOver) endedRuns.push_back(std::move(task->WorkerRun));
     }
   }
   ended.clear();  // joins threads that are past their terminate hook
+  // Their workers take the next tasks.
+  for (std::unique_ptr<TWorkerRun>& run : endedRuns) FWorkers.Release(run->TakeProcess());
+  FWorkers.Trim(static_cast<std::size_t>(std::max(FConcurrency.load(), 1)));
 }
 
 void TCustomAVConverter::ReportStartFailure(TFFmpegHlpr* task, const std::string& message) {
@@ -446,6 +521,10 @@ void TCustomAVConverter::Stop() {
   std::lock_guard<std::mutex> lock(FTaskListLock);
   for (int i = 0; i < FTasks->Count(); ++i) {
     TConversionTask* task = FTasks->Get(i);
+    if (task->WorkerRun) {
+      task->StopAsked = true;
+      task->WorkerRun->Stop();
+    }
     if (!task->Engine) continue;
     task->StopAsked = true;
     task->Engine->Stop();
@@ -464,15 +543,22 @@ void TCustomAVConverter::ClearTaskList() {
   // Every run ends first, while the list still counts its tasks, so that an
   // ending task's bookkeeping sees the batch as it was.
   std::vector<TFFmpegHlpr*> engines;
+  std::vector<TWorkerRun*> runs;
   {
     std::lock_guard<std::mutex> lock(FTaskListLock);
     for (int i = 0; i < FTasks->Count(); ++i) {
       TConversionTask* task = FTasks->Get(i);
+      if (task->WorkerRun) {
+        task->StopAsked = true;
+        task->WorkerRun->Stop();  // all at once: each has its own grace
+        runs.push_back(task->WorkerRun.get());
+      }
       if (!task->Engine) continue;
       task->StopAsked = true;
       engines.push_back(task->Engine.get());
     }
   }
+  for (TWorkerRun* run : runs) FWorkers.Release(run->TakeProcess());
   for (TFFmpegHlpr* engine : engines) engine->StopAndWait();
   std::unique_ptr<TFFmpegList> ended;
   {
@@ -493,8 +579,12 @@ void TCustomAVConverter::ClearTaskList() {
 }
 
 void TCustomAVConverter::DoLog(TFFmpegHlpr* sender, int level, const std::string& message) {
+  RaiseLog(sender ? sender->TaskIndex : -1, static_cast<TLogLevel>(level + 1), message);
+}
+
+void TCustomAVConverter::RaiseLog(int index, TLogLevel level, const std::string& message) {
   std::lock_guard<std::recursive_mutex> lock(FEventLock);
-  if (OnLog) OnLog(sender ? sender->TaskIndex : -1, static_cast<TLogLevel>(level + 1), message);
+  if (OnLog) OnLog(index, level, message);
 }
 
 void TCustomAVConverter::DoProgress(TFFmpegHlpr* sender, int frameNumber, int fps, int durationTime,
@@ -507,12 +597,14 @@ void TCustomAVConverter::DoProgress(TFFmpegHlpr* sender, int frameNumber, int fp
 }
 
 void TCustomAVConverter::DoTerminate(TFFmpegHlpr* sender) {
+  FinishRun(sender->Task, EndResult(*sender), sender->Finished);
+}
+
+void TCustomAVConverter::FinishRun(TConversionTask& task, const TTaskResult& result,
+                                   bool finished) {
   std::lock_guard<std::recursive_mutex> lock(FEventLock);
-  TConversionTask& task = sender->Task;
-  const TTaskResult result = EndResult(*sender);
   task.SetResult(result);
-  if (OnTerminate)
-    OnTerminate(sender->TaskIndex, sender->Finished && result.State != TTaskState::tsFailed);
+  if (OnTerminate) OnTerminate(task.TaskIndex, finished && result.State != TTaskState::tsFailed);
   // Its engine may go once this hook has returned; what runs next is the
   // scheduler's decision, on the owner's thread. The last end of a batch is
   // told at once, on this thread, right after the task's own.

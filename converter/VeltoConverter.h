@@ -11,6 +11,9 @@
 //   each task runs on its own worker thread. With Start(n <= 0) the tasks
 //   run one at a time on the owner's thread, each 100 ms after the previous
 //   one ended.
+// - In the default run mode (rmWorkers) a task's engine runs in a worker
+//   process instead (SetRunMode); a thread of the component per running task
+//   talks to it and raises the task's events, as the engine's thread would.
 // - OnLog, OnProgress and OnTerminate run on the thread that runs the task
 //   (library lines: on whatever thread the library logs), one at a time: the
 //   event lock serialises them (recursive, so that a handler may log through
@@ -50,6 +53,7 @@
 #include "converter/OptionRecords.h"
 #include "converter/TaskResult.h"
 #include "converter/TrackCut.h"
+#include "converter/WorkerPool.h"
 #include "engine/EngineHooks.h"  // TConvertPriority: tpIdle, tpLowest, tpLower, tpNormal
 
 class TConversionTask;
@@ -57,9 +61,16 @@ class TCustomFFmpegHlpr;
 class TFFmpegHlpr;
 class TFFmpegList;
 class TLogDispatcher;
+struct TPlannedTask;
+struct TWorkerDone;
 
 // Verbosity; the engine's numeric level is the value minus one.
 enum TLogLevel : int32_t { llQuiet = 0, llError = 1, llInfo = 2, llDebug = 3, llAll = 4 };
+// Where tasks run: each in a worker process (melvaro-worker), so that a
+// library that crashes or runs away ends only its task, or in this process.
+enum TRunMode : int32_t { rmWorkers = 0, rmInProcess = 1 };
+// The default address-space limit of a worker: 1 GiB.
+constexpr uint64_t DefaultWorkerMemoryLimit = uint64_t{1} << 30;
 // Which decoder handles RealVideo 3.0/4.0: the library's own or the bridge.
 enum TRV34Codec : int32_t { rvFFmpeg = 0, rvRVDLL = 1 };
 
@@ -118,6 +129,9 @@ class TCustomAVConverter : public QObject {
   }
   // The same for an input already described: no file I/O at all.
   int AddInput(const TInputDescription& described, const TInputOptions* options = nullptr);
+  // Adds a task exactly as another component planned it (the worker
+  // program's way in): its outputs were checked there.
+  int AddPlannedTask(const TPlannedTask& planned);
 
   // Plans one output file for a task that has not started: checks the
   // record's fields on a scratch engine (ExtraOptions, then the fields, then
@@ -174,6 +188,24 @@ class TCustomAVConverter : public QObject {
   // run (assigning the members directly is only safe while none does).
   void DetachEvents();
 
+  // Where the tasks started from now on run. Workers by default: each task
+  // in a process of a pool of "concurrency" processes, reused from task to
+  // task; a worker that dies ends its task as failed, "the conversion
+  // crashed: SIGSEGV (its last message)", with its hidden outputs removed,
+  // and the batch goes on. Stop gives a worker WorkerStopGraceMs before it
+  // is killed. Events, results and their order are those of the in-process
+  // mode; library lines of a worker's task arrive as OnLog lines of it.
+  // Owner's thread, while no task runs.
+  TRunMode RunMode() const { return FRunMode; }
+  void SetRunMode(TRunMode mode) { FRunMode = mode; }
+  // The worker program; empty (the default) for melvaro-worker beside the
+  // running program.
+  void SetWorkerProgram(const std::string& path) { FWorkerProgram = path; }
+  // Each worker's address-space limit in bytes (0: none; left out in
+  // sanitizer builds), for the workers started from now on.
+  uint64_t WorkerMemoryLimit() const { return FWorkerMemoryLimit; }
+  void SetWorkerMemoryLimit(uint64_t bytes) { FWorkerMemoryLimit = bytes; }
+
  protected:
   // ---- Properties (published by TVeltoConverter) ----------------------------
   TLogLevel LogLevel() const { return FLogLevel; }
@@ -229,8 +261,15 @@ class TCustomAVConverter : public QObject {
   // (and no task is left to start); called as each run ends. Once per batch;
   // any thread.
   void EndBatchIfDone();
-  // Makes the task's engine and starts it (on a worker thread, or here).
+  // Makes the task's engine and starts it (on a worker thread, or here),
+  // or hands it to a worker process.
   void StartTask(int index);
+  void StartTaskInWorker(TConversionTask& task);
+  // Under the event lock: the task's result, OnTerminate, the run counted
+  // as ended, the end of the batch when it was the last, and a scheduler
+  // call posted.
+  void FinishRun(TConversionTask& task, const TTaskResult& result, bool finished);
+  void RaiseLog(int index, TLogLevel level, const std::string& message);
   // Frees the engines of runs whose terminate hooks have returned.
   void ReleaseEndedEngines();
   // Logs why a task could not be started (OnTerminate has already told that
@@ -282,6 +321,12 @@ class TCustomAVConverter : public QObject {
   std::shared_ptr<const TOutputOptions> FLastOutputOptions;
   std::string FLastOutputExtension;  // of the output that last tried its options
   bool FShutDown = false;  // owner's thread only
+  TRunMode FRunMode = rmWorkers;
+  std::string FWorkerProgram;
+  uint64_t FWorkerMemoryLimit = DefaultWorkerMemoryLimit;
+  std::string FLibraryFolder;  // as LoadLibraries was given it, for the workers
+  bool FVersionedLibraries = true;
+  TWorkerPool FWorkers;  // owner's thread only
 };
 
 // The component as applications use it: every property and event public.

@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <mutex>
 #include <set>
 
@@ -60,7 +61,16 @@ pid_t LocalOwnerOf(const std::string& name) {
   return static_cast<pid_t>(std::strtol(name.c_str() + field, nullptr, 10));
 }
 
-bool ProcessIsGone(pid_t pid) { return kill(pid, 0) != 0 && errno == ESRCH; }
+// A zombie counts as gone: it holds no file and writes nothing more (a
+// killed worker may wait long for a reaper that does not come).
+bool ProcessIsGone(pid_t pid) {
+  if (kill(pid, 0) != 0) return errno == ESRCH;
+  std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+  std::string text;
+  std::getline(stat, text);
+  const size_t end = text.rfind(')');
+  return end != std::string::npos && end + 2 < text.size() && text[end + 2] == 'Z';
+}
 
 // Cuts text to at most `bytes` bytes without splitting a UTF-8 character.
 std::string CutAtCharacter(const std::string& text, size_t bytes) {

@@ -8,8 +8,8 @@ _melvaro_convert() {
   cur=${COMP_WORDS[COMP_CWORD]}
   prev=${COMP_WORDS[COMP_CWORD - 1]}
 
-  local with_value="-o --output -j --jobs -f --format -b --bitrate -q --quality --rate --channels --target --layout --name --existing --replaygain --normalize --threads-per-file"
-  local without_value="--mirror --prune --copy-same-format -n --dry-run --no-split --chapters --verify --no-verify -h --help --version"
+  local with_value="-o --output -j --jobs -f --format -b --bitrate -q --quality --rate --channels --target --layout --name --existing --replaygain --normalize --threads-per-file --memory-limit"
+  local without_value="--mirror --prune --copy-same-format -n --dry-run --no-split --chapters --verify --no-verify --retry-failed -h --help --version"
 
   case $prev in
     -o | --output)
@@ -51,6 +51,9 @@ _melvaro_convert() {
       ;;
     --normalize)
       return  # a loudness in LUFS, such as -16
+      ;;
+    --memory-limit)
+      return  # MiB
       ;;
     --name)
       return  # a pattern such as {artist}/{album}/{track:02} {title}

@@ -28,8 +28,8 @@ run_suite build
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build"
 run_suite build-asan -DMELVARO_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
 echo "== ThreadSanitizer build: the threaded tests"
-threaded_tests=(engine_run_lifecycle_test engine_split_encoding_test converter_component_test converter_batch_test
-  app_convert_test)
+threaded_tests=(engine_run_lifecycle_test engine_split_encoding_test converter_component_test
+  converter_batch_test converter_worker_test app_convert_test app_batch_controller_test)
 cmake -S . -B build-tsan -G Ninja -DMELVARO_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-tsan -j "$jobs" --target "${threaded_tests[@]}"
 # Any report fails its test; tests/tsan.supp names only Qt's uninstrumented

@@ -290,7 +290,7 @@
        melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...
   also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]
         [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
-        [--threads-per-file N]
+        [--threads-per-file N] [--retry-failed] [--memory-limit MIB]
 </source>
         <translation>Aufruf: melvaro-convert [-o ORDNER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITÄT]
                         [--rate HZ|keep] [--channels 1|2|keep]
@@ -302,7 +302,7 @@
   außerdem: [--existing replace|skip|update] [-n|--dry-run]
             [--no-split | --chapters]
             [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
-            [--threads-per-file N]
+            [--threads-per-file N] [--retry-failed] [--memory-limit MIB]
 </translation>
     </message>
     <message>
@@ -372,6 +372,11 @@ cover art are carried over where the format can hold them.
       --normalize LUFS bring each file to LUFS (e.g. -16) in the same
                        conversion, with less gain where the true peak would
                        pass -1 dBTP (no limiter); the log says which
+      --retry-failed   with update: convert again the files whose
+                       conversion crashed on an earlier run (the record
+                       keeps them; otherwise they are reported, not run)
+      --memory-limit MIB  the memory (address space) each file&apos;s conversion
+                       may take, in MiB (default 1024; 0: no limit)
   -h, --help           show this text
       --version        show the program&apos;s version
 
@@ -483,6 +488,13 @@ aufnehmen kann.
                        bringen, mit weniger Verstärkung, wo der True Peak
                        -1 dBTP überschreiten würde (ohne Limiter); die Ausgabe
                        sagt, bei welchen
+      --retry-failed   mit update: die Dateien erneut umwandeln, deren
+                       Umwandlung in einem früheren Lauf abgestürzt ist (das
+                       Verzeichnis behält sie; sonst werden sie gemeldet, nicht
+                       umgewandelt)
+      --memory-limit MIB  der Speicher (Adressraum), den die Umwandlung einer
+                       Datei belegen darf, in MiB (Vorgabe 1024; 0: keine
+                       Grenze)
   -h, --help           diesen Text zeigen
       --version        die Version des Programms zeigen
 
@@ -529,6 +541,16 @@ gesucht, dann dort, wo das System sie hat.
         <source>melvaro-convert: --threads-per-file wants a number from 1 to 64, not &quot;%1&quot;
 </source>
         <translation>melvaro-convert: --threads-per-file erwartet eine Zahl von 1 bis 64, nicht &quot;%1&quot;
+</translation>
+    </message>
+    <message>
+        <source>a size in MiB</source>
+        <translation>eine Größe in MiB</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --memory-limit wants a number of MiB (0: no limit), not &quot;%1&quot;
+</source>
+        <translation>melvaro-convert: --memory-limit erwartet eine Zahl von MiB (0: keine Grenze), nicht &quot;%1&quot;
 </translation>
     </message>
 </context>
@@ -894,6 +916,14 @@ gesucht, dann dort, wo das System sie hat.
     <message>
         <source>Write ReplayGain tags</source>
         <translation>ReplayGain-Tags schreiben</translation>
+    </message>
+    <message>
+        <source>Memory per file (MiB)</source>
+        <translation>Speicher je Datei (MiB)</translation>
+    </message>
+    <message>
+        <source>No limit</source>
+        <translation>Keine Grenze</translation>
     </message>
     <message>
         <source>Normalise to (LUFS)</source>

@@ -290,7 +290,7 @@
        melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...
   also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]
         [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
-        [--threads-per-file N]
+        [--threads-per-file N] [--retry-failed] [--memory-limit MIB]
 </source>
         <translation>usage : melvaro-convert [-o DOSSIER] [-j N] [-f FORMAT] [-b KBITS | -q QUALITÉ]
                         [--rate HZ|keep] [--channels 1|2|keep]
@@ -303,7 +303,7 @@
   aussi : [--existing replace|skip|update] [-n|--dry-run]
           [--no-split | --chapters]
           [--verify | --no-verify] [--replaygain track] [--normalize LUFS]
-          [--threads-per-file N]
+          [--threads-per-file N] [--retry-failed] [--memory-limit MIB]
 </translation>
     </message>
     <message>
@@ -373,6 +373,11 @@ cover art are carried over where the format can hold them.
       --normalize LUFS bring each file to LUFS (e.g. -16) in the same
                        conversion, with less gain where the true peak would
                        pass -1 dBTP (no limiter); the log says which
+      --retry-failed   with update: convert again the files whose
+                       conversion crashed on an earlier run (the record
+                       keeps them; otherwise they are reported, not run)
+      --memory-limit MIB  the memory (address space) each file&apos;s conversion
+                       may take, in MiB (default 1024; 0: no limit)
   -h, --help           show this text
       --version        show the program&apos;s version
 
@@ -485,6 +490,13 @@ format peut les contenir.
                         conversion, avec moins de gain là où la crête réelle
                         dépasserait -1 dBTP (sans limiteur) ; la sortie du
                         programme dit pour lesquels
+      --retry-failed    avec update : convertir à nouveau les fichiers dont la
+                        conversion a planté lors d&apos;une exécution précédente
+                        (l&apos;enregistrement les garde ; sinon ils sont signalés,
+                        pas convertis)
+      --memory-limit MIB  la mémoire (espace d&apos;adressage) que la conversion
+                        d&apos;un fichier peut prendre, en Mio (1024 par défaut ;
+                        0 : sans limite)
   -h, --help            afficher ce texte
       --version         afficher la version du programme
 
@@ -530,6 +542,16 @@ du programme, puis là où le système les garde.
         <source>melvaro-convert: --threads-per-file wants a number from 1 to 64, not &quot;%1&quot;
 </source>
         <translation>melvaro-convert : --threads-per-file attend un nombre de 1 à 64, pas « %1 »
+</translation>
+    </message>
+    <message>
+        <source>a size in MiB</source>
+        <translation>une taille en Mio</translation>
+    </message>
+    <message>
+        <source>melvaro-convert: --memory-limit wants a number of MiB (0: no limit), not &quot;%1&quot;
+</source>
+        <translation>melvaro-convert : --memory-limit attend un nombre de Mio (0 : sans limite), pas « %1 »
 </translation>
     </message>
 </context>
@@ -895,6 +917,14 @@ du programme, puis là où le système les garde.
     <message>
         <source>Write ReplayGain tags</source>
         <translation>Écrire les étiquettes ReplayGain</translation>
+    </message>
+    <message>
+        <source>Memory per file (MiB)</source>
+        <translation>Mémoire par fichier (Mio)</translation>
+    </message>
+    <message>
+        <source>No limit</source>
+        <translation>Sans limite</translation>
     </message>
     <message>
         <source>Normalise to (LUFS)</source>

@@ -24,6 +24,7 @@ BatchSync::BatchSync(const SyncOptions& options, BatchConsole& console)
   FSync = std::make_unique<TOutputSync>(options.Folder, options.Rule, options.Settings,
                                         options.DryRun);
   FSync->AcceptCopies(options.CopySameFormat);
+  FSync->SetRetryFailed(options.RetryFailed);
 }
 
 BatchSync::~BatchSync() = default;
@@ -65,6 +66,14 @@ std::vector<size_t> BatchSync::Prepare(const std::vector<SyncInput>& inputs,
       } else {
         FConsole.UpToDate();
       }
+      continue;
+    }
+    if (decision == TOutputDecision::Crashed) {
+      if (FOptions.DryRun)
+        Say("crashed before: " + input.Input);
+      else
+        FConsole.Failed(-1, input.Input,
+                        "the conversion crashed on an earlier run; --retry-failed runs it again");
       continue;
     }
     if (decision == TOutputDecision::Existing) {
@@ -160,6 +169,11 @@ bool BatchSync::AlbumToConvert(const std::string& input, const std::string& root
     }
   }
   return !FOptions.DryRun && !upToDate && !kept;
+}
+
+void BatchSync::Crashed(const SyncInput& input) {
+  std::string error;
+  if (!FSync->Crashed(input.Input, input.Root, input.Output, error)) Say("note: " + error);
 }
 
 void BatchSync::Converted(const SyncInput& input) {

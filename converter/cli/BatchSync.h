@@ -27,6 +27,7 @@ struct SyncOptions {
   bool HasChoice = false;       // false for a video target
   OutputChoice Choice;
   std::string Settings;  // SettingsWording of the run's output settings
+  bool RetryFailed = false;  // run again what crashed on an earlier run
 };
 
 struct SyncInput {
@@ -70,6 +71,9 @@ class BatchSync {
   void Converted(const SyncInput& input);
   // The same for track number `track` of an album file.
   void TrackConverted(const SyncInput& output, int track);
+  // An input's conversion crashed: recorded, so that a rerun reports it
+  // instead of running it again (unless RetryFailed).
+  void Crashed(const SyncInput& input);
 
   // Writes the records; prints what failed. The dry run's summary line.
   // False when a record could not be written.

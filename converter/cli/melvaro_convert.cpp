@@ -40,7 +40,7 @@ const char* const Usage = QT_TRANSLATE_NOOP(
     "       melvaro-convert --mirror [--prune] [--copy-same-format] -o FOLDER SOURCE...\n"
     "  also: [--existing replace|skip|update] [-n|--dry-run] [--no-split | --chapters]\n"
     "        [--verify | --no-verify] [--replaygain track] [--normalize LUFS]\n"
-    "        [--threads-per-file N]\n");
+    "        [--threads-per-file N] [--retry-failed] [--memory-limit MIB]\n");
 
 const char* const Help = QT_TRANSLATE_NOOP(
     "MelvaroConvert",
@@ -110,6 +110,11 @@ const char* const Help = QT_TRANSLATE_NOOP(
     "      --normalize LUFS bring each file to LUFS (e.g. -16) in the same\n"
     "                       conversion, with less gain where the true peak would\n"
     "                       pass -1 dBTP (no limiter); the log says which\n"
+    "      --retry-failed   with update: convert again the files whose\n"
+    "                       conversion crashed on an earlier run (the record\n"
+    "                       keeps them; otherwise they are reported, not run)\n"
+    "      --memory-limit MIB  the memory (address space) each file's conversion\n"
+    "                       may take, in MiB (default 1024; 0: no limit)\n"
     "  -h, --help           show this text\n"
     "      --version        show the program's version\n"
     "\n"
@@ -163,6 +168,8 @@ struct CommandLine {
   bool DryRun = false;
   TSplitMode Split = TSplitMode::Sheet;
   bool Verify = true;        // --verify / --no-verify
+  bool RetryFailed = false;  // --retry-failed
+  long MemoryLimitMiB = 1024;  // --memory-limit; 0 = none
   bool ReplayGain = false;   // --replaygain track
   float NormalizeLufs = 0;   // --normalize LUFS; 0 = off
   int ThreadsPerFile = 0;    // --threads-per-file N; 0 = the scheduler's choice
@@ -326,6 +333,19 @@ int Parse(int argc, char** argv, CommandLine& line) {
         return 2;
       }
       line.Naming.Pattern = pattern;
+    } else if (arg == "--retry-failed") {
+      line.RetryFailed = true;
+    } else if (arg == "--memory-limit") {
+      const char* limit = value(Cli::tr("a size in MiB"));
+      if (!limit) return 2;
+      long mib = 0;
+      if (!WholeNumber(limit, mib) || mib < 0 || mib > (1L << 30)) {
+        Print(stderr, Cli::tr("melvaro-convert: --memory-limit wants a number of MiB (0: no "
+                              "limit), not \"%1\"\n"),
+              {limit});
+        return 2;
+      }
+      line.MemoryLimitMiB = mib;
     } else if (arg == "--verify" || arg == "--no-verify") {
       line.Verify = arg == "--verify";
     } else if (arg == "--replaygain") {
@@ -461,6 +481,7 @@ int main(int argc, char** argv) {
   TVeltoConverter converter;
   converter.SetLogLevel(llError);
   converter.SetThreadsPerFile(line.ThreadsPerFile);
+  converter.SetWorkerMemoryLimit(static_cast<uint64_t>(line.MemoryLimitMiB) << 20);
   // Only a name from tags, a possible copy or a possible album needs a file
   // opened before its turn; otherwise each task reads its input on its
   // worker, so the first file starts at once however long the list is.
@@ -490,6 +511,7 @@ int main(int argc, char** argv) {
   syncOptions.Pictures = line.Mirror;
   syncOptions.HasChoice = line.Target.empty();
   syncOptions.Choice = line.Choice;
+  syncOptions.RetryFailed = line.RetryFailed;
   syncOptions.Settings =
       line.Target.empty() ? SettingsWording(line.Choice) : "target " + line.Target;
   // A file with a sheet converted whole is another output than its tracks.
@@ -659,6 +681,9 @@ int main(int argc, char** argv) {
           for (size_t n = 0; n < entry.Outputs.size(); ++n)
             sync.TrackConverted({entry.Input, entry.Root, entry.Outputs[n]},
                                 entry.FirstTrack + static_cast<int>(n));
+        if (result.Crashed && entry.Synced) sync.Crashed(*entry.Synced);
+        if (result.Crashed && entry.FirstTrack > 0 && !entry.Outputs.empty())
+          sync.Crashed({entry.Input, entry.Root, entry.Outputs.front()});
         // A track is told as a file of its own.
         for (const std::string& output : entry.Outputs) {
           if (made)

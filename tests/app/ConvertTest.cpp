@@ -367,6 +367,62 @@ class ConvertTest : public QObject {
     QCOMPARE(form.BTips->text(), QString());
   }
 
+  // A worker that dies mid-file (the test build's seam kills it at the
+  // file's first progress report) fails only that row, with the signal and
+  // the library's last line; the other rows convert and no hidden file is
+  // left in the output folder.
+  void aCrashedWorkerFailsOnlyItsRow_data() {
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("signal");
+    QTest::newRow("segmentation fault") << "segv" << "SIGSEGV";
+    QTest::newRow("killed") << "kill" << "SIGKILL";
+  }
+  void aCrashedWorkerFailsOnlyItsRow() {
+    QFETCH(QString, fault);
+    QFETCH(QString, signal);
+    const QStringList files = {In("a.wav"), In("crash.wav"), In("c.wav")};
+    for (const QString& file : files) Make(file, AudioFormat::Wav, 2.0, 440);
+    qputenv("MELVARO_TEST_WORKER_FAULT", ("crash.wav=" + fault).toUtf8());
+    TForm1 form(Shell);
+    form.FilesAtOnce = 2;
+    form.AddFiles(files);
+    form.ConvertButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Converting(), BatchTimeoutMs);
+    qunsetenv("MELVARO_TEST_WORKER_FAULT");
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList({"100%", "X", "100%"}));
+    const QString reason = form.lvFiles->Row(1)->toolTip(TFileListView::ColStatus);
+    QVERIFY2(reason.contains("the conversion crashed: " + signal + " (test fault: " + fault + ")"),
+             qPrintable(reason));
+    QCOMPARE(form.BTips->text(), QString("    Done: 2 converted, 1 failed"));
+    ExpectMp3(Out("a.mp3"), 440);
+    ExpectMp3(Out("c.mp3"), 440);
+    QVERIFY(!QFile::exists(Out("crash.mp3")));
+    QCOMPARE(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList({"a.mp3", "c.mp3"}));
+  }
+
+  // Stop reaches a conversion stuck in a library call that never returns
+  // (the seam's "hang"): its worker is killed after the grace period, so
+  // the batch ends within a second and leaves no hidden file.
+  void stopEndsAConversionStuckInALibraryCall() {
+    Make(In("stuck.wav"), AudioFormat::Wav, 2.0, 440);
+    qputenv("MELVARO_TEST_WORKER_FAULT", "stuck.wav=hang");
+    TForm1 form(Shell);
+    form.Converter().SetProgressInterval(100);
+    form.AddFiles({In("stuck.wav")});
+    form.ConvertButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(form.lvFiles->Row(0)->text(TFileListView::ColStatus).endsWith("%"),
+                             BatchTimeoutMs);
+    qunsetenv("MELVARO_TEST_WORKER_FAULT");
+    QElapsedTimer clock;
+    clock.start();
+    form.StopButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!form.Converting(), BatchTimeoutMs);
+    const qint64 elapsed = clock.elapsed();
+    QVERIFY2(elapsed < 1000, qPrintable(QString("Stop took %1 ms").arg(elapsed)));
+    QCOMPARE(Column(form, TFileListView::ColStatus), QStringList{"Stopped"});
+    QCOMPARE(QDir(Out("")).entryList(QDir::Files | QDir::Hidden), QStringList());
+  }
+
   // Convert returns before any file is read (they are described on another
   // thread), and Stop during that preparation ends the batch at once.
   void stopWhileTheListIsPrepared() {

@@ -111,6 +111,8 @@ class ConverterBatch : public ::testing::Test {
 }  // namespace
 
 TEST_F(ConverterBatch, OneAtATimeEachEndedTaskStartsTheNextOnItsThread) {
+  // Threads and library lines of this process: the in-process mode's.
+  converter.SetRunMode(rmInProcess);
   AddTasks(3, 1.0);
   // A library line logged during a task's run belongs to that task.
   std::atomic<bool> probed{false};
@@ -177,6 +179,7 @@ TEST_F(ConverterBatch, TwoAtATimeTheThirdStartsWhenOneEnds) {
 }
 
 TEST_F(ConverterBatch, ConcurrencyZeroRunsEachTaskOnTheOwnersThreadThroughTheTimer) {
+  converter.SetRunMode(rmInProcess);
   AddTasks(2, 0.2);
   // Every task runs on the main thread; a library line logged during task 1's
   // run still belongs to task 1.

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -233,7 +234,7 @@ namespace {
 // Waits (up to a minute) until the program writes a hidden file into folder.
 bool WaitForHiddenFile(const std::string& folder) {
   for (int i = 0; i < 6000; ++i) {
-    if (!HiddenPartialFiles(folder).empty()) return true;
+    if (fs::is_directory(folder) && !HiddenPartialFiles(folder).empty()) return true;
     usleep(10000);
   }
   return false;
@@ -293,4 +294,61 @@ TEST(ConvertProgram, AFileConvertedWithProblemsGetsAWarningAndItsOwnStatus) {
       << result.output;
   EXPECT_TRUE(Contains(result.output, "2 converted (1 with problems), 0 failed")) << result.output;
   ExpectMp3(folder / "out/cut.mp3");
+}
+
+// Each file is converted in a worker process: one that dies mid-file (the
+// test build's seam kills it at the file's first progress report) fails
+// only its file, with the signal and the library's last line; the others
+// convert and no hidden file is left.
+TEST(ConvertProgram, AWorkerThatDiesFailsOnlyItsFile) {
+  const struct {
+    const char* fault;
+    const char* signal;
+  } cases[] = {{"segv", "SIGSEGV"}, {"kill", "SIGKILL"}, {"abort", "SIGABRT"}};
+  TempFolder folder;
+  const std::string a = folder / "a.wav", crash = folder / "crash.wav", c = folder / "c.wav";
+  for (const std::string& file : {a, crash, c}) MediaFixtures::MakeWav(file, 44100, 2, 2.0, 440);
+  for (const auto& with : cases) {
+    SCOPED_TRACE(with.fault);
+    const std::string out = folder / with.fault;
+    setenv("MELVARO_TEST_WORKER_FAULT", (std::string("crash.wav=") + with.fault).c_str(), 1);
+    const Result result = RunProgram({"-j", "2", "-o", out, a, crash, c});
+    unsetenv("MELVARO_TEST_WORKER_FAULT");
+    EXPECT_EQ(result.status, 1) << result.output;
+    EXPECT_TRUE(Contains(result.output, "failed: " + crash + ": the conversion crashed: " +
+                                            with.signal + " (test fault: " + with.fault + ")"))
+        << result.output;
+    EXPECT_TRUE(Contains(result.output, "2 converted, 1 failed")) << result.output;
+    ExpectMp3(out + "/a.mp3");
+    ExpectMp3(out + "/c.mp3");
+    EXPECT_FALSE(fs::exists(out + "/crash.mp3"));
+    EXPECT_EQ(HiddenPartialFiles(out), std::vector<std::string>{});
+  }
+}
+
+// Ctrl+C reaches a conversion stuck in a library call that never returns
+// (the seam's "hang"): its worker is killed after the grace period, so the
+// program ends within a second, the file stopped and nothing left behind.
+TEST(ConvertProgram, CtrlCEndsAConversionStuckInALibraryCall) {
+  TempFolder folder;
+  const std::string stuck = folder / "stuck.wav", out = folder / "out";
+  MediaFixtures::MakeWav(stuck, 44100, 2, 2.0, 440);
+  setenv("MELVARO_TEST_WORKER_FAULT", "stuck.wav=hang", 1);
+  const std::string log = folder / "log.txt";
+  const pid_t program = StartProgram({"-o", out, stuck}, log);
+  unsetenv("MELVARO_TEST_WORKER_FAULT");
+  // The seam hangs after the file's first progress report, with its output
+  // half written.
+  ASSERT_TRUE(WaitForHiddenFile(out));
+  usleep(300000);
+  const auto asked = std::chrono::steady_clock::now();
+  kill(program, SIGINT);
+  int status = 0;
+  waitpid(program, &status, 0);
+  const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
+      std::chrono::steady_clock::now() - asked);
+  EXPECT_LT(took.count(), 1000);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << Contents(log);
+  EXPECT_TRUE(Contains(Contents(log), "stopping ...")) << Contents(log);
+  EXPECT_EQ(HiddenPartialFiles(out), std::vector<std::string>{});
 }

@@ -209,6 +209,7 @@ TEST_F(ConverterLogRouting, LinesOfARunReachTheirOwnTaskInEveryMode) {
     TempFolder folder;
     const std::vector<std::string> names = {"alpha", "beta"};
     TVeltoConverter converter;
+    converter.SetRunMode(rmInProcess);  // the lines are logged in this process
     ASSERT_TRUE(converter.LoadLibraries("", true));
     converter.SetProgressInterval(100);
     for (const std::string& name : names) {

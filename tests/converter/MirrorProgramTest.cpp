@@ -257,3 +257,34 @@ TEST(MirrorProgram, CopiesAreUpToDateWhileCopyingIsAsked) {
       RunProgram({"--mirror", "-f", "flac", "-o", library.Out, library.Root});
   EXPECT_TRUE(Contains(converted.output, "2 converted, 0 failed")) << converted.output;
 }
+
+// A file whose conversion crashed is recorded: a rerun reports it without
+// running it (its worker would only crash again) until --retry-failed or a
+// changed source runs it again.
+TEST(MirrorProgram, ACrashIsRecordedAndRunAgainOnlyWhenAsked) {
+  TempFolder folder;
+  Library library(folder, 1, 2);
+  const std::string crashing = library.Sources[0];
+  const std::string name = fs::path(crashing).filename().string();
+  setenv("MELVARO_TEST_WORKER_FAULT", (name + "=segv").c_str(), 1);
+  const Result first = RunProgram({"--mirror", "-o", library.Out, library.Root});
+  EXPECT_EQ(first.status, 1) << first.output;
+  EXPECT_TRUE(Contains(first.output, "the conversion crashed: SIGSEGV")) << first.output;
+
+  // Still crashing, but not run: the seam's line never appears.
+  const Result rerun = RunProgram({"--mirror", "-o", library.Out, library.Root});
+  unsetenv("MELVARO_TEST_WORKER_FAULT");
+  EXPECT_EQ(rerun.status, 1) << rerun.output;
+  EXPECT_TRUE(Contains(rerun.output, "failed: " + crashing +
+                                         ": the conversion crashed on an earlier run; "
+                                         "--retry-failed runs it again"))
+      << rerun.output;
+  EXPECT_TRUE(Contains(rerun.output, "0 converted, 1 failed, 1 up to date")) << rerun.output;
+  EXPECT_FALSE(fs::exists(library.OutputOf(crashing)));
+
+  const Result retried = RunProgram({"--mirror", "--retry-failed", "-o", library.Out, library.Root});
+  EXPECT_EQ(retried.status, 0) << retried.output;
+  EXPECT_TRUE(fs::exists(library.OutputOf(crashing)));
+  const Result settled = RunProgram({"--mirror", "-o", library.Out, library.Root});
+  EXPECT_TRUE(Contains(settled.output, "0 converted, 0 failed, 2 up to date")) << settled.output;
+}

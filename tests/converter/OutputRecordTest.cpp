@@ -249,6 +249,7 @@ TEST(ExistingOutputs, TheRuleDecidesFromStatAndTheRecord) {
     TFileStamp source, output;
     std::string path, settings;
     D decision;
+    bool retry = false;
   } cases[] = {
       {"replace converts", R::Replace, made, source, output, "a.flac.mp3", "mp3 128", D::Convert},
       {"skip keeps", R::Skip, std::nullopt, source, output, "x", "y", D::Existing},
@@ -257,7 +258,18 @@ TEST(ExistingOutputs, TheRuleDecidesFromStatAndTheRecord) {
       {"up to date", R::Update, made, source, output, "a.flac.mp3", "mp3 128", D::UpToDate},
       {"output gone", R::Update, made, source, missing, "a.flac.mp3", "mp3 128", D::Convert},
       {"no entry", R::Update, std::nullopt, source, output, "a.flac.mp3", "mp3 128", D::Convert},
-      {"failed entry", R::Update, failed, source, output, "a.flac.mp3", "mp3 128", D::Convert},
+      // A failed entry is a crash: told again, not run, until the source or
+      // the settings change or a retry is asked for.
+      {"failed entry", R::Update, failed, source, output, "a.flac.mp3", "mp3 128", D::Crashed},
+      {"failed, no output", R::Update, failed, source, missing, "a.flac.mp3", "mp3 128",
+       D::Crashed},
+      {"failed, source touched", R::Update, failed, touched, missing, "a.flac.mp3", "mp3 128",
+       D::Convert},
+      {"failed, settings changed", R::Update, failed, source, missing, "a.flac.mp3", "mp3 192",
+       D::Convert},
+      {"failed, retried", R::Update, failed, source, missing, "a.flac.mp3", "mp3 128", D::Convert,
+       true},
+      {"failed, replace", R::Replace, failed, source, missing, "a.flac.mp3", "mp3 128", D::Convert},
       {"source touched", R::Update, made, touched, output, "a.flac.mp3", "mp3 128", D::Convert},
       {"source grown", R::Update, made, grown, output, "a.flac.mp3", "mp3 128", D::Convert},
       {"settings changed", R::Update, made, source, output, "a.flac.mp3", "mp3 192", D::Convert},
@@ -266,6 +278,7 @@ TEST(ExistingOutputs, TheRuleDecidesFromStatAndTheRecord) {
       {"other output path", R::Update, made, source, output, "b.mp3", "mp3 128", D::Convert},
   };
   for (const Case& c : cases)
-    EXPECT_EQ(DecideOutput(c.rule, c.entry, c.source, c.output, c.path, c.settings), c.decision)
+    EXPECT_EQ(DecideOutput(c.rule, c.entry, c.source, c.output, c.path, c.settings, c.retry),
+              c.decision)
         << c.what;
 }
