@@ -207,6 +207,9 @@ class TCustomAVConverter : public QObject {
   void SetWorkerMemoryLimit(uint64_t bytes) { FWorkerMemoryLimit = bytes; }
 
  protected:
+  // The scheduler's turn, posted from the thread where a task ended.
+  void customEvent(QEvent* event) override;
+
   // ---- Properties (published by TVeltoConverter) ----------------------------
   TLogLevel LogLevel() const { return FLogLevel; }
   void SetLogLevel(TLogLevel level) { FLogLevel = level; }

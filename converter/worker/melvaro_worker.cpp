@@ -14,6 +14,7 @@
 #include <string>
 
 #include "converter/TaskResult.h"
+#include "converter/UserLanguage.h"
 #include "converter/VeltoConverter.h"
 #include "converter/WorkerMessages.h"
 #ifdef MELVARO_WORKER_TEST_FAULTS
@@ -65,6 +66,7 @@ void TestFault(const std::string& input) {
 
 int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
+  PreferUtf8WithoutLocale();
   QCoreApplication app(argc, argv);
   if (pipe(StopPipe) != 0) return 1;
   signal(SIGTERM, OnTerminateSignal);
