@@ -483,8 +483,8 @@ class WindowTest : public QObject {
     QFETCH(QStringList, rows);
     QFETCH(QStringList, names);
     TFileListView list(nullptr);
-    for (const QString& spec : rows) {
-      const QStringList field = spec.split('|');
+    for (const QString& line : rows) {
+      const QStringList field = line.split('|');
       QTreeWidgetItem* row = list.AppendRow(field[0], field[2], QString(), "/in/" + field[0]);
       row->setText(TFileListView::ColArtist, field[1]);
       if (!field[2].isEmpty()) row->setData(TFileListView::ColSize, SortKeyRole, field[2].toLongLong());
